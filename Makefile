@@ -1,0 +1,34 @@
+# The two commands of the README: `make demo` and `make test`.
+BUILD ?= build
+WERROR ?= OFF
+JOBS ?= $(shell nproc)
+
+.PHONY: deps configure build test demo bench asan clean
+
+deps:
+	@scripts/install-deps
+
+configure: deps
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHLV_WERROR=$(WERROR) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
+
+demo: build
+	@scripts/demo $(BUILD)
+
+bench: deps
+	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DHLV_BUILD_BENCH=ON -DHLV_BUILD_TESTS=OFF >/dev/null
+	@cmake --build build-bench -j $(JOBS)
+	@for b in build-bench/bin/bench_*; do echo "== $$b"; $$b; done
+
+asan: deps
+	@cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHLV_SANITIZE=ON >/dev/null
+	@cmake --build build-asan -j $(JOBS)
+	@cd build-asan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) -L unit
+
+clean:
+	@rm -rf $(BUILD) build-bench build-asan

@@ -1,0 +1,17 @@
+# One INTERFACE target carries the compiler settings of every target of the project.
+add_library(hlv_options INTERFACE)
+target_compile_features(hlv_options INTERFACE cxx_std_20)
+target_compile_options(hlv_options INTERFACE
+    -Wall -Wextra -Wpedantic -Wold-style-cast -Wnon-virtual-dtor -Woverloaded-virtual
+    -Wshadow=local -Wimplicit-fallthrough)
+target_compile_definitions(hlv_options INTERFACE
+    QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_CAST_FROM_BYTEARRAY QT_NO_URL_CAST_FROM_STRING
+    QT_NO_FOREACH QT_NO_KEYWORDS
+    HLV_VERSION_STRING="${PROJECT_VERSION}")
+if(HLV_WERROR)
+    target_compile_options(hlv_options INTERFACE -Werror)
+endif()
+if(HLV_SANITIZE)
+    target_compile_options(hlv_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer)
+    target_link_options(hlv_options INTERFACE -fsanitize=address,undefined)
+endif()

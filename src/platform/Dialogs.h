@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace hlv {
+
+// Message boxes, input boxes and file dialogs. Answers use the classic codes, styles are
+// the sum of a button set and an icon (e.g. 16 = critical icon with OK, 20 = Yes/No with
+// the critical icon, 48 = exclamation icon with OK, 64 = information icon with OK).
+// The Qt implementation opens real dialogs; tests use a scripted double that records
+// every box and answers from a queue, because a modal box blocks forever headless.
+namespace MsgBoxResult {
+constexpr int Ok = 1;
+constexpr int Cancel = 2;
+constexpr int Abort = 3;
+constexpr int Retry = 4;
+constexpr int Ignore = 5;
+constexpr int Yes = 6;
+constexpr int No = 7;
+} // namespace MsgBoxResult
+
+namespace MsgBoxStyle {
+constexpr int OkOnly = 0;
+constexpr int OkCancel = 1;
+constexpr int AbortRetryIgnore = 2;
+constexpr int YesNoCancel = 3;
+constexpr int YesNo = 4;
+constexpr int RetryCancel = 5;
+constexpr int Critical = 16;
+constexpr int Question = 32;
+constexpr int Exclamation = 48;
+constexpr int Information = 64;
+} // namespace MsgBoxStyle
+
+class Dialogs
+{
+public:
+    virtual ~Dialogs() = default;
+    virtual int msgBox(const QString& text, int style, const QString& title) = 0;
+    // Returns the entered text; an empty text when the operator cancels.
+    virtual QString inputBox(const QString& prompt, const QString& title, const QString& defaultText = {}) = 0;
+    // File dialogs return the chosen path, or an empty text when cancelled.
+    virtual QString openFileName(const QString& title, const QString& folder, const QString& filter) = 0;
+    virtual QString saveFileName(const QString& title, const QString& folder, const QString& filter) = 0;
+    virtual QString folderName(const QString& title, const QString& folder) = 0;
+};
+
+} // namespace hlv

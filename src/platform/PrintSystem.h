@@ -1,0 +1,180 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+namespace hlv {
+
+// The programs read and steer print servers through this layer. One PrintServer is
+// one connection to one server, giving what a management interface of a print server
+// gives: its printers (queues) with their state, its jobs, the computer's own name,
+// and the operations on queues and jobs. Two implementations exist: CUPS over IPP
+// (the real one) and a simulated print system kept in SQLite files (tests, demo).
+// Which one is used is chosen by the environment variable HLV_PRINT_SYSTEM
+// (unset or "cups": CUPS; "sim:DIR": simulated servers kept in DIR).
+
+// Job status bits, as a job's StatusMask and its queue-level Status carry them.
+namespace JobStatus {
+constexpr quint32 Paused = 0x1;
+constexpr quint32 Error = 0x2;
+constexpr quint32 Deleting = 0x4;
+constexpr quint32 Spooling = 0x8;
+constexpr quint32 Printing = 0x10;
+constexpr quint32 Offline = 0x20;
+constexpr quint32 PaperOut = 0x40;
+constexpr quint32 Printed = 0x80;
+constexpr quint32 Deleted = 0x100;
+constexpr quint32 BlockedDevQueue = 0x200;
+constexpr quint32 UserInterventionRequired = 0x400;
+constexpr quint32 Restarting = 0x800;
+} // namespace JobStatus
+
+// Spooler printer status bits, as a queue's Status carries them.
+namespace PrinterStatus {
+constexpr quint32 Paused = 0x1;
+constexpr quint32 Error = 0x2;
+constexpr quint32 PendingDeletion = 0x4;
+constexpr quint32 PaperJam = 0x8;
+constexpr quint32 PaperOut = 0x10;
+constexpr quint32 ManualFeed = 0x20;
+constexpr quint32 PaperProblem = 0x40;
+constexpr quint32 Offline = 0x80;
+constexpr quint32 IoActive = 0x100;
+constexpr quint32 Busy = 0x200;
+constexpr quint32 Printing = 0x400;
+constexpr quint32 OutputBinFull = 0x800;
+constexpr quint32 NotAvailable = 0x1000;
+constexpr quint32 Waiting = 0x2000;
+constexpr quint32 Processing = 0x4000;
+constexpr quint32 Initializing = 0x8000;
+constexpr quint32 WarmingUp = 0x10000;
+constexpr quint32 TonerLow = 0x20000;
+constexpr quint32 NoToner = 0x40000;
+constexpr quint32 PagePunt = 0x80000;
+constexpr quint32 UserIntervention = 0x100000;
+constexpr quint32 OutOfMemory = 0x200000;
+constexpr quint32 DoorOpen = 0x400000;
+constexpr quint32 ServerUnknown = 0x800000;
+constexpr quint32 PowerSave = 0x1000000;
+} // namespace PrinterStatus
+
+// A printer (print queue) of a server, with the properties the programs read.
+struct PrinterInfo
+{
+    QString Name;      // the printer's own name
+    QString ShareName; // the name it is shared under; the queue name the queue list shows
+    bool Shared = false;
+    bool Local = true;
+    QString Location;
+    QString Comment;    // also the queue's Description
+    QString DriverName; // the model
+    QString PortName;
+    int ExtendedPrinterStatus = 2; // 1 Other, 2 Unknown, 3 Idle, 4 Printing, 5 Warming Up, 6 Stopped Printing,
+                                   // 7 Offline, 8 Paused, 9 Error, 10 Busy, 11 Not Available, 12 Waiting, ...
+    quint32 Status = 0;            // PrinterStatus bits
+    QString PrinterPath;           // "\\server\share" style path of the queue
+
+    QString Description() const { return Comment; }
+    QString Model() const { return DriverName; }
+    // The name a queue operation takes: the share name, or the name when it has none.
+    QString queueName() const { return ShareName.isEmpty() ? Name : ShareName; }
+};
+
+// A print job, with the properties the programs read.
+struct PrintJobInfo
+{
+    qint64 JobId = 0;
+    QString Name; // "<printer name>, <job id>"
+    QString Document;
+    QString HostPrintQueue; // "\\" followed by the submitting computer
+    QString Owner;
+    std::optional<qint64> TotalPages; // empty while the spooler does not know it yet
+    qint64 PagesPrinted = 0;
+    qint64 Priority = 1;
+    qint64 Size = 0; // bytes
+    QDateTime TimeSubmitted; // local time
+    quint32 StatusMask = 0;  // JobStatus bits
+
+    // The printer name part of Name: up to the first comma, all of it without one.
+    QString queueName() const
+    {
+        const auto comma = Name.indexOf(QLatin1Char(','));
+        return comma < 0 ? Name : Name.left(comma);
+    }
+    // The name a queue's job collection gives the job: its id as text.
+    QString queueJobName() const { return QString::number(JobId); }
+    // The job's state as the queue's job collection reports it (1 = paused).
+    quint32 Status() const { return StatusMask; }
+};
+
+// The outcome of one call: ok, or failed with a message.
+struct PrintResult
+{
+    bool ok = true;
+    QString error;
+    static PrintResult success() { return {}; }
+    static PrintResult failure(QString message) { return {false, std::move(message)}; }
+    explicit operator bool() const { return ok; }
+};
+
+// Result codes of printTestPage, as the management interface returns them.
+namespace TestPageResult {
+constexpr int Success = 0;
+constexpr int AccessDenied = 5;
+constexpr int Failed = 8;
+} // namespace TestPageResult
+
+class PrintServer
+{
+public:
+    virtual ~PrintServer() = default;
+
+    // The server name exactly as it was given to connect.
+    virtual QString serverName() const = 0;
+
+    // All printers of the server, in the server's order.
+    virtual PrintResult printers(QList<PrinterInfo>& out) = 0;
+    // All jobs of the server that are not finished, in the server's order.
+    virtual PrintResult jobs(QList<PrintJobInfo>& out) = 0;
+    // The jobs of one queue (by queue name: share name or printer name).
+    virtual PrintResult queueJobs(const QString& queue, QList<PrintJobInfo>& out) = 0;
+    // The name the server's computer reports for itself.
+    virtual PrintResult computerName(QString& out) = 0;
+
+    virtual PrintResult pauseQueue(const QString& queue) = 0;
+    virtual PrintResult resumeQueue(const QString& queue) = 0;
+    // Removes every job of the queue.
+    virtual PrintResult purgeQueue(const QString& queue) = 0;
+
+    virtual PrintResult pauseJob(const QString& queue, qint64 jobId) = 0;
+    virtual PrintResult resumeJob(const QString& queue, qint64 jobId) = 0;
+    virtual PrintResult removeJob(const QString& queue, qint64 jobId) = 0;
+    virtual PrintResult setJobPriority(const QString& queue, qint64 jobId, qint64 priority) = 0;
+
+    // Prints the printer's test page; returns a TestPageResult code.
+    virtual int printTestPage(const QString& printerName) = 0;
+};
+
+class PrintSystem
+{
+public:
+    // Asked for a password when a server wants one; nullopt when the operator cancels.
+    using PasswordPrompt = std::function<std::optional<QString>(const QString& server, const QString& user)>;
+
+    virtual ~PrintSystem() = default;
+    // Opens a connection to a server (a name, "host:port", or the local computer).
+    // Fails within a few seconds for a server that cannot be reached.
+    virtual std::unique_ptr<PrintServer> connect(const QString& server, QString* error = nullptr) = 0;
+    virtual void setPasswordPrompt(PasswordPrompt prompt) = 0;
+};
+
+// The print system chosen by HLV_PRINT_SYSTEM; never null (an unknown value falls back
+// to CUPS and reports the problem through error).
+std::unique_ptr<PrintSystem> createPrintSystem(QString* error = nullptr);
+
+} // namespace hlv
