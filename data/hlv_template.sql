@@ -1,0 +1,209 @@
+-- The template job log. Every new job log is a copy of the database built from this file;
+-- the programs never create tables or views themselves.
+--
+-- Values arrive as text; an empty text is stored as NULL. Page fields hold whole numbers
+-- read back by their leading digits. HLV_Audit."Time" is local time as
+-- 'yyyy-MM-dd HH:mm:ss'.
+
+PRAGMA user_version = 1;
+
+CREATE TABLE HLV_Log (
+    "TransactionID"  TEXT,
+    "Server"         TEXT,
+    "Queue"          TEXT,
+    "Description"    TEXT,
+    "Computer"       TEXT,
+    "User"           TEXT,
+    "Name"           TEXT,
+    "Priority"       TEXT,
+    "Time Submitted" TEXT,
+    "Pages"          TEXT,
+    "Size"           TEXT,
+    "Deleted"        TEXT,
+    "Deleted Pages"  TEXT,
+    "Resumed"        TEXT,
+    "Printed Pages"  TEXT,
+    "HLV User"       TEXT,
+    "HLV Computer"   TEXT,
+    "Comments"       TEXT
+);
+-- One row per job: writers look the key up before every field they write.
+CREATE UNIQUE INDEX HLV_Log_TransactionID ON HLV_Log ("TransactionID");
+
+CREATE TABLE HLV_Audit (
+    "Time"         DATETIME,
+    "Action"       TEXT,
+    "Description"  TEXT,
+    "HLV User"     TEXT,
+    "HLV Computer" TEXT
+);
+CREATE INDEX HLV_Audit_Time ON HLV_Audit ("Time");
+
+-- Jobs = rows, Pages = total pages, Deleted = pages of deleted jobs, Printed = pages of
+-- released jobs that were not deleted afterwards (as the statistics count them).
+
+CREATE VIEW LogUserReport AS
+WITH jobs AS (SELECT *,
+           COALESCE(CAST(Pages AS INTEGER), 0) AS PageCount,
+           COALESCE(CAST("Deleted Pages" AS INTEGER), 0) AS DeletedCount,
+           CASE WHEN COALESCE("Deleted Pages", '') = '' THEN COALESCE(CAST("Printed Pages" AS INTEGER), 0)
+                ELSE 0 END AS PrintedCount
+    FROM HLV_Log)
+SELECT "User" AS "User", COUNT(*) AS Jobs, SUM(PageCount) AS Pages, SUM(DeletedCount) AS Deleted, SUM(PrintedCount) AS Printed
+FROM jobs
+GROUP BY "User" COLLATE NOCASE
+ORDER BY "User" COLLATE NOCASE;
+
+CREATE VIEW LogPrinterReport AS
+WITH jobs AS (SELECT *,
+           COALESCE(CAST(Pages AS INTEGER), 0) AS PageCount,
+           COALESCE(CAST("Deleted Pages" AS INTEGER), 0) AS DeletedCount,
+           CASE WHEN COALESCE("Deleted Pages", '') = '' THEN COALESCE(CAST("Printed Pages" AS INTEGER), 0)
+                ELSE 0 END AS PrintedCount
+    FROM HLV_Log)
+SELECT "Server" AS "Server", "Queue" AS "Queue", COUNT(*) AS Jobs, SUM(PageCount) AS Pages, SUM(DeletedCount) AS Deleted, SUM(PrintedCount) AS Printed
+FROM jobs
+GROUP BY "Server" COLLATE NOCASE, "Queue" COLLATE NOCASE
+ORDER BY "Server" COLLATE NOCASE, "Queue" COLLATE NOCASE;
+
+CREATE VIEW LogQueueManagersReport AS
+WITH jobs AS (SELECT *,
+           COALESCE(CAST(Pages AS INTEGER), 0) AS PageCount,
+           COALESCE(CAST("Deleted Pages" AS INTEGER), 0) AS DeletedCount,
+           CASE WHEN COALESCE("Deleted Pages", '') = '' THEN COALESCE(CAST("Printed Pages" AS INTEGER), 0)
+                ELSE 0 END AS PrintedCount
+    FROM HLV_Log)
+SELECT "HLV Computer" AS "HLV Computer", "HLV User" AS "HLV User", COUNT(*) AS Jobs, SUM(PageCount) AS Pages, SUM(DeletedCount) AS Deleted, SUM(PrintedCount) AS Printed
+FROM jobs
+WHERE "HLV Computer" IS NOT NULL OR "HLV User" IS NOT NULL
+GROUP BY "HLV Computer" COLLATE NOCASE, "HLV User" COLLATE NOCASE
+ORDER BY "HLV Computer" COLLATE NOCASE, "HLV User" COLLATE NOCASE;
+
+CREATE VIEW LogTodayReport AS
+WITH
+    -- The submit time is stored as the general date-and-time text the programs write:
+    -- month/day/year, day.month.year or year-month-day, then a blank and the time.
+    -- Its date part is turned into an ISO date here so rows can be grouped by day.
+    s AS (SELECT rowid AS RowNo, *, trim(COALESCE("Time Submitted", '')) AS Text FROM HLV_Log),
+    p AS (SELECT *, CASE WHEN instr(Text, ' ') > 0 THEN substr(Text, 1, instr(Text, ' ') - 1) ELSE Text END AS DatePart
+          FROM s),
+    q AS (SELECT *,
+                 CASE WHEN DatePart GLOB '[0-9][0-9][0-9][0-9]-*' THEN 'ymd'
+                      WHEN instr(DatePart, '.') > 0 THEN 'dmy'
+                      WHEN instr(DatePart, '/') > 0 THEN 'mdy' END AS Kind,
+                 replace(replace(DatePart, '.', '/'), '-', '/') AS Slashed
+          FROM p),
+    r AS (SELECT *, substr(Slashed, 1, instr(Slashed, '/') - 1) AS P1, substr(Slashed, instr(Slashed, '/') + 1) AS Rest
+          FROM q),
+    t AS (SELECT *, substr(Rest, 1, instr(Rest, '/') - 1) AS P2, substr(Rest, instr(Rest, '/') + 1) AS P3 FROM r),
+    u AS (SELECT *,
+                 CASE Kind WHEN 'ymd' THEN P1 WHEN 'dmy' THEN P3 WHEN 'mdy' THEN P3 END AS YText,
+                 CASE Kind WHEN 'ymd' THEN P2 WHEN 'dmy' THEN P2 WHEN 'mdy' THEN P1 END AS MText,
+                 CASE Kind WHEN 'ymd' THEN P3 WHEN 'dmy' THEN P1 WHEN 'mdy' THEN P2 END AS DText
+          FROM t),
+    jobs AS (SELECT *,
+                    CASE WHEN YText GLOB '[0-9][0-9][0-9][0-9]' AND MText GLOB '[0-9]*' AND NOT MText GLOB '*[^0-9]*'
+                              AND DText GLOB '[0-9]*' AND NOT DText GLOB '*[^0-9]*'
+                              AND CAST(MText AS INTEGER) BETWEEN 1 AND 12 AND CAST(DText AS INTEGER) BETWEEN 1 AND 31
+                         THEN printf('%04d-%02d-%02d', CAST(YText AS INTEGER), CAST(MText AS INTEGER),
+                                     CAST(DText AS INTEGER)) END AS SubmitDay,
+                    COALESCE(CAST(Pages AS INTEGER), 0) AS PageCount,
+                    COALESCE(CAST("Deleted Pages" AS INTEGER), 0) AS DeletedCount,
+                    CASE WHEN COALESCE("Deleted Pages", '') = '' THEN COALESCE(CAST("Printed Pages" AS INTEGER), 0)
+                         ELSE 0 END AS PrintedCount
+             FROM u)
+SELECT "Time Submitted", "Server", "Queue", "Description", "Computer", "User", "Name", "Priority", "Pages", "Size",
+       "Deleted", "Deleted Pages", "Resumed", "Printed Pages", "HLV User", "HLV Computer", "Comments"
+FROM jobs
+WHERE SubmitDay = date('now', 'localtime')
+ORDER BY RowNo;
+
+CREATE VIEW LogDailyJobsReport AS
+WITH
+    -- The submit time is stored as the general date-and-time text the programs write:
+    -- month/day/year, day.month.year or year-month-day, then a blank and the time.
+    -- Its date part is turned into an ISO date here so rows can be grouped by day.
+    s AS (SELECT rowid AS RowNo, *, trim(COALESCE("Time Submitted", '')) AS Text FROM HLV_Log),
+    p AS (SELECT *, CASE WHEN instr(Text, ' ') > 0 THEN substr(Text, 1, instr(Text, ' ') - 1) ELSE Text END AS DatePart
+          FROM s),
+    q AS (SELECT *,
+                 CASE WHEN DatePart GLOB '[0-9][0-9][0-9][0-9]-*' THEN 'ymd'
+                      WHEN instr(DatePart, '.') > 0 THEN 'dmy'
+                      WHEN instr(DatePart, '/') > 0 THEN 'mdy' END AS Kind,
+                 replace(replace(DatePart, '.', '/'), '-', '/') AS Slashed
+          FROM p),
+    r AS (SELECT *, substr(Slashed, 1, instr(Slashed, '/') - 1) AS P1, substr(Slashed, instr(Slashed, '/') + 1) AS Rest
+          FROM q),
+    t AS (SELECT *, substr(Rest, 1, instr(Rest, '/') - 1) AS P2, substr(Rest, instr(Rest, '/') + 1) AS P3 FROM r),
+    u AS (SELECT *,
+                 CASE Kind WHEN 'ymd' THEN P1 WHEN 'dmy' THEN P3 WHEN 'mdy' THEN P3 END AS YText,
+                 CASE Kind WHEN 'ymd' THEN P2 WHEN 'dmy' THEN P2 WHEN 'mdy' THEN P1 END AS MText,
+                 CASE Kind WHEN 'ymd' THEN P3 WHEN 'dmy' THEN P1 WHEN 'mdy' THEN P2 END AS DText
+          FROM t),
+    jobs AS (SELECT *,
+                    CASE WHEN YText GLOB '[0-9][0-9][0-9][0-9]' AND MText GLOB '[0-9]*' AND NOT MText GLOB '*[^0-9]*'
+                              AND DText GLOB '[0-9]*' AND NOT DText GLOB '*[^0-9]*'
+                              AND CAST(MText AS INTEGER) BETWEEN 1 AND 12 AND CAST(DText AS INTEGER) BETWEEN 1 AND 31
+                         THEN printf('%04d-%02d-%02d', CAST(YText AS INTEGER), CAST(MText AS INTEGER),
+                                     CAST(DText AS INTEGER)) END AS SubmitDay,
+                    COALESCE(CAST(Pages AS INTEGER), 0) AS PageCount,
+                    COALESCE(CAST("Deleted Pages" AS INTEGER), 0) AS DeletedCount,
+                    CASE WHEN COALESCE("Deleted Pages", '') = '' THEN COALESCE(CAST("Printed Pages" AS INTEGER), 0)
+                         ELSE 0 END AS PrintedCount
+             FROM u)
+SELECT CAST(substr(SubmitDay, 1, 4) AS INTEGER) AS "Year", CAST(substr(SubmitDay, 6, 2) AS INTEGER) AS "Month",
+       CAST(substr(SubmitDay, 9, 2) AS INTEGER) AS "Day", COUNT(*) AS Jobs, SUM(PageCount) AS Pages, SUM(DeletedCount) AS Deleted, SUM(PrintedCount) AS Printed
+FROM jobs
+GROUP BY SubmitDay
+ORDER BY SubmitDay;
+
+CREATE VIEW LogMonthlyJobsReport AS
+WITH
+    -- The submit time is stored as the general date-and-time text the programs write:
+    -- month/day/year, day.month.year or year-month-day, then a blank and the time.
+    -- Its date part is turned into an ISO date here so rows can be grouped by day.
+    s AS (SELECT rowid AS RowNo, *, trim(COALESCE("Time Submitted", '')) AS Text FROM HLV_Log),
+    p AS (SELECT *, CASE WHEN instr(Text, ' ') > 0 THEN substr(Text, 1, instr(Text, ' ') - 1) ELSE Text END AS DatePart
+          FROM s),
+    q AS (SELECT *,
+                 CASE WHEN DatePart GLOB '[0-9][0-9][0-9][0-9]-*' THEN 'ymd'
+                      WHEN instr(DatePart, '.') > 0 THEN 'dmy'
+                      WHEN instr(DatePart, '/') > 0 THEN 'mdy' END AS Kind,
+                 replace(replace(DatePart, '.', '/'), '-', '/') AS Slashed
+          FROM p),
+    r AS (SELECT *, substr(Slashed, 1, instr(Slashed, '/') - 1) AS P1, substr(Slashed, instr(Slashed, '/') + 1) AS Rest
+          FROM q),
+    t AS (SELECT *, substr(Rest, 1, instr(Rest, '/') - 1) AS P2, substr(Rest, instr(Rest, '/') + 1) AS P3 FROM r),
+    u AS (SELECT *,
+                 CASE Kind WHEN 'ymd' THEN P1 WHEN 'dmy' THEN P3 WHEN 'mdy' THEN P3 END AS YText,
+                 CASE Kind WHEN 'ymd' THEN P2 WHEN 'dmy' THEN P2 WHEN 'mdy' THEN P1 END AS MText,
+                 CASE Kind WHEN 'ymd' THEN P3 WHEN 'dmy' THEN P1 WHEN 'mdy' THEN P2 END AS DText
+          FROM t),
+    jobs AS (SELECT *,
+                    CASE WHEN YText GLOB '[0-9][0-9][0-9][0-9]' AND MText GLOB '[0-9]*' AND NOT MText GLOB '*[^0-9]*'
+                              AND DText GLOB '[0-9]*' AND NOT DText GLOB '*[^0-9]*'
+                              AND CAST(MText AS INTEGER) BETWEEN 1 AND 12 AND CAST(DText AS INTEGER) BETWEEN 1 AND 31
+                         THEN printf('%04d-%02d-%02d', CAST(YText AS INTEGER), CAST(MText AS INTEGER),
+                                     CAST(DText AS INTEGER)) END AS SubmitDay,
+                    COALESCE(CAST(Pages AS INTEGER), 0) AS PageCount,
+                    COALESCE(CAST("Deleted Pages" AS INTEGER), 0) AS DeletedCount,
+                    CASE WHEN COALESCE("Deleted Pages", '') = '' THEN COALESCE(CAST("Printed Pages" AS INTEGER), 0)
+                         ELSE 0 END AS PrintedCount
+             FROM u)
+SELECT CAST(substr(SubmitDay, 1, 4) AS INTEGER) AS "Year", CAST(substr(SubmitDay, 6, 2) AS INTEGER) AS "Month",
+       COUNT(*) AS Jobs, SUM(PageCount) AS Pages, SUM(DeletedCount) AS Deleted, SUM(PrintedCount) AS Printed
+FROM jobs
+GROUP BY substr(SubmitDay, 1, 7)
+ORDER BY substr(SubmitDay, 1, 7);
+
+CREATE VIEW LogAuditTodayReport AS
+SELECT "Time", "HLV Computer", "HLV User", "Action", "Description"
+FROM HLV_Audit
+WHERE date("Time") = date('now', 'localtime')
+ORDER BY "Time", rowid;
+
+CREATE VIEW LogAuditActionsReport AS
+SELECT "Action", "Description", "HLV User", "HLV Computer", COUNT(*) AS "Count"
+FROM HLV_Audit
+GROUP BY "Action", "Description", "HLV User", "HLV Computer"
+ORDER BY "Action", "Description", "HLV User", "HLV Computer";

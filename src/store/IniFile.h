@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+namespace hlv {
+
+class Environment;
+
+// One per-user settings file in the application-data folder: hlv.ini for the console,
+// hlvw.ini for the watch program. The path is built anew on every call and the file is
+// never held open.
+class IniFile
+{
+public:
+    static constexpr const char* kConsoleFileName = "hlv.ini";
+    static constexpr const char* kWatchFileName = "hlvw.ini";
+
+    explicit IniFile(const Environment& env, QString fileName = QString::fromLatin1(kConsoleFileName));
+
+    // The application-data folder followed by "/" and the file name.
+    QString path() const;
+
+    // The stored value, or the empty text when the file, the section or the key is missing
+    // (which every caller treats as "not set"). Values longer than 1,023 characters come
+    // back cut to 1,023.
+    QString ReadIni(const QString& section, const QString& key) const;
+
+    // Stores the value's text (see vbText: true -> "True", 3 -> "3", a date-time -> its
+    // general text), creating folder, file, section and key as needed. The file is replaced
+    // atomically. Returns false, after a line on stderr, when nothing was written (absent
+    // value, unwritable folder, ...); callers that follow the settings rules ignore it.
+    bool WriteIni(const QString& section, const QString& key, const QVariant& value) const;
+
+private:
+    const Environment& m_env;
+    QString m_fileName;
+};
+
+// The workstation's running page totals, kept in the settings file so that they survive a
+// reset of the job log.
+inline constexpr const char* kLogCountersSection = "Log Counters";
+inline constexpr const char* kDeletedCounterKey = "DeletedCounter";
+inline constexpr const char* kPrintedCounterKey = "PrintedCounter";
+
+// Reads a counter of the "Log Counters" section by the leading-number rule (missing, empty
+// or non-numeric text counts as 0).
+double readLogCounter(const IniFile& ini, const QString& key);
+// Adds pages to a counter of the "Log Counters" section and writes the sum back.
+bool addToLogCounter(const IniFile& ini, const QString& key, double pages);
+
+} // namespace hlv

@@ -1,0 +1,126 @@
+#pragma once
+
+#include <memory>
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+namespace hlv {
+
+class Clock;
+class Database;
+class Environment;
+class StoreHost;
+
+// Figures over the whole job log, left by ComputeLogStats for the statistics window.
+struct LogStats
+{
+    double LogPrintedPages = 0; // printed pages of rows without deleted pages
+    double LogDeletedPages = 0; // deleted pages of all rows
+    double LogSaving = 0;       // percent of deleted pages among deleted + printed
+    QDateTime LogStarted;       // earlier of the pass's moment and the earliest submit date
+    QDateTime LogFinished;      // later of the pass's moment and the latest submit date
+    double LogPagesManaged = 0; // pages of all rows
+    qint64 LogJobsManaged = 0;  // every row of the log
+    int LogServersManaged = 0;  // different servers, letter case ignored
+    int LogQueuesManaged = 0;   // different queues, letter case ignored
+    int LogUsersManaged = 0;    // different users, letter case ignored
+};
+
+// The job log database (hlv.mdb: the tables HLV_Log and HLV_Audit and the report views)
+// and everything that reads or writes it: job rows written one field at a time under their
+// TransactionID, audit records, the CSV export and the statistics pass.
+//
+// Every operation opens the file, does its work and closes it again, so the watch program
+// can write the same file between operations, and a log file deleted between operations
+// (archive and reset) is simply recreated from the template by the next one. A missing
+// log file is always a copy of the template database that ships beside the programs; no
+// code creates tables. Failures are reported by the return values and one line on stderr;
+// callers that follow the "failed writes are skipped" rule ignore them.
+//
+// Values are stored as text: an empty text leaves the field NULL. The audit table's Time
+// is stored as local "yyyy-MM-dd HH:mm:ss" text (see storedTimeText), so that the views
+// can select by day; turn it into general date text with displayTimeText before showing.
+//
+// Life cycle of the shared connection: closed -> OpenLogDatabase -> open -> CloseLogDatabase
+// -> closed. Operations are not nested; while a caller holds it open (the reports), it may
+// read database() but must not call the other operations until it has closed it.
+class JobLogStore
+{
+public:
+    // The 18 fields of HLV_Log, in table order.
+    static const QStringList& jobFields();
+    // The template beside the running program: applicationDirPath()/hlv.mdb.
+    static QString defaultTemplatePath();
+
+    JobLogStore(const Environment& env, const Clock& clock, const StoreHost& host,
+                QString templatePath = defaultTemplatePath());
+    ~JobLogStore();
+    JobLogStore(const JobLogStore&) = delete;
+    JobLogStore& operator=(const JobLogStore&) = delete;
+
+    // The setting LogPath (or the application-data folder when it is empty) + "/hlv.mdb".
+    QString logFilePath() const;
+    QString templatePath() const { return m_templatePath; }
+    // The TEMP folder + "/HLV_Log.csv".
+    QString csvFilePath() const;
+
+    // Creates the log from the template when it is missing (writing the new-log audit
+    // records while Audit is on), then opens it. False when nothing could be opened.
+    bool OpenLogDatabase();
+    void CloseLogDatabase();
+    // The open shared connection, or nullptr while closed.
+    Database* database() const { return m_db.get(); }
+
+    // Writes one field of the job's row (creating the row when the key is new) through its
+    // own open and close. The field name is one of jobFields() (letter case ignored); the
+    // value is turned into text by vbText. False when nothing was stored.
+    bool LogJobField(const QString& transactionId, const QString& field, const QVariant& value);
+    // The inner step of LogJobField, on the connection the caller has opened.
+    bool SetJobField(const QString& transactionId, const QString& field, const QVariant& value);
+    // True when a row with this key exists. When the log cannot be read the answer is false
+    // and *failed (when given) is set, so a caller can tell "not logged" from "unknown".
+    bool IsJobLogged(const QString& transactionId, bool* failed = nullptr);
+
+    // Appends an audit record (time, action, description, user, computer) while the
+    // setting Audit is on; does nothing at all, not even create the log, while it is off.
+    bool WriteAudit(const QString& action, const QVariant& description);
+
+    // Writes every job row to csvFilePath() (header, one line per row, a last empty line;
+    // CR LF line ends). Cells holding a comma, a double quote or a line break are quoted.
+    // The file is replaced whole; a log that cannot be read gives the header alone. False
+    // when the log could not be read or the file not written.
+    bool ExportLogToCsv();
+
+    // One pass over the job log; afterwards stats() holds the figures. On a log that cannot
+    // be read the figures keep their reset values and the result is false.
+    bool ComputeLogStats();
+    const LogStats& stats() const { return m_stats; }
+
+    // How long an operation waits for a lock another program holds on the file.
+    void setBusyTimeoutMs(int ms) { m_busyTimeoutMs = ms; }
+
+    // The stored form of the audit table's Time, and its display form (general date text;
+    // a text that is not in the stored form is given back unchanged).
+    static QString storedTimeText(const QDateTime& value);
+    static QString displayTimeText(const QString& stored);
+
+private:
+    bool createFromTemplate(const QString& path);
+
+    const Environment& m_env;
+    const Clock& m_clock;
+    const StoreHost& m_host;
+    QString m_templatePath;
+    std::unique_ptr<Database> m_db;
+    LogStats m_stats;
+    int m_busyTimeoutMs;
+};
+
+// The text with every occurrence of each of the given characters removed, one character
+// after another, case-sensitive.
+QString StripChars(const QString& text, const QString& chars);
+
+} // namespace hlv
