@@ -158,6 +158,14 @@ public:
 
     // Prints the printer's test page; returns a TestPageResult code.
     virtual int printTestPage(const QString& printerName) = 0;
+
+    // The address of the print system's own web page of a printer, or an empty text when
+    // the print system has none (the caller then shows the properties itself).
+    virtual QString printerWebPage(const QString& printerName) const
+    {
+        Q_UNUSED(printerName);
+        return {};
+    }
 };
 
 class PrintSystem

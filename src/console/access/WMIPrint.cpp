@@ -1,0 +1,201 @@
+#include "console/access/WMIPrint.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+#include "console/access/ConnectionSurface.h"
+#include "console/access/StatusText.h"
+#include "platform/Dialogs.h"
+#include "platform/Shell.h"
+
+namespace hlv {
+
+namespace {
+
+constexpr quint32 kLampBlue = 0xFF0000;
+constexpr quint32 kLampCyan = 0xFFFF00;
+
+// A printer's properties, read-only, for print systems without a page of their own.
+QDialog* makePropertiesDialog(const PrinterInfo& p, const QString& server, QWidget* parent)
+{
+    auto* dialog = new QDialog(parent);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setObjectName(QStringLiteral("PrinterProperties"));
+    dialog->setWindowTitle(p.Name + QStringLiteral(" Properties"));
+    auto* form = new QFormLayout;
+    const auto row = [&](const QString& label, const QString& value) {
+        auto* field = new QLineEdit(value, dialog);
+        field->setReadOnly(true);
+        field->setObjectName(label);
+        form->addRow(label + QLatin1Char(':'), field);
+    };
+    row(QStringLiteral("Name"), p.Name);
+    row(QStringLiteral("Server"), server);
+    row(QStringLiteral("Share name"), p.ShareName);
+    row(QStringLiteral("Shared"), p.Shared ? QStringLiteral("Yes") : QStringLiteral("No"));
+    row(QStringLiteral("Location"), p.Location);
+    row(QStringLiteral("Comment"), p.Comment);
+    row(QStringLiteral("Model"), p.DriverName);
+    row(QStringLiteral("Port"), p.PortName);
+    row(QStringLiteral("Status"), GetPrinterStatusText(p.Status).trimmed());
+    row(QStringLiteral("State"), GetExtendedPrinterStatusText(p.ExtendedPrinterStatus));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::close);
+    auto* layout = new QVBoxLayout(dialog);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+    dialog->setModal(false);
+    return dialog;
+}
+
+} // namespace
+
+QString testPagePermissionMessage()
+{
+    return QStringLiteral("You do not have permission to print a test page!");
+}
+
+WMIPrint::WMIPrint(PrintSystem& printSystem, ConnectionSurface& surface, Dialogs& dialogs, Shell& shell,
+                   QWidget* dialogParent)
+    : m_printSystem(printSystem)
+    , m_surface(surface)
+    , m_dialogs(dialogs)
+    , m_shell(shell)
+    , m_dialogParent(dialogParent)
+{}
+
+WMIPrint::~WMIPrint() = default;
+
+PrintResult WMIPrint::ConnectServer(const QString& Server)
+{
+    m_surface.setActiveUpdateColor(kLampBlue);
+    if (m_ConnectedServerName != Server) {
+        m_surface.setMainBusy(true);
+        QString error;
+        auto service = m_printSystem.connect(Server, &error);
+        if (!service) {
+            // The previous connection stays; lamp and pointer tell that this one failed.
+            return PrintResult::failure(error.isEmpty() ? QStringLiteral("Cannot connect to ") + Server : error);
+        }
+        m_objWMIService = std::move(service);
+        m_ConnectedServerName = Server;
+        m_surface.setMainBusy(false);
+    }
+    m_surface.setActiveUpdateColor(kLampCyan);
+    return PrintResult::success();
+}
+
+QString WMIPrint::GetHostComputerName(const QString& Host, PrintResult* result)
+{
+    const auto fail = [&](const QString& message) {
+        if (result) {
+            *result = PrintResult::failure(message);
+        }
+        return QString();
+    };
+    if (result) {
+        *result = PrintResult::success();
+    }
+    if (Host.size() < 2) {
+        return fail(QStringLiteral("\"%1\" names no computer.").arg(Host));
+    }
+    const QString computer = Host.mid(2);
+    PrintServer* service = nullptr;
+    if (computer == m_ConnectedServerName) {
+        service = m_objWMIService.get();
+    } else {
+        QString error;
+        auto hostService = m_printSystem.connect(computer, &error);
+        if (!hostService) {
+            return fail(error);
+        }
+        m_hostService = std::move(hostService);
+        service = m_hostService.get();
+    }
+    if (!service) {
+        return fail(QStringLiteral("No print server is connected."));
+    }
+    QString name;
+    if (const PrintResult r = service->computerName(name); !r) {
+        return fail(r.error);
+    }
+    return name.isEmpty() ? Host : name;
+}
+
+bool WMIPrint::ShowPrinterProperties(const QString& PrinterName)
+{
+    // "\\server\printer", or a printer of the connected server.
+    QString server = m_ConnectedServerName;
+    QString printer = PrinterName;
+    if (PrinterName.startsWith(QStringLiteral("\\\\"))) {
+        const QString rest = PrinterName.mid(2);
+        const qsizetype slash = rest.indexOf(QLatin1Char('\\'));
+        if (slash <= 0) {
+            return false;
+        }
+        server = rest.left(slash);
+        printer = rest.mid(slash + 1);
+    }
+    if (printer.isEmpty()) {
+        return false;
+    }
+
+    std::unique_ptr<PrintServer> own;
+    PrintServer* service = nullptr;
+    if (server == m_ConnectedServerName && m_objWMIService) {
+        service = m_objWMIService.get();
+    } else {
+        own = m_printSystem.connect(server);
+        service = own.get();
+    }
+    if (!service) {
+        return false;
+    }
+    QList<PrinterInfo> printers;
+    if (!service->printers(printers)) {
+        return false;
+    }
+    for (const PrinterInfo& p : printers) {
+        if (p.Name != printer && p.ShareName != printer) {
+            continue;
+        }
+        const QString page = service->printerWebPage(p.Name);
+        if (!page.isEmpty()) {
+            m_shell.open(page);
+        } else {
+            m_propertiesDialog = makePropertiesDialog(p, server, m_dialogParent);
+            m_propertiesDialog->show();
+        }
+        return true;
+    }
+    return false;
+}
+
+void WMIPrint::SendTestPage(const QString& Server, const QString& Printer)
+{
+    m_surface.setMainBusy(true);
+    m_surface.setJobListBusy(true);
+    // A server that cannot be bound gets no test page: the connection still bound belongs
+    // to another server, whose printer of the same name is not the one asked for.
+    if (ConnectServer(Server) && m_objWMIService && !Printer.isEmpty()) {
+        QList<PrinterInfo> printers;
+        if (m_objWMIService->printers(printers)) {
+            for (const PrinterInfo& p : printers) {
+                // Compared as plain text, whatever characters the name holds.
+                if (p.Name != Printer && p.ShareName != Printer) {
+                    continue;
+                }
+                if (m_objWMIService->printTestPage(p.Name) == TestPageResult::AccessDenied) {
+                    m_dialogs.msgBox(testPagePermissionMessage(), MsgBoxStyle::Critical, QStringLiteral("Halvern"));
+                }
+            }
+        }
+    }
+    m_surface.setMainBusy(false);
+    m_surface.setJobListBusy(false);
+}
+
+} // namespace hlv

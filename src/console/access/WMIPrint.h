@@ -1,0 +1,80 @@
+#pragma once
+
+#include <memory>
+
+#include <QPointer>
+#include <QString>
+
+#include "platform/PrintSystem.h"
+
+class QDialog;
+class QWidget;
+
+namespace hlv {
+
+class ConnectionSurface;
+class Dialogs;
+class Shell;
+
+// The console's one connection to the print server it shows, and the operations on the
+// printers of a server that go through it.
+//
+// Connection state:
+//   nothing bound         -> ConnectServer(name) binds; an empty name binds nothing
+//   bound to name N       -> ConnectServer(N) only flashes the lamp (blue, then cyan);
+//                            ConnectServer(M), M != N exactly (letter case counts), binds M
+//                            and replaces N; when that bind fails N stays bound, the lamp
+//                            stays blue and the pointer the hourglass, and the caller is told.
+// A second, separate connection serves GetHostComputerName for hosts other than the
+// connected server; it is made anew for each such call.
+class WMIPrint
+{
+public:
+    // dialogParent: the main window, owner of the simulated properties dialog.
+    WMIPrint(PrintSystem& printSystem, ConnectionSurface& surface, Dialogs& dialogs, Shell& shell,
+             QWidget* dialogParent = nullptr);
+    ~WMIPrint();
+    WMIPrint(const WMIPrint&) = delete;
+    WMIPrint& operator=(const WMIPrint&) = delete;
+
+    // Binds the connection to Server unless it is bound to exactly that name already.
+    PrintResult ConnectServer(const QString& Server);
+    // The connection of the connected server; null until the first successful bind.
+    PrintServer* objWMIService() const { return m_objWMIService.get(); }
+    // The server name exactly as given to the last successful bind; empty at first.
+    QString ConnectedServerName() const { return m_ConnectedServerName; }
+
+    // The name the computer "\\NAME" reports for itself; Host unchanged when it reports
+    // none. An empty text, with the reason in *result, when the host cannot be asked
+    // (Host shorter than two characters, unreachable).
+    QString GetHostComputerName(const QString& Host, PrintResult* result = nullptr);
+
+    // Shows the properties of a printer, named by its path ("\\server\printer") or by its
+    // name on the connected server: the print system's own printer page through the
+    // shell, or a read-only window. False when the printer cannot be found.
+    bool ShowPrinterProperties(const QString& PrinterName);
+
+    // Prints a test page on every printer of Server whose name or share name is Printer.
+    // A refusal for want of rights is told once per such printer; nothing else is told.
+    void SendTestPage(const QString& Server, const QString& Printer);
+
+    // The last properties window shown, while it is open.
+    QDialog* propertiesDialog() const { return m_propertiesDialog.data(); }
+
+private:
+    PrintSystem& m_printSystem;
+    ConnectionSurface& m_surface;
+    Dialogs& m_dialogs;
+    Shell& m_shell;
+    QWidget* m_dialogParent;
+
+    std::unique_ptr<PrintServer> m_objWMIService;
+    QString m_ConnectedServerName;
+    std::unique_ptr<PrintServer> m_hostService;
+    QPointer<QDialog> m_propertiesDialog;
+};
+
+// The message of a test page refused for want of rights.
+QString testPagePermissionMessage(); // "You do not have permission to print a test page!"
+
+} // namespace hlv
