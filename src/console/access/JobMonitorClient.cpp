@@ -1,0 +1,167 @@
+#include "console/access/JobMonitorClient.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+
+namespace hlv {
+
+namespace {
+
+const QString kDisconnected = QStringLiteral("Disconnected");
+
+} // namespace
+
+JobMonitorClient::JobMonitorClient(const JobMonitorClientOptions& options)
+    : m_options(options)
+{}
+
+std::unique_ptr<JobMonitorClient> JobMonitorClient::create(const JobMonitorClientOptions& options, QString* error)
+{
+    std::unique_ptr<JobMonitorClient> client(new JobMonitorClient(options));
+    if (!client->startServer(error)) {
+        return nullptr;
+    }
+    return client;
+}
+
+bool JobMonitorClient::startServer(QString* error)
+{
+    const auto fail = [this, error](const QString& why) {
+        if (error) {
+            *error = why;
+        }
+        endServer();
+        return false;
+    };
+
+    const QString dir = m_options.programDir.isEmpty() ? QCoreApplication::applicationDirPath() : m_options.programDir;
+    m_process.setProgram(QDir(dir).filePath(m_options.programName));
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    if (m_options.environment) {
+        m_process.setProcessEnvironment(*m_options.environment);
+    }
+    m_process.start(QIODevice::ReadWrite);
+    const QDeadlineTimer deadline(m_options.startTimeoutMs);
+    if (!m_process.waitForStarted(static_cast<int>(deadline.remainingTime()))) {
+        return fail(QStringLiteral("cannot start ") + m_process.program() + QStringLiteral(": ") +
+                    m_process.errorString());
+    }
+    m_serverPid = m_process.processId();
+
+    // The first line must be the server's announcement of its class.
+    QByteArray line;
+    while (!m_buffer.takeLine(line)) {
+        if (deadline.hasExpired() || !m_process.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
+            return fail(m_process.program() + QStringLiteral(" did not announce itself"));
+        }
+        m_buffer.append(m_process.readAllStandardOutput());
+    }
+    const QStringList hello = wire::decodeMessage(line);
+    if (hello.size() < 2 || hello.at(0) != QLatin1String(wire::kHello)) {
+        return fail(m_process.program() + QStringLiteral(" is not a job monitor server"));
+    }
+    if (hello.at(1) != m_options.classId) {
+        return fail(m_process.program() + QStringLiteral(" announced class ") + hello.at(1) + QStringLiteral(", not ") +
+                    m_options.classId);
+    }
+    m_fileVersion = hello.value(2);
+
+    connect(&m_process, &QProcess::readyReadStandardOutput, this, &JobMonitorClient::readServer);
+    connect(&m_process, &QProcess::finished, this, [this] { Q_EMIT serverFinished(m_serverPid); });
+    // Lines that came with the announcement are handed on once the caller can connect.
+    if (m_buffer.hasPartialLine()) {
+        QMetaObject::invokeMethod(this, &JobMonitorClient::readServer, Qt::QueuedConnection);
+    }
+    return true;
+}
+
+JobMonitorClient::~JobMonitorClient()
+{
+    // The destructor must not raise events into a half-destroyed receiver.
+    m_process.disconnect(this);
+    endServer();
+}
+
+void JobMonitorClient::endServer()
+{
+    if (m_process.state() == QProcess::NotRunning) {
+        return;
+    }
+    // The end of its stdin is the server's signal to end; terminate only one that does not.
+    m_process.closeWriteChannel();
+    if (m_process.waitForFinished(1500)) {
+        return;
+    }
+    m_process.terminate();
+    if (m_process.waitForFinished(1500)) {
+        return;
+    }
+    m_process.kill();
+    m_process.waitForFinished(-1);
+}
+
+bool JobMonitorClient::isServerRunning() const
+{
+    return m_process.state() == QProcess::Running;
+}
+
+void JobMonitorClient::send(const QStringList& fields)
+{
+    if (m_process.state() != QProcess::Running) {
+        return;
+    }
+    // Handed to the pipe now rather than at the next turn of the event loop; the server
+    // reads its input on a thread of its own, so the pipe never stays full for long.
+    m_process.write(wire::encodeMessage(fields));
+    m_process.waitForBytesWritten(1000);
+}
+
+void JobMonitorClient::StartMonitor(const QString& strComputer)
+{
+    send({QLatin1String(wire::kStartMonitor), strComputer});
+}
+
+void JobMonitorClient::StopMonitor()
+{
+    if (m_process.state() != QProcess::Running) {
+        return;
+    }
+    m_disconnectSeen = false;
+    send({QLatin1String(wire::kStopMonitor)});
+    const QDeadlineTimer deadline(m_options.stopTimeoutMs);
+    // Lines already buffered may hold the answer.
+    readServer();
+    while (!m_disconnectSeen && !deadline.hasExpired() && m_process.state() == QProcess::Running) {
+        if (m_process.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
+            readServer();
+        }
+    }
+}
+
+void JobMonitorClient::readServer()
+{
+    m_buffer.append(m_process.readAllStandardOutput());
+    QByteArray line;
+    while (m_buffer.takeLine(line)) {
+        dispatch(wire::decodeMessage(line));
+    }
+}
+
+void JobMonitorClient::dispatch(const QStringList& fields)
+{
+    if (fields.isEmpty()) {
+        return;
+    }
+    const QString& name = fields.first();
+    if (name == QLatin1String(wire::kConnectEvent) && fields.size() >= 2) {
+        if (fields.at(1) == kDisconnected) {
+            m_disconnectSeen = true;
+        }
+        Q_EMIT ConnectEvent(fields.at(1));
+    } else if (name == QLatin1String(wire::kJobEvent) && fields.size() >= 3) {
+        Q_EMIT JobEvent(fields.at(1), fields.at(2));
+    }
+}
+
+} // namespace hlv

@@ -1,0 +1,103 @@
+#include "console/access/MonitorBinding.h"
+
+#include "platform/ProcessControl.h"
+
+namespace hlv {
+
+QList<qint64> endStartedProcesses(ProcessControl& processes, const QString& processName, const QSet<qint64>& started)
+{
+    QList<qint64> ended;
+    QList<ProcessEntry> running;
+    if (started.isEmpty() || !processes.listProcesses(running)) {
+        return ended;
+    }
+    QString wanted = processName.toLower();
+    // Callers may name the program as it is called on Windows; programs here carry no ".exe".
+    if (wanted.endsWith(QLatin1String(".exe"))) {
+        wanted.chop(4);
+    }
+    const qint64 me = processes.currentUid();
+    for (const ProcessEntry& process : std::as_const(running)) {
+        if (!started.contains(process.pid) || process.uid != me) {
+            continue;
+        }
+        if (!process.name.trimmed().toLower().contains(wanted)) {
+            continue;
+        }
+        // Whether the request arrived is not looked at: a process that ended meanwhile is gone anyway.
+        processes.terminate(process.pid);
+        ended.append(process.pid);
+    }
+    return ended;
+}
+
+MonitorBinding::MonitorBinding(QString programName, QString classId, ProcessControl& processes, QObject* parent)
+    : QObject(parent)
+    , m_programName(std::move(programName))
+    , m_classId(std::move(classId))
+    , m_processes(processes)
+{}
+
+MonitorBinding::~MonitorBinding()
+{
+    // A monitor still held is released with its owner; its server ends with its stdin.
+    delete m_monitor.data();
+}
+
+void MonitorBinding::StartJobMonitor(const QString& Server)
+{
+    release();
+
+    JobMonitorClientOptions options;
+    options.programName = m_programName;
+    options.classId = m_classId;
+    options.programDir = m_programDir;
+    options.environment = m_environment;
+    std::unique_ptr<JobMonitorClient> client = JobMonitorClient::create(options);
+    if (!client) {
+        return;
+    }
+
+    // A pid counts as ours only while its process has not been reaped: after that the
+    // number may belong to somebody else.
+    const qint64 pid = client->serverPid();
+    m_started.insert(pid);
+    connect(client.get(), &JobMonitorClient::serverFinished, this, [this](qint64 ended) { m_started.remove(ended); });
+    connect(client.get(), &QObject::destroyed, this, [this, pid] { m_started.remove(pid); });
+    connect(client.get(), &JobMonitorClient::JobEvent, this, &MonitorBinding::JobEvent);
+    connect(client.get(), &JobMonitorClient::ConnectEvent, this, &MonitorBinding::ConnectEvent);
+
+    client->setParent(this);
+    m_monitor = client.release();
+    m_monitor->StartMonitor(Server);
+}
+
+void MonitorBinding::StopJobMonitor()
+{
+    if (m_monitor) {
+        m_monitor->StopMonitor();
+        release();
+    }
+    KillProcess(m_programName);
+}
+
+void MonitorBinding::release()
+{
+    if (!m_monitor) {
+        return;
+    }
+    JobMonitorClient* old = m_monitor;
+    m_monitor = nullptr;
+    // Events of a released monitor no longer reach the program.
+    disconnect(old, &JobMonitorClient::JobEvent, this, &MonitorBinding::JobEvent);
+    disconnect(old, &JobMonitorClient::ConnectEvent, this, &MonitorBinding::ConnectEvent);
+    // Released later, as a handler of the monitor's own event may be what released it.
+    old->deleteLater();
+}
+
+void MonitorBinding::KillProcess(const QString& processName)
+{
+    endStartedProcesses(m_processes, processName, m_started);
+}
+
+} // namespace hlv

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <optional>
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QProcessEnvironment>
+#include <QSet>
+#include <QString>
+
+#include "console/access/JobMonitorClient.h"
+
+namespace hlv {
+
+class ProcessControl;
+
+// Ends every process whose trimmed name contains processName (letters compared without
+// case; a trailing ".exe" of processName is ignored, as programs here have none) that is
+// among started and runs as this user; returns the pids asked to end. Stops at once,
+// ending nothing, when the processes cannot be listed.
+QList<qint64> endStartedProcesses(ProcessControl& processes, const QString& processName, const QSet<qint64>& started);
+
+// A program's one job monitor: started on a server, stopped, and its server process ended.
+// The console binds the HlvJobMonitor build, the watch program the HlvWatch_Job build.
+//
+// The server processes this object started are remembered for as long as they run, and
+// KillProcess ends only those: another console's monitor, or anybody else's process whose
+// name happens to match, is never touched.
+class MonitorBinding : public QObject
+{
+    Q_OBJECT
+public:
+    MonitorBinding(QString programName, QString classId, ProcessControl& processes, QObject* parent = nullptr);
+    ~MonitorBinding() override;
+
+    // Where the server program lies; empty (the default): this program's own folder.
+    void setProgramDir(const QString& dir) { m_programDir = dir; }
+    // The environment the server starts with; unset (the default): this program's.
+    void setServerEnvironment(const QProcessEnvironment& environment) { m_environment = environment; }
+
+    // Starts a new monitor on Server, replacing any running one. When the server program
+    // cannot be started nothing further happens and nothing is shown.
+    void StartJobMonitor(const QString& Server);
+    // Stops the monitor (when one runs), releases it and ends its server process.
+    void StopJobMonitor();
+    // Ends the started server processes whose name contains processName.
+    void KillProcess(const QString& processName);
+
+    // The running monitor, null when none runs.
+    JobMonitorClient* mwcmnMonitor() const { return m_monitor; }
+    QString programName() const { return m_programName; }
+    QSet<qint64> startedProcesses() const { return m_started; }
+
+Q_SIGNALS:
+    void JobEvent(const QString& strAction, const QString& strDetails);
+    void ConnectEvent(const QString& strConnect);
+
+private:
+    void release();
+
+    QString m_programName;
+    QString m_classId;
+    ProcessControl& m_processes;
+    QString m_programDir;
+    std::optional<QProcessEnvironment> m_environment;
+    QPointer<JobMonitorClient> m_monitor;
+    QSet<qint64> m_started;
+};
+
+} // namespace hlv

@@ -1,0 +1,297 @@
+#include "console/access/WMILiveView.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+
+#include "console/access/StatusText.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/GeneralDate.h"
+#include "platform/PrintSystem.h"
+#include "store/JobLogStore.h"
+
+namespace hlv {
+
+namespace {
+
+constexpr quint32 kLampBlue = 0xFF0000;
+constexpr quint32 kLampOrange = 0x0080FF;
+constexpr quint32 kLampGreen = 0x00FF00;
+constexpr int kDetailFields = 12;
+
+bool writesPages(const QString& status)
+{
+    return status != QStringLiteral("Printing") && status != QStringLiteral("Printed");
+}
+
+} // namespace
+
+int jobStatusIcon(const QString& statusText)
+{
+    if (statusText == QStringLiteral("OK")) {
+        return 1;
+    }
+    if (statusText == QStringLiteral("Spooling")) {
+        return 4;
+    }
+    if (statusText == QStringLiteral("Printing") || statusText == QStringLiteral("Printed")) {
+        return 2;
+    }
+    if (statusText == QStringLiteral("Paused")) {
+        return 5;
+    }
+    return 3;
+}
+
+QString jobSizeText(qint64 bytes)
+{
+    return QString::number(bytes / 1024) + QStringLiteral("KB");
+}
+
+JobRow searchRowFromJob(const PrintJobInfo& job)
+{
+    JobRow row;
+    row.text = GetJobStatusText(static_cast<qint64>(job.StatusMask));
+    row.icon = jobStatusIcon(row.text);
+    row.subItems = {job.Document,
+                    job.HostPrintQueue,
+                    job.Owner,
+                    job.queueName(),
+                    job.TotalPages ? QString::number(*job.TotalPages) : QString(),
+                    QString::number(job.PagesPrinted),
+                    QString::number(job.Priority),
+                    jobSizeText(job.Size),
+                    generalDateText(job.TimeSubmitted),
+                    QString::number(job.JobId),
+                    job.Name};
+    return row;
+}
+
+JobRow jobListRowFromSearchRow(const JobRow& searchRow)
+{
+    JobRow row;
+    row.text = searchRow.text;
+    row.icon = searchRow.icon;
+    row.subItems = searchRow.subItems.mid(0, 3) + searchRow.subItems.mid(kPrinterSubItem);
+    return row;
+}
+
+int findRowByName(const JobRowList& list, const QString& name)
+{
+    for (int i = 0; i < list.rowCount(); ++i) {
+        if (list.row(i).name() == name) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+WMILiveView::WMILiveView(LiveViewSurface& surface, JobLogStore& log, const Clock& clock, Dialogs& dialogs)
+    : m_surface(surface)
+    , m_log(log)
+    , m_clock(clock)
+    , m_dialogs(dialogs)
+{}
+
+QString WMILiveView::nowText() const
+{
+    return generalDateText(m_clock.now());
+}
+
+void WMILiveView::RefreshJobList(PrintServer* server, const QString& Server, const QString& Queue)
+{
+    Q_UNUSED(Server); // the jobs come from the bound server, whatever name the caller passes
+    m_surface.searchList().clear();
+    m_surface.setSearchStatus(QStringLiteral("Connection Initiated"));
+    m_surface.setInfoPanel(QStringLiteral("Connection Initiated"));
+    const QDateTime start = m_clock.now();
+
+    m_surface.setSearchProgress(kLampBlue);
+    m_surface.setBusyPointer(true);
+    m_surface.setInfoPanel(QStringLiteral("Connecting to Server"));
+    m_surface.setSearchProgress(kLampOrange);
+
+    m_surface.setSearchStatus(QStringLiteral("Finding printers with jobs"));
+    m_surface.setInfoPanel(QStringLiteral("Finding Jobs"));
+
+    // One query for every job of the server; a failed query leaves nothing to walk.
+    QList<PrintJobInfo> jobs;
+    bool queried = false;
+    if (server) {
+        queried = static_cast<bool>(server->jobs(jobs));
+    }
+    m_surface.yieldToEvents();
+
+    m_surface.setSearchStatus(QStringLiteral("Retrieving Data"));
+    m_surface.setInfoPanel(QStringLiteral("Retrieving Data"));
+    // Rows that job events added during the yield are dropped here: the walk relists them.
+    m_surface.searchList().clear();
+    if (!Queue.isEmpty()) {
+        m_surface.jobList().clear();
+    }
+
+    if (queried) {
+        const QString serverBox = m_surface.serverBoxText();
+        for (const PrintJobInfo& job : std::as_const(jobs)) {
+            if (job.Name.isEmpty()) {
+                continue;
+            }
+            const JobRow row = searchRowFromJob(job);
+            m_surface.searchList().addRow(row);
+            const QString queueName = job.queueName();
+            if (!Queue.isEmpty() && queueName == Queue) {
+                m_surface.jobList().addRow(jobListRowFromSearchRow(row));
+            }
+
+            const QString submitted = generalDateText(job.TimeSubmitted);
+            const QString key = QString::number(job.JobId) + QLatin1Char('-') + submitted;
+            bool failed = false;
+            const bool logged = m_log.IsJobLogged(key, &failed);
+            if (failed) {
+                // An unreadable job log ends the walk; the rows listed so far stay.
+                break;
+            }
+            if (!logged) {
+                m_log.LogJobField(key, QStringLiteral("Server"), serverBox);
+                m_log.LogJobField(key, QStringLiteral("Queue"), queueName);
+                m_log.LogJobField(key, QStringLiteral("Description"), job.Document);
+                m_log.LogJobField(key, QStringLiteral("Computer"), job.HostPrintQueue);
+                m_log.LogJobField(key, QStringLiteral("User"), job.Owner);
+                m_log.LogJobField(key, QStringLiteral("Name"), QString::number(job.JobId));
+                m_log.LogJobField(key, QStringLiteral("Time Submitted"), submitted);
+                m_log.LogJobField(key, QStringLiteral("Priority"), QString::number(job.Priority));
+                if (writesPages(row.text)) {
+                    m_log.LogJobField(key, QStringLiteral("Pages"),
+                                      job.TotalPages ? QString::number(*job.TotalPages) : QString());
+                    m_log.LogJobField(key, QStringLiteral("Size"), jobSizeText(job.Size));
+                }
+            }
+        }
+    }
+
+    m_surface.setBusyPointer(false);
+    m_surface.setSearchProgress(kLampGreen);
+
+    const auto closingText = [this, &start] {
+        const QDateTime now = m_clock.now();
+        const qint64 seconds = now.toSecsSinceEpoch() - start.toSecsSinceEpoch();
+        return QStringLiteral("Retrieved Jobs (") + QString::number(seconds) + QStringLiteral(" seconds) ") +
+               generalDateText(now);
+    };
+    m_surface.setSearchStatus(closingText());
+    m_surface.setInfoPanel(closingText());
+
+    const QString queueBox = m_surface.queueBoxText();
+    if (!queueBox.isEmpty()) {
+        FilterQueueJobs(queueBox);
+    }
+}
+
+void WMILiveView::FilterQueueJobs(const QString& Queue)
+{
+    JobRowList& jobList = m_surface.jobList();
+    JobRowList& searchList = m_surface.searchList();
+    jobList.clear();
+    const int count = searchList.rowCount();
+    for (int i = 0; i < count; ++i) {
+        const JobRow row = searchList.row(i);
+        if (row.subItems.size() >= kSearchListSubItems && row.subItems.at(kPrinterSubItem - 1) == Queue) {
+            jobList.addRow(jobListRowFromSearchRow(row));
+        }
+    }
+}
+
+void WMILiveView::logNewJob(const QString& key, const QStringList& d, const QString& status)
+{
+    bool failed = false;
+    const bool logged = m_log.IsJobLogged(key, &failed);
+    // A job log that cannot be read only costs the log entry; the lists still follow the
+    // event, so a broken log file does not freeze the live view.
+    if (logged || failed) {
+        return;
+    }
+    m_log.LogJobField(key, QStringLiteral("Server"), m_surface.serverBoxText());
+    m_log.LogJobField(key, QStringLiteral("Queue"), d.at(4));
+    m_log.LogJobField(key, QStringLiteral("Description"), d.at(1));
+    m_log.LogJobField(key, QStringLiteral("Computer"), d.at(2));
+    m_log.LogJobField(key, QStringLiteral("User"), d.at(3));
+    m_log.LogJobField(key, QStringLiteral("Name"), d.at(10));
+    m_log.LogJobField(key, QStringLiteral("Time Submitted"), d.at(9));
+    m_log.LogJobField(key, QStringLiteral("Priority"), d.at(7));
+    if (writesPages(status)) {
+        m_log.LogJobField(key, QStringLiteral("Pages"), d.at(5));
+        m_log.LogJobField(key, QStringLiteral("Size"), d.at(8));
+    }
+}
+
+void WMILiveView::upsert(JobRowList& list, const JobRow& row)
+{
+    const int index = findRowByName(list, row.name());
+    if (index >= 0) {
+        list.setRow(index, row);
+    } else {
+        list.addRow(row);
+    }
+}
+
+void WMILiveView::OnJobEvent(const QString& strAction, const QString& strDetail)
+{
+    const QStringList d = strDetail.split(QLatin1Char('|'));
+    // A record short of its twelve fields cannot be placed in either list: it is dropped.
+    if (d.size() < kDetailFields) {
+        return;
+    }
+    JobRow searchRow;
+    searchRow.text = GetJobStatusText(QVariant(d.at(0)));
+    searchRow.icon = jobStatusIcon(searchRow.text);
+    searchRow.subItems = d.mid(1, kSearchListSubItems);
+    const JobRow queueRow = jobListRowFromSearchRow(searchRow);
+    const QString key = d.at(10) + QLatin1Char('-') + d.at(9);
+    const QString name = d.at(11);
+
+    logNewJob(key, d, searchRow.text);
+
+    const bool inSelectedQueue = d.at(4) == m_surface.queueBoxText();
+    if (strAction == QStringLiteral("New")) {
+        m_surface.searchList().addRow(searchRow);
+        if (inSelectedQueue) {
+            m_surface.jobList().addRow(queueRow);
+        }
+        m_surface.setSearchStatus(QStringLiteral("New Job ") + nowText());
+        m_surface.setInfoPanel(QStringLiteral("New Job ") + nowText());
+    } else if (strAction == QStringLiteral("Modified")) {
+        upsert(m_surface.searchList(), searchRow);
+        if (inSelectedQueue) {
+            upsert(m_surface.jobList(), queueRow);
+        }
+        m_surface.setSearchStatus(QStringLiteral("Updated Job ") + nowText());
+        m_surface.setInfoPanel(QStringLiteral("Updated Job ") + nowText());
+    } else if (strAction == QStringLiteral("Deleted")) {
+        const int searchIndex = findRowByName(m_surface.searchList(), name);
+        if (searchIndex >= 0) {
+            m_surface.searchList().removeRow(searchIndex);
+        }
+        if (inSelectedQueue) {
+            const int queueIndex = findRowByName(m_surface.jobList(), name);
+            if (queueIndex >= 0) {
+                m_surface.jobList().removeRow(queueIndex);
+            }
+        }
+        m_surface.setSearchStatus(QStringLiteral("Deleted Job ") + nowText());
+        m_surface.setInfoPanel(QStringLiteral("Deleted Job ") + nowText());
+    }
+}
+
+void WMILiveView::OnConnectEvent(const QString& strConnect)
+{
+    if (strConnect == QStringLiteral("WMI Connection Error")) {
+        m_dialogs.msgBox(QStringLiteral("Cannot connect to server, jobs will not update!"), 16,
+                         QStringLiteral("Halvern"));
+    }
+    const QString prefix = QStringLiteral("Server ") + strConnect + QLatin1Char(' ');
+    m_surface.setInfoPanel(prefix + nowText());
+    m_surface.setSearchStatus(prefix + nowText());
+    m_surface.setServerStatus(prefix + nowText());
+}
+
+} // namespace hlv

@@ -1,0 +1,94 @@
+// The job monitor server. Built twice from this file: HlvJobMonitor for the console and
+// HlvWatch_Job for the watch program; the build gives the executable name, the identifiers
+// and the version (HLV_MONITOR_* definitions).
+//
+// The client starts this program with pipes: it reads StartMonitor/StopMonitor lines on
+// stdin and writes HELLO and the events on stdout, one flushed line each. When stdin ends
+// the program ends within a second, even while a slow print server holds its main thread.
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <QCoreApplication>
+#include <QTextStream>
+#include <unistd.h>
+
+#include "jobmonitor/InputReader.h"
+#include "jobmonitor/MonitorServer.h"
+#include "platform/PrintSystem.h"
+
+#ifndef HLV_MONITOR_EXE_NAME
+#error "HLV_MONITOR_EXE_NAME and the other HLV_MONITOR_* definitions come from the build"
+#endif
+
+namespace {
+
+// Writes the whole line to stdout at once; a client that has gone is not an error here,
+// the end of stdin ends the program.
+void writeLine(const QByteArray& bytes)
+{
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(STDOUT_FILENO, data, static_cast<size_t>(left));
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return;
+        }
+        data += written;
+        left -= written;
+    }
+}
+
+void printVersion()
+{
+    std::printf("%s\n%s\n%s %s\n", "HLV Job Monitor", "Halvern Job Monitor", HLV_MONITOR_EXE_NAME,
+                HLV_MONITOR_FILE_VERSION);
+    std::printf("class %s\ninterface %s\nsource interface %s\ntype library %s\n", HLV_MONITOR_CLASS_ID,
+                HLV_MONITOR_INTERFACE_ID, HLV_MONITOR_SOURCE_INTERFACE_ID, HLV_MONITOR_TYPELIB_ID);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
+        printVersion();
+        return 0;
+    }
+    // A client that dies between two events must not take this program down by a signal
+    // in the middle of a write; the end of stdin is the orderly way out.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral(HLV_MONITOR_EXE_NAME));
+    QCoreApplication::setApplicationVersion(QStringLiteral(HLV_MONITOR_FILE_VERSION));
+
+    QString problem;
+    const std::unique_ptr<hlv::PrintSystem> printSystem = hlv::createPrintSystem(&problem);
+    if (!problem.isEmpty()) {
+        QTextStream(stderr) << HLV_MONITOR_EXE_NAME << ": " << problem << '\n';
+    }
+
+    hlv::MonitorServer server(*printSystem,
+                              {QStringLiteral("{" HLV_MONITOR_CLASS_ID "}"), QStringLiteral(HLV_MONITOR_FILE_VERSION)},
+                              writeLine);
+
+    // Never deleted: it may sit in read() when the program ends, and the process exit takes it.
+    auto* input = new hlv::InputReader(STDIN_FILENO);
+    QObject::connect(input, &hlv::InputReader::lineReceived, &server, &hlv::MonitorServer::handleLine,
+                     Qt::QueuedConnection);
+    QObject::connect(input, &hlv::InputReader::inputClosed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+
+    server.sayHello();
+    input->start();
+    const int rc = QCoreApplication::exec();
+    std::fflush(nullptr);
+    // Ends without waiting for the reader thread, which may be blocked in read().
+    std::_Exit(rc);
+}

@@ -1,0 +1,103 @@
+#include "WireProtocol.h"
+
+namespace hlv::wire {
+
+QString escapeField(const QString& field)
+{
+    QString out;
+    out.reserve(field.size());
+    for (const QChar c : field) {
+        switch (c.unicode()) {
+        case u'\\':
+            out += QLatin1String("\\\\");
+            break;
+        case u'\t':
+            out += QLatin1String("\\t");
+            break;
+        case u'\r':
+            out += QLatin1String("\\r");
+            break;
+        case u'\n':
+            out += QLatin1String("\\n");
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+QString unescapeField(const QString& field)
+{
+    QString out;
+    out.reserve(field.size());
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        const QChar c = field.at(i);
+        if (c != QLatin1Char('\\') || i + 1 == field.size()) {
+            out += c;
+            continue;
+        }
+        const QChar next = field.at(i + 1);
+        switch (next.unicode()) {
+        case u'\\':
+            out += QLatin1Char('\\');
+            break;
+        case u't':
+            out += QLatin1Char('\t');
+            break;
+        case u'r':
+            out += QLatin1Char('\r');
+            break;
+        case u'n':
+            out += QLatin1Char('\n');
+            break;
+        default:
+            out += c;
+            out += next;
+        }
+        ++i;
+    }
+    return out;
+}
+
+QByteArray encodeMessage(const QStringList& fields)
+{
+    QString line;
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (i > 0) {
+            line += QLatin1Char('\t');
+        }
+        line += escapeField(fields.at(i));
+    }
+    QByteArray bytes = line.toUtf8();
+    bytes.append('\n');
+    return bytes;
+}
+
+QStringList decodeMessage(const QByteArray& line)
+{
+    QStringList fields;
+    if (line.isEmpty()) {
+        return fields;
+    }
+    // Escaped fields hold no raw TAB, so splitting first and unescaping after is exact.
+    const QStringList raw = QString::fromUtf8(line).split(QLatin1Char('\t'));
+    fields.reserve(raw.size());
+    for (const QString& field : raw) {
+        fields.append(unescapeField(field));
+    }
+    return fields;
+}
+
+bool LineBuffer::takeLine(QByteArray& line)
+{
+    const qsizetype end = m_pending.indexOf('\n');
+    if (end < 0) {
+        return false;
+    }
+    line = m_pending.left(end);
+    m_pending.remove(0, end + 1);
+    return true;
+}
+
+} // namespace hlv::wire

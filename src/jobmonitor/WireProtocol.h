@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace hlv::wire {
+
+// The job monitor server and its client talk over the server's stdin and stdout in lines
+// of text. Every message is one UTF-8 line ending in LF; its fields are separated by one
+// TAB; inside a field a backslash, TAB, CR and LF are written as \\ \t \r \n, so a field
+// may hold any text (a document name with a line break crosses intact).
+//
+//   server -> client   HELLO <TAB> {class id} <TAB> file version   (first line, once)
+//                      ConnectEvent <TAB> text
+//                      JobEvent <TAB> action <TAB> job detail record
+//   client -> server   StartMonitor <TAB> server
+//                      StopMonitor
+//
+// Any other message is ignored by both sides, so either can grow without breaking the other.
+
+inline constexpr char kHello[] = "HELLO";
+inline constexpr char kStartMonitor[] = "StartMonitor";
+inline constexpr char kStopMonitor[] = "StopMonitor";
+inline constexpr char kConnectEvent[] = "ConnectEvent";
+inline constexpr char kJobEvent[] = "JobEvent";
+
+QString escapeField(const QString& field);
+// Unknown escapes and a lone trailing backslash are kept as written.
+QString unescapeField(const QString& field);
+
+// One message as it goes on the wire, LF included.
+QByteArray encodeMessage(const QStringList& fields);
+// One line without its LF back into its fields; an empty line gives no fields.
+QStringList decodeMessage(const QByteArray& line);
+
+// Collects bytes as they arrive and hands out whole lines (without LF).
+class LineBuffer
+{
+public:
+    void append(const QByteArray& bytes) { m_pending.append(bytes); }
+    // The next complete line, or false while only part of one has arrived.
+    bool takeLine(QByteArray& line);
+    bool hasPartialLine() const { return !m_pending.isEmpty(); }
+
+private:
+    QByteArray m_pending;
+};
+
+} // namespace hlv::wire

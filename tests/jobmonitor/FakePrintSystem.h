@@ -1,0 +1,112 @@
+#pragma once
+
+#include <memory>
+
+#include <QHash>
+#include <QList>
+#include <QStringList>
+
+#include "platform/PrintSystem.h"
+
+namespace hlv::test {
+
+// A print system whose servers hold job lists set by the test. Connections share the
+// server's state, so the test changes the jobs a running monitor reads.
+class FakePrintSystem final : public PrintSystem
+{
+public:
+    struct ServerState
+    {
+        QList<PrintJobInfo> jobs;
+        bool jobsFail = false;
+        int readings = 0;
+    };
+
+    std::shared_ptr<ServerState> addServer(const QString& name)
+    {
+        auto state = std::make_shared<ServerState>();
+        m_servers.insert(name, state);
+        return state;
+    }
+
+    QStringList connectedTo; // every name passed to connect, in order
+
+    std::unique_ptr<PrintServer> connect(const QString& server, QString* error = nullptr) override
+    {
+        connectedTo.append(server);
+        const auto state = m_servers.value(server);
+        if (!state) {
+            if (error) {
+                *error = QStringLiteral("no such server");
+            }
+            return nullptr;
+        }
+        return std::make_unique<Server>(server, state);
+    }
+    void setPasswordPrompt(PasswordPrompt) override {}
+
+private:
+    class Server final : public PrintServer
+    {
+    public:
+        Server(QString name, std::shared_ptr<ServerState> state)
+            : m_name(std::move(name))
+            , m_state(std::move(state))
+        {}
+        QString serverName() const override { return m_name; }
+        PrintResult printers(QList<PrinterInfo>& out) override
+        {
+            out.clear();
+            return PrintResult::success();
+        }
+        PrintResult jobs(QList<PrintJobInfo>& out) override
+        {
+            ++m_state->readings;
+            if (m_state->jobsFail) {
+                return PrintResult::failure(QStringLiteral("server went away"));
+            }
+            out = m_state->jobs;
+            return PrintResult::success();
+        }
+        PrintResult queueJobs(const QString&, QList<PrintJobInfo>& out) override { return jobs(out); }
+        PrintResult computerName(QString& out) override
+        {
+            out = m_name.toUpper();
+            return PrintResult::success();
+        }
+        PrintResult pauseQueue(const QString&) override { return PrintResult::success(); }
+        PrintResult resumeQueue(const QString&) override { return PrintResult::success(); }
+        PrintResult purgeQueue(const QString&) override { return PrintResult::success(); }
+        PrintResult pauseJob(const QString&, qint64) override { return PrintResult::success(); }
+        PrintResult resumeJob(const QString&, qint64) override { return PrintResult::success(); }
+        PrintResult removeJob(const QString&, qint64) override { return PrintResult::success(); }
+        PrintResult setJobPriority(const QString&, qint64, qint64) override { return PrintResult::success(); }
+        int printTestPage(const QString&) override { return TestPageResult::Success; }
+
+    private:
+        QString m_name;
+        std::shared_ptr<ServerState> m_state;
+    };
+
+    QHash<QString, std::shared_ptr<ServerState>> m_servers;
+};
+
+// A job of queue "Laser" as a test starts from.
+inline PrintJobInfo sampleJob(qint64 id, const QString& document = QStringLiteral("report.pdf"))
+{
+    PrintJobInfo job;
+    job.JobId = id;
+    job.Name = QStringLiteral("Laser, ") + QString::number(id);
+    job.Document = document;
+    job.HostPrintQueue = QStringLiteral("\\\\ws01");
+    job.Owner = QStringLiteral("alice");
+    job.TotalPages = 3;
+    job.PagesPrinted = 0;
+    job.Priority = 1;
+    job.Size = 5000;
+    job.TimeSubmitted = QDateTime(QDate(2026, 12, 9), QTime(4, 22, 44));
+    job.StatusMask = 8;
+    return job;
+}
+
+} // namespace hlv::test

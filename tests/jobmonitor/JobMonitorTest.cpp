@@ -1,0 +1,241 @@
+#include "jobmonitor/JobMonitor.h"
+
+#include <gtest/gtest.h>
+
+#include "FakePrintSystem.h"
+#include "WaitFor.h"
+#include "jobmonitor/JobDetailRecord.h"
+#include "jobmonitor/MonitorServer.h"
+
+namespace hlv {
+namespace {
+
+using test::FakePrintSystem;
+using test::sampleJob;
+using test::waitFor;
+
+// Every event of a monitor as one text: "Connect <text>" or "<action> <record>".
+struct EventLog
+{
+    QStringList events;
+
+    void attach(JobMonitor& monitor)
+    {
+        QObject::connect(&monitor, &JobMonitor::ConnectEvent,
+                         [this](const QString& text) { events << QStringLiteral("Connect ") + text; });
+        QObject::connect(&monitor, &JobMonitor::JobEvent, [this](const QString& action, const QString& record) {
+            events << action + QLatin1Char(' ') + record;
+        });
+    }
+};
+
+class JobMonitorTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        server = printSystem.addServer(QStringLiteral("srv"));
+        log.attach(monitor);
+    }
+
+    // Starts on "srv" and waits for the connect tick; readings then only happen by hand.
+    void connectByHand()
+    {
+        monitor.setPollInterval(24 * 3600 * 1000);
+        monitor.StartMonitor(QStringLiteral("srv"));
+        ASSERT_TRUE(waitFor([this] { return log.events.contains(QStringLiteral("Connect Connected")); }));
+        log.events.clear();
+    }
+
+    FakePrintSystem printSystem;
+    std::shared_ptr<FakePrintSystem::ServerState> server;
+    JobMonitor monitor{printSystem};
+    EventLog log;
+};
+
+TEST_F(JobMonitorTest, StopBeforeStart_DisconnectedOnly)
+{
+    monitor.StopMonitor();
+    EXPECT_EQ(log.events, QStringList{QStringLiteral("Connect Disconnected")});
+    EXPECT_FALSE(monitor.monitorForm().tmrConnect.isActive());
+    EXPECT_FALSE(monitor.monitorForm().tmrEvent.isActive());
+    EXPECT_TRUE(printSystem.connectedTo.isEmpty());
+}
+
+TEST_F(JobMonitorTest, UnreachableServer_OneConnectionErrorAndNoTimer)
+{
+    monitor.StartMonitor(QStringLiteral("nowhere"));
+    // Raised within the call, and nothing is left armed that could say "Connected" later.
+    EXPECT_EQ(log.events, QStringList{QStringLiteral("Connect WMI Connection Error")});
+    EXPECT_FALSE(monitor.monitorForm().tmrConnect.isActive());
+    EXPECT_FALSE(monitor.monitorForm().tmrEvent.isActive());
+    EXPECT_EQ(monitor.state(), JobMonitor::State::Stopped);
+}
+
+TEST_F(JobMonitorTest, Start_ReturnsBeforeFirstReading_ExistingJobsNotNews)
+{
+    server->jobs = {sampleJob(1), sampleJob(2)};
+    monitor.StartMonitor(QStringLiteral("srv"));
+    EXPECT_TRUE(log.events.isEmpty());
+    EXPECT_EQ(server->readings, 0);
+    EXPECT_TRUE(monitor.monitorForm().tmrConnect.isActive());
+
+    ASSERT_TRUE(waitFor([this] { return !log.events.isEmpty(); }));
+    EXPECT_EQ(log.events, QStringList{QStringLiteral("Connect Connected")});
+    EXPECT_EQ(monitor.state(), JobMonitor::State::Waiting);
+    EXPECT_TRUE(monitor.monitorForm().tmrEvent.isActive());
+}
+
+TEST_F(JobMonitorTest, FirstReadingFails_QueryErrorAndNoEventTimer)
+{
+    server->jobsFail = true;
+    monitor.StartMonitor(QStringLiteral("srv"));
+    ASSERT_TRUE(waitFor([this] { return !log.events.isEmpty(); }));
+    EXPECT_EQ(log.events, QStringList{QStringLiteral("Connect WMI Query Error")});
+    EXPECT_FALSE(monitor.monitorForm().tmrEvent.isActive());
+}
+
+TEST_F(JobMonitorTest, JobAddedChangedRemoved_NewModifiedDeletedWithLastState)
+{
+    connectByHand();
+    PrintJobInfo job = sampleJob(4);
+    server->jobs = {job};
+    monitor.MonitorEvent();
+    job.PagesPrinted = 1;
+    job.StatusMask = 16;
+    server->jobs = {job};
+    monitor.MonitorEvent();
+    monitor.MonitorEvent(); // no change, no event
+    server->jobs.clear();
+    monitor.MonitorEvent();
+
+    const PrintJobInfo first = sampleJob(4);
+    EXPECT_EQ(log.events, (QStringList{QStringLiteral("New ") + buildJobDetailRecord(first),
+                                       QStringLiteral("Modified ") + buildJobDetailRecord(job),
+                                       QStringLiteral("Deleted ") + buildJobDetailRecord(job)}));
+}
+
+TEST_F(JobMonitorTest, ReadingFailsWhileWaiting_EndsQuietly_StopStillAnswers)
+{
+    connectByHand();
+    server->jobsFail = true;
+    monitor.MonitorEvent();
+    EXPECT_TRUE(log.events.isEmpty());
+    EXPECT_FALSE(monitor.monitorForm().tmrEvent.isActive());
+    EXPECT_EQ(monitor.state(), JobMonitor::State::Stopped);
+
+    // No further readings once it has ended.
+    server->jobsFail = false;
+    const int readings = server->readings;
+    monitor.MonitorEvent();
+    EXPECT_EQ(server->readings, readings);
+
+    monitor.StopMonitor();
+    EXPECT_EQ(log.events, QStringList{QStringLiteral("Connect Disconnected")});
+}
+
+TEST_F(JobMonitorTest, StopWhileWaiting_NoMoreReadings)
+{
+    connectByHand();
+    monitor.StopMonitor();
+    EXPECT_FALSE(monitor.monitorForm().tmrEvent.isActive());
+    server->jobs = {sampleJob(1)};
+    const int readings = server->readings;
+    monitor.MonitorEvent();
+    EXPECT_EQ(server->readings, readings);
+    EXPECT_EQ(log.events, QStringList{QStringLiteral("Connect Disconnected")});
+}
+
+TEST_F(JobMonitorTest, StartAgain_TakesNewBaseline)
+{
+    connectByHand();
+    server->jobs = {sampleJob(1)};
+    monitor.StopMonitor();
+    log.events.clear();
+    monitor.StartMonitor(QStringLiteral("srv"));
+    ASSERT_TRUE(waitFor([this] { return !log.events.isEmpty(); }));
+    monitor.MonitorEvent();
+    // Job 1 was there when the monitor started again: no "New" for it.
+    EXPECT_EQ(log.events, QStringList{QStringLiteral("Connect Connected")});
+    EXPECT_EQ(printSystem.connectedTo.size(), 2);
+}
+
+TEST_F(JobMonitorTest, EventTimer_ReadsRepeatedly_ReportsChangeByItself)
+{
+    monitor.setPollInterval(20);
+    monitor.StartMonitor(QStringLiteral("srv"));
+    ASSERT_TRUE(waitFor([this] { return log.events.contains(QStringLiteral("Connect Connected")); }));
+    ASSERT_TRUE(waitFor([this] { return server->readings >= 3; }));
+    server->jobs = {sampleJob(8)};
+    ASSERT_TRUE(waitFor([this] { return log.events.size() >= 2; }));
+    EXPECT_EQ(log.events.at(1), QStringLiteral("New ") + buildJobDetailRecord(sampleJob(8)));
+}
+
+TEST_F(JobMonitorTest, ReceiverStopsDuringEvents_RestNotRaised_TimerStaysOff)
+{
+    connectByHand();
+    QObject::connect(&monitor, &JobMonitor::JobEvent, [this] { monitor.StopMonitor(); });
+    server->jobs = {sampleJob(1), sampleJob(2)};
+    monitor.MonitorEvent();
+    EXPECT_EQ(log.events.size(), 2); // New 1, then the Disconnected its handler caused
+    EXPECT_EQ(log.events.at(1), QStringLiteral("Connect Disconnected"));
+    EXPECT_FALSE(monitor.monitorForm().tmrEvent.isActive());
+}
+
+TEST(MonitorForm, TimersAreOneShotsAndOff)
+{
+    Monitor form;
+    EXPECT_EQ(Monitor::caption(), QStringLiteral("Monitor - Modal"));
+    for (const QTimer* timer : {&form.tmrConnect, &form.tmrEvent}) {
+        EXPECT_TRUE(timer->isSingleShot());
+        EXPECT_FALSE(timer->isActive());
+        EXPECT_EQ(timer->interval(), 1);
+    }
+}
+
+// The server end of the link over a fake print system.
+class MonitorServerTest : public ::testing::Test
+{
+protected:
+    MonitorServerTest()
+        : link(printSystem, {QStringLiteral("{C02EE862-9F1E-41CE-BD34-A8FB11E03F84}"), QStringLiteral("1.00.0005")},
+               [this](const QByteArray& line) { written << line; })
+    {}
+    FakePrintSystem printSystem;
+    QList<QByteArray> written;
+    MonitorServer link;
+};
+
+TEST_F(MonitorServerTest, Hello_ExactFirstLine)
+{
+    link.sayHello();
+    ASSERT_EQ(written.size(), 1);
+    EXPECT_EQ(written.at(0), QByteArray("HELLO\t{C02EE862-9F1E-41CE-BD34-A8FB11E03F84}\t1.00.0005\n"));
+}
+
+TEST_F(MonitorServerTest, Commands_BecomeCallsAndEventsBecomeLines)
+{
+    link.handleLine("StopMonitor");
+    link.handleLine("StartMonitor\tfar\\taway");
+    link.handleLine("Garbage\tline");
+    link.handleLine("");
+    link.handleLine("StartMonitor"); // without its argument: ignored
+    EXPECT_EQ(printSystem.connectedTo, QStringList{QStringLiteral("far\taway")});
+    EXPECT_EQ(written, (QList<QByteArray>{"ConnectEvent\tDisconnected\n", "ConnectEvent\tWMI Connection Error\n"}));
+}
+
+TEST_F(MonitorServerTest, JobEvent_RecordEscapedOnTheWire)
+{
+    const auto server = printSystem.addServer(QStringLiteral("srv"));
+    link.monitor().setPollInterval(24 * 3600 * 1000);
+    link.handleLine("StartMonitor\tsrv");
+    ASSERT_TRUE(test::waitFor([this] { return !written.isEmpty(); }));
+    server->jobs = {sampleJob(3, QStringLiteral("a\tb\nc"))};
+    link.monitor().MonitorEvent();
+    ASSERT_EQ(written.size(), 2);
+    EXPECT_EQ(written.at(0), QByteArray("ConnectEvent\tConnected\n"));
+    EXPECT_TRUE(written.at(1).startsWith("JobEvent\tNew\t8|a\\tb\\nc|\\\\\\\\ws01|alice|Laser|"));
+}
+
+} // namespace
+} // namespace hlv
