@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QFrame>
+#include <QLabel>
+
+namespace hlv {
+
+// A picture or label that acts on a click, as the design's clickable images do.
+class ClickLabel : public QLabel
+{
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+
+Q_SIGNALS:
+    void clicked();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+// A small coloured status lamp; its colour is kept as the 0xBBGGRR value it was given.
+class Lamp : public QFrame
+{
+    Q_OBJECT
+public:
+    explicit Lamp(QWidget* parent = nullptr);
+    void setBackColor(quint32 bgr);
+    quint32 backColor() const { return m_bgr; }
+
+private:
+    quint32 m_bgr = 65280;
+};
+
+} // namespace hlv

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "platform/Shell.h"
+
+namespace hlv {
+
+// Opens files, folders, programs and web addresses with the desktop's handler.
+class DesktopShell final : public Shell
+{
+public:
+    void open(const QString& target) override;
+};
+
+} // namespace hlv

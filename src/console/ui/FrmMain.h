@@ -1,0 +1,480 @@
+#pragma once
+
+#include <array>
+#include <memory>
+#include <optional>
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+#include "console/access/ConnectionSurface.h"
+#include "console/access/WMILiveView.h"
+#include "console/ui/ConsoleSettings.h"
+#include "platform/PrintSystem.h"
+#include "store/StoreHost.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+class QStatusBar;
+class QToolButton;
+
+namespace hlv {
+
+class ClickLabel;
+class IniFile;
+class JobListWidget;
+class JobLogStore;
+class Lamp;
+class MonitorBinding;
+class WMIPrint;
+class WebBrowser;
+class frmSplash;
+struct ConsoleContext;
+
+// The console's main window. It is the start-up object: Form_Load runs the whole start-up
+// (settings, history, connection to the last server and queue), Form_Unload the whole
+// shutdown. Its members carry the names of the controls they stand for and its methods the
+// names of the handlers they run, so the window reads like the design it implements.
+//
+// The class is split over files by concern:
+//   FrmMain_Controls.cpp  building controls and menus, small control helpers
+//   FrmMain_Startup.cpp   Form_Load, ConnectStartupQueue, Form_Unload, exit, About
+//   FrmMain_Settings.cpp  LoadSettings, SaveSettings
+//   FrmMain_Server.cpp    server search, history, job reload, network search
+//   FrmMain_Queue.cpp     queue selection and view refresh
+//   FrmMain_JobLists.cpp  job list columns, icons, sorting, job menu, monitor binding
+//   FrmMain_Panels.cpp    the panel and status bar switches
+//   FrmMain_Stubs.cpp     handlers of commands that are not there yet (empty)
+//
+// Everything from outside (print system, dialogs, shell, clock, environment, job monitor,
+// administrator test) comes in through the ConsoleContext, so tests build the window
+// headless over fakes.
+class FrmMain : public QMainWindow, public StoreHost, public LiveViewSurface, public ConnectionSurface
+{
+    Q_OBJECT
+
+public:
+    explicit FrmMain(ConsoleContext& context, QWidget* parent = nullptr);
+    ~FrmMain() override;
+
+    static QString productName() { return QStringLiteral("Halvern"); }
+    // Major.Minor.Revision of the program.
+    static QString versionText();
+    // The update-check page that start-up lets the updates browser load.
+    static QString updateCheckAddress();
+
+    // ---- start-up and shutdown ----
+    void Form_Load();
+    void Form_Unload();
+    void Form_Terminate();
+    void menuExit_Click();
+    void mnuAbout_Click();
+    // Shows the window after start-up (maximised when the settings asked for it), unless
+    // the start-up already ended the program.
+    void showAfterLoad();
+    bool isUnloaded() const { return m_unloaded; }
+
+    // ---- settings ----
+    void LoadSettings();
+    void SaveSettings();
+    ConsoleSettings& settings() { return m_settings; }
+    const ConsoleSettings& settings() const { return m_settings; }
+
+    // ---- server selection and history ----
+    void FindPrintQueues_Click();
+    void CurrentPrinter_KeyDown(int KeyCode, int Shift);
+    void FindComputers_Click();
+    void cmdRefreshJobs_Click();
+    void List_Add(QComboBox* thelist, const QString& text);
+    void List_Load(QComboBox* thelist, const QString& FileName);
+    void List_Save(QComboBox* thelist, const QString& FileName);
+
+    // ---- queue selection ----
+    void CurrentPrintQueue_Click();
+    // The selected queue of the connected server, or nothing.
+    std::optional<PrinterInfo> GetPrintQueue();
+    // Selects entry index of the queue box and runs its Click handler, as a user's choice.
+    void selectQueueEntry(int index);
+    // Sets the queue box's text: selects the first entry equal to it (running the Click
+    // handler) or, when no entry matches, leaves no entry selected.
+    void setQueueBoxText(const QString& text);
+
+    // ---- job lists ----
+    void JobList_ColumnClick(int column);
+    void SearchList_ColumnClick(int column);
+    void JobList_DblClick();
+    void JobList_MouseDown(int Button, int Shift, int X, int Y);
+    void mwcmnMonitor_JobEvent(const QString& strAction, const QString& strDetail);
+    void mwcmnMonitor_ConnectEvent(const QString& strConnect);
+    // The full retrieval and the queue filter of the live view, on the bound server.
+    void RefreshJobList(const QString& Server, const QString& Queue);
+    void FilterQueueJobs(const QString& Queue);
+
+    // ---- the server connection the job lists read ----
+    void ConnectServer(const QString& Server);
+    PrintServer* objWMIService() const;
+    WMIPrint& wmiPrint() { return *m_wmiPrint; }
+
+    // ---- job monitor binding ----
+    void StartJobMonitor(const QString& Server);
+    void StopJobMonitor();
+    void KillProcess(const QString& processName);
+    MonitorBinding* monitorBinding() const { return mwcmnMonitor.get(); }
+
+    // ---- menu views and the administrator test ----
+    bool UserIsAdmin();
+    void SwSimpleView(QString TempView = QString());
+    void mnuMenu_Click();
+    void GetCommandLine(int MaxArgs = 10);
+
+    // ---- panels (switches; the layout itself is Form_Resize) ----
+    void Form_Resize();
+    void mnuSearchQueue_Click();
+    void mnuQueueInfo_Click();
+    void mnuQueueControl_Click();
+    void mnuFavouritesPanel_Click();
+    void mnuNetwork_Click();
+    void mnuOnline_Click();
+    void mnuStatusBar_Click();
+    void mnuClosePanel_Click();
+    void mnuSearch_Click();
+
+    // ---- job actions ----
+    void MenuResumeJob_Click();
+    void MenuPauseJob_Click();
+    void MenuRemove_Click();
+    void MenuPriority_Click();
+    void mnuLogComment_Click();
+    void mnuJobProperties_Click();
+    // ---- queue actions ----
+    void MenuPause_Click();
+    void MenuResume_Click();
+    void mnupausealljobs_Click();
+    void mnuresumealljobs_Click();
+    void MenuPurge_Click();
+    void PurgeAllJobs(bool Silent);
+    void mnuPrinterProperties_Click();
+    void mnutestpage_Click();
+    void imgPlay_Click();
+    void imgPause_Click();
+    void cmdPrintProperty_Click();
+    void cmdTestPage_Click();
+    void frmQueueControl_MouseDown(int Button, int Shift, int X, int Y);
+    // ---- quick-action popup ----
+    void showQuickAction();
+    // ---- timers and automation ----
+    void Timer1_Timer();
+    void Timer2_Timer();
+    void chkAutoQueue_Click();
+    void chkTimed_Click();
+    void chkAA_Click();
+    void chkTimedRelease();
+    void ResumeExceptions();
+    // ---- favourites ----
+    void imgFavourite_Click();
+    void mnuAddFav_Click();
+    void favbutton_Click(int Index);
+    void mnuFav_Click(int Index);
+    void mnuDelFav_Click();
+    void mnuExportFav_Click();
+    void mnuImportFav_Click();
+    // ---- server view, update check and launchers ----
+    void Image2_Click();
+    void Image3_Click();
+    void Image4_Click();
+    void Image5_Click();
+    void WebVersion_StatusTextChange(const QString& Text);
+    void mnuUpdate_Click();
+    void lblWebsite_Click();
+    void Help_Click();
+    void mnuNew_Click();
+    void mnupsr_Click();
+    void MenuStatistics_Click();
+    void mnuOptions_Click();
+    // ---- log and report commands ----
+    void mnuPrinterReport_Click();
+    void mnuPrinterReportnj_Click();
+    void mnuServerReport_Click();
+    void mnuServerReportnj_Click();
+    void mnuFavReport_Click();
+    void mnuLogRptToday_Click();
+    void mnuLogFullReportCSV_Click();
+    void mnuLogFullReportEmail_Click();
+    void mnuLogFullReportHTML_Click();
+    void mnuLogRptPrinter_Click();
+    void mnuLogRptUser_Click();
+    void mnuLogRptDailyJobs_Click();
+    void mnuLogRptMonthlyJobs_Click();
+    void mnuLogRptHLV_Click();
+    void mnuAuditRptToday_Click();
+    void mnuAuditRptActions_Click();
+    void mnuExportLog_Click();
+
+    // ---- StoreHost ----
+    QString serverBoxText() const override;
+    QString queueBoxText() const override;
+    bool autoQueueChecked() const override;
+    QString logPath() const override;
+    bool auditOn() const override;
+
+    // ---- what the connection code shows on the window ----
+    void setActiveUpdateColour(quint32 bgr);
+    quint32 activeUpdateColour() const;
+    void setBusyPointer(bool busy) override;
+    void setActiveUpdateColor(quint32 bgr) override { setActiveUpdateColour(bgr); }
+    void setMainBusy(bool busy) override;
+    void setJobListBusy(bool busy) override;
+
+    // ---- small helpers other parts of the window use ----
+    // Panel i (1 to 4) of the status bar.
+    QString statusPanelText(int panel) const;
+    void setStatusPanelText(int panel, const QString& text);
+    // The start-up progress line of the splash window (loads the splash when needed).
+    QString progressText();
+    void appendProgress(const QString& piece);
+    frmSplash& splash();
+    bool isSplashLoaded() const { return !m_splash.isNull(); }
+    void unloadSplash();
+    // A check box's value (0 clear, 1 ticked) and setting it from code, which runs its
+    // Click handler when the value changes, as a click does.
+    static int value(const QCheckBox* box);
+    static void setValue(QCheckBox* box, int value);
+    // The print status box's back colour (0xBBGGRR).
+    quint32 printStatusBackColour() const { return m_printStatusBack; }
+    void setPrintStatusBackColour(quint32 bgr);
+    QString timeText() const;      // the time of day as the status bar shows it
+    QString nowText() const;       // the date and time as the status bar shows it
+    void yieldToEvents() override; // let pending window events run once
+    void writeAudit(const QString& action, const QString& description);
+    JobLogStore& jobLog() { return *m_jobLog; }
+    IniFile& iniFile() { return *m_ini; }
+    ConsoleContext& context() { return m_ctx; }
+    PrintServer* serverContainer() const { return ServerContainer.get(); }
+    WMILiveView& liveView() { return *m_liveView; }
+    QString historyPath() const { return m_historyPath; }
+    QString iniPath() const { return m_iniPath; }
+    // The twips values of JobList's 11 columns and their 1-based display positions.
+    QList<double> jobListColumnWidthsTwips() const;
+    QList<int> jobListColumnPositions() const;
+
+    // ---- controls ----
+    // menus
+    QMenu* menufile = nullptr;
+    QAction* mnuNew = nullptr;
+    QAction* mnuseparator3 = nullptr;
+    QAction* mnuOptions = nullptr;
+    QAction* mnuseparator4 = nullptr;
+    QAction* mnuseparator5 = nullptr;
+    QAction* menuExit = nullptr;
+    QMenu* mnuPanels = nullptr;
+    QAction* mnuSearchQueue = nullptr;
+    QAction* mnuQueueInfo = nullptr;
+    QAction* mnuQueueControl = nullptr;
+    QAction* mnuFavouritesPanel = nullptr;
+    QAction* mnuNetwork = nullptr;
+    QAction* mnuOnline = nullptr;
+    QAction* mnusepPanel1 = nullptr;
+    QAction* mnuClosePanel = nullptr;
+    QAction* mnusepPanel2 = nullptr;
+    QAction* mnuStatusBar = nullptr;
+    QMenu* menuJobs = nullptr;
+    QAction* MenuResumeJob = nullptr;
+    QAction* MenuPauseJob = nullptr;
+    QAction* mnuLogComment = nullptr;
+    QAction* mnuseparator0 = nullptr;
+    QAction* mnuresumealljobs = nullptr;
+    QAction* mnupausealljobs = nullptr;
+    QAction* menuSeparator2 = nullptr;
+    QAction* MenuRemove = nullptr;
+    QAction* menuPurge = nullptr;
+    QAction* menuSeparator3 = nullptr;
+    QAction* MenuPriority = nullptr;
+    QAction* mnuJobProperties = nullptr;
+    QMenu* menuPrinter = nullptr;
+    QAction* MenuResume = nullptr;
+    QAction* MenuPause = nullptr;
+    QAction* menuSeparatorP1 = nullptr;
+    QAction* mnuPrinterProperties = nullptr;
+    QAction* mnutestpage = nullptr;
+    QMenu* mnuFavourites = nullptr;
+    QAction* mnuAddFav = nullptr;
+    QAction* mnuFavSep1 = nullptr;
+    std::array<QAction*, 20> mnuFav{};
+    QAction* mnuFavSep2 = nullptr;
+    QAction* mnuDelFav = nullptr;
+    QAction* mnuFavToolsSep = nullptr;
+    QAction* mnuImportFav = nullptr;
+    QAction* mnuExportFav = nullptr;
+    QMenu* mnuReports = nullptr;
+    QMenu* mnuPrnRptMenu = nullptr;
+    QAction* mnuPrinterReport = nullptr;
+    QAction* mnuPrinterReportnj = nullptr;
+    QMenu* mnuSrvRptMenu = nullptr;
+    QAction* mnuServerReport = nullptr;
+    QAction* mnuServerReportnj = nullptr;
+    QMenu* mnuFavRptMenu = nullptr;
+    QAction* mnuFavReport = nullptr;
+    QMenu* mnuLogRptMenu = nullptr;
+    QAction* mnuLogRptToday = nullptr;
+    QMenu* mnuFullLogReports = nullptr;
+    QAction* mnuLogFullReportCSV = nullptr;
+    QAction* mnuLogFullReportEmail = nullptr;
+    QAction* mnuLogFullReportHTML = nullptr;
+    QAction* mnuLogRptPrinter = nullptr;
+    QAction* mnuLogRptUser = nullptr;
+    QAction* mnuLogRptDailyJobs = nullptr;
+    QAction* mnuLogRptMonthlyJobs = nullptr;
+    QAction* mnuLogRptHLV = nullptr;
+    QMenu* mnuAuditRptMenu = nullptr;
+    QAction* mnuAuditRptToday = nullptr;
+    QAction* mnuAuditRptActions = nullptr;
+    QAction* MenuStatistics = nullptr;
+    QAction* mnuSearch = nullptr;
+    QMenu* mnuHelpTop = nullptr;
+    QAction* mnuAbout = nullptr;
+    QAction* Help = nullptr;
+    QAction* mnupsrsep = nullptr;
+    QAction* mnupsr = nullptr;
+    QAction* mnuMenu = nullptr;
+
+    // print queue panel
+    QGroupBox* PrintQueue = nullptr;
+    QLabel* Label1 = nullptr;
+    QComboBox* CurrentPrinter = nullptr;
+    QLabel* Label2 = nullptr;
+    QComboBox* CurrentPrintQueue = nullptr;
+    QToolButton* FindPrintQueues = nullptr;
+    QToolButton* FindComputers = nullptr;
+    QLabel* LabelPrintQueues = nullptr;
+    // queue information panel
+    QGroupBox* frmQueueInfo = nullptr;
+    QLineEdit* txtDescription = nullptr;
+    QLineEdit* txtPrintPath = nullptr;
+    QLineEdit* txtLocation = nullptr;
+    QLineEdit* txtModel = nullptr;
+    QLineEdit* txtPrintStatus = nullptr;
+    // queue control panel
+    QGroupBox* frmQueueControl = nullptr;
+    QCheckBox* chkAutoQueue = nullptr;
+    QCheckBox* chkTimed = nullptr;
+    QCheckBox* chkAA = nullptr;
+    std::array<QRadioButton*, 2> optTimed{};
+    QLineEdit* txtTimed = nullptr;
+    QToolButton* cmdRefreshJobs = nullptr;
+    QToolButton* cmdPrintProperty = nullptr;
+    QToolButton* cmdTestPage = nullptr;
+    ClickLabel* imgPlay = nullptr;
+    ClickLabel* imgPause = nullptr;
+    ClickLabel* imgFavourite = nullptr;
+    QLabel* LabelPrintJobs = nullptr;
+    Lamp* ActiveUpdate = nullptr;
+    // favourites panel
+    QGroupBox* FrameFavourites = nullptr;
+    std::array<QPushButton*, 20> favbutton{};
+    // network panel
+    QGroupBox* frmServer = nullptr;
+    WebBrowser* WebServer = nullptr;
+    ClickLabel* Image2 = nullptr;
+    ClickLabel* Image3 = nullptr;
+    ClickLabel* Image4 = nullptr;
+    ClickLabel* Image5 = nullptr;
+    // updates panel
+    QGroupBox* frmOnline = nullptr;
+    WebBrowser* WebVersion = nullptr;
+    QPushButton* mnuUpdate = nullptr;
+    ClickLabel* lblWebsite = nullptr;
+    QLabel* Label3 = nullptr;
+    // ServerView panel
+    QGroupBox* FrameSearch = nullptr;
+    JobListWidget* SearchList = nullptr;
+    QLabel* SearchStatus = nullptr;
+    QLabel* ServerStatus = nullptr;
+    Lamp* SearchProgress = nullptr;
+    // the queue's job list and the status bar
+    JobListWidget* JobList = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    std::array<QLabel*, 4> statusPanels{};
+    // timers
+    QTimer Timer1;
+    QTimer Timer2;
+
+    // ---- shared state of the window ----
+    QString ActiveServer;
+    QString ActiveQueue;
+    QString LastServer;
+    bool ResumeAllPending = false;
+    QString LastReleasedJob;
+    double SessionPrinted = 0;
+    qint64 SessionDeleted = 0; // wide: a 16-bit count would stop at 32,767 pages
+    bool FavouriteAutoActivate = false;
+    bool ServerViewShown = false;
+    std::unique_ptr<PrintServer> ServerContainer;
+    std::optional<PrinterInfo> CurrentQueue;
+    std::optional<int> JobListSortMemory;
+    std::optional<int> SearchListSortMemory;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // controls
+    void buildMenus();
+    void buildPanels();
+    void buildJobLists();
+    void connectHandlers();
+    void applyColumnLayout();
+    void rememberNormalSize();
+    void setWindowSizeTwips(const QString& width, const QString& height);
+    void panelSwitch(QAction* entry, QWidget* frame, QString& flag);
+    void applyPrintStatusColour(const QString& status);
+    void showComputerPicker();
+    void ConnectStartupQueue();
+
+    // LiveViewSurface
+    JobRowList& searchList() override;
+    JobRowList& jobList() override;
+    void setSearchStatus(const QString& text) override;
+    void setServerStatus(const QString& text) override;
+    void setInfoPanel(const QString& text) override;
+    void setSearchProgress(quint32 bgr) override;
+
+    // job monitor
+    void bindMonitor();
+
+    ConsoleContext& m_ctx;
+    ConsoleSettings m_settings;
+    std::unique_ptr<IniFile> m_ini;
+    std::unique_ptr<JobLogStore> m_jobLog;
+    std::unique_ptr<WMILiveView> m_liveView;
+    std::unique_ptr<WMIPrint> m_wmiPrint; // the connection the job lists read
+    std::unique_ptr<WebBrowser> m_webServer;
+    std::unique_ptr<WebBrowser> m_webVersion;
+    std::unique_ptr<MonitorBinding> mwcmnMonitor; // the job monitor and its server process
+    QPointer<frmSplash> m_splash;
+    QPointer<QWidget> m_computerPicker;
+    QString m_appDataFolder;
+    QString m_historyPath;
+    QString m_iniPath;
+    quint32 m_printStatusBack = 0xFFFFFF;
+    QList<double> m_columnTwips; // the twips each JobList column was last set to
+    bool m_unloaded = false;
+
+    // ---- job and queue actions, polling loop and automation ----
+    // The handlers restart Timer2 (the refresh arms it), so a tick could fire again while
+    // its own tick waits in a message box or yields; such a nested tick is skipped.
+    bool m_pollTickRunning = false;
+};
+
+} // namespace hlv

@@ -1,0 +1,101 @@
+#include "console/ui/FrmMain_ActionSupport.h"
+
+#include "console/access/WMILiveView.h"
+#include "console/ui/ConsoleContext.h"
+#include "console/ui/FrmMain.h"
+#include "console/ui/JobListWidget.h"
+#include "console/ui/QueueAutomation.h"
+#include "store/IniFile.h"
+#include "store/JobLogStore.h"
+
+namespace hlv::actions {
+
+JobRowValues rowValues(const JobRow& row)
+{
+    const auto sub = [&row](int index) {
+        return row.subItems.value(index - 1);
+    };
+    JobRowValues v;
+    v.Status = row.text;
+    v.Description = sub(1);
+    v.Computer = sub(2);
+    v.User = sub(3);
+    v.Pages = sub(4);
+    v.Printed = sub(5);
+    v.Priority = sub(6);
+    v.Size = sub(7);
+    v.Submitted = sub(8);
+    v.ID = sub(9);
+    v.Name = sub(10);
+    return v;
+}
+
+std::optional<JobRowValues> selectedRow(const FrmMain& w)
+{
+    const int index = w.JobList->selectedRow();
+    if (index < 0 || index >= w.JobList->rowCount()) {
+        return std::nullopt;
+    }
+    return rowValues(w.JobList->row(index));
+}
+
+void showStatus(FrmMain& w, QLatin1String text)
+{
+    w.setStatusPanelText(1, QString(text) + w.timeText());
+}
+
+QString queueName(const FrmMain& w)
+{
+    return w.CurrentQueue ? w.CurrentQueue->queueName() : QString();
+}
+
+QList<PrintJobInfo> queueJobs(FrmMain& w)
+{
+    QList<PrintJobInfo> jobs;
+    if (!w.CurrentQueue || !w.serverContainer()) {
+        return jobs;
+    }
+    if (!w.serverContainer()->queueJobs(queueName(w), jobs)) {
+        jobs.clear();
+    }
+    return jobs;
+}
+
+void countDeletedPages(FrmMain& w, const QString& pages)
+{
+    addDeletedPages(w.SessionDeleted, pages);
+    if (const auto add = pagesValue(pages)) {
+        addToLogCounter(w.iniFile(), QString(ActionText::DeletedCounter), *add);
+    }
+}
+
+void countPrintedPages(FrmMain& w, const QString& pages)
+{
+    addPrintedPages(w.SessionPrinted, pages);
+    if (const auto add = pagesValue(pages)) {
+        addToLogCounter(w.iniFile(), QString(ActionText::PrintedCounter), *add);
+    }
+}
+
+void writeJobLogFields(FrmMain& w, const QString& transactionId, const QList<JobLogField>& fields)
+{
+    for (const JobLogField& f : fields) {
+        w.jobLog().LogJobField(transactionId, f.field, f.value);
+    }
+}
+
+void setPollInterval(FrmMain& w, const QString& setting)
+{
+    if (const auto interval = intervalFromSetting(setting)) {
+        w.Timer2.setInterval(*interval);
+    }
+}
+
+void restartPollTimer(FrmMain& w, const QString& setting)
+{
+    w.Timer2.stop();
+    setPollInterval(w, setting);
+    w.Timer2.start();
+}
+
+} // namespace hlv::actions

@@ -1,0 +1,193 @@
+// The Jobs menu's commands on the selected job: release, hold, delete, priority, comment.
+//
+// A row is tied to its print job only by the ID column: every job of the queue whose name
+// equals that text is acted on, and the walk never stops at the first match.
+#include <cmath>
+#include <limits>
+
+#include <QCheckBox>
+#include <QLocale>
+
+#include "console/ui/ConsoleContext.h"
+#include "console/ui/FrmMain.h"
+#include "console/ui/FrmMain_ActionSupport.h"
+#include "console/ui/JobListWidget.h"
+#include "console/ui/frmAction.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/Environment.h"
+#include "store/JobLogStore.h"
+
+namespace hlv {
+
+namespace {
+
+// The priority answer as a 32-bit whole number, halves rounded to even as the classic
+// conversion does; nothing when the answer is no number or does not fit.
+std::optional<qint64> priorityFromAnswer(const QString& answer)
+{
+    bool ok = false;
+    double value = answer.toDouble(&ok);
+    if (!ok) {
+        value = QLocale::system().toDouble(answer, &ok);
+    }
+    if (!ok || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    const double rounded = std::nearbyint(value);
+    if (rounded < std::numeric_limits<qint32>::min() || rounded > std::numeric_limits<qint32>::max()) {
+        return std::nullopt;
+    }
+    return static_cast<qint64>(rounded);
+}
+
+} // namespace
+
+void FrmMain::MenuResumeJob_Click()
+{
+    actions::showStatus(*this, ActionText::ResumeJob);
+    writeAudit(QStringLiteral("Job"), QStringLiteral("Resume Job"));
+
+    CurrentQueue = GetPrintQueue();
+    const QString queue = actions::queueName(*this);
+    for (const PrintJobInfo& job : actions::queueJobs(*this)) {
+        const std::optional<JobRowValues> row = actions::selectedRow(*this);
+        if (!row || job.queueJobName() != row->ID) {
+            continue;
+        }
+        const QString key = transactionIdOf(*row);
+        actions::writeJobLogFields(*this, key,
+                                   jobLogFields(JobLogKind::Release, *row, serverBoxText(), queueBoxText(),
+                                                m_ctx.clock.now(), m_ctx.environment.userName(),
+                                                m_ctx.environment.computerName()));
+        actions::countPrintedPages(*this, row->Pages);
+        LastReleasedJob = job.queueJobName();
+        ServerContainer->resumeJob(queue, job.JobId);
+        yieldToEvents();
+    }
+
+    // AutoQueue holds the queue paused: resuming it lets the released job print, and the
+    // fast interval lets the polling loop hold the queue again as soon as the job is gone.
+    if (value(chkAutoQueue) == 1) {
+        if (ServerContainer && CurrentQueue) {
+            ServerContainer->resumeQueue(queue);
+        }
+        CurrentPrintQueue_Click();
+        actions::restartPollTimer(*this, m_settings.PollAQactive);
+    }
+    yieldToEvents();
+}
+
+void FrmMain::MenuPauseJob_Click()
+{
+    actions::showStatus(*this, ActionText::PauseJob);
+    writeAudit(QStringLiteral("Job"), QStringLiteral("Pause Job"));
+
+    CurrentQueue = GetPrintQueue();
+    const QString queue = actions::queueName(*this);
+    for (const PrintJobInfo& job : actions::queueJobs(*this)) {
+        const std::optional<JobRowValues> row = actions::selectedRow(*this);
+        if (!row || job.queueJobName() != row->ID) {
+            continue;
+        }
+        ServerContainer->pauseJob(queue, job.JobId);
+        yieldToEvents();
+    }
+    CurrentPrintQueue_Click();
+    yieldToEvents();
+}
+
+void FrmMain::MenuRemove_Click()
+{
+    Timer2.stop();
+    // Without a selected row there is nothing to ask about; the timer still runs again.
+    if (const std::optional<JobRowValues> asked = actions::selectedRow(*this)) {
+        const int answer = m_ctx.dialogs.msgBox(deleteQuestion(*asked), 20, QString(ActionText::Warning));
+        if (answer == MsgBoxResult::Yes) {
+            actions::showStatus(*this, ActionText::RemoveJob);
+            writeAudit(QStringLiteral("Job"), QStringLiteral("Remove Job"));
+            CurrentQueue = GetPrintQueue();
+            if (const std::optional<JobRowValues> row = actions::selectedRow(*this)) {
+                actions::writeJobLogFields(*this, transactionIdOf(*row),
+                                           jobLogFields(JobLogKind::Delete, *row, serverBoxText(), queueBoxText(),
+                                                        m_ctx.clock.now(), m_ctx.environment.userName(),
+                                                        m_ctx.environment.computerName()));
+                actions::countDeletedPages(*this, row->Pages);
+                bool isNumber = false;
+                const qint64 id = row->ID.toLongLong(&isNumber);
+                if (isNumber && ServerContainer && CurrentQueue) {
+                    ServerContainer->removeJob(actions::queueName(*this), id);
+                }
+            }
+            yieldToEvents();
+        }
+        CurrentPrintQueue_Click();
+        yieldToEvents();
+    }
+    Timer2.start();
+}
+
+void FrmMain::MenuPriority_Click()
+{
+    const QString answer =
+        m_ctx.dialogs.inputBox(QString(ActionText::PriorityPrompt), productName(), QString()).trimmed();
+    if (answer.isEmpty()) {
+        return;
+    }
+    actions::showStatus(*this, ActionText::ChangePriority);
+    writeAudit(QStringLiteral("Job"), QStringLiteral("Change Priority"));
+
+    CurrentQueue = GetPrintQueue();
+    const QString queue = actions::queueName(*this);
+    const std::optional<qint64> priority = priorityFromAnswer(answer);
+    for (const PrintJobInfo& job : actions::queueJobs(*this)) {
+        const std::optional<JobRowValues> row = actions::selectedRow(*this);
+        if (row && job.queueJobName() == row->ID && priority) {
+            ServerContainer->setJobPriority(queue, job.JobId, *priority);
+        }
+        yieldToEvents();
+    }
+}
+
+void FrmMain::mnuLogComment_Click()
+{
+    // The answer is stored as typed: blanks alone are a comment, an empty answer is none.
+    const QString answer =
+        m_ctx.dialogs.inputBox(QString(ActionText::CommentPrompt), QString(ActionText::CommentTitle), QString());
+    if (answer.isEmpty()) {
+        return;
+    }
+    CurrentQueue = GetPrintQueue();
+    for (const PrintJobInfo& job : actions::queueJobs(*this)) {
+        const std::optional<JobRowValues> row = actions::selectedRow(*this);
+        if (!row || job.queueJobName() != row->ID) {
+            continue;
+        }
+        const QString key = transactionIdOf(*row);
+        jobLog().LogJobField(key, QStringLiteral("Comments"), answer);
+        jobLog().LogJobField(key, QStringLiteral("HLV Computer"), m_ctx.environment.computerName());
+        jobLog().LogJobField(key, QStringLiteral("HLV User"), m_ctx.environment.userName());
+    }
+    yieldToEvents();
+}
+
+void FrmMain::showQuickAction()
+{
+    // One popup at a time: a second double click brings the open one forward, which lays
+    // it out and reads the selected job again.
+    if (auto* open = findChild<frmAction*>(); open && open->isVisible()) {
+        open->raise();
+        open->activateWindow();
+        open->Form_Activate();
+        return;
+    }
+    auto* popup = new frmAction(*this, this);
+    popup->show();
+}
+
+void FrmMain::mnuJobProperties_Click()
+{
+    // The entry stays hidden and disabled: the print systems offer no job properties page.
+}
+
+} // namespace hlv

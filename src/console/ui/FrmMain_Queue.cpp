@@ -1,0 +1,192 @@
+// Choosing a queue and bringing the whole view in line with it.
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QToolButton>
+
+#include "console/access/StatusText.h"
+#include "console/ui/ConsoleContext.h"
+#include "console/ui/ControlWidgets.h"
+#include "console/ui/FrmMain.h"
+#include "console/ui/JobListWidget.h"
+#include "console/ui/QueueStatusColour.h"
+#include "console/ui/VbColour.h"
+#include "platform/Dialogs.h"
+
+namespace hlv {
+
+std::optional<PrinterInfo> FrmMain::GetPrintQueue()
+{
+    const QString queue = queueBoxText();
+    if (queue.isEmpty() || !ServerContainer) {
+        return std::nullopt;
+    }
+    QList<PrinterInfo> printers;
+    if (!ServerContainer->printers(printers)) {
+        return std::nullopt;
+    }
+    for (const PrinterInfo& printer : std::as_const(printers)) {
+        if (printer.queueName() == queue) {
+            return printer;
+        }
+    }
+    return std::nullopt;
+}
+
+void FrmMain::selectQueueEntry(int index)
+{
+    {
+        const QSignalBlocker blocker(CurrentPrintQueue);
+        CurrentPrintQueue->setCurrentIndex(index);
+    }
+    CurrentPrintQueue_Click();
+}
+
+void FrmMain::setQueueBoxText(const QString& text)
+{
+    const int index = CurrentPrintQueue->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index >= 0) {
+        selectQueueEntry(index);
+    } else {
+        const QSignalBlocker blocker(CurrentPrintQueue);
+        CurrentPrintQueue->setCurrentIndex(-1);
+    }
+}
+
+void FrmMain::applyPrintStatusColour(const QString& status)
+{
+    const QueueStatusColour choice = queueStatusColour(status);
+    // The colour goes on word by word: when "Error" occurs the message comes at that word,
+    // with the colour as far as the words before it and "Error" have set it.
+    if (choice.colour) {
+        setPrintStatusBackColour(*choice.colour);
+    }
+    if (choice.error && onUnlessFalse(m_settings.ShowErrors)) {
+        m_ctx.dialogs.msgBox(QStringLiteral("An Error has been reported!") + QStringLiteral("\r\n") +
+                                 QStringLiteral("Please check the printer: ") + serverBoxText() +
+                                 QStringLiteral("\r\n") + QStringLiteral("Location: ") + txtLocation->text(),
+                             16, productName());
+    }
+}
+
+void FrmMain::CurrentPrintQueue_Click()
+{
+    if (activeUpdateColour() == VbColours::Green) {
+        setActiveUpdateColour(VbColours::Orange);
+    }
+
+    const QString selected = queueBoxText();
+    if (selected != ActiveQueue) {
+        writeAudit(QStringLiteral("Queue"),
+                   QStringLiteral("Queue changed to ") + serverBoxText() + QLatin1Char('-') + queueBoxText());
+        if (serverBoxText() != ActiveServer) {
+            // A server name typed but not searched: reload both lists from it.
+            RefreshJobList(serverBoxText(), QString());
+        } else {
+            FilterQueueJobs(queueBoxText());
+        }
+    }
+
+    // AutoQueue belongs to one queue: moving to another switches it off, unless a Resume
+    // All still runs, which keeps the boxes on its queue.
+    if (value(chkAutoQueue) == 1 && selected != ActiveQueue && !ActiveQueue.isEmpty()) {
+        if (ResumeAllPending) {
+            CurrentPrinter->setEditText(ActiveServer);
+            {
+                const int index = CurrentPrintQueue->findText(ActiveQueue, Qt::MatchExactly | Qt::MatchCaseSensitive);
+                const QSignalBlocker blocker(CurrentPrintQueue);
+                CurrentPrintQueue->setCurrentIndex(index);
+            }
+            m_ctx.dialogs.msgBox(ActiveQueue + QStringLiteral(" is currently resuming print jobs. Please wait until "
+                                                              "all jobs are printed!"),
+                                 48, ActiveQueue + QStringLiteral(" Resume All"));
+        } else {
+            Timer2.stop();
+            setValue(chkAutoQueue, 0);
+        }
+    }
+
+    if (queueBoxText().isEmpty()) {
+        menuJobs->setEnabled(false);
+        menuPrinter->setEnabled(false);
+        cmdPrintProperty->setEnabled(false);
+        cmdTestPage->setEnabled(false);
+        imgPause->setVisible(false);
+        imgPlay->setVisible(false);
+        return;
+    }
+    menuJobs->setEnabled(true);
+    menuPrinter->setEnabled(true);
+    cmdPrintProperty->setEnabled(true);
+    cmdTestPage->setEnabled(true);
+    ActiveQueue = queueBoxText();
+
+    CurrentQueue = GetPrintQueue();
+    yieldToEvents();
+
+    if (CurrentQueue) {
+        txtDescription->setText(CurrentQueue->Description());
+        txtPrintPath->setText(CurrentQueue->PrinterPath);
+        txtLocation->setText(CurrentQueue->Location);
+        txtModel->setText(CurrentQueue->Model());
+    }
+
+    if (!ResumeAllPending) {
+        if (CurrentQueue) {
+            txtPrintStatus->setText(GetPrinterStatusText(static_cast<qint64>(CurrentQueue->Status)));
+            setStatusPanelText(4, txtPrintStatus->text());
+        }
+    } else {
+        txtPrintStatus->setText(QStringLiteral("Resuming All Jobs"));
+    }
+    if (value(chkAutoQueue) >= 1) {
+        setStatusPanelText(4, QStringLiteral("AQ:") + txtPrintStatus->text());
+    }
+
+    applyPrintStatusColour(txtPrintStatus->text());
+
+    switch (queueImageFor(printStatusBackColour())) {
+    case QueueImage::Play:
+        imgPlay->setVisible(true);
+        imgPause->setVisible(false);
+        break;
+    case QueueImage::Pause:
+        imgPlay->setVisible(false);
+        imgPause->setVisible(true);
+        break;
+    case QueueImage::Unchanged:
+        break;
+    }
+    const bool imagesEnabled = value(chkAutoQueue) < 1;
+    imgPlay->setEnabled(imagesEnabled);
+    imgPause->setEnabled(imagesEnabled);
+
+    if (CurrentPrintQueue->count() == 0) {
+        Timer2.stop();
+        setValue(chkAutoQueue, 0);
+        setValue(chkTimed, 0);
+        setValue(chkAA, 0);
+        setActiveUpdateColour(VbColours::Green);
+        return;
+    }
+
+    // AutoQueue holds every job of the queue except the one it released last.
+    if (CurrentQueue && ServerContainer) {
+        QList<PrintJobInfo> jobs;
+        if (ServerContainer->queueJobs(ActiveQueue, jobs)) {
+            for (const PrintJobInfo& job : std::as_const(jobs)) {
+                if (value(chkAutoQueue) == 1 && job.Status() != 1 && job.queueJobName() != LastReleasedJob) {
+                    ServerContainer->pauseJob(ActiveQueue, job.JobId);
+                }
+            }
+        }
+    }
+
+    Timer2.start();
+    setWindowTitle(ActiveQueue + QStringLiteral(" on ") + serverBoxText() + QStringLiteral(" - Halvern"));
+    setActiveUpdateColour(VbColours::Green);
+}
+
+} // namespace hlv

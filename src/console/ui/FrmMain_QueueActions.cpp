@@ -1,0 +1,197 @@
+// Commands on the selected queue as a whole: pause and resume it, pause all jobs, Resume
+// All (one pass per call), Delete All, and the pop-up of the Printer menu.
+//
+// Resume All life cycle:
+//
+//   state    | entered by                                        | left when
+//   ---------+---------------------------------------------------+-------------------------
+//   idle     | start; a pass that finds the job list empty        | a pass starts
+//   pending  | every pass (menu, popup, timed release, polling)   | a pass finds no rows
+//
+// While pending, the polling loop runs one more pass on every tick. Under AutoQueue a pass
+// releases one paused job and ends; the next pass waits until that job has left the queue.
+#include <QCheckBox>
+#include <QCursor>
+#include <QDialog>
+#include <QMenu>
+
+#include "console/access/WMIPrint.h"
+#include "console/ui/ConsoleContext.h"
+#include "console/ui/FrmMain.h"
+#include "console/ui/FrmMain_ActionSupport.h"
+#include "console/ui/JobListWidget.h"
+#include "console/ui/QueueAutomation.h"
+#include "console/ui/VbColour.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/Environment.h"
+#include "platform/GeneralDate.h"
+#include "store/JobLogStore.h"
+
+namespace hlv {
+
+void FrmMain::MenuPause_Click()
+{
+    actions::showStatus(*this, ActionText::PauseQueue);
+    writeAudit(QStringLiteral("Queue"), QStringLiteral("Pause Queue - ") + queueBoxText());
+    CurrentQueue = GetPrintQueue();
+    if (ServerContainer && CurrentQueue) {
+        ServerContainer->pauseQueue(actions::queueName(*this));
+    }
+    yieldToEvents();
+    CurrentPrintQueue_Click();
+    yieldToEvents();
+}
+
+void FrmMain::MenuResume_Click()
+{
+    actions::showStatus(*this, ActionText::ResumeQueue);
+    writeAudit(QStringLiteral("Queue"), QStringLiteral("Resume Queue - ") + queueBoxText());
+    CurrentQueue = GetPrintQueue();
+    if (ServerContainer && CurrentQueue) {
+        ServerContainer->resumeQueue(actions::queueName(*this));
+    }
+    yieldToEvents();
+    CurrentPrintQueue_Click();
+    yieldToEvents();
+}
+
+void FrmMain::mnupausealljobs_Click()
+{
+    actions::showStatus(*this, ActionText::PauseAllJobs);
+    writeAudit(QStringLiteral("Job"), QStringLiteral("Pause All Jobs - ") + queueBoxText());
+    CurrentQueue = GetPrintQueue();
+    const QString queue = actions::queueName(*this);
+    for (const PrintJobInfo& job : actions::queueJobs(*this)) {
+        ServerContainer->pauseJob(queue, job.JobId);
+    }
+    yieldToEvents();
+    CurrentPrintQueue_Click();
+    yieldToEvents();
+}
+
+void FrmMain::mnuresumealljobs_Click()
+{
+    ResumeAllPending = true;
+    actions::showStatus(*this, ActionText::ResumeAllJobs);
+    CurrentQueue = GetPrintQueue();
+
+    if (JobList->rowCount() == 0) {
+        ResumeAllPending = false;
+        return;
+    }
+    // The count is taken once: releases yield, and refreshes or job events may change the
+    // rows meanwhile; a row that no longer exists is passed over.
+    const int rows = JobList->rowCount();
+    for (int i = 0; i < rows; ++i) {
+        if (releaseInFlight(Timer2.interval(), m_settings.PollAQactive)) {
+            return; // a job released under AutoQueue still prints; a later pass carries on
+        }
+        if (i >= JobList->rowCount()) {
+            continue;
+        }
+        JobList->selectRow(i);
+        if (!rowIsPausedForResumeAll(JobList->row(i).text)) {
+            continue;
+        }
+        MenuResumeJob_Click();
+        if (value(chkAutoQueue) == 1) {
+            break;
+        }
+        if (ServerContainer && CurrentQueue) {
+            ServerContainer->resumeQueue(actions::queueName(*this));
+        }
+    }
+    CurrentPrintQueue_Click();
+}
+
+void FrmMain::MenuPurge_Click()
+{
+    PurgeAllJobs(false);
+}
+
+void FrmMain::PurgeAllJobs(bool Silent)
+{
+    const int answer =
+        Silent ? MsgBoxResult::Yes : m_ctx.dialogs.msgBox(purgeQuestion(), 20, QString(ActionText::Warning));
+    if (answer == MsgBoxResult::Yes) {
+        actions::showStatus(*this, ActionText::PurgeAllJobs);
+        CurrentQueue = GetPrintQueue();
+        for (const PrintJobInfo& job : actions::queueJobs(*this)) {
+            // The job's own page count: a job the server cannot count adds nothing.
+            const QString pages = job.TotalPages ? QString::number(*job.TotalPages) : QString();
+            const QString key = job.queueJobName() + QLatin1Char('-') + generalDateText(job.TimeSubmitted);
+            jobLog().LogJobField(key, QStringLiteral("Deleted"), m_ctx.clock.now());
+            jobLog().LogJobField(key, QStringLiteral("Deleted Pages"), pages);
+            jobLog().LogJobField(key, QStringLiteral("HLV User"), m_ctx.environment.userName());
+            jobLog().LogJobField(key, QStringLiteral("HLV Computer"), m_ctx.environment.computerName());
+            actions::countDeletedPages(*this, pages);
+            writeAudit(QStringLiteral("Job"), QStringLiteral("Purge all jobs - ") + queueBoxText());
+        }
+        if (ServerContainer && CurrentQueue) {
+            ServerContainer->purgeQueue(actions::queueName(*this));
+        }
+        yieldToEvents();
+    }
+    if (value(chkAutoQueue) == 1) {
+        actions::restartPollTimer(*this, m_settings.PollAQactive);
+    } else {
+        CurrentPrintQueue_Click();
+    }
+    yieldToEvents();
+}
+
+void FrmMain::mnuPrinterProperties_Click()
+{
+    // Without the queue there is no printer path, neither to show nor to record.
+    CurrentQueue = GetPrintQueue();
+    if (!CurrentQueue) {
+        return;
+    }
+    wmiPrint().ShowPrinterProperties(CurrentQueue->PrinterPath);
+    writeAudit(QStringLiteral("Queue"), QStringLiteral("Get printer properties: ") + CurrentQueue->PrinterPath);
+}
+
+void FrmMain::mnutestpage_Click()
+{
+    Timer2.stop();
+    actions::showStatus(*this, ActionText::PrintTestPage);
+    writeAudit(QStringLiteral("Queue"), QStringLiteral("Print Test Page - ") + queueBoxText());
+    // The test page reports a refusal itself; any other failure leaves nothing to tell.
+    wmiPrint().SendTestPage(serverBoxText(), queueBoxText());
+    setActiveUpdateColour(VbColours::Green);
+    CurrentPrintQueue_Click();
+    Timer2.start();
+}
+
+void FrmMain::imgPlay_Click()
+{
+    MenuPause_Click();
+}
+
+void FrmMain::imgPause_Click()
+{
+    MenuResume_Click();
+}
+
+void FrmMain::cmdPrintProperty_Click()
+{
+    mnuPrinterProperties_Click();
+}
+
+void FrmMain::cmdTestPage_Click()
+{
+    mnutestpage_Click();
+}
+
+void FrmMain::frmQueueControl_MouseDown(int Button, int Shift, int X, int Y)
+{
+    Q_UNUSED(Shift);
+    Q_UNUSED(X);
+    Q_UNUSED(Y);
+    if (Button & 2) {
+        menuPrinter->popup(QCursor::pos());
+    }
+}
+
+} // namespace hlv

@@ -1,0 +1,223 @@
+// Choosing and connecting a print server, the job reload, the network search and the
+// server history file.
+#include <QComboBox>
+#include <QDialog>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTextStream>
+#include <QVBoxLayout>
+
+#include "console/access/WMIPrint.h"
+#include "console/ui/ConsoleContext.h"
+#include "console/ui/ControlWidgets.h"
+#include "console/ui/FrmMain.h"
+#include "console/ui/JobListWidget.h"
+#include "console/ui/WebBrowser.h"
+#include "platform/Dialogs.h"
+
+namespace hlv {
+
+namespace {
+
+QString resumeAllWarning(const QString& queue)
+{
+    return queue + QStringLiteral(" is currently resuming print jobs. Please wait until all jobs are printed!");
+}
+
+// Stands in for the network picker until network browsing is built: the window and its
+// buttons, with an empty list.
+class ComputerPickerWindow : public QWidget
+{
+public:
+    explicit ComputerPickerWindow(QWidget* parent)
+        : QWidget(parent, Qt::Window)
+    {
+        setWindowTitle(QStringLiteral("Search for Print Servers"));
+        auto* layout = new QVBoxLayout(this);
+        layout->addWidget(new QLabel(this));
+        auto* select = new QPushButton(QStringLiteral("Select"), this);
+        auto* refresh = new QPushButton(QStringLiteral("Refresh"), this);
+        auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+        layout->addWidget(select);
+        layout->addWidget(refresh);
+        layout->addWidget(cancel);
+        connect(cancel, &QPushButton::clicked, this, &QWidget::close);
+        setAttribute(Qt::WA_DeleteOnClose);
+    }
+};
+
+} // namespace
+
+void FrmMain::ConnectServer(const QString& Server)
+{
+    // A failed bind is the server's own business: the search goes on with its next step.
+    m_wmiPrint->ConnectServer(Server);
+}
+
+PrintServer* FrmMain::objWMIService() const
+{
+    return m_wmiPrint->objWMIService();
+}
+
+void FrmMain::FindPrintQueues_Click()
+{
+    LabelPrintQueues->clear();
+    if (ResumeAllPending) {
+        CurrentPrinter->setEditText(ActiveServer);
+        setQueueBoxText(ActiveQueue);
+        m_ctx.dialogs.msgBox(resumeAllWarning(ActiveQueue), 48, ActiveQueue + QStringLiteral(" Resume All"));
+        return;
+    }
+    Timer2.stop();
+    setValue(chkAutoQueue, 0);
+    setWindowTitle(productName());
+    ActiveServer = serverBoxText();
+
+    CurrentPrintQueue->clear();
+    JobList->clear();
+
+    // History: every server searched goes into the server box once.
+    if (serverBoxText().isEmpty()) {
+        CurrentPrinter->setEditText(m_settings.Server);
+        List_Add(CurrentPrinter, serverBoxText());
+        LastServer = m_settings.Server;
+    } else if (serverBoxText() != LastServer) {
+        LastServer = serverBoxText();
+        List_Add(CurrentPrinter, serverBoxText());
+    }
+
+    const QString server = serverBoxText();
+    if (!server.isEmpty()) {
+        WebServer->Navigate2(QStringLiteral("\\\\") + server);
+        SearchStatus->setText(QStringLiteral("Disconnected ") + nowText());
+        ServerStatus->setText(QStringLiteral("Disconnected ") + nowText());
+        SearchList->clear();
+        // The new monitor starts only after the lists hold a fresh retrieval.
+        StopJobMonitor();
+        ConnectServer(server);
+        RefreshJobList(server, QString());
+        StartJobMonitor(server);
+    }
+
+    yieldToEvents();
+    setStatusPanelText(1, QStringLiteral("Find Queues ") + timeText());
+
+    ServerContainer.reset();
+    if (!serverBoxText().isEmpty()) {
+        ServerContainer = m_ctx.printSystem.connect(serverBoxText());
+    }
+    yieldToEvents();
+
+    if (ServerContainer) {
+        QList<PrinterInfo> printers;
+        if (ServerContainer->printers(printers)) {
+            const QSignalBlocker blocker(CurrentPrintQueue);
+            for (const PrinterInfo& printer : std::as_const(printers)) {
+                CurrentPrintQueue->addItem(printer.queueName());
+            }
+            // Listing the queues selects none of them; the caller or the user does.
+            CurrentPrintQueue->setCurrentIndex(-1);
+        }
+    }
+
+    if (queueBoxText().isEmpty()) {
+        imgPause->setVisible(false);
+        imgPlay->setVisible(false);
+    }
+
+    if (!queueBoxText().isEmpty()) {
+        setStatusPanelText(1, QStringLiteral("Queue Loaded ") + timeText());
+    } else if (CurrentPrintQueue->count() > 0) {
+        setStatusPanelText(1, QStringLiteral("Queues Found ") + timeText());
+    } else {
+        setStatusPanelText(1, QStringLiteral("No Queues Found ") + timeText());
+    }
+
+    writeAudit(QStringLiteral("Queue"), QStringLiteral("Search for queues on ") + serverBoxText());
+}
+
+void FrmMain::CurrentPrinter_KeyDown(int KeyCode, int Shift)
+{
+    Q_UNUSED(Shift);
+    if (KeyCode == 13) {
+        FindPrintQueues_Click();
+    }
+}
+
+void FrmMain::FindComputers_Click()
+{
+    const int answer = m_ctx.dialogs.msgBox(QStringLiteral("Press OK to begin searching your network for machines.") +
+                                                QStringLiteral("\r\n") + QStringLiteral("This may take a few minutes."),
+                                            1, productName());
+    if (answer == MsgBoxResult::Cancel) {
+        return;
+    }
+    setStatusPanelText(1, QStringLiteral("Search for Print Servers ") + timeText());
+    showComputerPicker();
+}
+
+void FrmMain::showComputerPicker()
+{
+    if (m_computerPicker.isNull()) {
+        m_computerPicker = new ComputerPickerWindow(this);
+    }
+    m_computerPicker->show();
+    m_computerPicker->raise();
+}
+
+void FrmMain::cmdRefreshJobs_Click()
+{
+    RefreshJobList(serverBoxText(), QString());
+}
+
+void FrmMain::List_Add(QComboBox* thelist, const QString& text)
+{
+    Q_UNUSED(thelist); // the history is always the server box's
+    for (int i = 0; i < CurrentPrinter->count(); ++i) {
+        if (CurrentPrinter->itemText(i) == text) {
+            return;
+        }
+    }
+    if (!text.isEmpty()) {
+        // Adding an entry must not replace what the box shows.
+        const QString shown = CurrentPrinter->currentText();
+        CurrentPrinter->addItem(text);
+        CurrentPrinter->setEditText(shown);
+    }
+}
+
+void FrmMain::List_Load(QComboBox* thelist, const QString& FileName)
+{
+    QFile file(FileName);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        return;
+    }
+    QTextStream in(&file);
+    while (!in.atEnd()) {
+        QString line = in.readLine();
+        if (line.endsWith(QLatin1Char('\r'))) {
+            line.chop(1);
+        }
+        List_Add(thelist, line);
+    }
+}
+
+void FrmMain::List_Save(QComboBox* thelist, const QString& FileName)
+{
+    QFile file(FileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        return;
+    }
+    QByteArray out;
+    for (int i = 0; i < thelist->count(); ++i) {
+        const QString entry = thelist->itemText(i);
+        if (!entry.isEmpty()) {
+            out += entry.toUtf8() + "\r\n";
+        }
+    }
+    file.write(out);
+}
+
+} // namespace hlv

@@ -1,0 +1,297 @@
+// Start-up and shutdown of the console, the splash window's progress line and the About box.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+
+#include "console/access/MonitorBinding.h"
+#include "console/access/WMIPrint.h"
+#include "console/ui/ConsoleContext.h"
+#include "console/ui/FrmMain.h"
+#include "console/ui/JobListWidget.h"
+#include "console/ui/VbColour.h"
+#include "console/ui/WebBrowser.h"
+#include "console/ui/frmSplash.h"
+#include "jobmonitor/MonitorBuilds.h"
+#include "platform/Environment.h"
+#include "store/IniFile.h"
+#include "store/JobLogStore.h"
+
+namespace hlv {
+
+namespace {
+
+// The main window's width before the saved size is applied, and its design height.
+constexpr int kStartWidthTwips = 14970;
+constexpr int kDesignHeightTwips = 9000;
+// The product's web server; only the paths and queries of its pages are fixed.
+const QString kWebServer = QStringLiteral("http://www.halvern.example");
+
+} // namespace
+
+QString FrmMain::versionText()
+{
+    const QStringList parts = QStringLiteral(HLV_VERSION_STRING).split(QLatin1Char('.'));
+    QStringList out;
+    for (int i = 0; i < 3; ++i) {
+        out.append(QString::number(i < parts.size() ? parts.at(i).toInt() : 0));
+    }
+    return out.join(QLatin1Char('.'));
+}
+
+QString FrmMain::updateCheckAddress()
+{
+    return kWebServer + QStringLiteral("/cgi-bin/updatecheck.cgi?soft=HLV&vers=") + versionText();
+}
+
+FrmMain::FrmMain(ConsoleContext& context, QWidget* parent)
+    : QMainWindow(parent)
+    , m_ctx(context)
+{
+    m_ini = std::make_unique<IniFile>(m_ctx.environment);
+    m_jobLog = m_ctx.templatePath.isEmpty()
+                   ? std::make_unique<JobLogStore>(m_ctx.environment, m_ctx.clock, *this)
+                   : std::make_unique<JobLogStore>(m_ctx.environment, m_ctx.clock, *this, m_ctx.templatePath);
+    m_liveView = std::make_unique<WMILiveView>(*this, *m_jobLog, m_ctx.clock, m_ctx.dialogs);
+    m_wmiPrint = std::make_unique<WMIPrint>(m_ctx.printSystem, *this, m_ctx.dialogs, m_ctx.shell, this);
+
+    buildMenus();
+    buildPanels();
+    connectHandlers();
+    bindMonitor();
+
+    resize(twipsToPixels(kStartWidthTwips), twipsToPixels(kDesignHeightTwips));
+    setActiveUpdateColour(VbColours::Green);
+    setSearchProgress(VbColours::Green);
+
+    Timer1.setInterval(100);
+    Timer1.start();
+    Timer2.setInterval(1000);
+    Timer2.stop();
+}
+
+FrmMain::~FrmMain()
+{
+    Timer1.stop();
+    Timer2.stop();
+    delete m_splash.data();
+    delete m_computerPicker.data();
+}
+
+// ---------------------------------------------------------------------------------------
+// The splash window and its progress line
+
+frmSplash& FrmMain::splash()
+{
+    // Referring to the splash window loads it (hidden) and starts its timer.
+    if (m_splash.isNull()) {
+        m_splash = new frmSplash(this);
+        m_splash->Form_Load();
+        m_splash->Timer1.setInterval(frmSplash::kDesignInterval);
+        m_splash->Timer1.start();
+    }
+    return *m_splash;
+}
+
+void FrmMain::unloadSplash()
+{
+    if (!m_splash.isNull()) {
+        m_splash->Timer1.stop();
+        m_splash->hide();
+        delete m_splash.data();
+    }
+}
+
+QString FrmMain::progressText()
+{
+    return splash().lblStatus->text();
+}
+
+void FrmMain::appendProgress(const QString& piece)
+{
+    QLabel* status = splash().lblStatus;
+    status->setText(status->text() + piece);
+}
+
+// ---------------------------------------------------------------------------------------
+// Start-up
+
+void FrmMain::Form_Load()
+{
+    splash().lblStatus->setText(QStringLiteral("Loading....     "));
+
+    // From here on a failing step is passed over and the next one runs; every step below
+    // reports its own failures, if any, and none stops the start-up.
+    setWindowTitle(productName());
+    appendProgress(QStringLiteral("History, "));
+    appendProgress(QStringLiteral("Internet Connection, "));
+
+    // The update check does not hold the start-up: the reply is shown when it comes.
+    WebVersion->Navigate2(updateCheckAddress());
+
+    yieldToEvents();
+    if (UserIsAdmin()) {
+        mnuMenu->setVisible(true);
+    }
+
+    m_appDataFolder = m_ctx.environment.appData();
+    m_historyPath = m_appDataFolder + QStringLiteral("/hlv.his");
+    m_iniPath = m_appDataFolder + QStringLiteral("/hlv.ini");
+    List_Load(CurrentPrinter, m_historyPath);
+    yieldToEvents();
+
+    appendProgress(QStringLiteral("Settings, "));
+    resize(twipsToPixels(kStartWidthTwips), height());
+    rememberNormalSize();
+    SessionPrinted = 0;
+
+    LoadSettings();
+
+    writeAudit(QStringLiteral("Program"), QStringLiteral("Queue Manager Started"));
+    yieldToEvents();
+
+    applyColumnLayout();
+    ConnectStartupQueue();
+    appendProgress(QStringLiteral("Done."));
+
+    GetCommandLine();
+
+    yieldToEvents();
+    if (!m_splash.isNull()) {
+        m_splash->update();
+    }
+}
+
+void FrmMain::applyColumnLayout()
+{
+    if (m_settings.ColumnWidths.isEmpty()) {
+        m_settings.ColumnWidths = SettingsDefaults::kColumnWidths;
+    }
+    if (m_settings.ColumnPositions.isEmpty()) {
+        m_settings.ColumnPositions = SettingsDefaults::kColumnPositions;
+    }
+    const QStringList widths = m_settings.ColumnWidths.split(QLatin1Char(','));
+    const QStringList positions = m_settings.ColumnPositions.split(QLatin1Char(','));
+    QHeaderView* header = JobList->header();
+    const int columns = JobList->columnCount();
+    for (int i = 0; i < columns; ++i) {
+        // A missing or unreadable value leaves that column at its design width or place.
+        bool ok = false;
+        const double width = i < widths.size() ? widths.at(i).trimmed().toDouble(&ok) : 0.0;
+        if (ok && width >= 0) {
+            JobList->setColumnWidth(i, twipsToPixels(width, logicalDpiX()));
+            m_columnTwips[i] = width;
+        }
+        const auto position = i < positions.size() ? wholeNumber(positions.at(i)) : std::nullopt;
+        if (position && *position >= 1 && *position <= columns) {
+            header->moveSection(header->visualIndex(i), *position - 1);
+        }
+    }
+}
+
+void FrmMain::ConnectStartupQueue()
+{
+    CurrentPrinter->setEditText(!m_settings.Server.isEmpty() ? m_settings.Server : m_ctx.environment.computerName());
+    appendProgress(QStringLiteral("Server (") + serverBoxText() + QStringLiteral("), "));
+    appendProgress(QStringLiteral("WMI Connection") + QStringLiteral(", "));
+
+    FindPrintQueues_Click();
+    yieldToEvents();
+
+    // Every entry equal to the saved queue is selected in turn, as a user's choice would.
+    if (!m_settings.Queue.isEmpty()) {
+        for (int i = 0; i < CurrentPrintQueue->count(); ++i) {
+            if (CurrentPrintQueue->itemText(i) == m_settings.Queue) {
+                selectQueueEntry(i);
+            }
+        }
+    }
+
+    appendProgress(QStringLiteral("Queue (") + m_settings.Queue + QStringLiteral("), "));
+    appendProgress(QStringLiteral("WMI Job Monitor") + QStringLiteral(", "));
+    yieldToEvents();
+
+    CurrentPrintQueue_Click();
+
+    if (const auto autoQueue = wholeNumber(m_settings.AutoQueue)) {
+        setValue(chkAutoQueue, *autoQueue);
+    }
+    if (const auto timedRelease = wholeNumber(m_settings.TimedRelease)) {
+        setValue(chkTimed, *timedRelease);
+    }
+    if (!m_settings.TimedReleaseTime.isEmpty()) {
+        txtTimed->setText(m_settings.TimedReleaseTime);
+    }
+    if (m_settings.TimedReleaseAction == QStringLiteral("PRINT")) {
+        optTimed[0]->setChecked(true);
+    } else if (m_settings.TimedReleaseAction == QStringLiteral("CLEAR")) {
+        optTimed[1]->setChecked(true);
+    }
+    yieldToEvents();
+}
+
+void FrmMain::showAfterLoad()
+{
+    if (m_unloaded) {
+        return;
+    }
+    show();
+}
+
+// ---------------------------------------------------------------------------------------
+// Shutdown
+
+void FrmMain::Form_Unload()
+{
+    if (m_unloaded) {
+        return;
+    }
+    m_unloaded = true;
+    Timer1.stop();
+    Timer2.stop();
+    KillProcess(QString::fromLatin1(kJobMonitorBuild.programName));
+    writeAudit(QStringLiteral("Program"), QStringLiteral("Queue Manager Shutdown"));
+    SaveSettings();
+    unloadSplash();
+    if (m_ctx.endProgram) {
+        m_ctx.endProgram();
+    }
+}
+
+void FrmMain::Form_Terminate()
+{
+    close();
+}
+
+void FrmMain::menuExit_Click()
+{
+    close();
+    // close() ran the shutdown, which ends the program; a window that was never shown is
+    // closed the same way.
+    Form_Unload();
+}
+
+void FrmMain::mnuAbout_Click()
+{
+    frmSplash& about = splash();
+    about.Timer1.stop();
+    about.show();
+    about.raise();
+    about.Timer1.setInterval(10000);
+    about.Timer1.start();
+}
+
+} // namespace hlv
+
+namespace hlv {
+
+bool FrmMain::UserIsAdmin()
+{
+    return m_ctx.userIsAdmin && m_ctx.userIsAdmin();
+}
+
+} // namespace hlv

@@ -1,0 +1,64 @@
+#include "console/ui/QueueAutomation.h"
+
+#include <cmath>
+#include <limits>
+
+#include <QLocale>
+
+namespace hlv {
+
+bool isJobInFlight(const InFlightProbe& probe)
+{
+    return probe.autoQueueOn && probe.queueStatus == 0 && !probe.lastReleasedJob.isEmpty() &&
+           probe.lastReleasedJob == probe.jobName && probe.jobStatus != 1;
+}
+
+std::optional<int> intervalFromSetting(const QString& text)
+{
+    const QString trimmed = text.trimmed();
+    bool ok = false;
+    double value = trimmed.toDouble(&ok);
+    if (!ok) {
+        value = QLocale::system().toDouble(trimmed, &ok);
+    }
+    if (!ok || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    const double rounded = std::round(value);
+    // A zero interval would spin the event loop; a timer cannot take more than an int.
+    if (rounded < 1 || rounded > std::numeric_limits<int>::max()) {
+        return std::nullopt;
+    }
+    return static_cast<int>(rounded);
+}
+
+std::optional<int> nextPollInterval(const PollSettings& settings, bool autoQueueOn, bool inFlight)
+{
+    if (autoQueueOn) {
+        return intervalFromSetting(inFlight ? settings.PollAQactive : settings.PollAQ);
+    }
+    return intervalFromSetting(settings.PollNorm);
+}
+
+bool releaseInFlight(int timerInterval, const QString& pollAQactive)
+{
+    const auto active = intervalFromSetting(pollAQactive);
+    return active && *active == timerInterval;
+}
+
+bool rowIsPausedForResumeAll(const QString& statusText)
+{
+    return statusText.contains(QLatin1String("Paused"), Qt::CaseInsensitive);
+}
+
+bool userMatchesExceptions(const QString& user, const QString& exceptions)
+{
+    return !exceptions.isEmpty() && user.contains(exceptions, Qt::CaseInsensitive);
+}
+
+bool rowReleasableForExceptions(const QString& statusText)
+{
+    return statusText.contains(QLatin1String("OK"), Qt::CaseInsensitive) || rowIsPausedForResumeAll(statusText);
+}
+
+} // namespace hlv

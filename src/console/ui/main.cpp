@@ -1,0 +1,72 @@
+// The console: its main window is the program; start-up and shutdown are the window's.
+#include <cstdio>
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTimer>
+
+#include "console/ui/ConsoleContext.h"
+#include "console/ui/DesktopShell.h"
+#include "console/ui/FrmMain.h"
+#include "console/ui/QtDialogs.h"
+#include "platform/Clock.h"
+#include "platform/Environment.h"
+#include "platform/PrintSystem.h"
+#include "platform/ProcessControl.h"
+#include "platform/print/AccountDirectory.h"
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(hlv::FrmMain::productName());
+    QApplication::setApplicationVersion(hlv::FrmMain::versionText());
+
+    QString error;
+    std::unique_ptr<hlv::PrintSystem> printSystem = hlv::createPrintSystem(&error);
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "hlv: %s\n", qUtf8Printable(error));
+    }
+    hlv::SystemEnvironment environment;
+    hlv::SystemClock clock;
+    hlv::QtDialogs dialogs;
+    hlv::DesktopShell shell;
+    hlv::LinuxProcessControl processes;
+
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+
+    hlv::ConsoleContext context(*printSystem, dialogs, shell, clock, environment, processes);
+    context.programDir = QCoreApplication::applicationDirPath();
+    context.commandLine = arguments.join(QLatin1Char(' '));
+    context.endProgram = [] {
+        QCoreApplication::exit(0);
+    };
+    context.userIsAdmin = [&environment] {
+        hlv::LinuxAccountDirectory accounts;
+        return hlv::isLocalAdministrator(accounts, environment.userName());
+    };
+    context.screenshotPath = qEnvironmentVariable("HLV_SCREENSHOT");
+
+    hlv::FrmMain window(context);
+    dialogs.setParent(&window);
+    window.Form_Load();
+    if (window.isUnloaded()) {
+        return 0;
+    }
+    window.showAfterLoad();
+
+    if (!context.screenshotPath.isEmpty()) {
+        // A picture of the window once start-up is over and the window has settled, then
+        // the normal shutdown.
+        QTimer::singleShot(2500, &window, [&window, &context] {
+            const QString path = QFileInfo(context.screenshotPath).absoluteFilePath();
+            QDir().mkpath(QFileInfo(path).absolutePath());
+            if (!window.grab().save(path, "PNG")) {
+                std::fprintf(stderr, "hlv: could not save %s\n", qUtf8Printable(path));
+            }
+            window.close();
+        });
+    }
+    return QApplication::exec();
+}

@@ -1,0 +1,457 @@
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QToolButton>
+
+#include "ActionsFixture.h"
+#include "console/ui/ControlWidgets.h"
+#include "console/ui/VbColour.h"
+#include "console/ui/frmAction.h"
+
+namespace hlv::test {
+namespace {
+
+class PollingTest : public ActionsFixture
+{};
+
+TEST_F(PollingTest, DisplayTick_QueueShown_LabelsPanelsAndEnabling)
+{
+    job(QStringLiteral("A"), QStringLiteral("alice"), 1);
+    addQueue(QStringLiteral("PS1"), QStringLiteral("Admin"));
+    FrmMain& w = open();
+    w.Timer1_Timer();
+    EXPECT_EQ(w.LabelPrintQueues->text(), QStringLiteral("2 Available Queues"));
+    EXPECT_EQ(w.LabelPrintJobs->text(), QStringLiteral("Queued Print Jobs: 1"));
+    EXPECT_EQ(w.statusPanelText(2), QStringLiteral("Sales on PS1"));
+    EXPECT_EQ(w.statusPanelText(3), QStringLiteral("Jobs: 1"));
+    EXPECT_TRUE(w.FindPrintQueues->isEnabled());
+    EXPECT_TRUE(w.chkAutoQueue->isEnabled());
+
+    w.txtPrintPath->clear(); // a queue without a path leaves panels 2 and 3 empty
+    w.Timer1_Timer();
+    EXPECT_EQ(w.statusPanelText(2), QString());
+    EXPECT_EQ(w.statusPanelText(3), QString());
+}
+
+TEST_F(PollingTest, NoQueueSelected_TickTurnsLampOrangeAndDisplayEmptiesDetails)
+{
+    FrmMain& w = open();
+    w.setQueueBoxText(QStringLiteral("no such queue"));
+    ASSERT_TRUE(w.queueBoxText().isEmpty());
+    w.Timer2.start();
+    const int interval = w.Timer2.interval();
+    w.Timer2_Timer();
+    EXPECT_EQ(w.activeUpdateColour(), VbColours::Orange);
+    EXPECT_TRUE(w.Timer2.isActive());
+    EXPECT_EQ(w.Timer2.interval(), interval);
+    EXPECT_TRUE(printLog.calls.isEmpty());
+
+    w.Timer1_Timer();
+    EXPECT_FALSE(w.chkAutoQueue->isEnabled());
+    EXPECT_TRUE(w.txtDescription->text().isEmpty());
+    EXPECT_TRUE(w.txtPrintStatus->text().isEmpty());
+    EXPECT_EQ(w.statusPanelText(4), QString());
+    EXPECT_EQ(w.printStatusBackColour(), VbColours::White);
+}
+
+TEST_F(PollingTest, AutoQueueOff_TickUsesPollNormAndLampGreen)
+{
+    FrmMain& w = open(QStringLiteral("PollNorm=2500\n"));
+    w.Timer2_Timer();
+    EXPECT_EQ(w.Timer2.interval(), 2500);
+    EXPECT_TRUE(w.Timer2.isActive());
+    EXPECT_EQ(w.activeUpdateColour(), VbColours::Green);
+    EXPECT_TRUE(printLog.calls.filter(QStringLiteral("pauseQueue")).isEmpty());
+}
+
+TEST_F(PollingTest, AutoQueueOnNothingReleased_TickHoldsQueueAtPollAQ)
+{
+    FrmMain& w = open(QStringLiteral("AutoQueue=1\nPollAQ=700\n"));
+    ps1().resumeQueue(QStringLiteral("Sales"));
+    ASSERT_TRUE(w.LastReleasedJob.isEmpty());
+    w.Timer2_Timer();
+    EXPECT_NE(queueStatus() & PrinterStatus::Paused, 0u);
+    EXPECT_EQ(w.Timer2.interval(), 700);
+    EXPECT_EQ(w.activeUpdateColour(), VbColours::Green);
+}
+
+TEST_F(PollingTest, ReleasedJob_InFlightThenGone_FastPollingThenHeldAgain)
+{
+    const qint64 a = job(QStringLiteral("A"), QStringLiteral("alice"), 2, false, 15);
+    const qint64 b = job(QStringLiteral("B"), QStringLiteral("bob"), 1, false, 16);
+    FrmMain& w = open(QStringLiteral("AutoQueue=1\nPollAQ=700\nPollAQactive=15\n"));
+    reload();
+    selectJob(a);
+    w.MenuResumeJob_Click();
+    ASSERT_EQ(w.Timer2.interval(), 15);
+
+    w.setStatusPanelText(1, QString());
+    w.Timer2_Timer();
+    EXPECT_EQ(w.activeUpdateColour(), VbColours::Red);
+    EXPECT_EQ(w.Timer2.interval(), 15);
+    EXPECT_EQ(w.statusPanelText(1), QStringLiteral("Resume Print Job ") + w.timeText());
+    EXPECT_EQ(queueStatus() & PrinterStatus::Paused, 0u); // the queue runs while A prints
+
+    ASSERT_TRUE(ps1().print(1).ok); // half printed: still in flight
+    w.Timer2_Timer();
+    EXPECT_EQ(w.activeUpdateColour(), VbColours::Red);
+
+    ASSERT_TRUE(ps1().print(1).ok); // A has left the queue
+    ASSERT_FALSE(jobListed(a));
+    w.Timer2_Timer();
+    EXPECT_EQ(w.activeUpdateColour(), VbColours::Green);
+    EXPECT_EQ(w.Timer2.interval(), 700);
+    EXPECT_NE(queueStatus() & PrinterStatus::Paused, 0u);
+    EXPECT_NE(jobInfo(b).StatusMask & JobStatus::Paused, 0u);
+}
+
+TEST_F(PollingTest, ReleasedJobPausedOrQueueHeldByHand_NotInFlight)
+{
+    const qint64 a = job(QStringLiteral("A"), QStringLiteral("alice"), 2);
+    FrmMain& w = open(QStringLiteral("AutoQueue=1\nPollAQ=700\nPollAQactive=15\n"));
+    reload();
+    selectJob(a);
+    w.MenuResumeJob_Click();
+
+    ps1().pauseJob(QStringLiteral("Sales"), a);
+    w.Timer2_Timer();
+    EXPECT_EQ(w.Timer2.interval(), 700);
+
+    ps1().resumeJob(QStringLiteral("Sales"), a);
+    ps1().pauseQueue(QStringLiteral("Sales"));
+    w.Timer2_Timer();
+    EXPECT_EQ(w.Timer2.interval(), 700);
+    EXPECT_EQ(w.activeUpdateColour(), VbColours::Green);
+}
+
+TEST_F(PollingTest, InFlightWithEmptyJobList_PanelOneUntouched)
+{
+    const qint64 a = job(QStringLiteral("A"), QStringLiteral("alice"), 2);
+    FrmMain& w = open(QStringLiteral("AutoQueue=1\nPollAQactive=15\n"));
+    reload();
+    selectJob(a);
+    w.MenuResumeJob_Click();
+    w.JobList->clear();
+    w.setStatusPanelText(1, QStringLiteral("before"));
+    w.Timer2_Timer();
+    EXPECT_EQ(w.statusPanelText(1), QStringLiteral("before"));
+    EXPECT_EQ(w.activeUpdateColour(), VbColours::Red);
+}
+
+class AutomationTest : public ActionsFixture
+{
+protected:
+    static quint32 back(const QWidget* w) { return bgr(w->palette().color(QPalette::Window)); }
+    static quint32 fore(const QWidget* w) { return bgr(w->palette().color(QPalette::WindowText)); }
+    static quint32 bgr(const QColor& c)
+    {
+        return static_cast<quint32>(c.red()) | (static_cast<quint32>(c.green()) << 8) |
+               (static_cast<quint32>(c.blue()) << 16);
+    }
+};
+
+TEST_F(AutomationTest, AutoQueueOn_QueueAndJobsHeldMenusOffColoursAndPollAQ)
+{
+    const qint64 a = job(QStringLiteral("A"), QStringLiteral("alice"), 2);
+    FrmMain& w = open(QStringLiteral("PollAQ=800\n"));
+    const QStringList auditBefore = audit();
+    FrmMain::setValue(w.chkAutoQueue, 1);
+
+    EXPECT_NE(queueStatus() & PrinterStatus::Paused, 0u);
+    EXPECT_NE(jobInfo(a).StatusMask & JobStatus::Paused, 0u);
+    EXPECT_FALSE(w.MenuPause->isEnabled());
+    EXPECT_FALSE(w.MenuResume->isEnabled());
+    EXPECT_TRUE(w.chkTimed->isEnabled());
+    EXPECT_EQ(w.Timer2.interval(), 800);
+    EXPECT_TRUE(w.Timer2.isActive());
+    EXPECT_EQ(back(w.chkAutoQueue), 255u);
+    EXPECT_EQ(fore(w.chkAutoQueue), 0xFFFFFFu);
+    EXPECT_EQ(w.statusPanelText(1), QStringLiteral("Enable AutoQueue ") + w.timeText());
+    EXPECT_EQ(audit().mid(auditBefore.size()), QStringList{QStringLiteral("AutoQueue|Enable AutoQueue - Sales")});
+}
+
+TEST_F(AutomationTest, AutoQueueOffWithAutoReleaseOn_TwoRecordsInOrderQueueStaysHeld)
+{
+    FrmMain& w = open(QStringLiteral("AutoQueue=1\nTimedRelease=1\nPollNorm=9000\n"));
+    ASSERT_EQ(FrmMain::value(w.chkTimed), 1);
+    FrmMain::setValue(w.chkAA, 1);
+    const QStringList auditBefore = audit();
+
+    FrmMain::setValue(w.chkAutoQueue, 0);
+
+    EXPECT_EQ(audit().mid(auditBefore.size()), (QStringList{QStringLiteral("AutoRelease|Disable AutoRelease - Sales"),
+                                                            QStringLiteral("AutoQueue|Disable AutoQueue - Sales")}));
+    EXPECT_EQ(FrmMain::value(w.chkTimed), 0);
+    EXPECT_EQ(FrmMain::value(w.chkAA), 0);
+    EXPECT_FALSE(w.chkTimed->isEnabled());
+    EXPECT_FALSE(w.txtTimed->isEnabled());
+    EXPECT_FALSE(w.optTimed[0]->isEnabled());
+    EXPECT_FALSE(w.optTimed[1]->isEnabled());
+    EXPECT_TRUE(w.MenuPause->isEnabled());
+    EXPECT_EQ(w.Timer2.interval(), 9000);
+    EXPECT_EQ(back(w.chkAutoQueue), 0xC0FFC0u);
+    EXPECT_EQ(fore(w.chkAutoQueue), 0x800000u);
+    EXPECT_EQ(back(w.chkAA), 0xC0FFC0u);
+    EXPECT_NE(queueStatus() & PrinterStatus::Paused, 0u);
+}
+
+TEST_F(AutomationTest, AutoReleaseSwitch_EnablesChoicesAndKeepsAutoActivateValue)
+{
+    FrmMain& w = open(QStringLiteral("AutoQueue=1\n"));
+    FrmMain::setValue(w.chkTimed, 1);
+    EXPECT_TRUE(w.optTimed[0]->isEnabled());
+    EXPECT_TRUE(w.optTimed[1]->isEnabled());
+    EXPECT_TRUE(w.txtTimed->isEnabled());
+    EXPECT_TRUE(w.chkAA->isEnabled());
+    EXPECT_EQ(back(w.chkTimed), 255u);
+    EXPECT_EQ(w.statusPanelText(1), QStringLiteral("Enable AutoRelease ") + w.timeText());
+
+    FrmMain::setValue(w.chkAA, 1);
+    EXPECT_EQ(back(w.chkAA), 255u);
+    FrmMain::setValue(w.chkTimed, 0);
+    EXPECT_EQ(FrmMain::value(w.chkAA), 1); // kept, only disabled
+    EXPECT_FALSE(w.chkAA->isEnabled());
+    EXPECT_EQ(audit().last(), QStringLiteral("AutoRelease|Disable AutoRelease - Sales"));
+}
+
+TEST_F(AutomationTest, TimedRelease_PrintAtSetMinute_ResumeAllRunsEachTickOfTheMinute)
+{
+    const qint64 a = job(QStringLiteral("A"), QStringLiteral("alice"), 2, true);
+    FrmMain& w = open(QStringLiteral("AutoQueue=1\nTimedRelease=1\nTimedReleaseTime=5:00 PM\n"
+                                     "TimedReleaseAction=PRINT\n"));
+    reload();
+    clock.current = QDateTime(QDate(2026, 3, 14), QTime(16, 59, 59));
+    w.chkTimedRelease();
+    EXPECT_FALSE(w.ResumeAllPending);
+
+    clock.current = QDateTime(QDate(2026, 3, 14), QTime(17, 0, 0));
+    w.chkTimedRelease();
+    EXPECT_TRUE(w.ResumeAllPending);
+    EXPECT_EQ(w.LastReleasedJob, QString::number(a));
+    EXPECT_EQ(w.statusPanelText(1), QStringLiteral("Resume All Jobs ") + w.timeText());
+    EXPECT_EQ(audit().last(), QStringLiteral("AutoRelease|Resume All Jobs - Sales"));
+
+    clock.current = QDateTime(QDate(2026, 3, 14), QTime(17, 0, 50));
+    const int records = static_cast<int>(audit().size());
+    w.chkTimedRelease(); // again within the minute
+    EXPECT_EQ(audit().size(), records + 1);
+    EXPECT_TRUE(printLog.calls.filter(QStringLiteral("purgeQueue")).isEmpty());
+}
+
+TEST_F(AutomationTest, TimedRelease_DeleteAtSetMinute_PurgesSilently)
+{
+    const qint64 a = job(QStringLiteral("A"), QStringLiteral("alice"), 2);
+    FrmMain& w = open(QStringLiteral("AutoQueue=1\nTimedRelease=1\nTimedReleaseTime=17:00\n"
+                                     "TimedReleaseAction=CLEAR\n"));
+    clock.current = QDateTime(QDate(2026, 3, 14), QTime(17, 0, 10));
+    w.chkTimedRelease();
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+    EXPECT_FALSE(jobListed(a));
+    EXPECT_FALSE(w.ResumeAllPending);
+    EXPECT_EQ(audit().last(), QStringLiteral("AutoRelease|Purge All Jobs - Sales"));
+    EXPECT_EQ(w.statusPanelText(1), QStringLiteral("Purge All Jobs ") + w.timeText());
+}
+
+TEST_F(AutomationTest, TimedRelease_BoxDisabled_NothingRuns)
+{
+    const qint64 a = job(QStringLiteral("A"), QStringLiteral("alice"), 2);
+    FrmMain& w = open(QStringLiteral("AutoQueue=1\nTimedRelease=1\nTimedReleaseTime=17:00\n"
+                                     "TimedReleaseAction=CLEAR\n"));
+    w.chkTimed->setEnabled(false); // ticked, but AutoQueue is not what made it available
+    clock.current = QDateTime(QDate(2026, 3, 14), QTime(17, 0, 10));
+    w.chkTimedRelease();
+    EXPECT_TRUE(jobListed(a));
+    EXPECT_TRUE(printLog.calls.isEmpty());
+}
+
+TEST_F(AutomationTest, TimedRelease_TimeNotATime_SwitchedOffWithMessage)
+{
+    FrmMain& w = open(QStringLiteral("AutoQueue=1\nTimedRelease=1\nTimedReleaseTime=teatime\n"));
+    FrmMain::setValue(w.chkAA, 1);
+    w.chkTimedRelease();
+    ASSERT_EQ(dialogs.messages().size(), 1);
+    EXPECT_EQ(dialogs.messages().first().text,
+              QStringLiteral("ERROR: Unable to Perform Timed Release - Print/Purge Error"));
+    EXPECT_EQ(dialogs.messages().first().style, 48);
+    EXPECT_EQ(dialogs.messages().first().title, QStringLiteral("Halvern"));
+    EXPECT_EQ(FrmMain::value(w.chkTimed), 0);
+    EXPECT_EQ(FrmMain::value(w.chkAA), 0);
+    EXPECT_EQ(audit().last(), QStringLiteral("AutoRelease|Disable AutoRelease - Sales"));
+}
+
+TEST_F(AutomationTest, Exceptions_AdmText_ReleasesAdminAndSysadmOneAtATime)
+{
+    const qint64 bob = job(QStringLiteral("B"), QStringLiteral("bob"), 1, true, 14);
+    const qint64 admin = job(QStringLiteral("A"), QStringLiteral("Admin"), 1, true, 15);
+    const qint64 sysadm = job(QStringLiteral("S"), QStringLiteral("sysadm"), 1, true, 16);
+    FrmMain& w = open(QStringLiteral("Exceptions=adm\n"));
+    reload();
+
+    w.ResumeExceptions();
+    EXPECT_EQ(printLog.calls, QStringList{QStringLiteral("resumeJob Sales ") + QString::number(admin)});
+    // Only the first row of a listed user counts: sysadm waits until Admin's job has gone.
+    ASSERT_TRUE(ps1().print(1).ok);
+    ASSERT_FALSE(jobListed(admin));
+    reload();
+    w.ResumeExceptions();
+    EXPECT_EQ(printLog.calls.last(), QStringLiteral("resumeJob Sales ") + QString::number(sysadm));
+    EXPECT_NE(jobInfo(bob).StatusMask & JobStatus::Paused, 0u);
+}
+
+TEST_F(AutomationTest, Exceptions_FirstMatchPrinting_SelectedNotReleased)
+{
+    const qint64 admin = job(QStringLiteral("A"), QStringLiteral("Admin"), 3, false, 15);
+    job(QStringLiteral("S"), QStringLiteral("sysadm"), 1, true, 16);
+    FrmMain& w = open(QStringLiteral("Exceptions=ADM\n"));
+    ASSERT_TRUE(ps1().print(1).ok); // Admin's job is printing
+    reload();
+    w.ResumeExceptions();
+    EXPECT_TRUE(printLog.calls.isEmpty());
+    ASSERT_GE(w.JobList->selectedRow(), 0);
+    EXPECT_EQ(w.JobList->row(w.JobList->selectedRow()).subItems.value(8), QString::number(admin));
+}
+
+TEST_F(AutomationTest, Exceptions_UnderAutoQueue_NoSecondReleaseWhileFirstInFlight)
+{
+    job(QStringLiteral("A"), QStringLiteral("Admin"), 1, false, 15);
+    job(QStringLiteral("S"), QStringLiteral("sysadm"), 1, false, 16);
+    FrmMain& w = open(QStringLiteral("AutoQueue=1\nExceptions=adm\nPollAQactive=15\n"));
+    reload();
+    w.ResumeExceptions();
+    EXPECT_EQ(printLog.calls.filter(QStringLiteral("resumeJob")).size(), 1);
+    EXPECT_EQ(w.Timer2.interval(), 15);
+    reload();
+    w.ResumeExceptions();
+    EXPECT_EQ(printLog.calls.filter(QStringLiteral("resumeJob")).size(), 1);
+}
+
+TEST_F(AutomationTest, Exceptions_EmptySetting_NothingSelected)
+{
+    job(QStringLiteral("A"), QStringLiteral("Admin"), 1, true);
+    FrmMain& w = open();
+    reload();
+    w.JobList->selectRow(-1);
+    w.ResumeExceptions();
+    EXPECT_EQ(w.JobList->selectedRow(), -1);
+    EXPECT_TRUE(printLog.calls.isEmpty());
+}
+
+TEST_F(AutomationTest, QuickAction_DoubleClick_PopupPrintsSelectedJobAndCloses)
+{
+    const qint64 a = job(QStringLiteral("Report"), QStringLiteral("alice"), 3, true);
+    FrmMain& w = open(QStringLiteral("QuickAction=1\nQAHideAllButtons=True\n"));
+    selectJob(a);
+    w.JobList_DblClick();
+    auto* popup = w.findChild<frmAction*>();
+    ASSERT_NE(popup, nullptr);
+    EXPECT_TRUE(popup->isVisible());
+    EXPECT_FALSE(popup->cmdPrintAll->isVisible());
+    EXPECT_EQ(popup->summaryText().toStdString(), "Report\r\n\\\\PC7 - 2KB - Pages: 3");
+    w.JobList_DblClick(); // brings the open popup forward, no second one
+    EXPECT_EQ(w.findChildren<frmAction*>().size(), 1);
+
+    popup->PrintButton->click();
+    EXPECT_EQ(printLog.calls, QStringList{QStringLiteral("resumeJob Sales ") + QString::number(a)});
+    EXPECT_TRUE(waitUntil([&] { return w.findChild<frmAction*>() == nullptr; }));
+}
+
+TEST_F(AutomationTest, QuickAction_DeleteAnsweredNo_AsksAndClosesAnyway)
+{
+    const qint64 a = job(QStringLiteral("Report"), QStringLiteral("alice"), 3);
+    FrmMain& w = open(QStringLiteral("QuickAction=1\n"));
+    selectJob(a);
+    w.showQuickAction();
+    auto* popup = w.findChild<frmAction*>();
+    ASSERT_NE(popup, nullptr);
+    dialogs.msgAnswers.push_back(MsgBoxResult::No);
+    popup->DeleteButton->click();
+    EXPECT_EQ(dialogs.messages().size(), 1);
+    EXPECT_TRUE(jobListed(a));
+    EXPECT_TRUE(waitUntil([&] { return w.findChild<frmAction*>() == nullptr; }));
+}
+
+} // namespace
+} // namespace hlv::test
+
+namespace hlv::test {
+namespace {
+
+class TimedFavouriteTest : public ActionsFixture
+{};
+
+TEST_F(TimedFavouriteTest, CheckedFavouriteTimeNotATime_SwitchedOffWithMessage)
+{
+    FrmMain& w = open(QStringLiteral("AutoQueue=1\nTimedRelease=1\nTimedReleaseTime=5:00 PM\n"));
+    FrmMain::setValue(w.chkAA, 1);
+    QAction* entry = w.mnuFav[2];
+    entry->setText(QStringLiteral("PS1 | Sales | AQ On | AR On | Print | whenever | AA"));
+    entry->setCheckable(true);
+    entry->setChecked(true);
+    entry->setVisible(true);
+    entry->setEnabled(true);
+    w.chkTimedRelease();
+    ASSERT_EQ(dialogs.messages().size(), 1);
+    EXPECT_EQ(dialogs.messages().first().text,
+              QStringLiteral("ERROR: Unable to Perform Timed Release - Print/Purge Error"));
+    EXPECT_EQ(FrmMain::value(w.chkTimed), 0);
+    EXPECT_EQ(FrmMain::value(w.chkAA), 0);
+}
+
+TEST_F(PollingTest, ResumeAllEndsInTick_ExceptionsRunInSameTick)
+{
+    const qint64 admin = job(QStringLiteral("A"), QStringLiteral("Admin"), 1, true);
+    FrmMain& w = open(QStringLiteral("Exceptions=adm\n"));
+    reload();
+    w.JobList->clear(); // the pass finds no rows and ends the Resume All
+    w.ResumeAllPending = true;
+    w.Timer2_Timer();
+    EXPECT_FALSE(w.ResumeAllPending);
+    EXPECT_TRUE(printLog.calls.isEmpty()); // no row to release from
+
+    reload();
+    w.ResumeAllPending = true; // a pending Resume All keeps the exceptions waiting
+    w.Timer2_Timer();
+    EXPECT_TRUE(w.ResumeAllPending);
+    EXPECT_EQ(printLog.calls.filter(QStringLiteral("resumeJob")).size(), 1); // released by the pass
+    w.ResumeAllPending = false;
+    printLog.calls.clear();
+    ps1().pauseJob(QStringLiteral("Sales"), admin);
+    reload();
+    w.Timer2_Timer();
+    EXPECT_EQ(printLog.calls.filter(QStringLiteral("resumeJob")),
+              QStringList{QStringLiteral("resumeJob Sales ") + QString::number(admin)});
+}
+
+} // namespace
+} // namespace hlv::test
+
+namespace hlv::test {
+namespace {
+
+TEST_F(PollingTest, TickFiresWhileItsOwnTickShowsABox_SecondTickDoesNothing)
+{
+    FrmMain& w = open(QStringLiteral("AutoQueue=1\nTimedRelease=1\nTimedReleaseTime=not a time\n"));
+    int nested = 0;
+    QStringList callsInBox;
+    quint32 lampInBox = 0;
+    hookedDialogs.onMessage = [&] {
+        // The refresh inside the tick has armed the timer again; it fires while the box waits.
+        ++nested;
+        const int before = static_cast<int>(printLog.calls.size());
+        w.setActiveUpdateColour(VbColours::Cyan);
+        w.Timer2_Timer();
+        callsInBox = printLog.calls.mid(before);
+        lampInBox = w.activeUpdateColour();
+    };
+    w.Timer2_Timer();
+    EXPECT_EQ(nested, 1);
+    EXPECT_TRUE(callsInBox.isEmpty());
+    EXPECT_EQ(lampInBox, VbColours::Cyan);
+    EXPECT_EQ(w.activeUpdateColour(), VbColours::Green); // the outer tick ended normally
+    EXPECT_TRUE(w.Timer2.isActive());
+}
+
+} // namespace
+} // namespace hlv::test

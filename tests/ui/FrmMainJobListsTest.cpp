@@ -1,0 +1,146 @@
+#include <QAction>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+
+#include "ConsoleFixture.h"
+#include "console/ui/JobListWidget.h"
+
+namespace hlv::test {
+namespace {
+
+class JobListsTest : public ConsoleFixture
+{
+protected:
+    void SetUp() override
+    {
+        ConsoleFixture::SetUp();
+        addQueue(QStringLiteral("PS1"), QStringLiteral("Sales"));
+        addQueue(QStringLiteral("PS1"), QStringLiteral("Admin"));
+    }
+    FrmMain& startOnSales(const QString& extra = QString())
+    {
+        writeIni(QStringLiteral("[Halvern]\nServer=PS1\nQueue=Sales\nStartMax=False\n") + extra);
+        return start();
+    }
+};
+
+TEST_F(JobListsTest, Lists_AfterStartUp_RowsWithEveryColumn)
+{
+    addJob(QStringLiteral("PS1"), QStringLiteral("Sales"), QStringLiteral("Report"), QStringLiteral("alice"), 3, 2048);
+    addJob(QStringLiteral("PS1"), QStringLiteral("Admin"), QStringLiteral("Memo"), QStringLiteral("bob"), 1, 1023,
+           true);
+    FrmMain& w = startOnSales();
+
+    ASSERT_EQ(w.SearchList->rowCount(), 2);
+    EXPECT_EQ(w.SearchList->row(0),
+              (JobRow{QStringLiteral("OK"), 1,
+                      QStringList{QStringLiteral("Report"), QStringLiteral("\\\\PC7"), QStringLiteral("alice"),
+                                  QStringLiteral("Sales"), QStringLiteral("3"), QStringLiteral("0"),
+                                  QStringLiteral("1"), QStringLiteral("2KB"), QStringLiteral("3/14/2026 9:15:30 AM"),
+                                  QStringLiteral("1"), QStringLiteral("Sales, 1")}}));
+    EXPECT_EQ(w.SearchList->row(1).text, QStringLiteral("Paused"));
+    EXPECT_EQ(w.SearchList->row(1).icon, 5);
+    EXPECT_EQ(w.SearchList->row(1).subItems.at(7), QStringLiteral("0KB"));
+    ASSERT_EQ(w.JobList->rowCount(), 1);
+    EXPECT_EQ(w.JobList->row(0).subItems,
+              (QStringList{QStringLiteral("Report"), QStringLiteral("\\\\PC7"), QStringLiteral("alice"),
+                           QStringLiteral("3"), QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2KB"),
+                           QStringLiteral("3/14/2026 9:15:30 AM"), QStringLiteral("1"), QStringLiteral("Sales, 1")}));
+    // Both jobs are in the job log once, whatever the later refreshes.
+    w.cmdRefreshJobs_Click();
+    EXPECT_EQ(logCount(), 2);
+    EXPECT_EQ(logRow(QStringLiteral("2-3/14/2026 9:15:30 AM")).value(QStringLiteral("Size")).toString(),
+              QStringLiteral("0KB"));
+}
+
+TEST_F(JobListsTest, Lists_Design_HeadersAndWidths)
+{
+    FrmMain& w = build();
+    QStringList headers;
+    for (int c = 0; c < w.SearchList->columnCount(); ++c) {
+        headers.append(w.SearchList->headerItem()->text(c));
+    }
+    EXPECT_EQ(headers, (QStringList{QStringLiteral("Status"), QStringLiteral("Description"), QStringLiteral("Computer"),
+                                    QStringLiteral("User"), QStringLiteral("Printer"), QStringLiteral("Pages"),
+                                    QStringLiteral("Printed"), QStringLiteral("Priority"), QStringLiteral("Size"),
+                                    QStringLiteral("Submitted"), QStringLiteral("ID"), QStringLiteral("Name")}));
+    EXPECT_EQ(w.JobList->columnCount(), 11);
+    EXPECT_EQ(w.JobList->headerItem()->text(4), QStringLiteral("Pages"));
+    const QList<int> searchTwips = {1440, 1440, 1440, 1440, 1440, 800, 800, 800, 1440, 2100, 800, 1440};
+    for (int c = 0; c < searchTwips.size(); ++c) {
+        EXPECT_EQ(w.SearchList->columnWidth(c), qRound(searchTwips.at(c) / 15.0)) << c;
+    }
+    EXPECT_EQ(w.JobList->columnWidth(10), 0);
+    EXPECT_EQ(w.JobList->toolTip(), QStringLiteral("Double Click to action or Right Click for all job Options"));
+    EXPECT_EQ(JobIcons::key(1), QStringLiteral("Document"));
+    EXPECT_EQ(JobIcons::key(5), QStringLiteral("Stop"));
+}
+
+TEST_F(JobListsTest, ColumnClick_PagesThreeTimes_DescAscDescByText)
+{
+    addJob(QStringLiteral("PS1"), QStringLiteral("Sales"), QStringLiteral("a"), QStringLiteral("u1"), 9, 1);
+    addJob(QStringLiteral("PS1"), QStringLiteral("Sales"), QStringLiteral("b"), QStringLiteral("u2"), 10, 1);
+    addJob(QStringLiteral("PS1"), QStringLiteral("Sales"), QStringLiteral("c"), QStringLiteral("u3"), 2, 1);
+    FrmMain& w = startOnSales();
+    const int pages = 4;
+    w.JobList_ColumnClick(pages);
+    EXPECT_EQ(w.JobList->columnTexts(pages),
+              (QStringList{QStringLiteral("9"), QStringLiteral("2"), QStringLiteral("10")}));
+    w.JobList_ColumnClick(pages);
+    EXPECT_EQ(w.JobList->columnTexts(pages),
+              (QStringList{QStringLiteral("10"), QStringLiteral("2"), QStringLiteral("9")}));
+    w.JobList_ColumnClick(pages);
+    EXPECT_EQ(w.JobList->columnTexts(pages),
+              (QStringList{QStringLiteral("9"), QStringLiteral("2"), QStringLiteral("10")}));
+    // Another column continues the alternation instead of starting over: ascending now.
+    w.JobList_ColumnClick(3);
+    EXPECT_EQ(w.JobList->columnTexts(3),
+              (QStringList{QStringLiteral("u1"), QStringLiteral("u2"), QStringLiteral("u3")}));
+    // The all-jobs list keeps its own memory: its first click sorts descending.
+    w.SearchList_ColumnClick(3);
+    EXPECT_EQ(w.SearchList->columnTexts(3),
+              (QStringList{QStringLiteral("u3"), QStringLiteral("u2"), QStringLiteral("u1")}));
+}
+
+TEST_F(JobListsTest, MouseDown_RightClick_MenuOnlyWithRowsAndQueue)
+{
+    FrmMain& w = startOnSales();
+    w.JobList_MouseDown(2, 0, 0, 0);
+    EXPECT_FALSE(w.menuJobs->isVisible()); // no rows
+    w.mwcmnMonitor_JobEvent(QStringLiteral("New"),
+                            QStringLiteral("0|Doc|\\\\PC7|bob|Sales|1|0|1|1KB|3/14/2026 9:15:30 AM|5|Sales, 5"));
+    ASSERT_EQ(w.JobList->rowCount(), 1);
+    w.JobList_MouseDown(1, 0, 0, 0);
+    EXPECT_FALSE(w.menuJobs->isVisible());
+    w.JobList_MouseDown(3, 0, 0, 0); // both buttons count as a right click
+    EXPECT_TRUE(w.menuJobs->isVisible());
+    w.menuJobs->hide();
+    w.selectQueueEntry(-1);
+    w.JobList_MouseDown(2, 0, 0, 0);
+    EXPECT_FALSE(w.menuJobs->isVisible());
+}
+
+TEST_F(JobListsTest, DblClick_DefaultAction_LeavesJobActionPrint)
+{
+    FrmMain& w = startOnSales(QStringLiteral("JobAction=Other\n"));
+    w.JobList_DblClick();
+    EXPECT_EQ(w.settings().JobAction, QStringLiteral("Other")); // empty list: nothing happens
+    w.mwcmnMonitor_JobEvent(QStringLiteral("New"),
+                            QStringLiteral("0|Doc|\\\\PC7|bob|Sales|1|0|1|1KB|3/14/2026 9:15:30 AM|5|Sales, 5"));
+    w.JobList_DblClick();
+    EXPECT_EQ(w.settings().JobAction, QStringLiteral("Print"));
+}
+
+TEST_F(JobListsTest, ConnectEvent_ThroughWindow_StatusBarAndLabels)
+{
+    FrmMain& w = startOnSales();
+    w.mwcmnMonitor_ConnectEvent(QStringLiteral("Connected"));
+    EXPECT_EQ(w.statusPanelText(1), QStringLiteral("Server Connected 3/14/2026 9:30:00 AM"));
+    EXPECT_EQ(w.ServerStatus->text(), QStringLiteral("Server Connected 3/14/2026 9:30:00 AM"));
+    EXPECT_TRUE(dialogs.messages().isEmpty());
+}
+
+} // namespace
+} // namespace hlv::test
