@@ -1,12 +1,12 @@
 // Costs of the job log store on a log of realistic size. Every operation opens and closes
 // the database file, as the programs do, so these figures include that price.
+#include <memory>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QLocale>
 #include <QTemporaryDir>
-#include <memory>
-
 #include <benchmark/benchmark.h>
 
 #include "platform/Database.h"

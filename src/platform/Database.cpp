@@ -35,8 +35,7 @@ std::unique_ptr<Database> Database::open(const QString& path, Mode mode, QString
 Database::Database(sqlite3* db, QString path)
     : m_db(db)
     , m_path(std::move(path))
-{
-}
+{}
 
 Database::~Database()
 {

@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QSysInfo>
-
 #include <pwd.h>
 #include <unistd.h>
 

@@ -96,7 +96,7 @@ struct PrintJobInfo
     std::optional<qint64> TotalPages; // empty while the spooler does not know it yet
     qint64 PagesPrinted = 0;
     qint64 Priority = 1;
-    qint64 Size = 0; // bytes
+    qint64 Size = 0;         // bytes
     QDateTime TimeSubmitted; // local time
     quint32 StatusMask = 0;  // JobStatus bits
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "WaitFor.h"
+#include "support/WaitFor.h"
 
 namespace hlv {
 namespace {

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "FakePrintSystem.h"
-#include "WaitFor.h"
 #include "jobmonitor/JobDetailRecord.h"
 #include "jobmonitor/MonitorServer.h"
+#include "support/WaitFor.h"
 
 namespace hlv {
 namespace {

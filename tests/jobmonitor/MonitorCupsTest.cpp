@@ -10,10 +10,10 @@
 #include <QScopeGuard>
 #include <gtest/gtest.h>
 
-#include "WaitFor.h"
 #include "console/access/JobMonitorClient.h"
 #include "jobmonitor/MonitorBuilds.h"
 #include "platform/PrintSystem.h"
+#include "support/WaitFor.h"
 
 namespace hlv {
 namespace {

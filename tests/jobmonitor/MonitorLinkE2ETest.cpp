@@ -12,7 +12,6 @@
 #include <sys/types.h>
 #include <unistd.h>
 
-#include "WaitFor.h"
 #include "console/access/JobMonitorClient.h"
 #include "console/access/MonitorBinding.h"
 #include "jobmonitor/MonitorBuilds.h"
@@ -20,6 +19,7 @@
 #include "platform/Database.h"
 #include "platform/GeneralDate.h"
 #include "platform/ProcessControl.h"
+#include "support/WaitFor.h"
 
 namespace hlv {
 namespace {

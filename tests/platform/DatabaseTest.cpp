@@ -1,7 +1,7 @@
+#include "platform/Database.h"
+
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-
-#include "platform/Database.h"
 
 using namespace hlv;
 

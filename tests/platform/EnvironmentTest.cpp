@@ -1,7 +1,6 @@
 #include "platform/Environment.h"
 
 #include <QSysInfo>
-
 #include <gtest/gtest.h>
 
 using namespace hlv;

@@ -1,7 +1,7 @@
+#include "platform/GeneralDate.h"
+
 #include <QLocale>
 #include <gtest/gtest.h>
-
-#include "platform/GeneralDate.h"
 
 using namespace hlv;
 

@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 using namespace hlv;
@@ -161,7 +160,6 @@ TEST_F(PrivateProfileTest, Write_MissingFolderOrFolderAtPath_Fails)
     EXPECT_EQ(readPrivateProfileString(path("dir.ini"), QStringLiteral("S"), QStringLiteral("K")), QString());
     EXPECT_FALSE(
         writePrivateProfileString(path("dir.ini"), QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("v")));
-
 }
 
 TEST_F(PrivateProfileTest, Write_ReadOnlyFolder_FailsAndKeepsTheOldFile)

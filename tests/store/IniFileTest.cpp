@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QLocale>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 #include "platform/GeneralDate.h"

@@ -1,11 +1,11 @@
 #pragma once
 
+#include <memory>
+
 #include <QDir>
 #include <QFile>
 #include <QLocale>
 #include <QTemporaryDir>
-#include <memory>
-
 #include <gtest/gtest.h>
 
 #include "platform/Database.h"

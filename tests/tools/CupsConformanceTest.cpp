@@ -7,37 +7,10 @@
 
 #include "platform/print/CupsPrintSystem.h"
 #include "platform/print/LocalUser.h"
+#include "support/ToolProcess.h"
 #include "tools/PrintSystemConformance.h"
 
 namespace hlv::test {
-
-// The address of the private CUPS server the test fixture started, or an empty text.
-QString privateCupsServer()
-{
-    QFile file(QStringLiteral(HLV_BINARY_DIR "/private-cupsd/server"));
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    return QString::fromUtf8(file.readAll()).trimmed();
-}
-
-// Runs a CUPS command-line tool and returns its standard output; fails the test when the
-// tool fails.
-QString cupsTool(const QString& program, const QStringList& args)
-{
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(30000)) {
-        p.kill();
-        p.waitForFinished();
-        ADD_FAILURE() << program.toStdString() << " did not finish";
-        return {};
-    }
-    const QString out = QString::fromUtf8(p.readAllStandardOutput());
-    EXPECT_EQ(p.exitCode(), 0) << program.toStdString() << " " << args.join(QLatin1Char(' ')).toStdString() << ": "
-                               << p.readAllStandardError().toStdString();
-    return out;
-}
 
 namespace {
 
@@ -58,7 +31,7 @@ public:
     void tearDown()
     {
         for (const QString& q : m_queues) {
-            cupsTool(QStringLiteral("lpadmin"), {QStringLiteral("-h"), m_server, QStringLiteral("-x"), q});
+            runToolChecked(QStringLiteral("lpadmin"), {QStringLiteral("-h"), m_server, QStringLiteral("-x"), q});
         }
     }
     PrintSystem& system() { return m_system; }
@@ -69,17 +42,18 @@ public:
     {
         static int counter = 0;
         const QString name = QStringLiteral("hlv_%1_%2").arg(QCoreApplication::applicationPid()).arg(++counter);
-        cupsTool(QStringLiteral("lpadmin"),
-                 {QStringLiteral("-h"), m_server, QStringLiteral("-p"), name, QStringLiteral("-E"),
-                  QStringLiteral("-v"), QStringLiteral("file:///dev/null"), QStringLiteral("-L"), location,
-                  QStringLiteral("-D"), comment, QStringLiteral("-o"), QStringLiteral("printer-is-shared=true")});
+        runToolChecked(QStringLiteral("lpadmin"),
+                       {QStringLiteral("-h"), m_server, QStringLiteral("-p"), name, QStringLiteral("-E"),
+                        QStringLiteral("-v"), QStringLiteral("file:///dev/null"), QStringLiteral("-L"), location,
+                        QStringLiteral("-D"), comment, QStringLiteral("-o"), QStringLiteral("printer-is-shared=true")});
         m_queues.append(name);
         return name;
     }
     qint64 submitJob(const QString& queue, const QString& document)
     {
-        const QString out = cupsTool(QStringLiteral("lp"), {QStringLiteral("-h"), m_server, QStringLiteral("-d"), queue,
-                                                            QStringLiteral("-t"), document, m_document.fileName()});
+        const QString out =
+            runToolChecked(QStringLiteral("lp"), {QStringLiteral("-h"), m_server, QStringLiteral("-d"), queue,
+                                                  QStringLiteral("-t"), document, m_document.fileName()});
         static const QRegularExpression id(QStringLiteral("request id is .*-(\\d+) "));
         const auto match = id.match(out);
         EXPECT_TRUE(match.hasMatch()) << out.toStdString();

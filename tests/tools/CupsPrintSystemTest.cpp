@@ -6,10 +6,9 @@
 #include <QTemporaryFile>
 #include <gtest/gtest.h>
 
-namespace hlv::test {
+#include "support/ToolProcess.h"
 
-QString privateCupsServer();
-QString cupsTool(const QString& program, const QStringList& args);
+namespace hlv::test {
 
 namespace {
 
@@ -25,9 +24,9 @@ protected:
         queue = QStringLiteral("hlvx_%1_%2")
                     .arg(QCoreApplication::applicationPid())
                     .arg(::testing::UnitTest::GetInstance()->random_seed() + ++counter);
-        cupsTool(QStringLiteral("lpadmin"),
-                 {QStringLiteral("-h"), server, QStringLiteral("-p"), queue, QStringLiteral("-E"), QStringLiteral("-v"),
-                  QStringLiteral("file:///dev/null")});
+        runToolChecked(QStringLiteral("lpadmin"),
+                       {QStringLiteral("-h"), server, QStringLiteral("-p"), queue, QStringLiteral("-E"),
+                        QStringLiteral("-v"), QStringLiteral("file:///dev/null")});
         ASSERT_TRUE(document.open());
         document.write("x\n");
         document.flush();
@@ -36,7 +35,7 @@ protected:
     {
         conn.reset();
         if (!queue.isEmpty() && !server.isEmpty()) {
-            cupsTool(QStringLiteral("lpadmin"), {QStringLiteral("-h"), server, QStringLiteral("-x"), queue});
+            runToolChecked(QStringLiteral("lpadmin"), {QStringLiteral("-h"), server, QStringLiteral("-x"), queue});
         }
     }
     QList<PrintJobInfo> jobs()
@@ -56,8 +55,8 @@ protected:
 
 TEST_F(CupsPrivateServer, HeldOnSubmission_ShowsPausedThenReleasedCompletesAtOnce)
 {
-    cupsTool(QStringLiteral("lp"), {QStringLiteral("-h"), server, QStringLiteral("-d"), queue, QStringLiteral("-H"),
-                                    QStringLiteral("hold"), document.fileName()});
+    runToolChecked(QStringLiteral("lp"), {QStringLiteral("-h"), server, QStringLiteral("-d"), queue,
+                                          QStringLiteral("-H"), QStringLiteral("hold"), document.fileName()});
     QList<PrintJobInfo> list = jobs();
     ASSERT_EQ(list.size(), 1);
     EXPECT_EQ(list.first().StatusMask, JobStatus::Paused);
@@ -75,7 +74,8 @@ TEST_F(CupsPrivateServer, HeldOnSubmission_ShowsPausedThenReleasedCompletesAtOnc
 TEST_F(CupsPrivateServer, JobsOfAllQueues_IncludeEveryQueue)
 {
     ASSERT_TRUE(conn->pauseQueue(queue));
-    cupsTool(QStringLiteral("lp"), {QStringLiteral("-h"), server, QStringLiteral("-d"), queue, document.fileName()});
+    runToolChecked(QStringLiteral("lp"),
+                   {QStringLiteral("-h"), server, QStringLiteral("-d"), queue, document.fileName()});
     QList<PrintJobInfo> all;
     ASSERT_TRUE(conn->jobs(all));
     const bool found =
@@ -85,8 +85,9 @@ TEST_F(CupsPrivateServer, JobsOfAllQueues_IncludeEveryQueue)
 
 TEST_F(CupsPrivateServer, PasswordWanted_PromptAskedWithServerAndCancelFails)
 {
-    cupsTool(QStringLiteral("lpadmin"), {QStringLiteral("-h"), server, QStringLiteral("-p"), queue,
-                                         QStringLiteral("-o"), QStringLiteral("printer-op-policy=authenticated")});
+    runToolChecked(QStringLiteral("lpadmin"),
+                   {QStringLiteral("-h"), server, QStringLiteral("-p"), queue, QStringLiteral("-o"),
+                    QStringLiteral("printer-op-policy=authenticated")});
     QStringList asked;
     system.setPasswordPrompt([&](const QString& s, const QString& user) -> std::optional<QString> {
         asked.append(s + QLatin1Char('|') + user);

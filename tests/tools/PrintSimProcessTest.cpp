@@ -5,17 +5,10 @@
 #include <gtest/gtest.h>
 
 #include "platform/print/SimPrintSystem.h"
+#include "support/ToolProcess.h"
 
 namespace hlv::test {
 namespace {
-
-struct ToolRun
-{
-    int exitCode = -1;
-    bool crashed = true;
-    QString out;
-    QString err;
-};
 
 QString tool()
 {
@@ -24,19 +17,7 @@ QString tool()
 
 ToolRun printsim(const QStringList& args)
 {
-    QProcess p;
-    p.start(tool(), args);
-    ToolRun r;
-    if (!p.waitForFinished(30000)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    r.exitCode = p.exitCode();
-    r.crashed = p.exitStatus() != QProcess::NormalExit;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return runTool(tool(), args);
 }
 
 class PrintSimProcess : public ::testing::Test

@@ -7,29 +7,10 @@
 #include "console/ui/JobListWidget.h"
 #include "platform/print/CupsPrintSystem.h"
 #include "store/IniFile.h"
+#include "support/ToolProcess.h"
 
 namespace hlv::test {
 namespace {
-
-QString privateCupsServer()
-{
-    QFile file(QStringLiteral(HLV_BINARY_DIR "/private-cupsd/server"));
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
-}
-
-QString run(const QString& program, const QStringList& args)
-{
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(30000)) {
-        p.kill();
-        p.waitForFinished();
-        ADD_FAILURE() << program.toStdString() << " did not finish";
-        return {};
-    }
-    EXPECT_EQ(p.exitCode(), 0) << program.toStdString() << ": " << p.readAllStandardError().toStdString();
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
 
 // The AutoQueue cycle against the private CUPS server: real IPP holds, releases and a
 // queue that prints into /dev/null as soon as it runs.
@@ -45,9 +26,10 @@ protected:
         }
         printSystem = std::make_unique<CupsPrintSystem>();
         queue = QStringLiteral("hlvaq_%1").arg(QCoreApplication::applicationPid());
-        run(QStringLiteral("lpadmin"),
-            {QStringLiteral("-h"), cupsServer, QStringLiteral("-p"), queue, QStringLiteral("-E"), QStringLiteral("-v"),
-             QStringLiteral("file:///dev/null"), QStringLiteral("-o"), QStringLiteral("printer-is-shared=true")});
+        runToolChecked(QStringLiteral("lpadmin"),
+                       {QStringLiteral("-h"), cupsServer, QStringLiteral("-p"), queue, QStringLiteral("-E"),
+                        QStringLiteral("-v"), QStringLiteral("file:///dev/null"), QStringLiteral("-o"),
+                        QStringLiteral("printer-is-shared=true")});
         observer = CupsPrintSystem().connect(cupsServer);
         ASSERT_TRUE(observer);
     }
@@ -55,7 +37,7 @@ protected:
     {
         if (!cupsServer.isEmpty()) {
             window.reset();
-            run(QStringLiteral("lpadmin"), {QStringLiteral("-h"), cupsServer, QStringLiteral("-x"), queue});
+            runToolChecked(QStringLiteral("lpadmin"), {QStringLiteral("-h"), cupsServer, QStringLiteral("-x"), queue});
         }
         ConsoleFixture::TearDown();
     }
@@ -65,9 +47,9 @@ protected:
         EXPECT_TRUE(document.open());
         document.write("Halvern AutoQueue cycle\n");
         document.flush();
-        const QString out = run(QStringLiteral("lp"),
-                                {QStringLiteral("-h"), cupsServer, QStringLiteral("-d"), queue, QStringLiteral("-t"),
-                                 title, QStringLiteral("-H"), QStringLiteral("hold"), document.fileName()});
+        const QString out = runToolChecked(
+            QStringLiteral("lp"), {QStringLiteral("-h"), cupsServer, QStringLiteral("-d"), queue, QStringLiteral("-t"),
+                                   title, QStringLiteral("-H"), QStringLiteral("hold"), document.fileName()});
         static const QRegularExpression id(QStringLiteral("request id is .*-(\\d+) "));
         const auto match = id.match(out);
         EXPECT_TRUE(match.hasMatch()) << out.toStdString();
@@ -127,21 +109,21 @@ TEST_F(AutoQueueCycleCupsTest, ThreeHeldJobs_ReleasedOnePrints_QueueHeldAgainAnd
     FrmMain& w = start();
     ASSERT_EQ(w.queueBoxText(), queue);
 
-    ASSERT_TRUE(waitUntil([&] { return queuePaused() && held(first) && held(second) && held(third); }));
+    ASSERT_TRUE(waitFor([&] { return queuePaused() && held(first) && held(second) && held(third); }));
 
     // The released job prints (into /dev/null) and leaves; the others stay held and the
     // queue is paused again.
     release(w, first);
-    ASSERT_TRUE(waitUntil([&] { return !jobOnServer(first).has_value(); }, 30000));
+    ASSERT_TRUE(waitFor([&] { return !jobOnServer(first).has_value(); }, 30000));
     EXPECT_TRUE(held(second));
     EXPECT_TRUE(held(third));
-    ASSERT_TRUE(waitUntil([&] { return queuePaused() && w.Timer2.interval() == 100; }, 30000));
+    ASSERT_TRUE(waitFor([&] { return queuePaused() && w.Timer2.interval() == 100; }, 30000));
     EXPECT_TRUE(held(second));
     EXPECT_TRUE(held(third));
 
     release(w, second);
-    ASSERT_TRUE(waitUntil([&] { return !jobOnServer(second).has_value(); }, 30000));
-    ASSERT_TRUE(waitUntil([&] { return queuePaused() && w.Timer2.interval() == 100; }, 30000));
+    ASSERT_TRUE(waitFor([&] { return !jobOnServer(second).has_value(); }, 30000));
+    ASSERT_TRUE(waitFor([&] { return queuePaused() && w.Timer2.interval() == 100; }, 30000));
     EXPECT_TRUE(held(third));
     EXPECT_EQ(w.LastReleasedJob, QString::number(second));
     EXPECT_EQ(audit().filter(QStringLiteral("Job|Resume Job")).size(), 2);

@@ -5,6 +5,7 @@
 #include "console/ui/JobListWidget.h"
 #include "console/ui/VbColour.h"
 #include "store/IniFile.h"
+#include "support/ToolProcess.h"
 
 namespace hlv::test {
 namespace {
@@ -16,17 +17,7 @@ class AutoQueueCycleE2ETest : public ConsoleFixture
 protected:
     QString tool(const QStringList& args)
     {
-        QProcess p;
-        p.start(QStringLiteral(HLV_BIN_DIR "/hlv-printsim"), QStringList{simDir} + args);
-        if (!p.waitForFinished(30000)) {
-            p.kill();
-            p.waitForFinished();
-            ADD_FAILURE() << "hlv-printsim did not finish";
-            return {};
-        }
-        EXPECT_EQ(p.exitCode(), 0) << args.join(QLatin1Char(' ')).toStdString() << ": "
-                                   << p.readAllStandardError().toStdString();
-        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+        return runToolChecked(QStringLiteral(HLV_BIN_DIR "/hlv-printsim"), QStringList{simDir} + args).trimmed();
     }
     qint64 submit(const QString& document, int pages)
     {
@@ -99,32 +90,32 @@ TEST_F(AutoQueueCycleE2ETest, ThreeHeldJobs_ReleasedOnePrintsAlone_QueueHeldAgai
     FrmMain& w = start();
 
     // AutoQueue holds the queue and every job in it.
-    ASSERT_TRUE(waitUntil([&] { return queuePaused() && held(first) && held(second) && held(third); }));
+    ASSERT_TRUE(waitFor([&] { return queuePaused() && held(first) && held(second) && held(third); }));
 
     // The operator releases the first job: it runs while the others stay held.
     release(w, first);
-    ASSERT_TRUE(waitUntil([&] { return w.activeUpdateColour() == VbColours::Red && w.Timer2.interval() == 10; }));
+    ASSERT_TRUE(waitFor([&] { return w.activeUpdateColour() == VbColours::Red && w.Timer2.interval() == 10; }));
     EXPECT_FALSE(queuePaused());
     printPages(1);
     ASSERT_EQ(jobOnServer(first).value_or(PrintJobInfo{}).PagesPrinted, 1);
     EXPECT_TRUE(held(second));
     EXPECT_TRUE(held(third));
-    EXPECT_TRUE(waitUntil([&] { return w.activeUpdateColour() == VbColours::Red; }));
+    EXPECT_TRUE(waitFor([&] { return w.activeUpdateColour() == VbColours::Red; }));
 
     // Once it has printed and left the queue, the queue is held again.
     printPages(1);
     ASSERT_FALSE(jobOnServer(first).has_value());
-    ASSERT_TRUE(waitUntil(
+    ASSERT_TRUE(waitFor(
         [&] { return queuePaused() && w.Timer2.interval() == 40 && w.activeUpdateColour() == VbColours::Green; }));
     EXPECT_TRUE(held(second));
     EXPECT_TRUE(held(third));
 
     // The next release works the same way.
     release(w, second);
-    ASSERT_TRUE(waitUntil([&] { return !queuePaused() && w.activeUpdateColour() == VbColours::Red; }));
+    ASSERT_TRUE(waitFor([&] { return !queuePaused() && w.activeUpdateColour() == VbColours::Red; }));
     printPages(1);
     ASSERT_FALSE(jobOnServer(second).has_value());
-    ASSERT_TRUE(waitUntil([&] { return queuePaused() && w.Timer2.interval() == 40; }));
+    ASSERT_TRUE(waitFor([&] { return queuePaused() && w.Timer2.interval() == 40; }));
     EXPECT_TRUE(held(third));
 
     EXPECT_EQ(w.LastReleasedJob, QString::number(second));

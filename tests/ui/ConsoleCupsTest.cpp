@@ -8,29 +8,10 @@
 #include "ConsoleFixture.h"
 #include "console/ui/JobListWidget.h"
 #include "platform/print/CupsPrintSystem.h"
+#include "support/ToolProcess.h"
 
 namespace hlv::test {
 namespace {
-
-QString privateCupsServer()
-{
-    QFile file(QStringLiteral(HLV_BINARY_DIR "/private-cupsd/server"));
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
-}
-
-QString run(const QString& program, const QStringList& args)
-{
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(30000)) {
-        p.kill();
-        p.waitForFinished();
-        ADD_FAILURE() << program.toStdString() << " did not finish";
-        return {};
-    }
-    EXPECT_EQ(p.exitCode(), 0) << program.toStdString() << ": " << p.readAllStandardError().toStdString();
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
 
 // The console against the private CUPS server: its queues and the jobs lp submitted.
 class ConsoleCupsTest : public ConsoleFixture
@@ -45,16 +26,16 @@ protected:
         }
         printSystem = std::make_unique<CupsPrintSystem>();
         queue = QStringLiteral("hlvui_%1").arg(QCoreApplication::applicationPid());
-        run(QStringLiteral("lpadmin"),
-            {QStringLiteral("-h"), cupsServer, QStringLiteral("-p"), queue, QStringLiteral("-E"), QStringLiteral("-v"),
-             QStringLiteral("file:///dev/null"), QStringLiteral("-L"), QStringLiteral("Room 12"), QStringLiteral("-o"),
-             QStringLiteral("printer-is-shared=true")});
+        runToolChecked(QStringLiteral("lpadmin"),
+                       {QStringLiteral("-h"), cupsServer, QStringLiteral("-p"), queue, QStringLiteral("-E"),
+                        QStringLiteral("-v"), QStringLiteral("file:///dev/null"), QStringLiteral("-L"),
+                        QStringLiteral("Room 12"), QStringLiteral("-o"), QStringLiteral("printer-is-shared=true")});
     }
     void TearDown() override
     {
         if (!cupsServer.isEmpty()) {
             window.reset();
-            run(QStringLiteral("lpadmin"), {QStringLiteral("-h"), cupsServer, QStringLiteral("-x"), queue});
+            runToolChecked(QStringLiteral("lpadmin"), {QStringLiteral("-h"), cupsServer, QStringLiteral("-x"), queue});
         }
         ConsoleFixture::TearDown();
     }
@@ -65,9 +46,9 @@ protected:
         document.write("Halvern console test\n");
         document.flush();
         // Held, so the job stays listed until the test removes the queue.
-        const QString out = run(QStringLiteral("lp"),
-                                {QStringLiteral("-h"), cupsServer, QStringLiteral("-d"), queue, QStringLiteral("-t"),
-                                 title, QStringLiteral("-H"), QStringLiteral("hold"), document.fileName()});
+        const QString out = runToolChecked(
+            QStringLiteral("lp"), {QStringLiteral("-h"), cupsServer, QStringLiteral("-d"), queue, QStringLiteral("-t"),
+                                   title, QStringLiteral("-H"), QStringLiteral("hold"), document.fileName()});
         static const QRegularExpression id(QStringLiteral("request id is .*-(\\d+) "));
         const auto match = id.match(out);
         EXPECT_TRUE(match.hasMatch()) << out.toStdString();

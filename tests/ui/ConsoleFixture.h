@@ -33,6 +33,7 @@
 #include "support/FakeProcessControl.h"
 #include "support/RecordingShell.h"
 #include "support/ScriptedDialogs.h"
+#include "support/WaitFor.h"
 
 // Readable texts in test failures.
 inline void PrintTo(const QString& text, std::ostream* os)
@@ -41,22 +42,6 @@ inline void PrintTo(const QString& text, std::ostream* os)
 }
 
 namespace hlv::test {
-
-// Runs the event loop until condition holds or the deadline passes; returns the condition.
-inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 20000)
-{
-    const QDeadlineTimer deadline(timeoutMs);
-    QTimer wake;
-    wake.start(10);
-    while (!condition()) {
-        if (deadline.hasExpired()) {
-            return condition();
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-    return true;
-}
 
 // The console's main window over a simulated print system, a temporary application-data
 // folder, scripted dialogs and a fixed clock. Dates are written in the English (US) form.

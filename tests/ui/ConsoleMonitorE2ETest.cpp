@@ -43,14 +43,14 @@ TEST_F(ConsoleMonitorE2ETest, JobAddedChangedRemoved_BothListsFollowAndJobIsLogg
     addQueue(QStringLiteral("PS1"), QStringLiteral("Admin"));
     writeIni(QStringLiteral("[Halvern]\nServer=PS1\nQueue=Sales\nStartMax=False\n"));
     FrmMain& w = start();
-    ASSERT_TRUE(waitUntil([&w] { return w.ServerStatus->text().startsWith(QStringLiteral("Server Connected")); }))
+    ASSERT_TRUE(waitFor([&w] { return w.ServerStatus->text().startsWith(QStringLiteral("Server Connected")); }))
         << w.ServerStatus->text().toStdString();
 
     // GIVEN the monitor watches PS1, WHEN a job arrives in the selected queue...
     const qint64 id = addJob(QStringLiteral("PS1"), QStringLiteral("Sales"), QStringLiteral("Budget.xlsx"),
                              QStringLiteral("carol"), 4, 4096);
     const QString name = QStringLiteral("Sales, ") + QString::number(id);
-    ASSERT_TRUE(waitUntil([&] { return rowOf(w.JobList, name) >= 0 && rowOf(w.SearchList, name) >= 0; }));
+    ASSERT_TRUE(waitFor([&] { return rowOf(w.JobList, name) >= 0 && rowOf(w.SearchList, name) >= 0; }));
     EXPECT_EQ(w.JobList->row(rowOf(w.JobList, name)).subItems.at(0), QStringLiteral("Budget.xlsx"));
     EXPECT_EQ(w.SearchList->row(rowOf(w.SearchList, name)).subItems.at(3), QStringLiteral("Sales"));
     EXPECT_TRUE(w.statusPanelText(1).startsWith(QStringLiteral("New Job ")));
@@ -62,12 +62,12 @@ TEST_F(ConsoleMonitorE2ETest, JobAddedChangedRemoved_BothListsFollowAndJobIsLogg
     const qint64 other =
         addJob(QStringLiteral("PS1"), QStringLiteral("Admin"), QStringLiteral("Memo"), QStringLiteral("dave"), 1, 10);
     const QString otherName = QStringLiteral("Admin, ") + QString::number(other);
-    ASSERT_TRUE(waitUntil([&] { return rowOf(w.SearchList, otherName) >= 0; }));
+    ASSERT_TRUE(waitFor([&] { return rowOf(w.SearchList, otherName) >= 0; }));
     EXPECT_EQ(rowOf(w.JobList, otherName), -1);
 
     // ...the job changes...
     ASSERT_TRUE(server(QStringLiteral("PS1")).setJob(id, JobStatus::Printing, 1, std::nullopt).ok);
-    ASSERT_TRUE(waitUntil([&] {
+    ASSERT_TRUE(waitFor([&] {
         const int r = rowOf(w.JobList, name);
         return r >= 0 && w.JobList->row(r).text == QStringLiteral("Printing");
     }));
@@ -76,7 +76,7 @@ TEST_F(ConsoleMonitorE2ETest, JobAddedChangedRemoved_BothListsFollowAndJobIsLogg
 
     // ...and leaves the server.
     ASSERT_TRUE(server(QStringLiteral("PS1")).removeJob(id).ok);
-    ASSERT_TRUE(waitUntil([&] { return rowOf(w.JobList, name) < 0 && rowOf(w.SearchList, name) < 0; }));
+    ASSERT_TRUE(waitFor([&] { return rowOf(w.JobList, name) < 0 && rowOf(w.SearchList, name) < 0; }));
     EXPECT_GE(rowOf(w.SearchList, otherName), 0);
     EXPECT_EQ(logCount(), 2);
 
@@ -85,7 +85,7 @@ TEST_F(ConsoleMonitorE2ETest, JobAddedChangedRemoved_BothListsFollowAndJobIsLogg
     const qint64 pid = w.monitorBinding()->mwcmnMonitor()->serverPid();
     ASSERT_GT(pid, 0);
     w.close();
-    EXPECT_TRUE(waitUntil([pid] { return !QFile::exists(QStringLiteral("/proc/%1").arg(pid)); }));
+    EXPECT_TRUE(waitFor([pid] { return !QFile::exists(QStringLiteral("/proc/%1").arg(pid)); }));
 }
 
 } // namespace

@@ -354,7 +354,7 @@ TEST_F(AutomationTest, QuickAction_DoubleClick_PopupPrintsSelectedJobAndCloses)
 
     popup->PrintButton->click();
     EXPECT_EQ(printLog.calls, QStringList{QStringLiteral("resumeJob Sales ") + QString::number(a)});
-    EXPECT_TRUE(waitUntil([&] { return w.findChild<frmAction*>() == nullptr; }));
+    EXPECT_TRUE(waitFor([&] { return w.findChild<frmAction*>() == nullptr; }));
 }
 
 TEST_F(AutomationTest, QuickAction_DeleteAnsweredNo_AsksAndClosesAnyway)
@@ -369,7 +369,7 @@ TEST_F(AutomationTest, QuickAction_DeleteAnsweredNo_AsksAndClosesAnyway)
     popup->DeleteButton->click();
     EXPECT_EQ(dialogs.messages().size(), 1);
     EXPECT_TRUE(jobListed(a));
-    EXPECT_TRUE(waitUntil([&] { return w.findChild<frmAction*>() == nullptr; }));
+    EXPECT_TRUE(waitFor([&] { return w.findChild<frmAction*>() == nullptr; }));
 }
 
 } // namespace

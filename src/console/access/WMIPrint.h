@@ -2,12 +2,12 @@
 
 #include <memory>
 
+#include <QDialog>
 #include <QPointer>
 #include <QString>
 
 #include "platform/PrintSystem.h"
 
-class QDialog;
 class QWidget;
 
 namespace hlv {

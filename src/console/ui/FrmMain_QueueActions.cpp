@@ -12,7 +12,6 @@
 // releases one paused job and ends; the next pass waits until that job has left the queue.
 #include <QCheckBox>
 #include <QCursor>
-#include <QDialog>
 #include <QMenu>
 
 #include "console/access/WMIPrint.h"

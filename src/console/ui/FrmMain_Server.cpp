@@ -1,7 +1,6 @@
 // Choosing and connecting a print server, the job reload, the network search and the
 // server history file.
 #include <QComboBox>
-#include <QDialog>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>

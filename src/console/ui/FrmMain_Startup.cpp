@@ -2,7 +2,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
