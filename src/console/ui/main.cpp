@@ -1,9 +1,12 @@
 // The console: its main window is the program; start-up and shutdown are the window's.
 #include <cstdio>
+#include <optional>
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QTimer>
 
 #include "console/ui/ConsoleContext.h"
@@ -50,6 +53,17 @@ int main(int argc, char** argv)
 
     hlv::FrmMain window(context);
     dialogs.setParent(&window);
+    // A print server that wants a password asks the operator for it.
+    printSystem->setPasswordPrompt([&window](const QString& server, const QString& user) -> std::optional<QString> {
+        bool ok = false;
+        const QString password = QInputDialog::getText(&window, hlv::FrmMain::productName(),
+                                                       QStringLiteral("Password for %1 on %2:").arg(user, server),
+                                                       QLineEdit::Password, QString(), &ok);
+        if (!ok) {
+            return std::nullopt;
+        }
+        return password;
+    });
     window.Form_Load();
     if (window.isUnloaded()) {
         return 0;
