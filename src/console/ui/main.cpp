@@ -10,9 +10,9 @@
 #include <QTimer>
 
 #include "console/ui/ConsoleContext.h"
-#include "console/ui/DesktopShell.h"
 #include "console/ui/FrmMain.h"
-#include "console/ui/QtDialogs.h"
+#include "desktop/DesktopShell.h"
+#include "desktop/QtDialogs.h"
 #include "platform/Clock.h"
 #include "platform/Environment.h"
 #include "platform/PrintSystem.h"

@@ -1,4 +1,4 @@
-#include "console/ui/DesktopShell.h"
+#include "desktop/DesktopShell.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "console/ui/QtDialogs.h"
+#include "desktop/QtDialogs.h"
 
 #include <QCoreApplication>
 #include <QFileDialog>
