@@ -162,25 +162,25 @@ int run(const QString& dir, const QString& command, const QStringList& rest, QTe
 
     // Check every argument before touching the server, so bad arguments never half-apply.
     const QString server = p.positionals.at(0);
-    std::optional<sim::JobSpec> job;
+    std::optional<sim::NewJob> job;
     std::optional<qint64> jobId;
     if (command == QStringLiteral("add-job")) {
-        sim::JobSpec spec;
-        spec.queue = p.positionals.at(1);
-        spec.document = p.required("document");
-        spec.owner = p.required("owner");
-        spec.host = p.required("host");
-        spec.pages = number(p.required("pages"), "pages", 0, kMaxCount);
-        spec.size = number(p.required("size"), "size", 0, kMaxCount);
-        spec.priority = optionalNumber(p, "priority", sim::kMinPriority, sim::kMaxPriority).value_or(1);
-        spec.paused = p.flag("paused");
+        sim::NewJob def;
+        def.queue = p.positionals.at(1);
+        def.document = p.required("document");
+        def.owner = p.required("owner");
+        def.host = p.required("host");
+        def.pages = number(p.required("pages"), "pages", 0, kMaxCount);
+        def.size = number(p.required("size"), "size", 0, kMaxCount);
+        def.priority = optionalNumber(p, "priority", sim::kMinPriority, sim::kMaxPriority).value_or(1);
+        def.paused = p.flag("paused");
         if (const auto submitted = p.value("submitted")) {
-            spec.submitted = QDateTime::fromString(*submitted, Qt::ISODate);
-            if (!spec.submitted.isValid()) {
+            def.submitted = QDateTime::fromString(*submitted, Qt::ISODate);
+            if (!def.submitted.isValid()) {
                 throw BadArguments{QStringLiteral("--submitted must be a date and time like 2026-03-14T09:30:00")};
             }
         }
-        job = spec;
+        job = def;
     } else if (command == QStringLiteral("set-job") || command == QStringLiteral("remove-job")) {
         jobId = number(p.positionals.at(1), "JOBID", 1, kMaxCount);
     }
@@ -200,15 +200,15 @@ int run(const QString& dir, const QString& command, const QStringList& rest, QTe
     }
     PrintResult result;
     if (command == QStringLiteral("add-queue")) {
-        sim::QueueSpec spec;
-        spec.name = p.positionals.at(1);
-        spec.shareName = p.value("share").value_or(QString());
-        spec.notShared = p.flag("not-shared");
-        spec.location = p.value("location").value_or(QString());
-        spec.comment = p.value("comment").value_or(QString());
-        spec.model = p.value("model").value_or(QString());
-        spec.port = p.value("port").value_or(QString());
-        result = store->addQueue(spec);
+        sim::NewQueue def;
+        def.name = p.positionals.at(1);
+        def.shareName = p.value("share").value_or(QString());
+        def.notShared = p.flag("not-shared");
+        def.location = p.value("location").value_or(QString());
+        def.comment = p.value("comment").value_or(QString());
+        def.model = p.value("model").value_or(QString());
+        def.port = p.value("port").value_or(QString());
+        result = store->addQueue(def);
     } else if (command == QStringLiteral("add-job")) {
         qint64 id = 0;
         result = store->addJob(*job, id);

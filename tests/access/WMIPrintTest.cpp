@@ -112,7 +112,7 @@ protected:
     }
     void addQueue(sim::SimPrintStore& store, const char* name, const char* share)
     {
-        sim::QueueSpec q;
+        sim::NewQueue q;
         q.name = QString::fromUtf8(name);
         q.shareName = QString::fromUtf8(share);
         q.notShared = q.shareName.isEmpty();
@@ -250,7 +250,7 @@ TEST_F(WMIPrintTest, SendTestPage_NamesWithQuotes_MatchExactlyAndNothingElse)
 TEST_F(WMIPrintTest, SendTestPage_Denied_MessageOncePerMatchingPrinter)
 {
     // "HP1" is one printer's share name and another printer's own name.
-    sim::QueueSpec q;
+    sim::NewQueue q;
     q.name = QStringLiteral("HP1");
     q.shareName = QStringLiteral("Other");
     ASSERT_TRUE(ps1->addQueue(q));

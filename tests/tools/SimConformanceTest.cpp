@@ -26,27 +26,27 @@ public:
     QString unreachableServer() const { return QStringLiteral("NoSuchServer"); }
     QString addQueue(const QString& location, const QString& comment)
     {
-        sim::QueueSpec spec;
-        spec.name = QStringLiteral("Queue%1").arg(++m_queues);
-        spec.location = location;
-        spec.comment = comment;
-        spec.model = QStringLiteral("Generic PCL Laser");
-        spec.port = QStringLiteral("IP_10.0.0.9");
-        const PrintResult r = m_store->addQueue(spec);
+        sim::NewQueue def;
+        def.name = QStringLiteral("Queue%1").arg(++m_queues);
+        def.location = location;
+        def.comment = comment;
+        def.model = QStringLiteral("Generic PCL Laser");
+        def.port = QStringLiteral("IP_10.0.0.9");
+        const PrintResult r = m_store->addQueue(def);
         EXPECT_TRUE(r) << r.error.toStdString();
-        return spec.name;
+        return def.name;
     }
     qint64 submitJob(const QString& queue, const QString& document)
     {
-        sim::JobSpec spec;
-        spec.queue = queue;
-        spec.document = document;
-        spec.owner = expectedOwner();
-        spec.host = QStringLiteral("WS17");
-        spec.pages = 2;
-        spec.size = 5000;
+        sim::NewJob def;
+        def.queue = queue;
+        def.document = document;
+        def.owner = expectedOwner();
+        def.host = QStringLiteral("WS17");
+        def.pages = 2;
+        def.size = 5000;
         qint64 id = 0;
-        const PrintResult r = m_store->addJob(spec, id);
+        const PrintResult r = m_store->addJob(def, id);
         EXPECT_TRUE(r) << r.error.toStdString();
         return id;
     }

@@ -21,14 +21,14 @@ protected:
         store = sim::SimPrintStore::create(dir.path(), QStringLiteral("PS1"), QStringLiteral("PS1-HOST"), &error);
         ASSERT_TRUE(store) << error.toStdString();
         for (const char* name : {"A", "B"}) {
-            sim::QueueSpec q;
+            sim::NewQueue q;
             q.name = QString::fromLatin1(name);
             ASSERT_TRUE(store->addQueue(q));
         }
     }
     qint64 add(const QString& queue, std::optional<qint64> pages, qint64 priority = 1, bool paused = false)
     {
-        sim::JobSpec j;
+        sim::NewJob j;
         j.queue = queue;
         j.document = QStringLiteral("doc");
         j.owner = QStringLiteral("ann");
@@ -217,7 +217,7 @@ TEST_F(SimPrintStoreTest, JobOperation_JobOfAnotherQueue_Fails)
 
 TEST_F(SimPrintStoreTest, Queue_NamedByShareName_IsFound)
 {
-    sim::QueueSpec q;
+    sim::NewQueue q;
     q.name = QStringLiteral("HP LaserJet 4");
     q.shareName = QStringLiteral("HP4");
     ASSERT_TRUE(store->addQueue(q));
@@ -294,7 +294,7 @@ namespace {
 
 TEST_F(SimPrintStoreTest, AddQueue_NamesAndShareNames_EachUniqueInTheirOwnKind)
 {
-    sim::QueueSpec q;
+    sim::NewQueue q;
     q.name = QStringLiteral("a"); // "A" exists: printer names ignore letter case
     EXPECT_FALSE(store->addQueue(q));
     q.name = QStringLiteral("C");

@@ -84,28 +84,28 @@ protected:
     void addQueue(const QString& srv, const QString& queue, const QString& location = QString(),
                   const QString& comment = QString(), const QString& model = QString())
     {
-        sim::QueueSpec spec;
-        spec.name = queue;
-        spec.location = location;
-        spec.comment = comment;
-        spec.model = model;
-        ASSERT_TRUE(server(srv).addQueue(spec).ok);
+        sim::NewQueue def;
+        def.name = queue;
+        def.location = location;
+        def.comment = comment;
+        def.model = model;
+        ASSERT_TRUE(server(srv).addQueue(def).ok);
     }
     qint64 addJob(const QString& srv, const QString& queue, const QString& document, const QString& owner,
                   std::optional<qint64> pages, qint64 size, bool paused = false,
                   QDateTime submitted = QDateTime(QDate(2026, 3, 14), QTime(9, 15, 30)))
     {
-        sim::JobSpec spec;
-        spec.queue = queue;
-        spec.document = document;
-        spec.owner = owner;
-        spec.host = QStringLiteral("PC7");
-        spec.pages = pages;
-        spec.size = size;
-        spec.paused = paused;
-        spec.submitted = submitted;
+        sim::NewJob def;
+        def.queue = queue;
+        def.document = document;
+        def.owner = owner;
+        def.host = QStringLiteral("PC7");
+        def.pages = pages;
+        def.size = size;
+        def.paused = paused;
+        def.submitted = submitted;
         qint64 id = 0;
-        EXPECT_TRUE(server(srv).addJob(spec, id).ok);
+        EXPECT_TRUE(server(srv).addJob(def, id).ok);
         return id;
     }
 

@@ -450,51 +450,50 @@ int SimPrintStore::printTestPage(const QString& printerName, const QString& user
     return code;
 }
 
-PrintResult SimPrintStore::addQueue(const QueueSpec& spec)
+PrintResult SimPrintStore::addQueue(const NewQueue& def)
 {
-    if (spec.name.isEmpty()) {
+    if (def.name.isEmpty()) {
         return PrintResult::failure(QStringLiteral("A queue needs a name."));
     }
     return write([&]() {
         // Printer names are unique among printers and share names among shares; a printer
         // may be named like another printer's share, as spoolers allow.
-        const QString share = spec.shareName.isEmpty() && !spec.notShared ? spec.name : spec.shareName;
-        if (m_db->scalar(QStringLiteral("SELECT 1 FROM queues WHERE name = ?1"), {spec.name})) {
-            return PrintResult::failure(QStringLiteral("The printer \"%1\" exists already.").arg(spec.name));
+        const QString share = def.shareName.isEmpty() && !def.notShared ? def.name : def.shareName;
+        if (m_db->scalar(QStringLiteral("SELECT 1 FROM queues WHERE name = ?1"), {def.name})) {
+            return PrintResult::failure(QStringLiteral("The printer \"%1\" exists already.").arg(def.name));
         }
         if (!share.isEmpty() &&
             m_db->scalar(QStringLiteral("SELECT 1 FROM queues WHERE share_name = ?1 COLLATE NOCASE"), {share})) {
             return PrintResult::failure(QStringLiteral("The share name \"%1\" is in use already.").arg(share));
         }
-        if (!m_db->exec(
-                QStringLiteral("INSERT INTO queues(name, share_name, shared, location, comment, driver, port) "
-                               "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)"),
-                {spec.name, share, spec.notShared ? 0 : 1, spec.location, spec.comment, spec.model, spec.port})) {
+        if (!m_db->exec(QStringLiteral("INSERT INTO queues(name, share_name, shared, location, comment, driver, port) "
+                                       "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)"),
+                        {def.name, share, def.notShared ? 0 : 1, def.location, def.comment, def.model, def.port})) {
             return dbFailure();
         }
         return PrintResult::success();
     });
 }
 
-PrintResult SimPrintStore::addJob(const JobSpec& spec, qint64& jobId)
+PrintResult SimPrintStore::addJob(const NewJob& def, qint64& jobId)
 {
-    if (spec.priority < kMinPriority || spec.priority > kMaxPriority) {
+    if (def.priority < kMinPriority || def.priority > kMaxPriority) {
         return PrintResult::failure(QStringLiteral("The priority %1 is out of range (%2 to %3).")
-                                        .arg(spec.priority)
+                                        .arg(def.priority)
                                         .arg(kMinPriority)
                                         .arg(kMaxPriority));
     }
     return write([&]() {
-        const auto id = findQueue(spec.queue);
+        const auto id = findQueue(def.queue);
         if (!id) {
-            return PrintResult::failure(QStringLiteral("The printer \"%1\" does not exist.").arg(spec.queue));
+            return PrintResult::failure(QStringLiteral("The printer \"%1\" does not exist.").arg(def.queue));
         }
-        const QDateTime submitted = spec.submitted.isValid() ? spec.submitted : QDateTime::currentDateTime();
+        const QDateTime submitted = def.submitted.isValid() ? def.submitted : QDateTime::currentDateTime();
         if (!m_db->exec(QStringLiteral("INSERT INTO jobs(queue_id, document, owner, host, total_pages, size, "
                                        "priority, submitted, status_mask) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"),
-                        {*id, spec.document, spec.owner, stripBackslashes(spec.host),
-                         spec.pages ? QVariant(*spec.pages) : QVariant(), spec.size, spec.priority,
-                         submitted.toMSecsSinceEpoch(), qint64(spec.paused ? JobStatus::Paused : 0)})) {
+                        {*id, def.document, def.owner, stripBackslashes(def.host),
+                         def.pages ? QVariant(*def.pages) : QVariant(), def.size, def.priority,
+                         submitted.toMSecsSinceEpoch(), qint64(def.paused ? JobStatus::Paused : 0)})) {
             return dbFailure();
         }
         jobId = m_db->lastInsertRowId();

@@ -26,7 +26,7 @@ namespace hlv::sim {
 //   Paused bit -> 8 Paused, Offline bit -> 7 Offline, Error bit -> 9 Error,
 //   a job printing -> 4 Printing, otherwise 3 Idle.
 
-struct QueueSpec
+struct NewQueue
 {
     QString name;
     QString shareName; // empty: shared under its own name (unless notShared)
@@ -37,7 +37,7 @@ struct QueueSpec
     QString port;
 };
 
-struct JobSpec
+struct NewJob
 {
     QString queue; // name or share name
     QString document;
@@ -84,8 +84,8 @@ public:
     int printTestPage(const QString& printerName, const QString& user, const QString& host);
 
     // Operations of the simulator tool.
-    PrintResult addQueue(const QueueSpec& spec);
-    PrintResult addJob(const JobSpec& spec, qint64& jobId);
+    PrintResult addQueue(const NewQueue& def);
+    PrintResult addJob(const NewJob& def, qint64& jobId);
     PrintResult setJob(qint64 jobId, std::optional<quint32> statusMask, std::optional<qint64> pagesPrinted,
                        std::optional<qint64> priority);
     PrintResult removeJob(qint64 jobId);
