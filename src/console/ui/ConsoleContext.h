@@ -13,6 +13,8 @@ namespace hlv {
 class Clock;
 class Dialogs;
 class Environment;
+class MailClient;
+class NetworkResources;
 class PrintSystem;
 class ProcessControl;
 class Shell;
@@ -51,8 +53,13 @@ struct ConsoleContext
     // False starts no job monitor server (tests that do not want the process).
     bool startJobMonitor = true;
 
+    // Composes mail in the desktop's mail client; unset: no mail client (nothing is sent).
+    MailClient* mailClient = nullptr;
+
     // Whether the user may administer printing; unset: nobody.
     std::function<bool()> userIsAdmin;
+    // Browses the network for the computer picker; unset: a network where nothing is found.
+    NetworkResources* networkResources = nullptr;
     // Makes the browser of a panel; unset: a stand-in that only remembers its address.
     std::function<std::unique_ptr<WebBrowser>(QWidget* parent)> browserFactory;
     // Ends the program after the main window's shutdown; unset: nothing (tests).

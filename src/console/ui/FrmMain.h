@@ -475,6 +475,95 @@ private:
     // The handlers restart Timer2 (the refresh arms it), so a tick could fire again while
     // its own tick waits in a message box or yields; such a nested tick is skipped.
     bool m_pollTickRunning = false;
+
+    // Layout, favourites, command line and menu views
+public:
+    // Hover borders: a panel is marked while the pointer is well inside it.
+    void frmServer_MouseMove(int Button, int Shift, int X, int Y);
+    void frmOnline_MouseMove(int Button, int Shift, int X, int Y);
+    void frmQueueControl_MouseMove(int Button, int Shift, int X, int Y);
+    void frmQueueInfo_MouseMove(int Button, int Shift, int X, int Y);
+    void FrameFavourites_MouseMove(int Button, int Shift, int X, int Y);
+    void txtLocation_MouseMove(int Button, int Shift, int X, int Y);
+    void txtModel_MouseMove(int Button, int Shift, int X, int Y);
+    void txtPrintPath_MouseMove(int Button, int Shift, int X, int Y);
+    void txtDescription_MouseMove(int Button, int Shift, int X, int Y);
+    // A panel's border style: 0 none, 1 single line.
+    static int borderStyle(const QGroupBox* frame);
+    // Whether favourite slot i (0 to 19) is in use: its menu entry is visible and enabled.
+    bool favouriteSlotInUse(int index) const;
+    // The help pages shipped beside the programs.
+    QString helpFilePath() const;
+
+private:
+    void watchPanels();
+    void frameMouseMove(QGroupBox* frame, int X, int Y);
+    static void setBorderStyle(QGroupBox* frame, int style);
+    void setFavouriteSlot(int index, const QString& caption, bool checked);
+    void freeFavouriteSlot(int index);
+    void showFavouriteMenuEntries();
+    QObject* m_panelWatch = nullptr;
+    bool m_formResizeRunning = false;
+
+    // Settings and statistics windows
+public:
+    // The statistics window, loaded hidden on first use (its load computes the figures);
+    // the main window's mail commands use its mail procedure.
+    class FrmStats& statsWindow();
+    // The open settings or statistics window, or nullptr.
+    class FrmSettings* settingsWindow() const;
+    class FrmStats* loadedStatsWindow() const;
+    // Offers an archive copy of the job log, deletes the log and lists the jobs anew, which
+    // records them into a fresh log.
+    void ResetLogDatabase();
+    // Ends the program at once, without the shutdown: no audit record, no settings saved.
+    void EndWithoutShutdown();
+
+private:
+    // The windows go before the rest of the main window, so nothing they set off while
+    // closing (focus changes) reaches a half-destroyed main window.
+    struct OwnedWindow
+    {
+        QPointer<QWidget> window;
+        ~OwnedWindow() { delete window.data(); }
+    };
+    OwnedWindow m_settingsWindow;
+    OwnedWindow m_statsWindow;
+
+    // Reports and log commands
+public:
+    // The live reports of the Reports menu, also run from the command line ("rpt:Printer",
+    // "rpt:Server", "rpt:Fav" pass Quiet true): Quiet writes the page without opening it,
+    // Collapsible folds each jobs table behind a "Show/Hide Jobs" link.
+    void PrinterReport(const QString& Server, const QString& Printer, bool Quiet, bool Collapsible);
+    void ServerReport(const QString& Server, bool Quiet, bool Collapsible);
+    void FavouritesReport(bool Quiet);
+    // The captions of the favourites in use, in slot order.
+    QStringList favouriteCaptions() const;
+    // The report procedures (built on first use).
+    class WMIReports& wmiReports();
+    class LogReports& logReports();
+
+private:
+    struct ReportsPart;
+    struct ReportsPartDeleter
+    {
+        void operator()(ReportsPart* part) const;
+    };
+    ReportsPart& reportsPart();
+    std::unique_ptr<ReportsPart, ReportsPartDeleter> m_reports;
+
+    // Server view, update check and launchers
+public:
+    // The product's web server (update check, update page, home page): the environment
+    // variable HLV_WEB_SERVER when set, else http://www.halvern.example.
+    static QString webServerAddress();
+    // The update page the update command opens.
+    static QString updateAddress();
+    void WebServer_GotFocus();
+
+private:
+    void connectBrowserHandlers();
 };
 
 } // namespace hlv

@@ -549,6 +549,7 @@ void FrmMain::connectHandlers()
     connect(Image5, &ClickLabel::clicked, this, &FrmMain::Image5_Click);
     connect(mnuUpdate, &QPushButton::clicked, this, &FrmMain::mnuUpdate_Click);
     connect(lblWebsite, &ClickLabel::clicked, this, &FrmMain::lblWebsite_Click);
+    connectBrowserHandlers();
 
     // A user's choice in the queue box; code selects entries through selectQueueEntry.
     connect(CurrentPrintQueue, &QComboBox::activated, this, [this](int) { CurrentPrintQueue_Click(); });

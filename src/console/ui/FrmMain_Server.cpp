@@ -11,6 +11,7 @@
 #include "console/access/WMIPrint.h"
 #include "console/ui/ConsoleContext.h"
 #include "console/ui/ControlWidgets.h"
+#include "console/ui/FrmComputers.h"
 #include "console/ui/FrmMain.h"
 #include "console/ui/JobListWidget.h"
 #include "console/ui/WebBrowser.h"
@@ -24,28 +25,6 @@ QString resumeAllWarning(const QString& queue)
 {
     return queue + QStringLiteral(" is currently resuming print jobs. Please wait until all jobs are printed!");
 }
-
-// Stands in for the network picker until network browsing is built: the window and its
-// buttons, with an empty list.
-class ComputerPickerWindow : public QWidget
-{
-public:
-    explicit ComputerPickerWindow(QWidget* parent)
-        : QWidget(parent, Qt::Window)
-    {
-        setWindowTitle(QStringLiteral("Search for Print Servers"));
-        auto* layout = new QVBoxLayout(this);
-        layout->addWidget(new QLabel(this));
-        auto* select = new QPushButton(QStringLiteral("Select"), this);
-        auto* refresh = new QPushButton(QStringLiteral("Refresh"), this);
-        auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-        layout->addWidget(select);
-        layout->addWidget(refresh);
-        layout->addWidget(cancel);
-        connect(cancel, &QPushButton::clicked, this, &QWidget::close);
-        setAttribute(Qt::WA_DeleteOnClose);
-    }
-};
 
 } // namespace
 
@@ -160,7 +139,10 @@ void FrmMain::FindComputers_Click()
 void FrmMain::showComputerPicker()
 {
     if (m_computerPicker.isNull()) {
-        m_computerPicker = new ComputerPickerWindow(this);
+        auto* picker = new FrmComputers(*this, m_ctx.networkResources, m_ctx.environment);
+        m_computerPicker = picker;
+        // Loading the picker runs its first scan before it is shown.
+        picker->Form_Load();
     }
     m_computerPicker->show();
     m_computerPicker->raise();

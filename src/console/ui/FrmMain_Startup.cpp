@@ -27,8 +27,6 @@ namespace {
 // The main window's width before the saved size is applied, and its design height.
 constexpr int kStartWidthTwips = 14970;
 constexpr int kDesignHeightTwips = 9000;
-// The product's web server; only the paths and queries of its pages are fixed.
-const QString kWebServer = QStringLiteral("http://www.halvern.example");
 
 } // namespace
 
@@ -44,7 +42,7 @@ QString FrmMain::versionText()
 
 QString FrmMain::updateCheckAddress()
 {
-    return kWebServer + QStringLiteral("/cgi-bin/updatecheck.cgi?soft=HLV&vers=") + versionText();
+    return webServerAddress() + QStringLiteral("/cgi-bin/updatecheck.cgi?soft=HLV&vers=") + versionText();
 }
 
 FrmMain::FrmMain(ConsoleContext& context, QWidget* parent)
@@ -61,6 +59,7 @@ FrmMain::FrmMain(ConsoleContext& context, QWidget* parent)
     buildMenus();
     buildPanels();
     connectHandlers();
+    watchPanels();
     bindMonitor();
 
     resize(twipsToPixels(kStartWidthTwips), twipsToPixels(kDesignHeightTwips));
@@ -282,15 +281,6 @@ void FrmMain::mnuAbout_Click()
     about.raise();
     about.Timer1.setInterval(10000);
     about.Timer1.start();
-}
-
-} // namespace hlv
-
-namespace hlv {
-
-bool FrmMain::UserIsAdmin()
-{
-    return m_ctx.userIsAdmin && m_ctx.userIsAdmin();
 }
 
 } // namespace hlv

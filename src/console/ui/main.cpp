@@ -11,10 +11,13 @@
 
 #include "console/ui/ConsoleContext.h"
 #include "console/ui/FrmMain.h"
+#include "console/ui/QtWebBrowser.h"
 #include "desktop/DesktopShell.h"
 #include "desktop/QtDialogs.h"
+#include "desktop/XdgMailClient.h"
 #include "platform/Clock.h"
 #include "platform/Environment.h"
+#include "platform/NetworkResources.h"
 #include "platform/PrintSystem.h"
 #include "platform/ProcessControl.h"
 #include "platform/print/AccountDirectory.h"
@@ -35,6 +38,7 @@ int main(int argc, char** argv)
     hlv::QtDialogs dialogs;
     hlv::DesktopShell shell;
     hlv::LinuxProcessControl processes;
+    hlv::XdgMailClient mail;
 
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
@@ -42,6 +46,12 @@ int main(int argc, char** argv)
     hlv::ConsoleContext context(*printSystem, dialogs, shell, clock, environment, processes);
     context.programDir = QCoreApplication::applicationDirPath();
     context.commandLine = arguments.join(QLatin1Char(' '));
+    context.mailClient = &mail;
+    hlv::DnsSdNetworkResources network;
+    context.networkResources = &network;
+    context.browserFactory = [&printSystem](QWidget* parent) -> std::unique_ptr<hlv::WebBrowser> {
+        return std::make_unique<hlv::QtWebBrowser>(*printSystem, parent);
+    };
     context.endProgram = [] {
         QCoreApplication::exit(0);
     };

@@ -1,0 +1,162 @@
+#include "console/reports/LogReports.h"
+
+#include <QDebug>
+#include <QHash>
+
+#include "console/reports/ReportWindow.h"
+#include "platform/Database.h"
+#include "store/JobLogStore.h"
+
+namespace hlv {
+
+namespace {
+
+LogReportColumn column(const char* header, const char* field = nullptr)
+{
+    return {QLatin1String(header), QLatin1String(field ? field : header), false};
+}
+
+QList<LogReportColumn> jobColumns()
+{
+    return {
+        column("Time Submitted"),
+        column("Server"),
+        column("Queue"),
+        column("Description"),
+        column("Computer"),
+        column("User"),
+        column("Name"),
+        column("Priority"),
+        column("Pages"),
+        column("Size"),
+        column("Deleted"),
+        column("Deleted Pages"),
+        column("Printed", "Resumed"),
+        column("Printed Pages"),
+        column("HLV User"),
+        column("HLV Computer"),
+        column("Comments"),
+    };
+}
+
+LogReportDefinition definition(const char* fileName, const char* heading, const char* source, const char* caption,
+                               QList<LogReportColumn> columns)
+{
+    return {QLatin1String(fileName), QLatin1String(heading), QLatin1String(source), QLatin1String(caption),
+            std::move(columns)};
+}
+
+QString sourceIdentifier(const QString& name)
+{
+    // The names are the program's own constants; quoting keeps names with blanks whole.
+    return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+}
+
+// One data row per record of the source, its columns read by name; a name the source does
+// not give reads as empty.
+void appendRows(Database& db, const LogReportDefinition& definition, QString& text)
+{
+    Query query(db, QStringLiteral("SELECT * FROM ") + sourceIdentifier(definition.source));
+    QHash<QString, int> index;
+    for (int i = 0; i < query.columnCount(); ++i) {
+        index.insert(query.columnName(i).toCaseFolded(), i);
+    }
+    QList<int> positions;
+    for (const LogReportColumn& c : definition.columns) {
+        positions << index.value(c.field.toCaseFolded(), -1);
+    }
+    while (query.next()) {
+        text += QStringLiteral("<tr>");
+        for (int i = 0; i < positions.size(); ++i) {
+            const QVariant value = positions.at(i) < 0 ? QVariant() : query.value(positions.at(i));
+            QString shown = value.isNull() ? QString() : value.toString();
+            if (definition.columns.at(i).auditTime && !shown.isEmpty()) {
+                shown = JobLogStore::displayTimeText(shown);
+            }
+            text += ReportFrame::cell(shown);
+        }
+        text += QStringLiteral("</tr>");
+    }
+    if (query.failed()) {
+        qWarning().noquote() << "hlv: report: cannot read" << definition.source << ":" << db.lastError();
+    }
+}
+
+} // namespace
+
+const LogReportDefinition& logReportDefinition(LogReport report)
+{
+    static const QList<LogReportDefinition> definitions = [] {
+        LogReportColumn auditTime = column("Time");
+        auditTime.auditTime = true;
+        return QList<LogReportDefinition>{
+            definition("/HLV_LogUserReport.html", "<h2><u>Log User Report</u></h2>", "LogUserReport", "Users",
+                       {column("User"), column("Jobs"), column("Pages"), column("Deleted"), column("Printed")}),
+            definition("/HLV_LogPrinterReport.html", "<h2><u>Log Printer Report</u></h2>", "LogPrinterReport",
+                       "Printers",
+                       {column("Server"), column("Queue"), column("Jobs"), column("Pages"), column("Deleted"),
+                        column("Printed")}),
+            definition("/HLV_LogAuditTodayReport.html", "<h2><u>Today's Audit Log</u></h2>", "LogAuditTodayReport",
+                       "Jobs",
+                       {auditTime, column("HLV Computer"), column("HLV User"), column("Action Type", "Action"),
+                        column("Detail", "Description")}),
+            definition(
+                "/HLV_LogAuditActionsReport.html", "<h2><u>Audit Actions</u></h2>", "LogAuditActionsReport", "Jobs",
+                {column("Action"), column("Description"), column("HLV User"), column("HLV Computer"), column("Count")}),
+            definition("/HLV_LogFullReport.html", "<h2><u>Log Full Report</u></h2>", "HLV_Log", "Jobs", jobColumns()),
+            definition("/HLV_LogTodayReport.html", "<h2><u>Log Today's Jobs</u></h2>", "LogTodayReport", "Jobs",
+                       jobColumns()),
+            definition("/HLV_LogDailyJobsReport.html", "<h2><u>Log Daily Jobs Report</u></h2>", "LogDailyJobsReport",
+                       "Jobs",
+                       {column("Year"), column("Month"), column("Day"), column("Jobs"), column("Pages"),
+                        column("Deleted"), column("Printed")}),
+            definition("/HLV_LogMonthlyJobsReport.html", "<h2><u>Log Monthly Jobs Report</u></h2>",
+                       "LogMonthlyJobsReport", "Jobs",
+                       {column("Year"), column("Month"), column("Jobs"), column("Pages"), column("Deleted"),
+                        column("Printed")}),
+            definition("/HLV_LogQueueManagerReport.html", "<h2><u>Log Queue Manager Report</u></h2>",
+                       "LogQueueManagersReport", "Halverns",
+                       {column("HLV Computer"), column("HLV User"), column("Jobs"), column("Pages"), column("Deleted"),
+                        column("Printed")}),
+        };
+    }();
+    return definitions.at(static_cast<int>(report));
+}
+
+LogReports::LogReports(JobLogStore& store, ConnectionSurface& pointers, Shell& shell, ReportWindow& window)
+    : m_store(store)
+    , m_window(window)
+    , m_writer(pointers, shell)
+{}
+
+QString LogReports::table(const LogReportDefinition& definition)
+{
+    QStringList headers;
+    for (const LogReportColumn& c : definition.columns) {
+        headers << c.header;
+    }
+    QString text =
+        ReportFrame::tableOpening(true) +
+        ReportFrame::titleRow(int(definition.columns.size()), ReportFrame::kPrinterTitleColour, definition.caption) +
+        ReportFrame::headerRow(headers);
+
+    if (m_store.OpenLogDatabase()) {
+        appendRows(*m_store.database(), definition, text);
+        m_store.CloseLogDatabase();
+    }
+    return text + QStringLiteral("</table>");
+}
+
+void LogReports::run(LogReport report, bool NoOpen)
+{
+    const LogReportDefinition& definition = logReportDefinition(report);
+    const ReportSettings settings = m_window.reportSettings();
+    const QString path = reportFilePath(settings, definition.fileName);
+    m_writer.begin();
+    QString page = ReportFrame::pageHead(QStringLiteral("Halvern"), true, settings, definition.heading);
+    page += table(definition);
+    page += ReportFrame::pageTail();
+    m_writer.finish(path, page, !NoOpen);
+}
+
+} // namespace hlv

@@ -1,0 +1,299 @@
+#include "console/reports/WMIReports.h"
+
+#include "console/access/StatusText.h"
+#include "console/access/WMIPrint.h"
+#include "console/reports/ReportWindow.h"
+#include "platform/GeneralDate.h"
+#include "platform/PrintSystem.h"
+
+namespace hlv {
+
+namespace {
+
+using ReportFrame::cell;
+
+const QString kProduct = QStringLiteral("Halvern");
+
+QString styledCell(const QString& style, const QString& value)
+{
+    return QStringLiteral("<td style=") + style + QLatin1Char('>') + htmlText(value) + QStringLiteral("</td>");
+}
+
+QString field(const QStringList& fields, int index)
+{
+    return index < fields.size() ? fields.at(index) : QString();
+}
+
+const QStringList& printerHeaders()
+{
+    static const QStringList headers = {
+        QStringLiteral("Status"),      QStringLiteral("Server"), QStringLiteral("Printer"),
+        QStringLiteral("Description"), QStringLiteral("Shared"), QStringLiteral("Path"),
+        QStringLiteral("Location"),    QStringLiteral("Model"),  QStringLiteral("AutoQueue"),
+        QStringLiteral("AutoRelease"),
+    };
+    return headers;
+}
+
+const QStringList& jobHeaders()
+{
+    static const QStringList headers = {
+        QStringLiteral("Status"),   QStringLiteral("Computer"), QStringLiteral("User"),
+        QStringLiteral("Document"), QStringLiteral("Pages"),    QStringLiteral("Printed Pages"),
+        QStringLiteral("Priority"), QStringLiteral("Size"),     QStringLiteral("Time Submitted"),
+        QStringLiteral("ID"),
+    };
+    return headers;
+}
+
+} // namespace
+
+QString printerStatusColour(int extendedPrinterStatus)
+{
+    switch (extendedPrinterStatus) {
+    case 2:
+    case 3:
+    case 4:
+        return QStringLiteral("'background-color: #00FF00'");
+    case 7:
+    case 9:
+        return QStringLiteral("'background-color: #FF0000'");
+    case 8:
+    case 10:
+    case 12:
+    case 13:
+        return QStringLiteral("'background-color: #FF9900'");
+    default:
+        return QStringLiteral("''");
+    }
+}
+
+QString jobStatusColour(quint32 statusMask)
+{
+    switch (statusMask) {
+    case 2:
+    case 32:
+    case 64:
+    case 1024:
+        return QStringLiteral("'background-color: #FF0000'");
+    case 1:
+    case 4:
+    case 8:
+        return QStringLiteral("'background-color: #FF9900'");
+    default: // 16 (printing), 0 and every combination of bits
+        return QStringLiteral("'background-color: #00FF00'");
+    }
+}
+
+WMIReports::WMIReports(PrintSystem& printSystem, ConnectionSurface& surface, Dialogs& dialogs, Shell& shell,
+                       ReportWindow& window)
+    : m_connection(std::make_unique<WMIPrint>(printSystem, surface, dialogs, shell))
+    , m_window(window)
+    , m_writer(surface, shell)
+    , m_sectionId([] { return RandomBetween(1, 1000000000); })
+{}
+
+WMIReports::~WMIReports() = default;
+
+QString WMIReports::printerRow(const PrinterInfo& printer, const QString& Server, const QString& Printer,
+                               bool FavouriteMode, const QStringList& FavouriteParts) const
+{
+    QString row = styledCell(printerStatusColour(printer.ExtendedPrinterStatus),
+                             GetExtendedPrinterStatusText(qint64(printer.ExtendedPrinterStatus)));
+    row += cell(Server) + cell(Printer) + cell(printer.Comment);
+    row += printer.Shared ? QStringLiteral("<td>True</td>") : QStringLiteral("<td>False</td>");
+    row += cell(printer.Shared ? QStringLiteral("\\\\") + Server + QLatin1Char('\\') + printer.ShareName
+                               : printer.PortName);
+    row += cell(printer.Location) + cell(printer.Model());
+
+    if (FavouriteMode) {
+        row += cell(field(FavouriteParts, 2) == QStringLiteral("AQ On") ? QStringLiteral("Enabled")
+                                                                        : QStringLiteral("Disabled"));
+        if (field(FavouriteParts, 3) == QStringLiteral("AR On")) {
+            QString release = field(FavouriteParts, 4) + QStringLiteral(" at ") + field(FavouriteParts, 5);
+            if (field(FavouriteParts, 6) == QStringLiteral("AA")) {
+                release += QLatin1Char('*');
+            }
+            row += cell(release);
+        } else {
+            row += cell(QStringLiteral("Disabled"));
+        }
+        return row;
+    }
+
+    // Only the queue the main window shows has automation settings to tell. The queue box
+    // names a queue by its share name, or by its own name when it has none.
+    const ShownQueue shown = m_window.shownQueue();
+    if (shown.server == Server && shown.queue == printer.queueName()) {
+        row += cell(shown.autoQueue ? QStringLiteral("Enabled") : QStringLiteral("Disabled"));
+        if (shown.timedRelease) {
+            row += cell((shown.printJobs ? QStringLiteral("Print at ") : QStringLiteral("Delete at ")) +
+                        shown.releaseTime);
+        } else {
+            row += cell(QStringLiteral("Disabled"));
+        }
+    } else {
+        row += QStringLiteral("<td></td><td></td>");
+    }
+    return row;
+}
+
+QString WMIReports::PrinterReportTable(const QString& Server, const QString& Printer, bool FavouriteMode,
+                                       const QStringList& FavouriteParts)
+{
+    // A server that cannot be bound lists nothing: the connection still bound belongs to
+    // another server, whose printer of the same name is not the one asked for.
+    if (!m_connection->ConnectServer(Server.toUpper()) || !m_connection->objWMIService() || Printer.isEmpty()) {
+        return QString();
+    }
+    QList<PrinterInfo> printers;
+    if (!m_connection->objWMIService()->printers(printers)) {
+        return QString();
+    }
+    QString text;
+    for (const PrinterInfo& printer : printers) {
+        // Compared as plain text, whatever characters the name holds.
+        if (printer.Name != Printer && printer.ShareName != Printer) {
+            continue;
+        }
+        m_FoundPrinterName = printer.Name;
+        text += ReportFrame::tableOpening(true) +
+                ReportFrame::titleRow(10, ReportFrame::kPrinterTitleColour, QStringLiteral("Printer"));
+        // The header row's end opens the data row.
+        text += ReportFrame::headerRow(printerHeaders()) + QStringLiteral("<tr>");
+        text += printerRow(printer, Server, Printer, FavouriteMode, FavouriteParts);
+        text += QStringLiteral("</tr></table>");
+    }
+    return text;
+}
+
+QString WMIReports::computerName(const QString& host)
+{
+    const auto known = m_hostNames.constFind(host);
+    if (known != m_hostNames.constEnd()) {
+        return known.value();
+    }
+    const QString name = m_connection->GetHostComputerName(host);
+    m_hostNames.insert(host, name);
+    return name;
+}
+
+QString WMIReports::jobRow(const PrintJobInfo& job)
+{
+    QString computer = computerName(job.HostPrintQueue);
+    if (computer.isEmpty()) {
+        computer = job.HostPrintQueue;
+    }
+    QString row =
+        QStringLiteral("<tr>") + styledCell(jobStatusColour(job.StatusMask), GetJobStatusText(qint64(job.StatusMask)));
+    row += cell(computer) + cell(job.Owner) + cell(job.Document);
+    row += cell(job.TotalPages ? QString::number(*job.TotalPages) : QString());
+    row += cell(QString::number(job.PagesPrinted)) + cell(QString::number(job.Priority));
+    row += cell(QString::number(job.Size / 1024) + QStringLiteral("KB"));
+    row += cell(job.TimeSubmitted.isValid() ? generalDateText(job.TimeSubmitted) : QString());
+    row += cell(QString::number(job.JobId)) + QStringLiteral("</tr>");
+    return row;
+}
+
+QString WMIReports::JobReportTable(const QString& Server, const QString& Printer, bool Collapsible)
+{
+    const QString noJobs = QStringLiteral("</p>");
+    if (!m_connection->ConnectServer(Server.toUpper()) || !m_connection->objWMIService()) {
+        return noJobs;
+    }
+    QList<PrintJobInfo> jobs;
+    if (!m_connection->objWMIService()->jobs(jobs) || jobs.isEmpty()) {
+        return noJobs;
+    }
+
+    const QString id = QLatin1Char(' ') + QString::number(m_sectionId()) + QLatin1Char(' ');
+    QString text;
+    if (Collapsible) {
+        text += QStringLiteral("<a href='#' name='") + htmlText(Printer) +
+                QStringLiteral("' onclick='javascript:showhide(\"") + id +
+                QStringLiteral("\");'>Show/Hide Jobs</a><div id='") + id + QStringLiteral("' style='display:none;'>");
+    } else {
+        text += QStringLiteral("<div id='") + id + QStringLiteral("'>");
+    }
+    text += ReportFrame::tableOpening(false) +
+            ReportFrame::titleRow(10, ReportFrame::kJobsTitleColour, QStringLiteral("Jobs")) +
+            ReportFrame::headerRow(jobHeaders());
+
+    // A job belongs to the printer whose name and a comma begin the job's name, so the
+    // jobs of "P2" never show under "P".
+    const QString prefix = Printer + QLatin1Char(',');
+    for (const PrintJobInfo& job : jobs) {
+        if (job.Name.startsWith(prefix)) {
+            text += jobRow(job);
+        }
+    }
+    return text + QStringLiteral("</table></div></p>");
+}
+
+void WMIReports::PrinterReport(const QString& Server, const QString& Printer, bool Quiet, bool Collapsible)
+{
+    const ReportSettings settings = m_window.reportSettings();
+    const QString path = reportFilePath(settings, QLatin1String(kPrinterReportFile));
+    m_writer.begin();
+    m_hostNames.clear();
+    QString page = ReportFrame::pageHead(kProduct + QStringLiteral(" - ") + Printer + QStringLiteral(" on ") + Server,
+                                         Collapsible, settings,
+                                         QStringLiteral("<h2><u>Printer Report:</u> ") + htmlText(Printer) +
+                                             QStringLiteral(" on ") + htmlText(Server) + QStringLiteral("</h2>"));
+    const QString table = PrinterReportTable(Server, Printer, false);
+    if (!table.isEmpty()) {
+        page += table + JobReportTable(Server, m_FoundPrinterName, Collapsible);
+    }
+    page += ReportFrame::pageTail();
+    m_writer.finish(path, page, !Quiet);
+}
+
+void WMIReports::ServerReport(const QString& Server, bool Quiet, bool Collapsible)
+{
+    const ReportSettings settings = m_window.reportSettings();
+    const QString path = reportFilePath(settings, QLatin1String(kServerReportFile));
+    m_writer.begin();
+    m_hostNames.clear();
+    QString page = ReportFrame::pageHead(kProduct + QStringLiteral(" - ") + Server, Collapsible, settings,
+                                         QStringLiteral("<h2><u>Server Report:</u> ") + htmlText(Server) +
+                                             QStringLiteral("</h2>"));
+    QList<PrinterInfo> printers;
+    if (m_connection->ConnectServer(Server) && m_connection->objWMIService() &&
+        m_connection->objWMIService()->printers(printers)) {
+        for (const PrinterInfo& printer : printers) {
+            if (!printer.Local || !printer.Shared) {
+                continue;
+            }
+            const QString table = PrinterReportTable(Server, printer.Name, false);
+            if (!table.isEmpty()) {
+                page += table + JobReportTable(Server, m_FoundPrinterName, Collapsible);
+            }
+        }
+    }
+    page += ReportFrame::pageTail();
+    m_writer.finish(path, page, !Quiet);
+}
+
+void WMIReports::FavouritesReport(bool Quiet)
+{
+    const ReportSettings settings = m_window.reportSettings();
+    const QString path = reportFilePath(settings, QLatin1String(kFavouritesReportFile));
+    m_writer.begin();
+    m_hostNames.clear();
+    QString page = ReportFrame::pageHead(kProduct + QStringLiteral(" - Favourites"), false, settings,
+                                         QStringLiteral("<h2><u>Favourites Report</u></h2>"));
+    for (const QString& caption : m_window.favouriteCaptions()) {
+        if (caption.isEmpty()) {
+            continue;
+        }
+        const QStringList fields = caption.split(QStringLiteral(" | "));
+        const QString table = PrinterReportTable(field(fields, 0), field(fields, 1), true, fields);
+        if (!table.isEmpty()) {
+            page += table + JobReportTable(field(fields, 0), m_FoundPrinterName, false);
+        }
+    }
+    page += ReportFrame::pageTail();
+    m_writer.finish(path, page, !Quiet);
+}
+
+} // namespace hlv

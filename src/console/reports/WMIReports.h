@@ -1,0 +1,83 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+#include "console/reports/ReportFrame.h"
+
+namespace hlv {
+
+class ConnectionSurface;
+class Dialogs;
+class PrintSystem;
+class ReportWindow;
+class Shell;
+class WMIPrint;
+struct PrinterInfo;
+struct PrintJobInfo;
+
+// The live reports of print servers: the printer report (one queue and its jobs), the
+// server report (every local shared printer of a server and its jobs) and the favourites
+// report (the queue of each favourite, with the automation the favourite holds).
+//
+// The reports read through a connection of their own, so a report on another server
+// never changes which server the main window's job lists read.
+class WMIReports
+{
+public:
+    static constexpr const char* kPrinterReportFile = "/HLV_PrinterReport.html";
+    static constexpr const char* kServerReportFile = "/HLV_ServerReport.html";
+    static constexpr const char* kFavouritesReportFile = "/HLV_FavReport.html";
+
+    WMIReports(PrintSystem& printSystem, ConnectionSurface& surface, Dialogs& dialogs, Shell& shell,
+               ReportWindow& window);
+    ~WMIReports();
+    WMIReports(const WMIReports&) = delete;
+    WMIReports& operator=(const WMIReports&) = delete;
+
+    // Quiet writes the page without opening it; Collapsible folds each jobs table behind a
+    // "Show/Hide Jobs" link (and puts the script in the head).
+    void PrinterReport(const QString& Server, const QString& Printer, bool Quiet, bool Collapsible);
+    void ServerReport(const QString& Server, bool Quiet, bool Collapsible);
+    void FavouritesReport(bool Quiet);
+
+    // The tables of the printers of Server whose name or share name is Printer; empty
+    // when none is. In favourite mode the automation cells come from the favourite's
+    // caption fields, otherwise from the main window when it shows that queue.
+    QString PrinterReportTable(const QString& Server, const QString& Printer, bool FavouriteMode,
+                               const QStringList& FavouriteParts = {});
+    // The jobs table of the printer named Printer, or "</p>" when the server has no job.
+    QString JobReportTable(const QString& Server, const QString& Printer, bool Collapsible);
+
+    // The name of the last printer a printer table listed.
+    QString FoundPrinterName() const { return m_FoundPrinterName; }
+    WMIPrint& connection() { return *m_connection; }
+
+    // Where the numbers of the section ids come from (default: RandomBetween(1, 1000000000)).
+    void setSectionIdSource(std::function<int()> source) { m_sectionId = std::move(source); }
+
+private:
+    QString printerRow(const PrinterInfo& printer, const QString& Server, const QString& Printer, bool FavouriteMode,
+                       const QStringList& FavouriteParts) const;
+    QString jobRow(const PrintJobInfo& job);
+    QString computerName(const QString& host);
+
+    std::unique_ptr<WMIPrint> m_connection;
+    ReportWindow& m_window;
+    ReportWriter m_writer;
+    QString m_FoundPrinterName;
+    std::function<int()> m_sectionId;
+    // The submitting computers' names, asked once per host and report.
+    QHash<QString, QString> m_hostNames;
+};
+
+// The cell style of a printer's status and of a job's status ("'background-color: ...'",
+// or "''" for none), by the value as a whole: a job mask of several bits is not split.
+QString printerStatusColour(int extendedPrinterStatus);
+QString jobStatusColour(quint32 statusMask);
+
+} // namespace hlv

@@ -1,0 +1,66 @@
+// The console's command line: a scheduled task or a shortcut can write a report without an
+// operator (the console then closes), choose a menu style for one run, open the help, or
+// name the print server that an empty server box falls back to.
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLabel>
+
+#include "console/ui/CommandLine.h"
+#include "console/ui/ConsoleContext.h"
+#include "console/ui/FrmMain.h"
+#include "console/ui/frmSplash.h"
+#include "platform/Shell.h"
+
+namespace hlv {
+
+QString FrmMain::helpFilePath() const
+{
+    const QString folder = m_ctx.programDir.isEmpty() ? QCoreApplication::applicationDirPath() : m_ctx.programDir;
+    return folder + QStringLiteral("/help/index.html");
+}
+
+void FrmMain::GetCommandLine(int MaxArgs)
+{
+    const QStringList args = splitCommandLine(m_ctx.commandLine, MaxArgs);
+    // The progress line gets the report's name only while the splash window is on screen;
+    // asking must not load it.
+    const auto announce = [this](const QString& piece) {
+        if (isSplashLoaded() && m_splash->isVisible()) {
+            appendProgress(piece);
+        }
+    };
+    for (const QString& arg : args) {
+        const CommandArgument command = classifyArgument(arg);
+        switch (command.kind) {
+        case CommandSwitch::PrinterReport:
+            announce(QStringLiteral(" Generating Printer Report."));
+            PrinterReport(serverBoxText(), CurrentPrintQueue->currentText(), true, false);
+            Form_Unload();
+            return;
+        case CommandSwitch::ServerReport:
+            announce(QStringLiteral(" Generating Server Report."));
+            ServerReport(serverBoxText(), true, false);
+            Form_Unload();
+            return;
+        case CommandSwitch::FavouritesReport:
+            announce(QStringLiteral(" Generating Favourites Report."));
+            FavouritesReport(true);
+            Form_Unload();
+            return;
+        case CommandSwitch::MenuStyle:
+            SwSimpleView(command.menuStyle);
+            break;
+        case CommandSwitch::Help:
+            // A help file that cannot be opened is not reported; the console closes anyway.
+            m_ctx.shell.open(helpFilePath());
+            Form_Unload();
+            return;
+        case CommandSwitch::Server:
+            // Becomes the fallback of an empty server box; the connected server stays.
+            m_settings.Server = arg;
+            break;
+        }
+    }
+}
+
+} // namespace hlv

@@ -1,0 +1,254 @@
+// The Reports menu: the live printer, server and favourites reports, the job log and audit
+// reports, and the ways the whole job log leaves the program (CSV file, e-mail, HTML page).
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QRadioButton>
+
+#include "console/reports/LogReports.h"
+#include "console/reports/ReportWindow.h"
+#include "console/reports/WMIReports.h"
+#include "console/ui/ConsoleContext.h"
+#include "console/ui/FrmMain.h"
+#include "console/ui/FrmStats.h"
+#include "console/ui/VbColour.h"
+#include "platform/Clock.h"
+#include "platform/Environment.h"
+#include "platform/GeneralDate.h"
+#include "platform/Shell.h"
+#include "store/JobLogStore.h"
+
+namespace hlv {
+
+namespace {
+
+constexpr int kFavouriteSlotCount = 20;
+
+// The main window as the reports read it, at the moment each report runs.
+class MainReportWindow final : public ReportWindow
+{
+public:
+    explicit MainReportWindow(const FrmMain& main)
+        : m_main(main)
+    {}
+
+    ReportSettings reportSettings() const override
+    {
+        const ConsoleSettings& s = m_main.settings();
+        return {s.ReportPath, s.Company, s.Tagline};
+    }
+
+    ShownQueue shownQueue() const override
+    {
+        ShownQueue shown;
+        shown.server = m_main.serverBoxText();
+        shown.queue = m_main.queueBoxText();
+        shown.autoQueue = FrmMain::value(m_main.chkAutoQueue) == 1;
+        shown.timedRelease = FrmMain::value(m_main.chkTimed) == 1;
+        shown.printJobs = m_main.optTimed[0] && m_main.optTimed[0]->isChecked();
+        shown.releaseTime = m_main.txtTimed->text();
+        return shown;
+    }
+
+    QStringList favouriteCaptions() const override { return m_main.favouriteCaptions(); }
+
+private:
+    const FrmMain& m_main;
+};
+
+QString logMailBody(const Environment& env, const QDateTime& now)
+{
+    const QLatin1String crLf("\r\n");
+    return QStringLiteral("Exported from Halvern by ") + env.userName() + QStringLiteral(" on ") + env.computerName() +
+           QStringLiteral(" at ") + generalDateText(now) + crLf + crLf +
+           QStringLiteral(
+               "Save money and the environment by reducing paper and ink usage through better printer management.") +
+           crLf + QStringLiteral("Halvern - www.halvern.example");
+}
+
+} // namespace
+
+struct FrmMain::ReportsPart
+{
+    explicit ReportsPart(FrmMain& main)
+        : window(main)
+        , wmi(main.context().printSystem, main, main.context().dialogs, main.context().shell, window)
+        , log(main.jobLog(), main, main.context().shell, window)
+    {}
+
+    MainReportWindow window;
+    WMIReports wmi;
+    LogReports log;
+};
+
+void FrmMain::ReportsPartDeleter::operator()(ReportsPart* part) const
+{
+    delete part;
+}
+
+FrmMain::ReportsPart& FrmMain::reportsPart()
+{
+    if (!m_reports) {
+        m_reports.reset(new ReportsPart(*this));
+    }
+    return *m_reports;
+}
+
+WMIReports& FrmMain::wmiReports()
+{
+    return reportsPart().wmi;
+}
+
+LogReports& FrmMain::logReports()
+{
+    return reportsPart().log;
+}
+
+QStringList FrmMain::favouriteCaptions() const
+{
+    QStringList captions;
+    for (int i = 0; i < kFavouriteSlotCount; ++i) {
+        if (favouriteSlotInUse(i)) {
+            captions.append(mnuFav[static_cast<size_t>(i)]->text());
+        }
+    }
+    return captions;
+}
+
+void FrmMain::PrinterReport(const QString& Server, const QString& Printer, bool Quiet, bool Collapsible)
+{
+    wmiReports().PrinterReport(Server, Printer, Quiet, Collapsible);
+}
+
+void FrmMain::ServerReport(const QString& Server, bool Quiet, bool Collapsible)
+{
+    wmiReports().ServerReport(Server, Quiet, Collapsible);
+}
+
+void FrmMain::FavouritesReport(bool Quiet)
+{
+    wmiReports().FavouritesReport(Quiet);
+}
+
+// ---- live reports ----
+
+void FrmMain::mnuPrinterReport_Click()
+{
+    PrinterReport(serverBoxText(), queueBoxText(), false, true);
+    setActiveUpdateColour(VbColours::Green);
+    writeAudit(QStringLiteral("Report"), serverBoxText() + QLatin1Char('-') + queueBoxText());
+}
+
+void FrmMain::mnuPrinterReportnj_Click()
+{
+    PrinterReport(serverBoxText(), queueBoxText(), false, false);
+    setActiveUpdateColour(VbColours::Green);
+    writeAudit(QStringLiteral("Report"), serverBoxText() + QLatin1Char('-') + queueBoxText());
+}
+
+void FrmMain::mnuServerReport_Click()
+{
+    ServerReport(serverBoxText(), false, true);
+    setActiveUpdateColour(VbColours::Green);
+    writeAudit(QStringLiteral("Report"), serverBoxText());
+}
+
+void FrmMain::mnuServerReportnj_Click()
+{
+    ServerReport(serverBoxText(), false, false);
+    setActiveUpdateColour(VbColours::Green);
+    writeAudit(QStringLiteral("Report"), serverBoxText());
+}
+
+void FrmMain::mnuFavReport_Click()
+{
+    FavouritesReport(false);
+    setActiveUpdateColour(VbColours::Green);
+    writeAudit(QStringLiteral("Report"), QStringLiteral("Favourites Report Generated"));
+}
+
+// ---- job log and audit reports ----
+
+void FrmMain::mnuLogRptToday_Click()
+{
+    logReports().GenerateLogTodayReport(false);
+    writeAudit(QStringLiteral("Report"), QStringLiteral("Log Today Report"));
+}
+
+void FrmMain::mnuLogFullReportHTML_Click()
+{
+    logReports().GenerateLogFullReport(false);
+    writeAudit(QStringLiteral("Report"), QStringLiteral("Log Full Report"));
+}
+
+void FrmMain::mnuLogRptPrinter_Click()
+{
+    logReports().GenerateLogPrinterReport(false);
+    writeAudit(QStringLiteral("Report"), QStringLiteral("Log Printer"));
+}
+
+void FrmMain::mnuLogRptUser_Click()
+{
+    logReports().GenerateLogUserReport(false);
+    writeAudit(QStringLiteral("Report"), QStringLiteral("Log User Report"));
+}
+
+void FrmMain::mnuLogRptDailyJobs_Click()
+{
+    logReports().GenerateLogDailyJobsReport(false);
+    writeAudit(QStringLiteral("Report"), QStringLiteral("Log Daily Jobs"));
+}
+
+void FrmMain::mnuLogRptMonthlyJobs_Click()
+{
+    logReports().GenerateLogMonthlyJobsReport(false);
+    writeAudit(QStringLiteral("Report"), QStringLiteral("Log Monthly Jobs"));
+}
+
+void FrmMain::mnuLogRptHLV_Click()
+{
+    logReports().GenerateLogQueueManagerReport(false);
+    writeAudit(QStringLiteral("Report"), QStringLiteral("Log Queue Manager"));
+}
+
+void FrmMain::mnuAuditRptToday_Click()
+{
+    logReports().GenerateAuditTodayReport(false);
+    writeAudit(QStringLiteral("Report"), QStringLiteral("Audit Today Report"));
+}
+
+void FrmMain::mnuAuditRptActions_Click()
+{
+    logReports().GenerateAuditActionsReport(false);
+    writeAudit(QStringLiteral("Report"), QStringLiteral("Audit Actions Report"));
+}
+
+// ---- the whole log as CSV file and e-mail ----
+
+void FrmMain::mnuExportLog_Click()
+{
+    // The polling loop stays off while the log is read; it runs afterwards in every case,
+    // also when it was off before the command.
+    Timer2.stop();
+    m_jobLog->ExportLogToCsv();
+    // An export that failed still opens the file there is, as the desktop finds it.
+    m_ctx.shell.open(m_jobLog->csvFilePath());
+    Timer2.start();
+}
+
+void FrmMain::mnuLogFullReportCSV_Click()
+{
+    mnuExportLog_Click();
+    writeAudit(QStringLiteral("Log"), QStringLiteral("Log Exported to CSV"));
+}
+
+void FrmMain::mnuLogFullReportEmail_Click()
+{
+    m_jobLog->ExportLogToCsv();
+    // The mail client shows the message; whether the operator sends it is not known here.
+    statsWindow().send_mail(QStringLiteral("support@halvern.example"), QStringLiteral("Halvern - Full Log"),
+                            logMailBody(m_ctx.environment, m_ctx.clock.now()), m_jobLog->csvFilePath());
+    writeAudit(QStringLiteral("Log"), QStringLiteral("Log Emailed"));
+}
+
+} // namespace hlv

@@ -1,0 +1,79 @@
+#include "console/ui/SettingsRules.h"
+
+#include <cmath>
+#include <limits>
+
+#include <QLocale>
+#include <QStringList>
+
+#include "console/ui/ConsoleSettings.h"
+
+namespace hlv {
+
+std::optional<double> typedNumber(const QString& text)
+{
+    const QString trimmed = text.trimmed();
+    bool ok = false;
+    double value = QLocale().toDouble(trimmed, &ok);
+    if (!ok) {
+        value = trimmed.toDouble(&ok);
+    }
+    if (!ok || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+PollRate checkPollRate(const QString& typedSeconds, double minSeconds, std::optional<double> maxSeconds)
+{
+    PollRate rate;
+    const std::optional<double> seconds = typedNumber(typedSeconds);
+    if (!seconds) {
+        return rate;
+    }
+    const double milliseconds = *seconds * 1000;
+    // The polling timer takes whole milliseconds in an int; a larger rate would never be
+    // applied, so it is refused like any other rate that cannot be used.
+    if (milliseconds > static_cast<double>(std::numeric_limits<int>::max())) {
+        return rate;
+    }
+    if (*seconds < minSeconds || (maxSeconds && *seconds > *maxSeconds)) {
+        rate.check = PollRateCheck::OutOfRange;
+        return rate;
+    }
+    rate.check = PollRateCheck::Accepted;
+    rate.milliseconds = milliseconds;
+    return rate;
+}
+
+QString pollRateSecondsText(const QString& storedMilliseconds)
+{
+    const std::optional<double> milliseconds = typedNumber(storedMilliseconds);
+    if (!milliseconds) {
+        return QString();
+    }
+    return numberText(*milliseconds / 1000);
+}
+
+QuickActionEnabling quickActionEnabling(bool quickActionTicked)
+{
+    QuickActionEnabling enabling;
+    enabling.jobActionEnabled = !quickActionTicked;
+    enabling.hideAllEnabled = quickActionTicked;
+    return enabling;
+}
+
+const QStringList& menuStyles()
+{
+    static const QStringList styles{QStringLiteral("Full Menu"), QStringLiteral("Classic Menu"),
+                                    QStringLiteral("Simple Menu"), QStringLiteral("Help Menu"),
+                                    QStringLiteral("No Menu")};
+    return styles;
+}
+
+bool menuStyleHidesSettings(const QString& style)
+{
+    return style == QStringLiteral("Help Menu") || style == QStringLiteral("No Menu");
+}
+
+} // namespace hlv

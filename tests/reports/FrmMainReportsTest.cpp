@@ -1,0 +1,179 @@
+#include <QAction>
+#include <QComboBox>
+
+#include "console/ui/VbColour.h"
+#include "platform/GeneralDate.h"
+#include "store/JobLogStore.h"
+#include "support/RecordingMailClient.h"
+#include "ui/ConsoleFixture.h"
+
+namespace hlv::test {
+namespace {
+
+// Swallows a timer's ticks: the test looks at whether the timer runs, not at its work.
+class TickBlocker : public QObject
+{
+public:
+    bool eventFilter(QObject*, QEvent* event) override { return event->type() == QEvent::Timer; }
+};
+
+// The console connected to PRINT1 with the queue Q1 selected, audit on, reports written to
+// a folder of their own, the mail client a recording double.
+class FrmMainReportsTest : public ConsoleFixture
+{
+protected:
+    void SetUp() override
+    {
+        ConsoleFixture::SetUp();
+        reportDir = env.tempPath + QStringLiteral("/reports");
+        ASSERT_TRUE(QDir().mkpath(reportDir));
+        addQueue(QStringLiteral("PRINT1"), QStringLiteral("Q1"), QStringLiteral("Floor 2"));
+    }
+    void configure(ConsoleContext& c) override { c.mailClient = &mail; }
+
+    FrmMain& open(const QString& extra = QString())
+    {
+        writeIni(QStringLiteral("[Halvern]\nServer=PRINT1\nQueue=Q1\nAudit=True\nStartMax=False\nReportPath=") +
+                 reportDir + QLatin1Char('\n') + extra);
+        build();
+        window->Timer1.installEventFilter(&blocker);
+        window->Timer2.installEventFilter(&blocker);
+        window->Form_Load();
+        shell.opened.clear();
+        return *window;
+    }
+
+    QString reportDir;
+    RecordingMailClient mail;
+    TickBlocker blocker;
+};
+
+TEST_F(FrmMainReportsTest, LiveReports_OpenedLampGreenAuditRecord)
+{
+    FrmMain& w = open();
+    ASSERT_EQ(w.queueBoxText(), QStringLiteral("Q1"));
+    const struct
+    {
+        void (FrmMain::*handler)();
+        const char* file;
+        const char* description;
+    } cases[] = {
+        {&FrmMain::mnuPrinterReport_Click, "/HLV_PrinterReport.html", "PRINT1-Q1"},
+        {&FrmMain::mnuPrinterReportnj_Click, "/HLV_PrinterReport.html", "PRINT1-Q1"},
+        {&FrmMain::mnuServerReport_Click, "/HLV_ServerReport.html", "PRINT1"},
+        {&FrmMain::mnuServerReportnj_Click, "/HLV_ServerReport.html", "PRINT1"},
+        {&FrmMain::mnuFavReport_Click, "/HLV_FavReport.html", "Favourites Report Generated"},
+    };
+    for (const auto& c : cases) {
+        w.setActiveUpdateColour(VbColours::Red);
+        shell.opened.clear();
+        (w.*(c.handler))();
+        EXPECT_EQ(shell.opened, QStringList{reportDir + QString::fromLatin1(c.file)}) << c.file;
+        EXPECT_EQ(w.activeUpdateColour(), VbColours::Green) << c.file;
+        EXPECT_EQ(audit().last(), QStringLiteral("Report|") + QString::fromLatin1(c.description));
+    }
+    // The printer report shows the queue the window shows, with its automation settings.
+    const QString printer = readFile(reportDir + QStringLiteral("/HLV_PrinterReport.html"));
+    EXPECT_TRUE(
+        printer.contains(QStringLiteral("<td>PRINT1</td><td>Q1</td><td></td><td>True</td><td>\\\\PRINT1\\Q1</td>"
+                                        "<td>Floor 2</td><td></td><td>Disabled</td><td>Disabled</td>")))
+        << printer.toStdString();
+}
+
+TEST_F(FrmMainReportsTest, CommandLineCalls_QuietWritesWithoutOpening)
+{
+    FrmMain& w = open();
+    w.PrinterReport(w.serverBoxText(), w.queueBoxText(), true, false);
+    w.ServerReport(w.serverBoxText(), true, false);
+    w.FavouritesReport(true);
+    EXPECT_TRUE(shell.opened.isEmpty());
+    for (const char* file : {"/HLV_PrinterReport.html", "/HLV_ServerReport.html", "/HLV_FavReport.html"}) {
+        EXPECT_TRUE(readFile(reportDir + QString::fromLatin1(file)).endsWith(QStringLiteral("</html>\r\n"))) << file;
+    }
+}
+
+TEST_F(FrmMainReportsTest, FavouritesReport_ReadsTheFavouritesInUse)
+{
+    addQueue(QStringLiteral("PRINT1"), QStringLiteral("Back"));
+    FrmMain& w = open(QStringLiteral("[Favourites]\n0=PRINT1 | Back | AQ On | AR On | Delete | 18:00\n"
+                                     "3=PRINT1 | Q1 | AQ Off | AR Off\n"));
+    EXPECT_EQ(w.favouriteCaptions(), (QStringList{QStringLiteral("PRINT1 | Back | AQ On | AR On | Delete | 18:00"),
+                                                  QStringLiteral("PRINT1 | Q1 | AQ Off | AR Off")}));
+    w.mnuFavReport_Click();
+    const QString text = readFile(reportDir + QStringLiteral("/HLV_FavReport.html"));
+    const qsizetype back = text.indexOf(QStringLiteral("<td>Back</td>"));
+    const qsizetype q1 = text.indexOf(QStringLiteral("<td>Q1</td>"));
+    ASSERT_GE(back, 0);
+    EXPECT_GT(q1, back);
+    EXPECT_TRUE(text.contains(QStringLiteral("<td>Enabled</td><td>Delete at 18:00</td>")));
+}
+
+TEST_F(FrmMainReportsTest, LogReports_OpenedAndAudited)
+{
+    FrmMain& w = open();
+    const struct
+    {
+        void (FrmMain::*handler)();
+        const char* file;
+        const char* description;
+    } cases[] = {
+        {&FrmMain::mnuLogRptToday_Click, "/HLV_LogTodayReport.html", "Log Today Report"},
+        {&FrmMain::mnuLogFullReportHTML_Click, "/HLV_LogFullReport.html", "Log Full Report"},
+        {&FrmMain::mnuLogRptPrinter_Click, "/HLV_LogPrinterReport.html", "Log Printer"},
+        {&FrmMain::mnuLogRptUser_Click, "/HLV_LogUserReport.html", "Log User Report"},
+        {&FrmMain::mnuLogRptDailyJobs_Click, "/HLV_LogDailyJobsReport.html", "Log Daily Jobs"},
+        {&FrmMain::mnuLogRptMonthlyJobs_Click, "/HLV_LogMonthlyJobsReport.html", "Log Monthly Jobs"},
+        {&FrmMain::mnuLogRptHLV_Click, "/HLV_LogQueueManagerReport.html", "Log Queue Manager"},
+        {&FrmMain::mnuAuditRptToday_Click, "/HLV_LogAuditTodayReport.html", "Audit Today Report"},
+        {&FrmMain::mnuAuditRptActions_Click, "/HLV_LogAuditActionsReport.html", "Audit Actions Report"},
+    };
+    for (const auto& c : cases) {
+        shell.opened.clear();
+        (w.*(c.handler))();
+        EXPECT_EQ(shell.opened, QStringList{reportDir + QString::fromLatin1(c.file)}) << c.file;
+        EXPECT_EQ(audit().last(), QStringLiteral("Report|") + QString::fromLatin1(c.description));
+    }
+    // The audit record of a report is written after the report: the actions report counts
+    // the records before it, not its own.
+    EXPECT_FALSE(readFile(reportDir + QStringLiteral("/HLV_LogAuditActionsReport.html"))
+                     .contains(QStringLiteral("<td>Audit Actions Report</td>")));
+}
+
+TEST_F(FrmMainReportsTest, CsvCommand_NoLog_NewLogHeaderOnlyFileOpenedTimerOn)
+{
+    FrmMain& w = open();
+    QFile::remove(env.appDataPath + QStringLiteral("/hlv.mdb"));
+    w.Timer2.stop();
+    w.mnuLogFullReportCSV_Click();
+    const QString csv = env.tempPath + QStringLiteral("/HLV_Log.csv");
+    EXPECT_EQ(shell.opened, QStringList{csv});
+    EXPECT_EQ(readFile(csv), QStringLiteral("Server,Queue,Description,Computer,User,Pages,Priority,Size,Time Submitted,"
+                                            "Year,Month,Day,ID,Deleted,Resumed,Deleted Pages,Printed Pages,"
+                                            "HLV Computer,HLV User,Comments\r\n\r\n"));
+    EXPECT_TRUE(w.Timer2.isActive());
+    const QStringList records = audit();
+    ASSERT_FALSE(records.isEmpty());
+    EXPECT_EQ(records.first(), QStringLiteral("Log|New log file created."));
+    EXPECT_EQ(records.last(), QStringLiteral("Log|Log Exported to CSV"));
+}
+
+TEST_F(FrmMainReportsTest, EmailCommand_MailClientGetsSubjectBodyAndCsv)
+{
+    FrmMain& w = open();
+    mail.answer = false; // the operator's mail client could not even start: still audited
+    w.mnuLogFullReportEmail_Click();
+    ASSERT_EQ(mail.composed.size(), 1);
+    const MailMessage& m = mail.composed.first();
+    EXPECT_EQ(m.subject, QStringLiteral("Halvern - Full Log"));
+    EXPECT_EQ(m.recipient, QStringLiteral("support@halvern.example"));
+    EXPECT_EQ(m.attachments, QStringList{env.tempPath + QStringLiteral("/HLV_Log.csv")});
+    EXPECT_EQ(m.body, QStringLiteral("Exported from Halvern by operator on WS01 at ") + generalDateText(clock.now()) +
+                          QStringLiteral("\r\n\r\nSave money and the environment by reducing paper and ink usage "
+                                         "through better printer management.\r\nHalvern - www.halvern.example"));
+    EXPECT_TRUE(QFile::exists(env.tempPath + QStringLiteral("/HLV_Log.csv")));
+    EXPECT_EQ(audit().last(), QStringLiteral("Log|Log Emailed"));
+    EXPECT_TRUE(shell.opened.isEmpty());
+}
+
+} // namespace
+} // namespace hlv::test

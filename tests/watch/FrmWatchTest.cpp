@@ -1,0 +1,386 @@
+#include <QDirIterator>
+#include <QMenuBar>
+#include <QPointer>
+
+#include "SmtpTestServer.h"
+#include "WatchFixture.h"
+#include "console/access/MonitorBinding.h"
+#include "watch/frmMailer.h"
+
+namespace hlv::test {
+namespace {
+
+const QString kErrorRecord =
+    QStringLiteral("2|Budget.xlsx|\\\\PC7|carol|Sales|4|0|1|12KB|3/14/2026 9:15:30 AM|17|Sales, 17");
+
+class FrmWatchTest : public WatchFixture
+{
+protected:
+    static void expectIdle(const frmWatch& w, bool idle)
+    {
+        EXPECT_EQ(w.cmdStart->isEnabled(), idle);
+        EXPECT_EQ(w.mnuStartStop[0]->isEnabled(), idle);
+        EXPECT_EQ(w.cmdStop->isEnabled(), !idle);
+        EXPECT_EQ(w.mnuStartStop[1]->isEnabled(), !idle);
+        EXPECT_EQ(w.txtComputer->isEnabled(), idle);
+    }
+};
+
+TEST_F(FrmWatchTest, FirstStart_NoSettingsFile_UnsetMenusAndStartAsksForSomethingToWatch)
+{
+    frmWatch& w = start();
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("Halvern Watch"));
+    EXPECT_EQ(w.txtComputer->text(), QStringLiteral("WS01"));
+    const struct
+    {
+        QAction* menu;
+        QString caption;
+    } menus[] = {{w.mnuMailServer, QStringLiteral("SMTP")},
+                 {w.mnuMailFrom, QStringLiteral("FROM")},
+                 {w.mnuMailTo, QStringLiteral("TO")},
+                 {w.mnuComputer, QStringLiteral("COMPUTER")},
+                 {w.mnuHlvDatabase, QStringLiteral("HLV DATABASE")},
+                 {w.mnuJobsCSVfile, QStringLiteral("CSV")}};
+    for (const auto& m : menus) {
+        EXPECT_EQ(m.menu->text(), m.caption);
+        EXPECT_FALSE(m.menu->isChecked()) << m.caption.toStdString();
+    }
+    EXPECT_FALSE(w.mnuWatchJobs->isChecked());
+    EXPECT_TRUE(w.mnuRecordJobs->menuAction()->isEnabled());
+    expectIdle(w, true);
+
+    w.cmdStart_Click();
+    ASSERT_EQ(dialogs.messages().size(), 1);
+    EXPECT_EQ(dialogs.messages().first().text, QStringLiteral("You have not selected any items to watch"));
+    EXPECT_EQ(dialogs.messages().first().style, 48);
+    EXPECT_EQ(dialogs.messages().first().title, QStringLiteral("Halvern Watch"));
+    expectIdle(w, true);
+    // The settings were saved before the refusal.
+    EXPECT_TRUE(iniText().contains(QStringLiteral("WatchJobs=False")));
+    EXPECT_TRUE(iniText().contains(QStringLiteral("Server=WS01")));
+}
+
+TEST_F(FrmWatchTest, StartWithEmptyServer_RefusesBeforeLookingAtWatchJobs)
+{
+    frmWatch& w = start();
+    w.txtComputer->clear();
+    w.cmdStart_Click();
+    ASSERT_EQ(dialogs.messages().size(), 1);
+    EXPECT_EQ(dialogs.messages().first().text, QStringLiteral("You have not specified a server or IP to watch"));
+    EXPECT_EQ(dialogs.messages().first().style, 48);
+    expectIdle(w, true);
+}
+
+TEST_F(FrmWatchTest, StartAndStop_SwitchTheControlsEvenWithoutAMonitor)
+{
+    writeIni(QStringLiteral("[Halvern]\nWatchJobs=True\nServer=PS1\n"));
+    frmWatch& w = start();
+    w.mnuStartStop_Click(0);
+    expectIdle(w, false);
+    EXPECT_TRUE(w.isWatching());
+    EXPECT_EQ(w.lblStatus->text(), QStringLiteral("Job Connection Initiated"));
+    EXPECT_EQ(w.lblDetailsTranslated->toPlainText(),
+              QStringLiteral("A connection is being initiated. This message will disappear when connected. Watch will "
+                             "monitor print jobs on the specified server."));
+    EXPECT_EQ(w.monitorBinding()->mwcmnMonitor(), nullptr);
+
+    w.mnuStartStop_Click(7);
+    expectIdle(w, false);
+    w.mnuStartStop_Click(1);
+    expectIdle(w, true);
+    EXPECT_FALSE(w.isWatching());
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+}
+
+TEST_F(FrmWatchTest, ConnectEvents_ShowStateAndWatchingSentenceOnlyWhenConnectedAndWatchingJobs)
+{
+    frmWatch& w = start();
+    w.mnuWatchJobs->setChecked(true);
+    w.lblAction->setText(QStringLiteral("New"));
+    w.lblDetails->setPlainText(QStringLiteral("raw"));
+    const struct
+    {
+        QString state;
+        bool watchJobs;
+        QString text;
+    } cases[] = {
+        {QStringLiteral("Connected"), true,
+         QStringLiteral("A connection event has occurred - Connected. You are now watching jobs. If the status of a "
+                        "print job changes or a job is added or removed the job details will display here. ")},
+        {QStringLiteral("Connected"), false, QStringLiteral("A connection event has occurred - Connected. ")},
+        {QStringLiteral("WMI Query Error"), true,
+         QStringLiteral("A connection event has occurred - WMI Query Error. ")},
+        {QStringLiteral("Disconnected"), true, QStringLiteral("A connection event has occurred - Disconnected. ")},
+    };
+    for (const auto& c : cases) {
+        w.mnuWatchJobs->setChecked(c.watchJobs);
+        w.mwcmnMonitor_ConnectEvent(c.state);
+        EXPECT_EQ(w.lblStatus->text(), c.state);
+        EXPECT_TRUE(w.lblAction->text().isEmpty());
+        EXPECT_TRUE(w.lblDetails->toPlainText().isEmpty());
+        EXPECT_EQ(w.lblDetailsTranslated->toPlainText(), c.text);
+    }
+}
+
+TEST_F(FrmWatchTest, ValueMenus_AskClearAndWrapAddresses)
+{
+    frmWatch& w = start();
+    const struct
+    {
+        QAction* menu;
+        void (frmWatch::*click)();
+        QString answer;
+        QString prompt;
+        QString caption; // after a non-empty answer
+        QString unset;
+        QString emptyMessage;
+    } cases[] = {
+        {w.mnuMailServer, &frmWatch::mnuMailServer_Click, QStringLiteral("mail.example.org"),
+         QStringLiteral("Enter the mail server or IP:"), QStringLiteral("mail.example.org"), QStringLiteral("SMTP"),
+         QStringLiteral("No mail server specified.")},
+        {w.mnuMailFrom, &frmWatch::mnuMailFrom_Click, QStringLiteral("watch@example.org"),
+         QStringLiteral("Enter the From email address:"), QStringLiteral("<watch@example.org>"), QStringLiteral("FROM"),
+         QStringLiteral("No from address specified.")},
+        {w.mnuMailTo, &frmWatch::mnuMailTo_Click, QStringLiteral("<ops@example.org>"),
+         QStringLiteral("Enter the To email address:"), QStringLiteral("<<ops@example.org>>"), QStringLiteral("TO"),
+         QStringLiteral("No to address specified.")},
+        {w.mnuComputer, &frmWatch::mnuComputer_Click, QStringLiteral("DESK9"), QStringLiteral("Enter computer name:"),
+         QStringLiteral("DESK9"), QStringLiteral("COMPUTER"), QStringLiteral("No computer specified.")},
+    };
+    for (const auto& c : cases) {
+        // An empty answer changes nothing and says so.
+        dialogs.shown.clear();
+        (w.*c.click)();
+        ASSERT_EQ(dialogs.shown.size(), 2);
+        EXPECT_EQ(dialogs.shown.at(0).kind, QStringLiteral("input"));
+        EXPECT_EQ(dialogs.shown.at(0).text, c.prompt);
+        EXPECT_EQ(dialogs.shown.at(0).title, QStringLiteral("Halvern Watch"));
+        EXPECT_EQ(dialogs.shown.at(1).text, c.emptyMessage);
+        EXPECT_EQ(dialogs.shown.at(1).style, 16);
+        EXPECT_EQ(c.menu->text(), c.unset);
+        EXPECT_FALSE(c.menu->isChecked());
+
+        dialogs.textAnswers.push_back(c.answer);
+        (w.*c.click)();
+        EXPECT_EQ(c.menu->text(), c.caption);
+        EXPECT_TRUE(c.menu->isChecked());
+
+        // A set value is cleared at once, without asking; an empty answer then keeps it cleared.
+        dialogs.shown.clear();
+        (w.*c.click)();
+        EXPECT_TRUE(dialogs.shown.isEmpty());
+        EXPECT_EQ(c.menu->text(), c.unset);
+        EXPECT_FALSE(c.menu->isChecked());
+    }
+
+    // Triggering the menu item works the same as calling its handler.
+    dialogs.textAnswers.push_back(QStringLiteral("relay"));
+    w.mnuMailServer->trigger();
+    EXPECT_EQ(w.mnuMailServer->text(), QStringLiteral("relay"));
+    EXPECT_TRUE(w.mnuMailServer->isChecked());
+}
+
+TEST_F(FrmWatchTest, FileMenus_TakeTheChosenPathOrFallBackToUnset)
+{
+    frmWatch& w = start();
+    dialogs.textAnswers.push_back(path(QStringLiteral("jobs.csv")));
+    w.mnuJobsCSVfile_Click();
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_EQ(dialogs.shown.first().kind, QStringLiteral("save"));
+    EXPECT_EQ(dialogs.shown.first().text, QStringLiteral("CSV Files (*.csv)|*.csv|All Files (*.*)|*.*"));
+    EXPECT_EQ(w.mnuJobsCSVfile->text(), path(QStringLiteral("jobs.csv")));
+    EXPECT_TRUE(w.mnuJobsCSVfile->isChecked());
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("jobs.csv"))));
+
+    dialogs.shown.clear();
+    w.mnuHlvDatabase_Click();
+    EXPECT_EQ(dialogs.shown.first().text, QStringLiteral("MDB Files (*.mdb)|*.mdb|All Files (*.*)|*.*"));
+    EXPECT_EQ(w.mnuHlvDatabase->text(), QStringLiteral("HLV DATABASE"));
+    EXPECT_FALSE(w.mnuHlvDatabase->isChecked());
+
+    w.mnuJobsCSVfile_Click();
+    EXPECT_EQ(w.mnuJobsCSVfile->text(), QStringLiteral("CSV"));
+    EXPECT_FALSE(w.mnuJobsCSVfile->isChecked());
+}
+
+TEST_F(FrmWatchTest, JobEvent_ShownRecordedAndAlerted)
+{
+    writeIni(QStringLiteral("[Halvern]\nServer=PS1\nWatchJobs=True\nJobsCSVfile=%1\nHLVDatabase=%2\nJobDatabase=True\n"
+                            "JobsPopupError=True\nMessageComputer=DESK9\n")
+                 .arg(path(QStringLiteral("jobs.csv")), path(QStringLiteral("watch.mdb"))));
+    frmWatch& w = start();
+    w.mwcmnMonitor_JobEvent(QStringLiteral("Modified"), kErrorRecord);
+
+    EXPECT_TRUE(w.optWatch[0]->isChecked());
+    EXPECT_FALSE(w.optWatch[1]->isChecked());
+    EXPECT_EQ(w.lblAction->text(), QStringLiteral("Modified"));
+    EXPECT_EQ(w.lblDetails->toPlainText(), kErrorRecord);
+    EXPECT_TRUE(w.lblDetailsTranslated->toPlainText().startsWith(
+        QStringLiteral("Log ID: 17-3/14/2026 9:15:30 AM\nStatus: Error\nDescription: Budget.xlsx\n")));
+    EXPECT_TRUE(fileBytes(path(QStringLiteral("jobs.csv"))).contains("\"Modified\",\"PS1\",\"Error\",\"Budget.xlsx\""));
+    EXPECT_EQ(logRow(path(QStringLiteral("watch.mdb")), QStringLiteral("17-3/14/2026 9:15:30 AM"))
+                  .value(QStringLiteral("Server"))
+                  .toString(),
+              QStringLiteral("PS1"));
+    ASSERT_EQ(popups.sent.size(), 2);
+    EXPECT_EQ(popups.sent.first().computer, QStringLiteral("DESK9"));
+}
+
+TEST_F(FrmWatchTest, DatabaseRecordingWithoutADatabaseChosen_TouchesNoFile)
+{
+    writeIni(QStringLiteral("[Halvern]\nServer=PS1\nJobDatabase=True\n"));
+    frmWatch& w = start();
+    w.mwcmnMonitor_JobEvent(QStringLiteral("New"), kErrorRecord);
+    EXPECT_FALSE(QFile::exists(QStringLiteral("HLV DATABASE")));
+    QDirIterator it(env.appDataPath, QDir::Files);
+    QStringList files;
+    while (it.hasNext()) {
+        files.append(QFileInfo(it.next()).fileName());
+    }
+    EXPECT_EQ(files, QStringList({QStringLiteral("hlvw.ini")}));
+}
+
+TEST_F(FrmWatchTest, EmailAlert_ReachesTheMailServerFromTheHiddenMailWindow)
+{
+    SmtpTestServer server;
+    ASSERT_TRUE(server.isListening());
+    writeIni(QStringLiteral("[Halvern]\nServer=PS1\nMailServer=127.0.0.1\nMailFrom=<watch@example.org>\n"
+                            "MailTo=<ops@example.org>\nJobsEmailError=True\n"));
+    build();
+    context->smtpPort = server.port();
+    frmWatch& w = *window;
+    w.Form_Load();
+
+    w.mwcmnMonitor_JobEvent(QStringLiteral("Modified"), kErrorRecord);
+    ASSERT_NE(w.mailer(), nullptr);
+    EXPECT_FALSE(w.mailer()->isVisible());
+    ASSERT_TRUE(waitFor([&] { return w.mailer() == nullptr; }));
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+    ASSERT_EQ(server.messages.size(), 1);
+    EXPECT_TRUE(server.messages.first().contains("To: <ops@example.org>\r\nFrom: <watch@example.org>\r\n"
+                                                 "Subject:HLV: Job Error on PS1\r\n\r\n"
+                                                 "Warning: Job 17 titled Budget.xlsx in Sales on PS1\r\n"
+                                                 "for carol on \\\\PC7 is reporting a status of Error\r\n"));
+    EXPECT_EQ(server.commands.first(), QStringLiteral("HELO watch"));
+
+    // Test Email shows the window for a send by hand, without sending.
+    w.mnuTestEmail_Click();
+    ASSERT_NE(w.mailer(), nullptr);
+    EXPECT_TRUE(w.mailer()->isVisible());
+    EXPECT_FALSE(w.mailAlert().MailAlertMode);
+    EXPECT_EQ(server.connections, 1);
+}
+
+TEST_F(FrmWatchTest, NotificationArea_HidesRestoresAndOffersStartStop)
+{
+    frmWatch& w = start();
+    EXPECT_EQ(tray.added, 1);
+    EXPECT_EQ(tray.tip, QStringLiteral("HLV Watch"));
+    EXPECT_EQ(tray.menu, w.mPopupSys);
+
+    w.showMinimized();
+    EXPECT_TRUE(waitFor([&] { return !w.isVisible(); }));
+    tray.click(TrayIcon::kLeftButtonUp);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(w.isMinimized());
+    w.showMinimized();
+    EXPECT_TRUE(waitFor([&] { return !w.isVisible(); }));
+    tray.click(TrayIcon::kLeftDoubleClick);
+    EXPECT_TRUE(w.isVisible());
+    tray.click(600);
+    EXPECT_TRUE(w.isVisible());
+
+    tray.click(TrayIcon::kRightButtonUp);
+    EXPECT_TRUE(w.mPopupSys->isVisible());
+    EXPECT_TRUE(w.mnuStartStop[0]->isEnabled());
+    EXPECT_FALSE(w.mnuStartStop[1]->isEnabled());
+    w.mPopupSys->hide();
+
+    w.close();
+    EXPECT_EQ(tray.removed, 1);
+    EXPECT_EQ(programEnded, 1);
+    EXPECT_TRUE(QFile::exists(iniPath()));
+    w.Form_Unload();
+    EXPECT_EQ(programEnded, 1);
+}
+
+TEST_F(FrmWatchTest, NoNotificationArea_MinimisedWindowStaysVisible)
+{
+    tray.available = false;
+    frmWatch& w = start();
+    w.showMinimized();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(w.isMinimized());
+}
+
+TEST_F(FrmWatchTest, StoredStartOptions_MinimiseAndStartWatchingTheStoredServer)
+{
+    writeIni(QStringLiteral("[Halvern]\nStartMinimised=True\nStartWatching=True\nServer=PS9\nWatchJobs=True\n"
+                            "MailTo=<ops@example.org>\nJobsCSVfile=/srv/jobs.csv\n"));
+    frmWatch& w = start();
+    EXPECT_TRUE(waitFor([&] { return !w.isVisible(); }));
+    EXPECT_TRUE(w.isWatching());
+    EXPECT_EQ(w.txtComputer->text(), QStringLiteral("PS9"));
+    expectIdle(w, false);
+    // The start saved what was loaded, not the window's design state.
+    const QString ini = iniText();
+    for (const char* line : {"StartMinimised=True", "StartWatching=True", "Server=PS9", "WatchJobs=True",
+                             "MailTo=<ops@example.org>", "JobsCSVfile=/srv/jobs.csv", "MailServer=SMTP"}) {
+        EXPECT_TRUE(ini.contains(QString::fromLatin1(line))) << line;
+    }
+}
+
+TEST_F(FrmWatchTest, StoredStartWithoutWatchJobs_RefusesAfterSaving)
+{
+    writeIni(QStringLiteral("[Halvern]\nStartWatching=True\nServer=PS9\n"));
+    frmWatch& w = start();
+    EXPECT_FALSE(w.isWatching());
+    ASSERT_EQ(dialogs.messages().size(), 1);
+    EXPECT_EQ(dialogs.messages().first().text, QStringLiteral("You have not selected any items to watch"));
+    EXPECT_TRUE(iniText().contains(QStringLiteral("WatchJobs=False")));
+}
+
+TEST_F(FrmWatchTest, MenuCommands_TestMessageViewCsvHelpAndToggles)
+{
+    frmWatch& w = start();
+    w.mnuTestMessage_Click();
+    ASSERT_EQ(popups.sent.size(), 2);
+    EXPECT_EQ(popups.sent.at(0).kind, QStringLiteral("net send"));
+    EXPECT_EQ(popups.sent.at(1).kind, QStringLiteral("msg"));
+    for (const auto& popup : popups.sent) {
+        EXPECT_EQ(popup.computer, QStringLiteral("COMPUTER"));
+        EXPECT_EQ(popup.text, QStringLiteral("Test from Halvern Watch"));
+    }
+
+    w.mnuJobsCSVview_Click();
+    ASSERT_EQ(dialogs.messages().size(), 1);
+    EXPECT_EQ(dialogs.messages().first().text, QStringLiteral("You have not chosen a CSV file yet"));
+    EXPECT_EQ(dialogs.messages().first().style, 16);
+    EXPECT_TRUE(shell.opened.isEmpty());
+    dialogs.textAnswers.push_back(path(QStringLiteral("jobs.csv")));
+    w.mnuJobsCSVfile_Click();
+    w.mnuJobsCSVview_Click();
+    w.mnuHelpContents_Click();
+    EXPECT_EQ(shell.opened, QStringList({path(QStringLiteral("jobs.csv")),
+                                         context->programDir + QStringLiteral("/") + frmWatch::helpFileName()}));
+
+    // Watch > Jobs switches the Record and Alert job menus with it.
+    w.mnuWatchJobs->trigger();
+    EXPECT_TRUE(w.mnuWatchJobs->isChecked());
+    EXPECT_TRUE(w.mnuRecordJobs->menuAction()->isEnabled());
+    w.mnuWatchJobs->trigger();
+    EXPECT_FALSE(w.mnuWatchJobs->isChecked());
+    EXPECT_FALSE(w.mnuRecordJobs->menuAction()->isEnabled());
+    EXPECT_FALSE(w.mnuAlertJobs->menuAction()->isEnabled());
+
+    for (QAction* toggle : {w.mnuJobDatabase, w.mnuJobsPopup, w.mnuJobsEmail, w.mnuMinimised, w.mnuStartAuto}) {
+        const bool before = toggle->isChecked();
+        toggle->trigger();
+        EXPECT_NE(toggle->isChecked(), before) << toggle->text().toStdString();
+    }
+}
+
+} // namespace
+} // namespace hlv::test
