@@ -9,13 +9,12 @@
 #include <QLocale>
 #include <QSaveFile>
 #include <QSet>
-#include <QTemporaryFile>
-#include <unistd.h>
 
 #include "platform/Clock.h"
 #include "platform/Database.h"
 #include "platform/Environment.h"
 #include "platform/GeneralDate.h"
+#include "store/JobLogTable.h"
 #include "store/StoreHost.h"
 #include "store/TextConversion.h"
 
@@ -25,29 +24,6 @@ namespace {
 
 const QString kStoredTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 const QLatin1String kCrLf("\r\n");
-
-QString quoted(const QString& identifier)
-{
-    return QLatin1Char('"') + identifier + QLatin1Char('"');
-}
-
-// The stored spelling of a job field, or the empty text when the table has no such field.
-QString canonicalField(const QString& field)
-{
-    for (const QString& name : JobLogStore::jobFields()) {
-        if (name.compare(field, Qt::CaseInsensitive) == 0) {
-            return name;
-        }
-    }
-    return QString();
-}
-
-// Empty text is stored as "no value", so that later readers can tell a field never set
-// (or cleared) from one holding text.
-QVariant storedValue(const QString& text)
-{
-    return text.isEmpty() ? QVariant() : QVariant(text);
-}
 
 QString fieldText(const QVariant& value)
 {
@@ -168,28 +144,11 @@ bool JobLogStore::createFromTemplate(const QString& path)
         qWarning().noquote() << "hlv: job log: cannot create folder" << target.absolutePath();
         return false;
     }
-    QFile source(m_templatePath);
-    if (!source.open(QIODevice::ReadOnly)) {
-        qWarning().noquote() << "hlv: job log: template" << m_templatePath << "cannot be read:" << source.errorString();
+    QString error;
+    if (!joblog::copyTemplate(m_templatePath, path, &error)) {
+        qWarning().noquote() << "hlv: job log:" << error;
         return false;
     }
-    const QByteArray bytes = source.readAll();
-
-    // Written under a temporary name and then given its name without replacing anything:
-    // a program that opens the log meanwhile never sees half a file, and a log the watch
-    // program created in the meantime is kept.
-    QTemporaryFile copy(target.absolutePath() + QStringLiteral("/hlv.mdb.XXXXXX"));
-    if (!copy.open() || copy.write(bytes) != bytes.size() || !copy.flush() || ::fsync(copy.handle()) != 0) {
-        qWarning().noquote() << "hlv: job log: cannot copy the template to" << path;
-        return false;
-    }
-    copy.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                        QFileDevice::ReadOther);
-    copy.close();
-    if (!QFile::rename(copy.fileName(), path)) {
-        return false;
-    }
-    copy.setAutoRemove(false);
     return true;
 }
 
@@ -242,7 +201,7 @@ bool JobLogStore::SetJobField(const QString& transactionId, const QString& field
     if (!m_db) {
         return false;
     }
-    const QString name = canonicalField(field);
+    const QString name = joblog::canonicalField(field);
     if (name.isEmpty()) {
         qWarning().noquote() << "hlv: job log: no field" << field << "- not written";
         return false;
@@ -253,26 +212,9 @@ bool JobLogStore::SetJobField(const QString& transactionId, const QString& field
         return false;
     }
 
-    // Edit the job's row or add it, as one step that no other writer of the file can split.
-    if (!m_db->begin(true)) {
-        qWarning().noquote() << "hlv: job log: write of" << name << "for" << transactionId
-                             << "failed:" << m_db->lastError();
-        return false;
-    }
-    const QVariant bound = storedValue(*text);
-    bool ok = m_db->exec(QStringLiteral("UPDATE HLV_Log SET %1 = ?1 WHERE TransactionID = ?2").arg(quoted(name)),
-                         {bound, transactionId});
-    if (ok && m_db->changes() == 0) {
-        ok = name == QLatin1String("TransactionID")
-                 ? m_db->exec(QStringLiteral("INSERT INTO HLV_Log (TransactionID) VALUES (?1)"), {bound})
-                 : m_db->exec(
-                       QStringLiteral("INSERT INTO HLV_Log (TransactionID, %1) VALUES (?1, ?2)").arg(quoted(name)),
-                       {transactionId, bound});
-    }
-    if (!ok || !m_db->commit()) {
-        qWarning().noquote() << "hlv: job log: write of" << name << "for" << transactionId
-                             << "failed:" << m_db->lastError();
-        m_db->rollback();
+    QString error;
+    if (!joblog::writeField(*m_db, transactionId, name, *text, &error)) {
+        qWarning().noquote() << "hlv: job log: write of" << name << "for" << transactionId << "failed:" << error;
         return false;
     }
     return true;
@@ -286,12 +228,12 @@ bool JobLogStore::IsJobLogged(const QString& transactionId, bool* failed)
     bool logged = false;
     bool readFailed = true;
     if (OpenLogDatabase()) {
-        Query query(*m_db, QStringLiteral("SELECT 1 FROM HLV_Log WHERE TransactionID = ?1 LIMIT 1"));
-        query.bind(1, transactionId);
-        logged = query.next();
-        readFailed = query.failed();
+        QString error;
+        const std::optional<bool> found = joblog::isLogged(*m_db, transactionId, &error);
+        logged = found.value_or(false);
+        readFailed = !found;
         if (readFailed) {
-            qWarning().noquote() << "hlv: job log: cannot look up" << transactionId << ":" << m_db->lastError();
+            qWarning().noquote() << "hlv: job log: cannot look up" << transactionId << ":" << error;
         }
         CloseLogDatabase();
     }
@@ -311,10 +253,11 @@ bool JobLogStore::WriteAudit(const QString& action, const QVariant& description)
         return false;
     }
     const std::optional<QString> text = vbText(description);
-    const bool ok = m_db->exec(QStringLiteral("INSERT INTO HLV_Audit (\"Time\", \"Action\", \"Description\", "
-                                              "\"HLV User\", \"HLV Computer\") VALUES (?1, ?2, ?3, ?4, ?5)"),
-                               {storedTimeText(now), storedValue(action), text ? storedValue(*text) : QVariant(),
-                                storedValue(m_env.userName()), storedValue(m_env.computerName())});
+    const bool ok =
+        m_db->exec(QStringLiteral("INSERT INTO HLV_Audit (\"Time\", \"Action\", \"Description\", "
+                                  "\"HLV User\", \"HLV Computer\") VALUES (?1, ?2, ?3, ?4, ?5)"),
+                   {storedTimeText(now), joblog::storedValue(action), text ? joblog::storedValue(*text) : QVariant(),
+                    joblog::storedValue(m_env.userName()), joblog::storedValue(m_env.computerName())});
     if (!ok) {
         qWarning().noquote() << "hlv: job log: audit record" << action << "lost:" << m_db->lastError();
     }

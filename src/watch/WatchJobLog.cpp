@@ -1,29 +1,13 @@
 #include "watch/WatchJobLog.h"
 
 #include <QDebug>
-#include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 
 #include "platform/Database.h"
-#include "store/JobLogStore.h"
+#include "store/JobLogTable.h"
 #include "store/TextConversion.h"
 
 namespace hlv {
-
-namespace {
-
-QString tableField(const QString& field)
-{
-    for (const QString& name : JobLogStore::jobFields()) {
-        if (name.compare(field, Qt::CaseInsensitive) == 0) {
-            return name;
-        }
-    }
-    return QString();
-}
-
-} // namespace
 
 WatchJobLog::WatchJobLog(std::function<QString()> databasePath, QString templatePath)
     : m_databasePath(std::move(databasePath))
@@ -35,24 +19,11 @@ WatchJobLog::~WatchJobLog() = default;
 
 bool WatchJobLog::copyTemplate(const QString& path) const
 {
-    QFile source(m_templatePath);
-    if (!source.open(QIODevice::ReadOnly)) {
-        qWarning().noquote() << "HlvWatch: job log: template" << m_templatePath << "cannot be read";
+    QString error;
+    if (!joblog::copyTemplate(m_templatePath, path, &error)) {
+        qWarning().noquote() << "HlvWatch: job log:" << error;
         return false;
     }
-    const QByteArray bytes = source.readAll();
-    // Written under a temporary name and then given its name without replacing anything, so
-    // a console that creates the same file meanwhile keeps its own.
-    QTemporaryFile copy(QFileInfo(path).absolutePath() + QStringLiteral("/.hlvw-log.XXXXXX"));
-    if (!copy.open() || copy.write(bytes) != bytes.size() || !copy.flush()) {
-        qWarning().noquote() << "HlvWatch: job log: cannot copy the template to" << path;
-        return false;
-    }
-    copy.close();
-    if (!QFile::rename(copy.fileName(), path)) {
-        return false;
-    }
-    copy.setAutoRemove(false);
     return true;
 }
 
@@ -98,32 +69,15 @@ bool WatchJobLog::SetJobField(const QString& transactionId, const QString& field
     if (!m_db) {
         return false;
     }
-    const QString name = tableField(field);
+    const QString name = joblog::canonicalField(field);
     const std::optional<QString> text = vbText(value);
     if (name.isEmpty() || !text) {
         qWarning().noquote() << "HlvWatch: job log: field" << field << "of" << transactionId << "not written";
         return false;
     }
-    // An empty text leaves the field without a value, as the console's writers do.
-    const QVariant bound = text->isEmpty() ? QVariant() : QVariant(*text);
-    const QString column = QLatin1Char('"') + name + QLatin1Char('"');
-
-    // Edit the row or add it in one step that the console writing the same file cannot split.
-    if (!m_db->begin(true)) {
-        qWarning().noquote() << "HlvWatch: job log: write of" << name << "failed:" << m_db->lastError();
-        return false;
-    }
-    bool ok = m_db->exec(QStringLiteral("UPDATE HLV_Log SET %1 = ?1 WHERE TransactionID = ?2").arg(column),
-                         {bound, transactionId});
-    if (ok && m_db->changes() == 0) {
-        ok = name == QLatin1String("TransactionID")
-                 ? m_db->exec(QStringLiteral("INSERT INTO HLV_Log (TransactionID) VALUES (?1)"), {bound})
-                 : m_db->exec(QStringLiteral("INSERT INTO HLV_Log (TransactionID, %1) VALUES (?1, ?2)").arg(column),
-                              {transactionId, bound});
-    }
-    if (!ok || !m_db->commit()) {
-        qWarning().noquote() << "HlvWatch: job log: write of" << name << "failed:" << m_db->lastError();
-        m_db->rollback();
+    QString error;
+    if (!joblog::writeField(*m_db, transactionId, name, *text, &error)) {
+        qWarning().noquote() << "HlvWatch: job log: write of" << name << "failed:" << error;
         return false;
     }
     return true;
@@ -134,10 +88,9 @@ bool WatchJobLog::IsJobLogged(const QString& transactionId, bool* failed)
     bool logged = false;
     bool readFailed = true;
     if (OpenLogDatabase()) {
-        Query query(*m_db, QStringLiteral("SELECT 1 FROM HLV_Log WHERE TransactionID = ?1 LIMIT 1"));
-        query.bind(1, transactionId);
-        logged = query.next();
-        readFailed = query.failed();
+        const std::optional<bool> found = joblog::isLogged(*m_db, transactionId);
+        logged = found.value_or(false);
+        readFailed = !found;
         CloseLogDatabase();
     }
     if (failed) {

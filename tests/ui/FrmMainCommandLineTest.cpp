@@ -110,7 +110,7 @@ TEST_F(CommandLineTest, Help_OpensHelpPagesAndCloses)
 {
     FrmMain& w = startWith(QStringLiteral("/?/PS9"));
     EXPECT_TRUE(w.isUnloaded());
-    EXPECT_EQ(shell.opened, QStringList{QStringLiteral(HLV_BIN_DIR "/help/index.html")});
+    EXPECT_EQ(shell.opened, QStringList{QStringLiteral(HLV_BIN_DIR "/HLV.html")});
     EXPECT_EQ(w.settings().Server, QStringLiteral("PS1"));
 }
 

@@ -20,8 +20,10 @@ protected:
     {
         ASSERT_TRUE(m_dir.isValid());
         m_savedPath = qgetenv("PATH");
+        // Each script writes a temporary file and renames it, so a test never reads half of it.
         writeScript(QStringLiteral("notify-send"),
-                    "#!/bin/sh\nfor a in \"$@\"; do printf '[%s]' \"$a\"; done > \"$(dirname \"$0\")/notify.out\"\n");
+                    "#!/bin/sh\nfor a in \"$@\"; do printf '[%s]' \"$a\"; done > \"$(dirname \"$0\")/notify.tmp\"\n"
+                    "mv \"$(dirname \"$0\")/notify.tmp\" \"$(dirname \"$0\")/notify.out\"\n");
         writeScript(QStringLiteral("wall"), "#!/bin/sh\necho \"args:$#\" > \"$(dirname \"$0\")/wall.tmp\"\n"
                                             "cat >> \"$(dirname \"$0\")/wall.tmp\"\n"
                                             "mv \"$(dirname \"$0\")/wall.tmp\" \"$(dirname \"$0\")/wall.out\"\n");

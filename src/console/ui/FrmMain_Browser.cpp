@@ -151,7 +151,7 @@ void FrmMain::lblWebsite_Click()
 
 void FrmMain::Help_Click()
 {
-    m_ctx.shell.open(m_ctx.programDir + QStringLiteral("/HLV.html"));
+    m_ctx.shell.open(helpFilePath());
 }
 
 void FrmMain::mnuNew_Click()

@@ -16,7 +16,7 @@ namespace hlv {
 QString FrmMain::helpFilePath() const
 {
     const QString folder = m_ctx.programDir.isEmpty() ? QCoreApplication::applicationDirPath() : m_ctx.programDir;
-    return folder + QStringLiteral("/help/index.html");
+    return folder + QStringLiteral("/HLV.html");
 }
 
 void FrmMain::GetCommandLine(int MaxArgs)
