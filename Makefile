@@ -1,6 +1,6 @@
 # The two commands of the README: `make demo` and `make test`.
 BUILD ?= build
-WERROR ?= OFF
+WERROR ?=
 JOBS ?= $(shell nproc)
 
 .PHONY: deps configure build test demo bench asan clean
@@ -9,7 +9,7 @@ deps:
 	@scripts/install-deps
 
 configure: deps
-	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHLV_WERROR=$(WERROR) >/dev/null
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(if $(WERROR),-DHLV_WERROR=$(WERROR)) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)

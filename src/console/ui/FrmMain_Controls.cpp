@@ -359,6 +359,15 @@ void FrmMain::buildPanels()
         grid->addWidget(CurrentPrintQueue, 1, 1, 1, 3);
         grid->addWidget(LabelPrintQueues, 2, 1, 1, 3);
         grid->setColumnStretch(1, 1);
+        // The queue information panel below overlaps this frame's foot, as designed; compact
+        // rows keep the queue count line above it.
+        grid->setVerticalSpacing(0);
+        grid->setContentsMargins(4, 0, 4, 0);
+        grid->setRowStretch(3, 1);
+        for (QWidget* row :
+             std::initializer_list<QWidget*>{CurrentPrinter, FindPrintQueues, FindComputers, CurrentPrintQueue}) {
+            row->setFixedHeight(22);
+        }
     }
 
     // Queue information: the queue's details and status.
