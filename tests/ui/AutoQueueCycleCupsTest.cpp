@@ -3,7 +3,7 @@
 #include <QRegularExpression>
 #include <QTemporaryFile>
 
-#include "ConsoleFixture.h"
+#include "ConsoleCupsFixture.h"
 #include "console/ui/JobListWidget.h"
 #include "platform/print/CupsPrintSystem.h"
 #include "store/IniFile.h"
@@ -14,46 +14,17 @@ namespace {
 
 // The AutoQueue cycle against the private CUPS server: real IPP holds, releases and a
 // queue that prints into /dev/null as soon as it runs.
-class AutoQueueCycleCupsTest : public ConsoleFixture
+class AutoQueueCycleCupsTest : public ConsoleCupsFixture
 {
 protected:
     void SetUp() override
     {
-        ConsoleFixture::SetUp();
-        cupsServer = privateCupsServer();
+        setUpCups(QStringLiteral("hlvaq_"));
         if (cupsServer.isEmpty()) {
-            GTEST_SKIP() << "no private CUPS server: run through ctest (fixture private_cupsd)";
+            return;
         }
-        printSystem = std::make_unique<CupsPrintSystem>();
-        queue = QStringLiteral("hlvaq_%1").arg(QCoreApplication::applicationPid());
-        runToolChecked(QStringLiteral("lpadmin"),
-                       {QStringLiteral("-h"), cupsServer, QStringLiteral("-p"), queue, QStringLiteral("-E"),
-                        QStringLiteral("-v"), QStringLiteral("file:///dev/null"), QStringLiteral("-o"),
-                        QStringLiteral("printer-is-shared=true")});
         observer = CupsPrintSystem().connect(cupsServer);
         ASSERT_TRUE(observer);
-    }
-    void TearDown() override
-    {
-        if (!cupsServer.isEmpty()) {
-            window.reset();
-            runToolChecked(QStringLiteral("lpadmin"), {QStringLiteral("-h"), cupsServer, QStringLiteral("-x"), queue});
-        }
-        ConsoleFixture::TearDown();
-    }
-    qint64 submitHeld(const QString& title)
-    {
-        QTemporaryFile document;
-        EXPECT_TRUE(document.open());
-        document.write("Halvern AutoQueue cycle\n");
-        document.flush();
-        const QString out = runToolChecked(
-            QStringLiteral("lp"), {QStringLiteral("-h"), cupsServer, QStringLiteral("-d"), queue, QStringLiteral("-t"),
-                                   title, QStringLiteral("-H"), QStringLiteral("hold"), document.fileName()});
-        static const QRegularExpression id(QStringLiteral("request id is .*-(\\d+) "));
-        const auto match = id.match(out);
-        EXPECT_TRUE(match.hasMatch()) << out.toStdString();
-        return match.hasMatch() ? match.captured(1).toLongLong() : 0;
     }
     std::optional<PrintJobInfo> jobOnServer(qint64 id)
     {
@@ -93,8 +64,6 @@ protected:
         w.MenuResumeJob_Click();
     }
 
-    QString cupsServer;
-    QString queue;
     std::unique_ptr<PrintServer> observer;
 };
 
