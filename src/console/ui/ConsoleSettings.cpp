@@ -26,7 +26,7 @@ std::optional<bool> readBoolean(const QString& text)
     return value != 0.0;
 }
 
-std::optional<int> wholeNumber(const QString& text)
+std::optional<double> typedNumber(const QString& text)
 {
     const QString trimmed = text.trimmed();
     bool ok = false;
@@ -37,7 +37,16 @@ std::optional<int> wholeNumber(const QString& text)
     if (!ok || !std::isfinite(value)) {
         return std::nullopt;
     }
-    return static_cast<int>(std::trunc(value));
+    return value;
+}
+
+std::optional<int> wholeNumber(const QString& text)
+{
+    const std::optional<double> value = typedNumber(text);
+    if (!value || std::abs(*value) >= 2147483648.0) {
+        return std::nullopt;
+    }
+    return static_cast<int>(std::trunc(*value));
 }
 
 QString numberText(double value)

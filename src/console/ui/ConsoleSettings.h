@@ -72,6 +72,9 @@ inline bool onUnlessFalse(const QString& text)
 }
 // The whole-number part of a text that is a number; nullopt when it is no number at all.
 std::optional<int> wholeNumber(const QString& text);
+// A number typed with the system's decimal separator (or "."); nullopt when it is none or
+// is not finite.
+std::optional<double> typedNumber(const QString& text);
 // A number as the settings file stores it: decimal, with the system's decimal separator.
 QString numberText(double value);
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include <QLocale>
+#include "console/ui/ConsoleSettings.h"
 
 namespace hlv {
 
@@ -55,16 +55,7 @@ QString purgeQuestion()
 
 std::optional<double> pagesValue(const QString& text)
 {
-    const QString trimmed = text.trimmed();
-    bool ok = false;
-    double value = trimmed.toDouble(&ok);
-    if (!ok) {
-        value = QLocale::system().toDouble(trimmed, &ok);
-    }
-    if (!ok || !std::isfinite(value)) {
-        return std::nullopt;
-    }
-    return value;
+    return typedNumber(text);
 }
 
 bool addDeletedPages(qint64& SessionDeleted, const QString& pages)

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include <QLocale>
+#include "console/ui/ConsoleSettings.h"
 
 namespace hlv {
 
@@ -15,15 +15,11 @@ bool isJobInFlight(const InFlightProbe& probe)
 
 std::optional<int> intervalFromSetting(const QString& text)
 {
-    const QString trimmed = text.trimmed();
-    bool ok = false;
-    double value = trimmed.toDouble(&ok);
-    if (!ok) {
-        value = QLocale::system().toDouble(trimmed, &ok);
-    }
-    if (!ok || !std::isfinite(value)) {
+    const std::optional<double> typed = typedNumber(text);
+    if (!typed) {
         return std::nullopt;
     }
+    const double value = *typed;
     const double rounded = std::round(value);
     // A zero interval would spin the event loop; a timer cannot take more than an int.
     if (rounded < 1 || rounded > std::numeric_limits<int>::max()) {

@@ -3,26 +3,11 @@
 #include <cmath>
 #include <limits>
 
-#include <QLocale>
 #include <QStringList>
 
 #include "console/ui/ConsoleSettings.h"
 
 namespace hlv {
-
-std::optional<double> typedNumber(const QString& text)
-{
-    const QString trimmed = text.trimmed();
-    bool ok = false;
-    double value = QLocale().toDouble(trimmed, &ok);
-    if (!ok) {
-        value = trimmed.toDouble(&ok);
-    }
-    if (!ok || !std::isfinite(value)) {
-        return std::nullopt;
-    }
-    return value;
-}
 
 PollRate checkPollRate(const QString& typedSeconds, double minSeconds, std::optional<double> maxSeconds)
 {

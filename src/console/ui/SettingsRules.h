@@ -39,10 +39,6 @@ PollRate checkPollRate(const QString& typedSeconds, double minSeconds, std::opti
 // A stored rate (milliseconds as text) shown in seconds; empty when the text is no number.
 QString pollRateSecondsText(const QString& storedMilliseconds);
 
-// A number typed with the system's decimal separator (or "."); nullopt when it is none or
-// is not finite.
-std::optional<double> typedNumber(const QString& text);
-
 // What a double click on a job does is either the quick-action popup or the default
 // action; only the controls of the chosen way can be changed.
 struct QuickActionEnabling
