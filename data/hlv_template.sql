@@ -80,38 +80,7 @@ GROUP BY "HLV Computer" COLLATE NOCASE, "HLV User" COLLATE NOCASE
 ORDER BY "HLV Computer" COLLATE NOCASE, "HLV User" COLLATE NOCASE;
 
 CREATE VIEW LogTodayReport AS
-WITH
-    -- The submit time is stored as the general date-and-time text the programs write:
-    -- month/day/year, day.month.year or year-month-day, then a blank and the time.
-    -- Its date part is turned into an ISO date here so rows can be grouped by day.
-    s AS (SELECT rowid AS RowNo, *, trim(COALESCE("Time Submitted", '')) AS Text FROM HLV_Log),
-    p AS (SELECT *, CASE WHEN instr(Text, ' ') > 0 THEN substr(Text, 1, instr(Text, ' ') - 1) ELSE Text END AS DatePart
-          FROM s),
-    q AS (SELECT *,
-                 CASE WHEN DatePart GLOB '[0-9][0-9][0-9][0-9]-*' THEN 'ymd'
-                      WHEN instr(DatePart, '.') > 0 THEN 'dmy'
-                      WHEN instr(DatePart, '/') > 0 THEN 'mdy' END AS Kind,
-                 replace(replace(DatePart, '.', '/'), '-', '/') AS Slashed
-          FROM p),
-    r AS (SELECT *, substr(Slashed, 1, instr(Slashed, '/') - 1) AS P1, substr(Slashed, instr(Slashed, '/') + 1) AS Rest
-          FROM q),
-    t AS (SELECT *, substr(Rest, 1, instr(Rest, '/') - 1) AS P2, substr(Rest, instr(Rest, '/') + 1) AS P3 FROM r),
-    u AS (SELECT *,
-                 CASE Kind WHEN 'ymd' THEN P1 WHEN 'dmy' THEN P3 WHEN 'mdy' THEN P3 END AS YText,
-                 CASE Kind WHEN 'ymd' THEN P2 WHEN 'dmy' THEN P2 WHEN 'mdy' THEN P1 END AS MText,
-                 CASE Kind WHEN 'ymd' THEN P3 WHEN 'dmy' THEN P1 WHEN 'mdy' THEN P2 END AS DText
-          FROM t),
-    jobs AS (SELECT *,
-                    CASE WHEN YText GLOB '[0-9][0-9][0-9][0-9]' AND MText GLOB '[0-9]*' AND NOT MText GLOB '*[^0-9]*'
-                              AND DText GLOB '[0-9]*' AND NOT DText GLOB '*[^0-9]*'
-                              AND CAST(MText AS INTEGER) BETWEEN 1 AND 12 AND CAST(DText AS INTEGER) BETWEEN 1 AND 31
-                         THEN printf('%04d-%02d-%02d', CAST(YText AS INTEGER), CAST(MText AS INTEGER),
-                                     CAST(DText AS INTEGER)) END AS SubmitDay,
-                    COALESCE(CAST(Pages AS INTEGER), 0) AS PageCount,
-                    COALESCE(CAST("Deleted Pages" AS INTEGER), 0) AS DeletedCount,
-                    CASE WHEN COALESCE("Deleted Pages", '') = '' THEN COALESCE(CAST("Printed Pages" AS INTEGER), 0)
-                         ELSE 0 END AS PrintedCount
-             FROM u)
+@HLV_JOB_DAYS@
 SELECT "Time Submitted", "Server", "Queue", "Description", "Computer", "User", "Name", "Priority", "Pages", "Size",
        "Deleted", "Deleted Pages", "Resumed", "Printed Pages", "HLV User", "HLV Computer", "Comments"
 FROM jobs
@@ -119,38 +88,7 @@ WHERE SubmitDay = date('now', 'localtime')
 ORDER BY RowNo;
 
 CREATE VIEW LogDailyJobsReport AS
-WITH
-    -- The submit time is stored as the general date-and-time text the programs write:
-    -- month/day/year, day.month.year or year-month-day, then a blank and the time.
-    -- Its date part is turned into an ISO date here so rows can be grouped by day.
-    s AS (SELECT rowid AS RowNo, *, trim(COALESCE("Time Submitted", '')) AS Text FROM HLV_Log),
-    p AS (SELECT *, CASE WHEN instr(Text, ' ') > 0 THEN substr(Text, 1, instr(Text, ' ') - 1) ELSE Text END AS DatePart
-          FROM s),
-    q AS (SELECT *,
-                 CASE WHEN DatePart GLOB '[0-9][0-9][0-9][0-9]-*' THEN 'ymd'
-                      WHEN instr(DatePart, '.') > 0 THEN 'dmy'
-                      WHEN instr(DatePart, '/') > 0 THEN 'mdy' END AS Kind,
-                 replace(replace(DatePart, '.', '/'), '-', '/') AS Slashed
-          FROM p),
-    r AS (SELECT *, substr(Slashed, 1, instr(Slashed, '/') - 1) AS P1, substr(Slashed, instr(Slashed, '/') + 1) AS Rest
-          FROM q),
-    t AS (SELECT *, substr(Rest, 1, instr(Rest, '/') - 1) AS P2, substr(Rest, instr(Rest, '/') + 1) AS P3 FROM r),
-    u AS (SELECT *,
-                 CASE Kind WHEN 'ymd' THEN P1 WHEN 'dmy' THEN P3 WHEN 'mdy' THEN P3 END AS YText,
-                 CASE Kind WHEN 'ymd' THEN P2 WHEN 'dmy' THEN P2 WHEN 'mdy' THEN P1 END AS MText,
-                 CASE Kind WHEN 'ymd' THEN P3 WHEN 'dmy' THEN P1 WHEN 'mdy' THEN P2 END AS DText
-          FROM t),
-    jobs AS (SELECT *,
-                    CASE WHEN YText GLOB '[0-9][0-9][0-9][0-9]' AND MText GLOB '[0-9]*' AND NOT MText GLOB '*[^0-9]*'
-                              AND DText GLOB '[0-9]*' AND NOT DText GLOB '*[^0-9]*'
-                              AND CAST(MText AS INTEGER) BETWEEN 1 AND 12 AND CAST(DText AS INTEGER) BETWEEN 1 AND 31
-                         THEN printf('%04d-%02d-%02d', CAST(YText AS INTEGER), CAST(MText AS INTEGER),
-                                     CAST(DText AS INTEGER)) END AS SubmitDay,
-                    COALESCE(CAST(Pages AS INTEGER), 0) AS PageCount,
-                    COALESCE(CAST("Deleted Pages" AS INTEGER), 0) AS DeletedCount,
-                    CASE WHEN COALESCE("Deleted Pages", '') = '' THEN COALESCE(CAST("Printed Pages" AS INTEGER), 0)
-                         ELSE 0 END AS PrintedCount
-             FROM u)
+@HLV_JOB_DAYS@
 SELECT CAST(substr(SubmitDay, 1, 4) AS INTEGER) AS "Year", CAST(substr(SubmitDay, 6, 2) AS INTEGER) AS "Month",
        CAST(substr(SubmitDay, 9, 2) AS INTEGER) AS "Day", COUNT(*) AS Jobs, SUM(PageCount) AS Pages, SUM(DeletedCount) AS Deleted, SUM(PrintedCount) AS Printed
 FROM jobs
@@ -158,38 +96,7 @@ GROUP BY SubmitDay
 ORDER BY SubmitDay;
 
 CREATE VIEW LogMonthlyJobsReport AS
-WITH
-    -- The submit time is stored as the general date-and-time text the programs write:
-    -- month/day/year, day.month.year or year-month-day, then a blank and the time.
-    -- Its date part is turned into an ISO date here so rows can be grouped by day.
-    s AS (SELECT rowid AS RowNo, *, trim(COALESCE("Time Submitted", '')) AS Text FROM HLV_Log),
-    p AS (SELECT *, CASE WHEN instr(Text, ' ') > 0 THEN substr(Text, 1, instr(Text, ' ') - 1) ELSE Text END AS DatePart
-          FROM s),
-    q AS (SELECT *,
-                 CASE WHEN DatePart GLOB '[0-9][0-9][0-9][0-9]-*' THEN 'ymd'
-                      WHEN instr(DatePart, '.') > 0 THEN 'dmy'
-                      WHEN instr(DatePart, '/') > 0 THEN 'mdy' END AS Kind,
-                 replace(replace(DatePart, '.', '/'), '-', '/') AS Slashed
-          FROM p),
-    r AS (SELECT *, substr(Slashed, 1, instr(Slashed, '/') - 1) AS P1, substr(Slashed, instr(Slashed, '/') + 1) AS Rest
-          FROM q),
-    t AS (SELECT *, substr(Rest, 1, instr(Rest, '/') - 1) AS P2, substr(Rest, instr(Rest, '/') + 1) AS P3 FROM r),
-    u AS (SELECT *,
-                 CASE Kind WHEN 'ymd' THEN P1 WHEN 'dmy' THEN P3 WHEN 'mdy' THEN P3 END AS YText,
-                 CASE Kind WHEN 'ymd' THEN P2 WHEN 'dmy' THEN P2 WHEN 'mdy' THEN P1 END AS MText,
-                 CASE Kind WHEN 'ymd' THEN P3 WHEN 'dmy' THEN P1 WHEN 'mdy' THEN P2 END AS DText
-          FROM t),
-    jobs AS (SELECT *,
-                    CASE WHEN YText GLOB '[0-9][0-9][0-9][0-9]' AND MText GLOB '[0-9]*' AND NOT MText GLOB '*[^0-9]*'
-                              AND DText GLOB '[0-9]*' AND NOT DText GLOB '*[^0-9]*'
-                              AND CAST(MText AS INTEGER) BETWEEN 1 AND 12 AND CAST(DText AS INTEGER) BETWEEN 1 AND 31
-                         THEN printf('%04d-%02d-%02d', CAST(YText AS INTEGER), CAST(MText AS INTEGER),
-                                     CAST(DText AS INTEGER)) END AS SubmitDay,
-                    COALESCE(CAST(Pages AS INTEGER), 0) AS PageCount,
-                    COALESCE(CAST("Deleted Pages" AS INTEGER), 0) AS DeletedCount,
-                    CASE WHEN COALESCE("Deleted Pages", '') = '' THEN COALESCE(CAST("Printed Pages" AS INTEGER), 0)
-                         ELSE 0 END AS PrintedCount
-             FROM u)
+@HLV_JOB_DAYS@
 SELECT CAST(substr(SubmitDay, 1, 4) AS INTEGER) AS "Year", CAST(substr(SubmitDay, 6, 2) AS INTEGER) AS "Month",
        COUNT(*) AS Jobs, SUM(PageCount) AS Pages, SUM(DeletedCount) AS Deleted, SUM(PrintedCount) AS Printed
 FROM jobs
