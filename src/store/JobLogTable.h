@@ -3,6 +3,7 @@
 #include <optional>
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 namespace hlv {
@@ -34,6 +35,27 @@ bool writeField(Database& db, const QString& transactionId, const QString& field
 
 // Whether the log holds a row for the job; nothing when the look-up failed.
 std::optional<bool> isLogged(Database& db, const QString& transactionId, QString* error = nullptr);
+
+// Logs a job seen for the first time from the fields d of its job detail record (at least
+// 12), in the order both programs write them: server, queue, description, computer, user,
+// job id, time submitted, priority and, only with withPages, pages and size. Each write
+// skips its own failure, so the row may stay incomplete. Log is any job log with LogJobField.
+template <class Log>
+void logJobRecord(Log& log, const QString& key, const QString& server, const QStringList& d, bool withPages)
+{
+    log.LogJobField(key, QStringLiteral("Server"), server);
+    log.LogJobField(key, QStringLiteral("Queue"), d.at(4));
+    log.LogJobField(key, QStringLiteral("Description"), d.at(1));
+    log.LogJobField(key, QStringLiteral("Computer"), d.at(2));
+    log.LogJobField(key, QStringLiteral("User"), d.at(3));
+    log.LogJobField(key, QStringLiteral("Name"), d.at(10));
+    log.LogJobField(key, QStringLiteral("Time Submitted"), d.at(9));
+    log.LogJobField(key, QStringLiteral("Priority"), d.at(7));
+    if (withPages) {
+        log.LogJobField(key, QStringLiteral("Pages"), d.at(5));
+        log.LogJobField(key, QStringLiteral("Size"), d.at(8));
+    }
+}
 
 } // namespace joblog
 } // namespace hlv

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include "console/access/StatusText.h"
+#include "store/JobLogTable.h"
 #include "watch/PopupMessages.h"
 #include "watch/WatchJobLog.h"
 
@@ -123,20 +124,8 @@ void JobEventProcessor::recordJob(const JobEventFields& f, const QString& status
         // add a second row for a job logged already.
         return;
     }
-    const QStringList& d = f.d;
-    // Each write skips its own failure; the row may stay incomplete.
-    m_log.LogJobField(key, QStringLiteral("Server"), server);
-    m_log.LogJobField(key, QStringLiteral("Queue"), d.at(4));
-    m_log.LogJobField(key, QStringLiteral("Description"), d.at(1));
-    m_log.LogJobField(key, QStringLiteral("Computer"), d.at(2));
-    m_log.LogJobField(key, QStringLiteral("User"), d.at(3));
-    m_log.LogJobField(key, QStringLiteral("Name"), d.at(10));
-    m_log.LogJobField(key, QStringLiteral("Time Submitted"), d.at(9));
-    m_log.LogJobField(key, QStringLiteral("Priority"), d.at(7));
-    if (statusText != QLatin1String("Printing") && statusText != QLatin1String("Printed")) {
-        m_log.LogJobField(key, QStringLiteral("Pages"), d.at(5));
-        m_log.LogJobField(key, QStringLiteral("Size"), d.at(8));
-    }
+    joblog::logJobRecord(m_log, key, server, f.d,
+                         statusText != QLatin1String("Printing") && statusText != QLatin1String("Printed"));
 }
 
 QString JobEventProcessor::ProcessJobEvent(const QString& strAction, const QString& strDetail,

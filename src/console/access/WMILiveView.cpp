@@ -9,6 +9,7 @@
 #include "platform/GeneralDate.h"
 #include "platform/PrintSystem.h"
 #include "store/JobLogStore.h"
+#include "store/JobLogTable.h"
 
 namespace hlv {
 
@@ -210,18 +211,7 @@ void WMILiveView::logNewJob(const QString& key, const QStringList& d, const QStr
     if (logged || failed) {
         return;
     }
-    m_log.LogJobField(key, QStringLiteral("Server"), m_surface.serverBoxText());
-    m_log.LogJobField(key, QStringLiteral("Queue"), d.at(4));
-    m_log.LogJobField(key, QStringLiteral("Description"), d.at(1));
-    m_log.LogJobField(key, QStringLiteral("Computer"), d.at(2));
-    m_log.LogJobField(key, QStringLiteral("User"), d.at(3));
-    m_log.LogJobField(key, QStringLiteral("Name"), d.at(10));
-    m_log.LogJobField(key, QStringLiteral("Time Submitted"), d.at(9));
-    m_log.LogJobField(key, QStringLiteral("Priority"), d.at(7));
-    if (writesPages(status)) {
-        m_log.LogJobField(key, QStringLiteral("Pages"), d.at(5));
-        m_log.LogJobField(key, QStringLiteral("Size"), d.at(8));
-    }
+    joblog::logJobRecord(m_log, key, m_surface.serverBoxText(), d, writesPages(status));
 }
 
 void WMILiveView::upsert(JobRowList& list, const JobRow& row)
