@@ -15,6 +15,22 @@ QString titleOrApp(const QString& title)
     return title.isEmpty() ? QCoreApplication::applicationName() : title;
 }
 
+QMessageBox::Icon boxIcon(int style)
+{
+    switch (style & 0x70) {
+    case MsgBoxStyle::Critical:
+        return QMessageBox::Critical;
+    case MsgBoxStyle::Question:
+        return QMessageBox::Question;
+    case MsgBoxStyle::Exclamation:
+        return QMessageBox::Warning;
+    case MsgBoxStyle::Information:
+        return QMessageBox::Information;
+    default:
+        return QMessageBox::NoIcon;
+    }
+}
+
 } // namespace
 
 int QtDialogs::msgBox(const QString& text, int style, const QString& title)
@@ -22,22 +38,7 @@ int QtDialogs::msgBox(const QString& text, int style, const QString& title)
     QMessageBox box(m_parent);
     box.setWindowTitle(titleOrApp(title));
     box.setText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-    switch (style & 0x70) {
-    case MsgBoxStyle::Critical:
-        box.setIcon(QMessageBox::Critical);
-        break;
-    case MsgBoxStyle::Question:
-        box.setIcon(QMessageBox::Question);
-        break;
-    case MsgBoxStyle::Exclamation:
-        box.setIcon(QMessageBox::Warning);
-        break;
-    case MsgBoxStyle::Information:
-        box.setIcon(QMessageBox::Information);
-        break;
-    default:
-        break;
-    }
+    box.setIcon(boxIcon(style));
     struct Button
     {
         QMessageBox::StandardButton qt;
@@ -85,6 +86,18 @@ int QtDialogs::msgBox(const QString& text, int style, const QString& title)
                                              : MsgBoxResult::Ok;
 }
 
+void QtDialogs::showMessage(const QString& text, int style, const QString& title)
+{
+    auto* box = new QMessageBox(m_parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->setWindowTitle(titleOrApp(title));
+    box->setText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    box->setIcon(boxIcon(style));
+    box->setStandardButtons(QMessageBox::Ok);
+    box->show();
+}
+
 QString QtDialogs::inputBox(const QString& prompt, const QString& title, const QString& defaultText)
 {
     bool ok = false;
@@ -114,6 +127,12 @@ QString QtDialogs::openFileName(const QString& title, const QString& folder, con
 QString QtDialogs::saveFileName(const QString& title, const QString& folder, const QString& filter)
 {
     return QFileDialog::getSaveFileName(m_parent, title, folder, qtFilter(filter));
+}
+
+QString QtDialogs::appendFileName(const QString& title, const QString& folder, const QString& filter)
+{
+    return QFileDialog::getSaveFileName(m_parent, title, folder, qtFilter(filter), nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
 }
 
 QString QtDialogs::folderName(const QString& title, const QString& folder)

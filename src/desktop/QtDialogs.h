@@ -20,6 +20,10 @@ public:
     QString openFileName(const QString& title, const QString& folder, const QString& filter) override;
     QString saveFileName(const QString& title, const QString& folder, const QString& filter) override;
     QString folderName(const QString& title, const QString& folder) override;
+    // A box without modality, so that it blocks neither the program's events nor its
+    // windows and menus; it deletes itself when closed.
+    void showMessage(const QString& text, int style, const QString& title) override;
+    QString appendFileName(const QString& title, const QString& folder, const QString& filter) override;
 
     // A filter of the form "Name (*.x)|*.x|All Files (*.*)|*.*" as Qt writes it.
     static QString qtFilter(const QString& filter);

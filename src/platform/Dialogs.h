@@ -44,6 +44,17 @@ public:
     virtual QString openFileName(const QString& title, const QString& folder, const QString& filter) = 0;
     virtual QString saveFileName(const QString& title, const QString& folder, const QString& filter) = 0;
     virtual QString folderName(const QString& title, const QString& folder) = 0;
+
+    // A message box with an OK button that nothing waits for: it returns at once and the
+    // box stays until the operator closes it. For code that must not stop, such as a
+    // socket's or a monitor's event handler.
+    virtual void showMessage(const QString& text, int style, const QString& title) { msgBox(text, style, title); }
+    // A save dialog for a file that is only ever appended to: choosing an existing file
+    // asks no question about replacing it.
+    virtual QString appendFileName(const QString& title, const QString& folder, const QString& filter)
+    {
+        return saveFileName(title, folder, filter);
+    }
 };
 
 } // namespace hlv

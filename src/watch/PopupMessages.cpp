@@ -36,6 +36,40 @@ bool LinuxPopupMessages::isThisComputer(const QString& computer) const
     return false;
 }
 
+QString LinuxPopupMessages::notificationBody(const QString& text)
+{
+    QString body;
+    body.reserve(text.size());
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '&':
+            body += QStringLiteral("&amp;");
+            break;
+        case '<':
+            body += QStringLiteral("&lt;");
+            break;
+        case '>':
+            body += QStringLiteral("&gt;");
+            break;
+        case '\\':
+            body += QStringLiteral("\\\\");
+            break;
+        default:
+            body += c;
+            break;
+        }
+    }
+    return body;
+}
+
+QByteArray LinuxPopupMessages::wallInput(const QString& text)
+{
+    QString lines = text;
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return lines.toUtf8() + '\n';
+}
+
 void LinuxPopupMessages::netSend(const QString& computer, const QString& text)
 {
     if (!isThisComputer(computer)) {
@@ -43,7 +77,8 @@ void LinuxPopupMessages::netSend(const QString& computer, const QString& text)
         return;
     }
     run(QStringLiteral("notify-send"),
-        {QStringLiteral("--app-name=Halvern Watch"), QStringLiteral("Halvern Watch"), text}, QByteArray());
+        {QStringLiteral("--app-name=Halvern Watch"), QStringLiteral("Halvern Watch"), notificationBody(text)},
+        QByteArray());
 }
 
 void LinuxPopupMessages::msgAllSessions(const QString& computer, const QString& text)
@@ -53,7 +88,7 @@ void LinuxPopupMessages::msgAllSessions(const QString& computer, const QString& 
         return;
     }
     // On stdin, because wall reads a file when its argument names one.
-    run(QStringLiteral("wall"), {}, text.toUtf8() + '\n');
+    run(QStringLiteral("wall"), {}, wallInput(text));
 }
 
 void LinuxPopupMessages::run(const QString& program, const QStringList& arguments, const QByteArray& input)

@@ -28,6 +28,9 @@ public:
 // has no Linux command that would reach it, and the message is skipped with one line on
 // stderr. A command that is not installed is skipped the same way. The text is handed over
 // as an argument or on stdin, never through a shell, so no text can run a command.
+// notify-send reads its body as markup with backslash escapes, so the text goes to it with
+// "&", "<", ">" and "\" escaped and shows as typed; wall gets the text's CR LF and lone CR
+// line ends as plain LF.
 class LinuxPopupMessages final : public PopupMessages
 {
 public:
@@ -38,6 +41,9 @@ public:
     void msgAllSessions(const QString& computer, const QString& text) override;
 
     bool isThisComputer(const QString& computer) const;
+    // The text as notify-send's body and as wall's input.
+    static QString notificationBody(const QString& text);
+    static QByteArray wallInput(const QString& text);
     // Commands started and not yet ended.
     int runningCommands() const { return static_cast<int>(m_processes.children().size()); }
 

@@ -43,8 +43,9 @@ struct WatchContext
     QString templatePath;
     // The environment the job monitor server runs in; unset: the program's own.
     std::optional<QProcessEnvironment> monitorEnvironment;
-    // The mail server's port.
+    // The mail server's port, and how long its connect and each of its replies may take.
     quint16 smtpPort = 25;
+    int smtpReplyTimeoutMs = 30000;
     // Ends the program after the window's unload; unset: nothing (tests).
     std::function<void()> endProgram;
 };

@@ -1,5 +1,6 @@
 #include "watch/frmMailer.h"
 
+#include <QDebug>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -9,6 +10,7 @@
 #include <QPushButton>
 #include <QTcpSocket>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include "platform/Dialogs.h"
@@ -21,8 +23,10 @@ namespace {
 const QString kAppTitle = QStringLiteral("HlvWatch");
 const QLatin1String kCrLf("\r\n");
 
-// Winsock's "operation not valid in the present state", for a send while a dialogue runs.
-constexpr int kInvalidOperationAtCurrentState = 40020;
+// Winsock's "connection timed out".
+constexpr int kTimedOut = 10060;
+// The most read from the connection at once, and kept unread by the socket.
+constexpr qint64 kReadChunk = 65536;
 
 } // namespace
 
@@ -72,19 +76,16 @@ frmMailer::frmMailer(Dialogs& dialogs, const MailCaptions& captions, MailAlert& 
     connect(cmdSendEmail, &QPushButton::clicked, this, &frmMailer::cmdSendEmail_Click);
     connect(cmdExit, &QPushButton::clicked, this, &frmMailer::cmdExit_Click);
 
-    // Form_Load: a TCP client socket.
-    WinSock = new QTcpSocket(this);
-    connect(WinSock, &QTcpSocket::readyRead, this, &frmMailer::WinSock_DataArrival);
-    connect(WinSock, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
-        WinSock_Error(winsockErrorNumber(error), WinSock->errorString());
-    });
+    // Form_Load: each mail gets its own TCP client socket (startNextMail).
+    m_replyTimer.setSingleShot(true);
+    connect(&m_replyTimer, &QTimer::timeout, this, &frmMailer::replyTimedOut);
 }
 
 frmMailer::~frmMailer() = default;
 
 bool frmMailer::isConnectionOpen() const
 {
-    return WinSock->state() != QAbstractSocket::UnconnectedState;
+    return WinSock != nullptr && WinSock->state() != QAbstractSocket::UnconnectedState;
 }
 
 void frmMailer::Show()
@@ -111,121 +112,203 @@ void frmMailer::Form_Activate()
 
 void frmMailer::cmdSendEmail_Click()
 {
-    const QString to = m_captions.mailToCaption();
-    const QString from = m_captions.mailFromCaption();
-    if (!to.contains(QLatin1Char('@'))) {
-        m_dialogs.msgBox(
-            QStringLiteral("The To: address does not appear to be a valid email address.  Please correct this."),
-            MsgBoxStyle::Critical, kAppTitle);
+    const Mail mail{txtEmailSubject->text(), txtMessage->toPlainText(), m_alert.MailAlertMode};
+    if (m_waiting.size() >= static_cast<size_t>(kMaxWaitingMails)) {
+        ++m_dropped;
+        const QString why = QStringLiteral("Mail \"%1\" dropped: %2 mails are waiting already.")
+                                .arg(SmtpDialogue::singleLine(mail.subject))
+                                .arg(kMaxWaitingMails);
+        qWarning().noquote() << "HlvWatch:" << why;
+        appendReplyLog(why + kCrLf);
         return;
     }
-    if (!to.contains(QLatin1Char('>')) || !to.contains(QLatin1Char('<'))) {
-        m_dialogs.msgBox(QStringLiteral("The email address listed on the To: line should be bracketed with a < and "
-                                        ">.  Please correct this."),
-                         MsgBoxStyle::Critical, kAppTitle);
-        return;
+    m_waiting.push_back(mail);
+    if (WinSock == nullptr) {
+        startNextMail();
     }
-    if (!from.contains(QLatin1Char('@'))) {
-        m_dialogs.msgBox(
-            QStringLiteral("The From: address does not appear to be a valid email address.  Please correct this."),
-            MsgBoxStyle::Critical, kAppTitle);
-        return;
-    }
-    if (!from.contains(QLatin1Char('>')) || !from.contains(QLatin1Char('<'))) {
-        m_dialogs.msgBox(QStringLiteral("The email address listed on the From: line should be bracketed with a < and "
-                                        ">.  Please correct this."),
-                         MsgBoxStyle::Critical, kAppTitle);
-        return;
-    }
+}
 
-    // One socket, one dialogue: a send while a dialogue still runs is refused, and the
-    // running one goes on undisturbed.
-    if (isConnectionOpen()) {
-        m_dialogs.msgBox(QStringLiteral("Error Received from cmdSendEmail: ") + kCrLf +
-                             QStringLiteral(" Error Number: ") + QString::number(kInvalidOperationAtCurrentState) +
-                             kCrLf + QStringLiteral("Error Description: Invalid operation at current state."),
-                         MsgBoxStyle::Critical, QString());
-        return;
+void frmMailer::startNextMail()
+{
+    while (WinSock == nullptr && !m_waiting.empty()) {
+        m_current = m_waiting.front();
+        m_waiting.pop_front();
+        // The addresses are the menus' captions at the moment the mail's turn comes.
+        const QString to = m_captions.mailToCaption();
+        const QString from = m_captions.mailFromCaption();
+        if (!to.contains(QLatin1Char('@'))) {
+            notify(QStringLiteral("The To: address does not appear to be a valid email address.  Please correct this."),
+                   MsgBoxStyle::Critical, kAppTitle);
+            continue;
+        }
+        if (!to.contains(QLatin1Char('>')) || !to.contains(QLatin1Char('<'))) {
+            notify(QStringLiteral("The email address listed on the To: line should be bracketed with a < and >.  "
+                                  "Please correct this."),
+                   MsgBoxStyle::Critical, kAppTitle);
+            continue;
+        }
+        if (!from.contains(QLatin1Char('@'))) {
+            notify(
+                QStringLiteral("The From: address does not appear to be a valid email address.  Please correct this."),
+                MsgBoxStyle::Critical, kAppTitle);
+            continue;
+        }
+        if (!from.contains(QLatin1Char('>')) || !from.contains(QLatin1Char('<'))) {
+            notify(QStringLiteral("The email address listed on the From: line should be bracketed with a < and >.  "
+                                  "Please correct this."),
+                   MsgBoxStyle::Critical, kAppTitle);
+            continue;
+        }
+
+        const Mail mail = m_current;
+        m_dialogue.start(from, to, [mail] { return SmtpDialogue::MailText{mail.subject, mail.body, {}, {}}; });
+        WinSock = new QTcpSocket(this);
+        WinSock->setReadBufferSize(kReadChunk);
+        QTcpSocket* socket = WinSock;
+        connect(socket, &QTcpSocket::readyRead, this, &frmMailer::WinSock_DataArrival);
+        connect(socket, &QTcpSocket::errorOccurred, this, [this, socket](QAbstractSocket::SocketError error) {
+            if (socket == WinSock) {
+                WinSock_Error(winsockErrorNumber(error), socket->errorString());
+            }
+        });
+        m_replyTimer.start(m_replyTimeoutMs);
+        socket->connectToHost(m_captions.mailServerCaption().trimmed(), m_port);
     }
-    // Subject and message are read only when the server is ready for them.
-    m_dialogue.start(from, to, [this] {
-        return SmtpDialogue::MailText{txtEmailSubject->text(), txtMessage->toPlainText()};
-    });
-    m_dialogueOpen = true;
-    WinSock->connectToHost(m_captions.mailServerCaption().trimmed(), m_port);
+    if (WinSock == nullptr && m_waiting.empty() && m_unloadWhenDone) {
+        close();
+    }
+}
+
+void frmMailer::endDialogue()
+{
+    m_replyTimer.stop();
+    if (WinSock != nullptr) {
+        QTcpSocket* socket = WinSock;
+        WinSock = nullptr;
+        socket->disconnect(this);
+        socket->abort();
+        socket->deleteLater();
+    }
+    if (!m_waiting.empty() || m_unloadWhenDone) {
+        QMetaObject::invokeMethod(this, &frmMailer::startNextMail, Qt::QueuedConnection);
+    }
 }
 
 void frmMailer::WinSock_DataArrival()
 {
-    const QByteArray data = WinSock->readAll();
-    QTextCursor end = txtServerReplies->textCursor();
-    end.movePosition(QTextCursor::End);
-    end.insertText(QString::fromUtf8(data));
+    while (WinSock != nullptr && WinSock->bytesAvailable() > 0) {
+        const QByteArray data = WinSock->read(kReadChunk);
+        appendReplyLog(QString::fromUtf8(data));
 
-    const QList<SmtpDialogue::Step> steps = m_dialogue.receive(data);
-    for (const SmtpDialogue::Step& step : steps) {
-        for (const QByteArray& bytes : step.send) {
-            WinSock->write(bytes);
-        }
-        switch (step.outcome) {
-        case SmtpDialogue::Outcome::Continue:
-            continue;
-        case SmtpDialogue::Outcome::Closed:
-            closeSocket();
-            return;
-        case SmtpDialogue::Outcome::Sent:
-            closeSocket();
-            if (m_alert.MailAlertMode) {
-                close();
-            } else {
-                m_dialogs.msgBox(QStringLiteral("Message sent!"), MsgBoxStyle::Information, kAppTitle);
+        const QList<SmtpDialogue::Step> steps = m_dialogue.receive(data);
+        for (const SmtpDialogue::Step& step : steps) {
+            for (const QByteArray& bytes : step.send) {
+                WinSock->write(bytes);
             }
-            return;
-        case SmtpDialogue::Outcome::FromRejected:
-            closeSocket();
-            m_dialogs.msgBox(QStringLiteral("The from email address is invalid for this mail server.  Please check it "
-                                            "and try again"),
-                             MsgBoxStyle::OkOnly, kAppTitle);
-            return;
-        case SmtpDialogue::Outcome::Failed:
-            closeSocket();
-            m_dialogs.msgBox(QStringLiteral("Error: ") + step.reply, MsgBoxStyle::Critical, QStringLiteral("Error"));
-            return;
+            switch (step.outcome) {
+            case SmtpDialogue::Outcome::Continue:
+                // The server has answered; the next answer gets the whole time again.
+                m_replyTimer.start(m_replyTimeoutMs);
+                continue;
+            case SmtpDialogue::Outcome::Closed:
+                endDialogue();
+                return;
+            case SmtpDialogue::Outcome::Sent: {
+                const bool alert = m_current.alert;
+                endDialogue();
+                if (!alert) {
+                    notify(QStringLiteral("Message sent!"), MsgBoxStyle::Information, kAppTitle);
+                } else if (m_waiting.empty() && !isVisible()) {
+                    close();
+                }
+                return;
+            }
+            case SmtpDialogue::Outcome::FromRejected:
+                endDialogue();
+                notify(QStringLiteral("The from email address is invalid for this mail server.  Please check it "
+                                      "and try again"),
+                       MsgBoxStyle::OkOnly, kAppTitle);
+                return;
+            case SmtpDialogue::Outcome::Failed:
+                endDialogue();
+                notify(QStringLiteral("Error: ") + step.reply, MsgBoxStyle::Critical, QStringLiteral("Error"));
+                return;
+            }
         }
     }
+}
+
+void frmMailer::replyTimedOut()
+{
+    if (WinSock == nullptr) {
+        return;
+    }
+    WinSock_Error(kTimedOut, QStringLiteral("The mail server did not answer within %1 seconds.")
+                                 .arg(m_replyTimeoutMs < 1000 ? QString::number(m_replyTimeoutMs / 1000.0)
+                                                              : QString::number(m_replyTimeoutMs / 1000)));
 }
 
 void frmMailer::WinSock_Error(int number, const QString& description)
 {
-    // A dialogue this window ended itself reports nothing more.
-    if (!m_dialogueOpen) {
+    if (WinSock == nullptr) {
         return;
     }
-    closeSocket();
+    // A server that hangs up after QUIT has taken the mail already.
+    const bool sent = m_dialogue.SmtpState() == 7 && number == 10053;
+    const bool alert = m_current.alert;
+    endDialogue();
+    if (sent) {
+        if (!alert) {
+            notify(QStringLiteral("Message sent!"), MsgBoxStyle::Information, kAppTitle);
+        } else if (m_waiting.empty() && !isVisible()) {
+            close();
+        }
+        return;
+    }
     if (number == 10049) {
-        m_dialogs.msgBox(
-            QStringLiteral("A invalid mail server or port number was specified.  Check this entry and try again"),
-            MsgBoxStyle::OkOnly, kAppTitle);
+        notify(QStringLiteral("A invalid mail server or port number was specified.  Check this entry and try again"),
+               MsgBoxStyle::OkOnly, kAppTitle);
     } else if (number == 10061) {
-        m_dialogs.msgBox(QStringLiteral("The server rejected your conection attempt.  Check your send from email "
-                                        "address and make sure it has a account on the mail server with permission "
-                                        "to send"),
-                         MsgBoxStyle::OkOnly, kAppTitle);
+        notify(QStringLiteral("The server rejected your conection attempt.  Check your send from email address and "
+                              "make sure it has a account on the mail server with permission to send"),
+               MsgBoxStyle::OkOnly, kAppTitle);
     } else if (number != 0) {
-        m_dialogs.msgBox(QStringLiteral("Winsock Error number ") + QString::number(number) + kCrLf + description,
-                         MsgBoxStyle::Exclamation, kAppTitle);
+        notify(QStringLiteral("Winsock Error number ") + QString::number(number) + kCrLf + description,
+               MsgBoxStyle::Exclamation, kAppTitle);
     }
 }
 
-void frmMailer::closeSocket()
+void frmMailer::notify(const QString& text, int style, const QString& title)
 {
-    m_dialogueOpen = false;
-    WinSock->abort();
+    m_dialogs.showMessage(text, style, title);
+}
+
+void frmMailer::appendReplyLog(const QString& text)
+{
+    QTextDocument* log = txtServerReplies->document();
+    QTextCursor cursor(log);
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(text.right(kMaxReplyLog));
+    // The document counts one character more than its text.
+    const int excess = log->characterCount() - 1 - kMaxReplyLog;
+    if (excess > 0) {
+        cursor.movePosition(QTextCursor::Start);
+        cursor.setPosition(excess, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+    }
 }
 
 void frmMailer::cmdExit_Click()
 {
-    closeSocket();
+    std::erase_if(m_waiting, [](const Mail& mail) { return !mail.alert; });
+    if (WinSock != nullptr && !m_current.alert) {
+        endDialogue();
+    }
+    if (WinSock != nullptr || !m_waiting.empty()) {
+        m_unloadWhenDone = true;
+        hide();
+        return;
+    }
     close();
 }
 

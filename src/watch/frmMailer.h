@@ -1,7 +1,10 @@
 #pragma once
 
+#include <deque>
+
 #include <QAbstractSocket>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
 #include "watch/SmtpDialogue.h"
@@ -33,10 +36,23 @@ public:
 // replies, sent through its own SMTP dialogue (see SmtpDialogue). Test Email shows it for a
 // send by hand; an e-mail alert opens it in alert mode, where it stays hidden and sends the
 // alert's subject and body at once. Closing the window unloads it (it deletes itself).
+//
+// Every send is a mail of its own: it takes the subject and message as they are at the
+// send, waits its turn behind the mails before it (at most kMaxWaitingMails wait; a send
+// beyond that is dropped with a line on stderr and in the reply log), and gets a connection
+// and a dialogue of its own. A dialogue ends by success, by an error reply, by a socket
+// error, or when the server leaves the connect or a reply unanswered for the reply timeout;
+// then the next mail starts. Nothing here waits for a message box: the boxes are shown
+// and the mail window goes on at once, so that no box can hold up a dialogue or a job event.
 class frmMailer : public QWidget
 {
     Q_OBJECT
 public:
+    static constexpr int kMaxWaitingMails = 20;
+    static constexpr int kDefaultReplyTimeoutMs = 30000;
+    // Characters of the reply log kept; older replies are dropped from its start.
+    static constexpr int kMaxReplyLog = 65536;
+
     frmMailer(Dialogs& dialogs, const MailCaptions& captions, MailAlert& alert, quint16 port = 25);
     ~frmMailer() override;
 
@@ -45,10 +61,18 @@ public:
     // The alert entry: in alert mode hide, take the alert's subject and body, and send.
     void Form_Activate();
     void cmdSendEmail_Click();
+    // Closes the window. The operator's own mails go with it; alerts still to be sent are
+    // sent first, with the window hidden, and the window unloads after the last one.
     void cmdExit_Click();
 
     int SmtpState() const { return m_dialogue.SmtpState(); }
+    // A dialogue's connection is open.
     bool isConnectionOpen() const;
+    // Mails waiting behind the running dialogue, and mails dropped because too many waited.
+    int waitingMails() const { return static_cast<int>(m_waiting.size()); }
+    int droppedMails() const { return m_dropped; }
+    // How long the connect and each reply may take.
+    void setReplyTimeout(int milliseconds) { m_replyTimeoutMs = milliseconds; }
 
     QGroupBox* Frame1 = nullptr;
     QLabel* Label6 = nullptr;
@@ -64,17 +88,34 @@ public:
     static int winsockErrorNumber(QAbstractSocket::SocketError error);
 
 private:
+    struct Mail
+    {
+        QString subject;
+        QString body;
+        bool alert = false;
+    };
+
+    void startNextMail();
     void WinSock_DataArrival();
     void WinSock_Error(int number, const QString& description);
-    void closeSocket();
+    void replyTimedOut();
+    // Ends the running dialogue and lets the next mail start once this event is over.
+    void endDialogue();
+    void appendReplyLog(const QString& text);
+    void notify(const QString& text, int style, const QString& title);
 
     Dialogs& m_dialogs;
     const MailCaptions& m_captions;
     MailAlert& m_alert;
     quint16 m_port;
-    QTcpSocket* WinSock = nullptr;
+    QTcpSocket* WinSock = nullptr; // the running dialogue's connection; null between mails
     SmtpDialogue m_dialogue;
-    bool m_dialogueOpen = false;
+    Mail m_current;
+    std::deque<Mail> m_waiting;
+    int m_dropped = 0;
+    QTimer m_replyTimer;
+    int m_replyTimeoutMs = kDefaultReplyTimeoutMs;
+    bool m_unloadWhenDone = false;
 };
 
 } // namespace hlv

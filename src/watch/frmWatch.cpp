@@ -345,6 +345,14 @@ void frmWatch::cmdStart_Click()
     // texts will come.
     m_binding->StartJobMonitor(txtComputer->text());
     m_watching = true;
+    // A monitor whose server process ends watches nothing more, whatever it said last.
+    if (JobMonitorClient* monitor = m_binding->mwcmnMonitor()) {
+        connect(monitor, &JobMonitorClient::serverFinished, this, [this, monitor = QPointer(monitor)] {
+            if (m_watching && monitor && m_binding->mwcmnMonitor() == monitor) {
+                showConnectState(QStringLiteral("Disconnected"));
+            }
+        });
+    }
     cmdStop->setEnabled(true);
     mnuStartStop[1]->setEnabled(true);
     txtComputer->setEnabled(false);
@@ -358,6 +366,11 @@ void frmWatch::cmdStop_Click()
     // Stops and releases the monitor, then ends its server process, which may still be
     // waiting for the next job change.
     m_binding->StopJobMonitor();
+    // A monitor that could not answer (never started, or its process gone) sent no
+    // "Disconnected": the window says it all the same, as nothing is watched any more.
+    if (lblStatus->text() != QLatin1String("Disconnected")) {
+        showConnectState(QStringLiteral("Disconnected"));
+    }
     m_watching = false;
     cmdStop->setEnabled(false);
     mnuStartStop[0]->setEnabled(true);
@@ -382,6 +395,15 @@ void frmWatch::KillProcess(const QString& processName)
 }
 
 void frmWatch::mwcmnMonitor_ConnectEvent(const QString& strConnect)
+{
+    // A state that arrives while nothing is watched belongs to a monitor already stopped.
+    if (!m_watching) {
+        return;
+    }
+    showConnectState(strConnect);
+}
+
+void frmWatch::showConnectState(const QString& strConnect)
 {
     lblStatus->setText(strConnect);
     lblAction->clear();
@@ -425,6 +447,7 @@ void frmWatch::showMailer()
 {
     if (!m_mailer) {
         m_mailer = new frmMailer(m_ctx.dialogs, *this, m_mailAlert, m_ctx.smtpPort);
+        m_mailer->setReplyTimeout(m_ctx.smtpReplyTimeoutMs);
         m_mailer->setWindowIcon(windowIcon());
     }
     m_mailer->Show();

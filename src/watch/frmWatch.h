@@ -39,7 +39,9 @@ struct WatchContext;
 //   job monitor              | none     | a running monitor (none when it could not start)
 //
 // Idle -> Watching by cmdStart_Click (button, icon menu, or the start-up option), back by
-// cmdStop_Click. Connection states do not change the state.
+// cmdStop_Click. Connection states do not change the state. The status shows the monitor's
+// last connection state while watching, "Disconnected" once its server process has ended
+// or watching has stopped; a state arriving while Idle is not shown.
 class frmWatch : public QMainWindow, private MailCaptions
 {
     Q_OBJECT
@@ -156,6 +158,8 @@ private:
                    bool bracketed);
     void fileMenu(QAction* menu, const char* unsetWord, const QString& filter);
     void setIdle(bool idle);
+    // The connection state in the status and translated boxes.
+    void showConnectState(const QString& strConnect);
     void showMailer();
     WatchSettingsState settingsState() const;
     void applySettingsState(const WatchSettingsState& state);

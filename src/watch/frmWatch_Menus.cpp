@@ -61,7 +61,8 @@ void frmWatch::mnuComputer_Click()
               QStringLiteral("No computer specified."), false);
 }
 
-// A file menu holds the chosen path in its caption. The file itself is made by its first use.
+// A file menu holds the chosen path in its caption. The file itself is made by its first use,
+// and both files are only ever appended to, so an existing file is chosen without a question.
 void frmWatch::fileMenu(QAction* menu, const char* unsetWord, const QString& filter)
 {
     if (menu->isChecked()) {
@@ -69,7 +70,7 @@ void frmWatch::fileMenu(QAction* menu, const char* unsetWord, const QString& fil
         menu->setText(QString::fromLatin1(unsetWord));
         return;
     }
-    const QString path = m_ctx.dialogs.saveFileName(QStringLiteral("Save As"), QString(), filter);
+    const QString path = m_ctx.dialogs.appendFileName(QStringLiteral("Save As"), QString(), filter);
     if (path.isEmpty()) {
         menu->setText(QString::fromLatin1(unsetWord));
         menu->setChecked(false);

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 
+#include <QEventLoop>
 #include <QList>
 #include <QString>
+#include <QTimer>
 
 #include "platform/Dialogs.h"
 
@@ -12,6 +15,12 @@ namespace hlv::test {
 // Records every box a test causes and answers from queues set up by the test.
 // An unscripted message box answers OK, or No for a Yes/No box (the safe choice); an
 // unscripted input box or file dialog answers an empty text, as a cancel does.
+//
+// A box counts as open from its showing until closeBoxes(). With nestedLoop set, a message
+// box that the program waits for (msgBox) runs an event loop of its own until then, as a
+// real modal box does: whatever the program handles meanwhile runs inside the box's call.
+// A box that nothing waits for (showMessage) returns at once in either mode. onOpen runs
+// as each message box opens, before any loop of its own.
 class ScriptedDialogs : public Dialogs
 {
 public:
@@ -22,15 +31,44 @@ public:
         int style = 0;
         QString title;
         QString defaultText;
+        bool waited = true; // the program waited for the answer
     };
 
     std::deque<int> msgAnswers;
     std::deque<QString> textAnswers; // input boxes and file dialogs
     QList<Box> shown;
+    bool nestedLoop = false;
+    std::function<void()> onOpen;
+    int openBoxes = 0;
+    int runningLoops = 0; // boxes whose own event loop is running now
+
+    void closeBoxes()
+    {
+        openBoxes = 0;
+        for (QEventLoop* loop : m_loops) {
+            loop->quit();
+        }
+    }
 
     int msgBox(const QString& text, int style, const QString& title) override
     {
         shown.append({QStringLiteral("msg"), text, style, title, {}});
+        ++openBoxes;
+        if (onOpen) {
+            onOpen();
+        }
+        if (nestedLoop && openBoxes > 0) {
+            QEventLoop loop;
+            QTimer deadline; // a box nobody closes gives up rather than hang the test
+            deadline.setSingleShot(true);
+            QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+            deadline.start(10000);
+            m_loops.append(&loop);
+            ++runningLoops;
+            loop.exec();
+            --runningLoops;
+            m_loops.removeOne(&loop);
+        }
         if (!msgAnswers.empty()) {
             const int answer = msgAnswers.front();
             msgAnswers.pop_front();
@@ -41,6 +79,14 @@ public:
             return MsgBoxResult::No;
         }
         return MsgBoxResult::Ok;
+    }
+    void showMessage(const QString& text, int style, const QString& title) override
+    {
+        shown.append({QStringLiteral("msg"), text, style, title, {}, false});
+        ++openBoxes;
+        if (onOpen) {
+            onOpen();
+        }
     }
     QString inputBox(const QString& prompt, const QString& title, const QString& defaultText) override
     {
@@ -55,6 +101,11 @@ public:
     QString saveFileName(const QString& title, const QString& folder, const QString& filter) override
     {
         shown.append({QStringLiteral("save"), filter, 0, title, folder});
+        return nextText();
+    }
+    QString appendFileName(const QString& title, const QString& folder, const QString& filter) override
+    {
+        shown.append({QStringLiteral("append"), filter, 0, title, folder});
         return nextText();
     }
     QString folderName(const QString& title, const QString& folder) override
@@ -75,6 +126,8 @@ public:
     }
 
 private:
+    QList<QEventLoop*> m_loops;
+
     QString nextText()
     {
         if (textAnswers.empty()) {

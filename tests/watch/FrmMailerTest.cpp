@@ -1,8 +1,13 @@
 #include "watch/frmMailer.h"
 
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <gtest/gtest.h>
 
@@ -67,14 +72,23 @@ TEST_F(FrmMailerTest, ManualSend_ServerGetsTheExactMailAndOperatorIsTold)
         QStringList({QStringLiteral("HELO alice"), QStringLiteral("MAIL FROM: <alice@example.org>"),
                      QStringLiteral("RCPT TO: <bob@example.org>"), QStringLiteral("DATA"), QStringLiteral("QUIT")}));
     ASSERT_EQ(server.messages.size(), 1);
-    EXPECT_EQ(server.messages.first(), QByteArray("Return-Path: <alice@example.org>\r\n"
-                                                  "Content-type: text/plain\r\n"
-                                                  "Priority: normal\r\n"
-                                                  "To: <bob@example.org>\r\n"
-                                                  "From: <alice@example.org>\r\n"
-                                                  "Subject:Test\r\n"
-                                                  "\r\n"
-                                                  "First line\r\n..\r\nLast line\r\n\r\n\r\n\r\n"));
+    // Date and Message-ID change with every mail; the rest is fixed.
+    QByteArray message = server.messages.first();
+    const QRegularExpression stamp(
+        QStringLiteral("Priority: normal\r\n"
+                       "Date: \\w{3}, \\d{2} \\w{3} \\d{4} \\d{2}:\\d{2}:\\d{2} [+-]\\d{4}\r\n"
+                       "Message-ID: <[0-9a-f-]{36}@example\\.org>\r\n"));
+    const QRegularExpressionMatch match = stamp.match(QString::fromUtf8(message));
+    ASSERT_TRUE(match.hasMatch()) << message.constData();
+    message.replace(match.captured().toUtf8(), "Priority: normal\r\n");
+    EXPECT_EQ(message, QByteArray("Return-Path: <alice@example.org>\r\n"
+                                  "Content-type: text/plain\r\n"
+                                  "Priority: normal\r\n"
+                                  "To: <bob@example.org>\r\n"
+                                  "From: <alice@example.org>\r\n"
+                                  "Subject:Test\r\n"
+                                  "\r\n"
+                                  "First line\r\n..\r\nLast line\r\n\r\n\r\n\r\n"));
     EXPECT_EQ(mailer->SmtpState(), 7);
     EXPECT_FALSE(mailer->isConnectionOpen());
     EXPECT_TRUE(mailer->txtServerReplies->toPlainText().startsWith(QStringLiteral("220 mail.test ESMTP ready")));
@@ -98,7 +112,9 @@ TEST_F(FrmMailerTest, AlertMode_SendsWithoutShowingAndUnloadsSilently)
                                                  "for u on c is reporting a status of Error\r\n\r\n\r\n"));
 }
 
-TEST_F(FrmMailerTest, ServerRefusals_ShowTheirMessagesAndCloseTheConnection)
+// A refusal ends its dialogue with a box that nothing waits for; a mail sent while the box
+// is still open (the box runs its own event loop where it waits) gets a dialogue of its own.
+TEST_F(FrmMailerTest, ServerRefusals_ShowTheirMessagesAndTheNextMailStillGoesOut)
 {
     const struct
     {
@@ -117,21 +133,38 @@ TEST_F(FrmMailerTest, ServerRefusals_ShowTheirMessagesAndCloseTheConnection)
         {false, QStringLiteral("HELO"), "501-bad\r\n501 very bad\r\n",
          QStringLiteral("Error: 501-bad\r\n501 very bad\r\n"), 16, QStringLiteral("Error")},
     };
+    dialogs.nestedLoop = true;
     for (const auto& c : cases) {
         dialogs.shown.clear();
-        server.replies.clear();
-        server.greeting = c.greeting421 ? QByteArray("421 too busy\r\n") : QByteArray("220 ready\r\n");
+        server.messages.clear();
+        server.repliesOnce.clear();
+        server.nextGreetings = {c.greeting421 ? QByteArray("421 too busy\r\n") : QByteArray("220 ready\r\n")};
         if (!c.verb.isEmpty()) {
-            server.replies.insert(c.verb, c.reply);
+            server.repliesOnce.insert(c.verb, c.reply);
         }
+        bool secondSent = false;
+        dialogs.onOpen = [&] {
+            if (!secondSent) {
+                secondSent = true;
+                mailer->txtEmailSubject->setText(QStringLiteral("Second"));
+                mailer->cmdSendEmail_Click();
+            }
+        };
+        mailer->txtEmailSubject->setText(QStringLiteral("First"));
         mailer->cmdSendEmail_Click();
-        ASSERT_TRUE(waitForMessageBox()) << c.text.toStdString();
+        ASSERT_TRUE(waitForMessageBox(2)) << c.text.toStdString();
+        dialogs.closeBoxes();
         const auto box = dialogs.messages().first();
         EXPECT_EQ(box.text, c.text);
         EXPECT_EQ(box.style, c.style);
         EXPECT_EQ(box.title, c.title);
+        EXPECT_EQ(dialogs.messages().at(1).text, QStringLiteral("Message sent!"));
+        for (const auto& shown : dialogs.messages()) {
+            EXPECT_FALSE(shown.waited) << shown.text.toStdString();
+        }
+        ASSERT_EQ(server.messages.size(), 1);
+        EXPECT_TRUE(server.messages.first().contains("Subject:Second\r\n"));
         EXPECT_FALSE(mailer->isConnectionOpen());
-        EXPECT_TRUE(server.messages.isEmpty());
     }
 }
 
@@ -210,18 +243,148 @@ TEST_F(FrmMailerTest, RefusedConnection_ShowsTheRefusalMessage)
     EXPECT_FALSE(mailer->isConnectionOpen());
 }
 
-TEST_F(FrmMailerTest, SendWhileADialogueRuns_IsRefusedAndTheFirstGoesOn)
+TEST_F(FrmMailerTest, AlertsInQuickSuccession_AllArriveInOrder)
 {
-    mailer->cmdSendEmail_Click();
-    ASSERT_TRUE(mailer->isConnectionOpen());
-    mailer->cmdSendEmail_Click();
-    ASSERT_GE(dialogs.messages().size(), 1);
+    alert.MailAlertMode = true;
+    for (const char* subject : {"HLV: first", "HLV: second", "HLV: third"}) {
+        alert.MailAlertSubject = QString::fromLatin1(subject);
+        alert.MailAlertBody = QStringLiteral("body of ") + alert.MailAlertSubject;
+        mailer->Show();
+    }
+    EXPECT_EQ(mailer->waitingMails(), 2);
+    ASSERT_TRUE(waitFor([&] { return mailer.isNull(); }));
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+    EXPECT_EQ(server.connections, 3);
+    ASSERT_EQ(server.messages.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        const QByteArray subject = QByteArray("HLV: ") + (i == 0 ? "first" : i == 1 ? "second" : "third");
+        EXPECT_TRUE(server.messages.at(i).contains("Subject:" + subject + "\r\n\r\nbody of " + subject)) << i;
+    }
+}
+
+TEST_F(FrmMailerTest, FullQueue_DropsTheNewestMailAndSaysSo)
+{
+    alert.MailAlertMode = true;
+    for (int i = 0; i <= frmMailer::kMaxWaitingMails + 1; ++i) {
+        alert.MailAlertSubject = QStringLiteral("alert %1").arg(i);
+        mailer->Show();
+    }
+    // One is being sent, kMaxWaitingMails wait, the last one is dropped.
+    EXPECT_EQ(mailer->waitingMails(), frmMailer::kMaxWaitingMails);
+    EXPECT_EQ(mailer->droppedMails(), 1);
+    EXPECT_TRUE(mailer->txtServerReplies->toPlainText().contains(
+        QStringLiteral("Mail \"alert %1\" dropped").arg(frmMailer::kMaxWaitingMails + 1)));
+    ASSERT_TRUE(waitFor([&] { return mailer.isNull(); }));
+    ASSERT_EQ(server.messages.size(), frmMailer::kMaxWaitingMails + 1);
+    EXPECT_TRUE(server.messages.last().contains(
+        QStringLiteral("Subject:alert %1\r\n").arg(frmMailer::kMaxWaitingMails).toUtf8()));
+}
+
+TEST_F(FrmMailerTest, ServerThatNeverAnswers_TimesOutAndTheNextAlertArrives)
+{
+    server.silentConnections = 1;
+    mailer->setReplyTimeout(300);
+    alert.MailAlertMode = true;
+    for (const char* subject : {"HLV: lost", "HLV: next"}) {
+        alert.MailAlertSubject = QString::fromLatin1(subject);
+        mailer->Show();
+    }
+    ASSERT_TRUE(waitFor([&] { return mailer.isNull(); }));
+    ASSERT_EQ(dialogs.messages().size(), 1);
     EXPECT_EQ(dialogs.messages().first().text,
-              QStringLiteral("Error Received from cmdSendEmail: \r\n Error Number: 40020\r\nError Description: Invalid "
-                             "operation at current state."));
-    ASSERT_TRUE(waitForMessageBox(2));
-    EXPECT_EQ(dialogs.messages().at(1).text, QStringLiteral("Message sent!"));
-    EXPECT_EQ(server.messages.size(), 1);
+              QStringLiteral("Winsock Error number 10060\r\nThe mail server did not answer within 0.3 seconds."));
+    EXPECT_EQ(dialogs.messages().first().style, 48);
+    EXPECT_FALSE(dialogs.messages().first().waited);
+    ASSERT_EQ(server.messages.size(), 1);
+    EXPECT_TRUE(server.messages.first().contains("Subject:HLV: next\r\n"));
+    // The silent connection was given up, not left open.
+    EXPECT_TRUE(waitFor([&] { return server.disconnections == 2; }));
+}
+
+// A reply line or a reply over its cap ends the dialogue at once as an error, and the reply
+// log keeps no more than its cap.
+TEST_F(FrmMailerTest, EndlessReplies_EndTheDialogueAsAnErrorWithinTheCaps)
+{
+    const struct
+    {
+        const char* name;
+        std::function<void(QTcpSocket*)> flood;
+    } cases[] = {
+        {"endless continuation lines",
+         [](QTcpSocket* socket) {
+             auto* timer = new QTimer(socket);
+             QObject::connect(timer, &QTimer::timeout, socket, [socket] {
+                 for (int i = 0; i < 200 && socket->bytesToWrite() < (1 << 20); ++i) {
+                     socket->write("220-and there is more to say about this server, much more\r\n");
+                 }
+             });
+             timer->start(1);
+         }},
+        {"one line of 10 MB",
+         [](QTcpSocket* socket) {
+             socket->write(QByteArray(10 * 1024 * 1024, 'x'));
+         }},
+    };
+    for (const auto& c : cases) {
+        dialogs.shown.clear();
+        server.onConnect = c.flood;
+        QElapsedTimer clock;
+        clock.start();
+        mailer->cmdSendEmail_Click();
+        ASSERT_TRUE(waitForMessageBox()) << c.name;
+        EXPECT_LT(clock.elapsed(), 5000) << c.name;
+        const auto box = dialogs.messages().first();
+        EXPECT_TRUE(box.text.startsWith(QStringLiteral("Error: "))) << c.name;
+        EXPECT_TRUE(box.text.endsWith(QStringLiteral("... (reply longer than 16384 bytes)"))) << c.name;
+        EXPECT_LT(box.text.size(), 1000) << c.name;
+        EXPECT_FALSE(mailer->isConnectionOpen()) << c.name;
+        EXPECT_LE(mailer->txtServerReplies->toPlainText().size(), frmMailer::kMaxReplyLog) << c.name;
+    }
+}
+
+// A subject and body beyond ASCII, under a locale with other digits and month names, as a
+// mail reader sees them.
+TEST_F(FrmMailerTest, NonAsciiAlert_DecodedByAMailReader)
+{
+    const QLocale savedLocale;
+    QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt));
+    alert.MailAlertMode = true;
+    alert.MailAlertSubject = QStringLiteral("HLV: Job Error on Сервер-東京 with a subject long enough to be folded");
+    alert.MailAlertBody = QStringLiteral("Warning: Job 5 titled Bücher «Q1» in Печать on Сервер-東京\r\n"
+                                         "for jürgen on \\\\PC3 is reporting a status of Error");
+    mailer->Show();
+    ASSERT_TRUE(waitFor([&] { return mailer.isNull(); }));
+    QLocale::setDefault(savedLocale);
+    ASSERT_EQ(server.messages.size(), 1);
+    // Only 7-bit text travels.
+    for (const char byte : server.messages.first()) {
+        ASSERT_GE(static_cast<signed char>(byte), 0);
+    }
+
+    QProcess python;
+    python.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import sys, json, email, email.policy, email.utils\n"
+                                 "m = email.message_from_bytes(sys.stdin.buffer.read(), policy=email.policy.default)\n"
+                                 "d = email.utils.parsedate_to_datetime(m['Date'])\n"
+                                 "print(json.dumps({'subject': str(m['Subject']), 'body': m.get_content(),\n"
+                                 "  'type': m.get_content_type(), 'charset': m.get_content_charset(),\n"
+                                 "  'zone': d.tzinfo is not None, 'id': str(m['Message-ID'])}))\n")});
+    ASSERT_TRUE(python.waitForStarted()) << "python3 is needed";
+    python.write(server.messages.first());
+    python.closeWriteChannel();
+    ASSERT_TRUE(python.waitForFinished(20000));
+    ASSERT_EQ(python.exitCode(), 0) << python.readAllStandardError().constData();
+    const QJsonObject mail = QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+    EXPECT_EQ(mail.value(QStringLiteral("subject")).toString(), alert.MailAlertSubject);
+    QString body = mail.value(QStringLiteral("body")).toString();
+    body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    EXPECT_TRUE(body.startsWith(QString(alert.MailAlertBody).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))))
+        << body.toStdString();
+    EXPECT_EQ(mail.value(QStringLiteral("type")).toString(), QStringLiteral("text/plain"));
+    EXPECT_EQ(mail.value(QStringLiteral("charset")).toString(), QStringLiteral("utf-8"));
+    EXPECT_TRUE(mail.value(QStringLiteral("zone")).toBool());
+    EXPECT_TRUE(mail.value(QStringLiteral("id")).toString().endsWith(QStringLiteral("@example.org>")));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include <QDirIterator>
 #include <QMenuBar>
 #include <QPointer>
+#include <QTimer>
 
 #include "SmtpTestServer.h"
 #include "WatchFixture.h"
@@ -93,12 +94,18 @@ TEST_F(FrmWatchTest, StartAndStop_SwitchTheControlsEvenWithoutAMonitor)
     EXPECT_TRUE(dialogs.shown.isEmpty());
 }
 
-TEST_F(FrmWatchTest, ConnectEvents_ShowStateAndWatchingSentenceOnlyWhenConnectedAndWatchingJobs)
+TEST_F(FrmWatchTest, ConnectEvents_ShowTheRealStateAndNeverConnectedWhileNothingIsWatched)
 {
+    writeIni(QStringLiteral("[Halvern]\nWatchJobs=True\nServer=PS1\n"));
     frmWatch& w = start();
-    w.mnuWatchJobs->setChecked(true);
+    w.cmdStart_Click();
+    ASSERT_TRUE(w.isWatching());
     w.lblAction->setText(QStringLiteral("New"));
     w.lblDetails->setPlainText(QStringLiteral("raw"));
+    const QString watchingSentence = QStringLiteral(
+        "You are now watching jobs. If the status of a print job changes or a job is added or removed the "
+        "job details will display here. ");
+    // A lost server and its recovery, as the monitor reports them.
     const struct
     {
         QString state;
@@ -106,12 +113,16 @@ TEST_F(FrmWatchTest, ConnectEvents_ShowStateAndWatchingSentenceOnlyWhenConnected
         QString text;
     } cases[] = {
         {QStringLiteral("Connected"), true,
-         QStringLiteral("A connection event has occurred - Connected. You are now watching jobs. If the status of a "
-                        "print job changes or a job is added or removed the job details will display here. ")},
-        {QStringLiteral("Connected"), false, QStringLiteral("A connection event has occurred - Connected. ")},
+         QStringLiteral("A connection event has occurred - Connected. ") + watchingSentence},
         {QStringLiteral("WMI Query Error"), true,
          QStringLiteral("A connection event has occurred - WMI Query Error. ")},
-        {QStringLiteral("Disconnected"), true, QStringLiteral("A connection event has occurred - Disconnected. ")},
+        {QStringLiteral("Connected"), true,
+         QStringLiteral("A connection event has occurred - Connected. ") + watchingSentence},
+        {QStringLiteral("Connected"), false, QStringLiteral("A connection event has occurred - Connected. ")},
+        {QStringLiteral("WMI Connection Error"), true,
+         QStringLiteral("A connection event has occurred - WMI Connection Error. ")},
+        {QStringLiteral("Connected"), true,
+         QStringLiteral("A connection event has occurred - Connected. ") + watchingSentence},
     };
     for (const auto& c : cases) {
         w.mnuWatchJobs->setChecked(c.watchJobs);
@@ -121,6 +132,15 @@ TEST_F(FrmWatchTest, ConnectEvents_ShowStateAndWatchingSentenceOnlyWhenConnected
         EXPECT_TRUE(w.lblDetails->toPlainText().isEmpty());
         EXPECT_EQ(w.lblDetailsTranslated->toPlainText(), c.text);
     }
+
+    // Stopping a monitor that sends no "Disconnected" (here none runs) still says so, and a
+    // state that arrives afterwards is not taken for the watching's.
+    w.cmdStop_Click();
+    EXPECT_EQ(w.lblStatus->text(), QStringLiteral("Disconnected"));
+    EXPECT_EQ(w.lblDetailsTranslated->toPlainText(),
+              QStringLiteral("A connection event has occurred - Disconnected. "));
+    w.mwcmnMonitor_ConnectEvent(QStringLiteral("Connected"));
+    EXPECT_EQ(w.lblStatus->text(), QStringLiteral("Disconnected"));
 }
 
 TEST_F(FrmWatchTest, ValueMenus_AskClearAndWrapAddresses)
@@ -186,8 +206,9 @@ TEST_F(FrmWatchTest, FileMenus_TakeTheChosenPathOrFallBackToUnset)
     frmWatch& w = start();
     dialogs.textAnswers.push_back(path(QStringLiteral("jobs.csv")));
     w.mnuJobsCSVfile_Click();
+    // Both files are only appended to: the dialog asks nothing about an existing file.
     ASSERT_EQ(dialogs.shown.size(), 1);
-    EXPECT_EQ(dialogs.shown.first().kind, QStringLiteral("save"));
+    EXPECT_EQ(dialogs.shown.first().kind, QStringLiteral("append"));
     EXPECT_EQ(dialogs.shown.first().text, QStringLiteral("CSV Files (*.csv)|*.csv|All Files (*.*)|*.*"));
     EXPECT_EQ(w.mnuJobsCSVfile->text(), path(QStringLiteral("jobs.csv")));
     EXPECT_TRUE(w.mnuJobsCSVfile->isChecked());
@@ -195,6 +216,7 @@ TEST_F(FrmWatchTest, FileMenus_TakeTheChosenPathOrFallBackToUnset)
 
     dialogs.shown.clear();
     w.mnuHlvDatabase_Click();
+    EXPECT_EQ(dialogs.shown.first().kind, QStringLiteral("append"));
     EXPECT_EQ(dialogs.shown.first().text, QStringLiteral("MDB Files (*.mdb)|*.mdb|All Files (*.*)|*.*"));
     EXPECT_EQ(w.mnuHlvDatabase->text(), QStringLiteral("HLV DATABASE"));
     EXPECT_FALSE(w.mnuHlvDatabase->isChecked());
@@ -270,6 +292,49 @@ TEST_F(FrmWatchTest, EmailAlert_ReachesTheMailServerFromTheHiddenMailWindow)
     EXPECT_TRUE(w.mailer()->isVisible());
     EXPECT_FALSE(w.mailAlert().MailAlertMode);
     EXPECT_EQ(server.connections, 1);
+}
+
+// The mail window's boxes wait for nobody: a job event that comes while one is open (the
+// double runs a box's own event loop where the program would wait) is handled after the
+// one before it has ended, and the window shows one event throughout.
+TEST_F(FrmWatchTest, JobEventWhileAMailerBoxIsOpen_IsProcessedToTheEnd)
+{
+    writeIni(QStringLiteral("[Halvern]\nServer=PS1\nMailServer=127.0.0.1\nMailTo=<ops@example.org>\n"
+                            "JobsEmailError=True\nJobsCSVfile=%1\n")
+                 .arg(path(QStringLiteral("jobs.csv"))));
+    frmWatch& w = start();
+    const QString deleted =
+        QStringLiteral("256|Memo.docx|\\\\PC8|dave|Sales|1|1|1|2KB|3/14/2026 9:20:00 AM|18|Sales, 18");
+    dialogs.nestedLoop = true;
+    bool secondSent = false;
+    bool secondDone = false;
+    dialogs.onOpen = [&] {
+        if (secondSent) {
+            return;
+        }
+        secondSent = true;
+        QTimer::singleShot(0, &w, [&] {
+            w.mwcmnMonitor_JobEvent(QStringLiteral("Deleted"), deleted);
+            secondDone = true;
+            dialogs.closeBoxes();
+        });
+    };
+
+    // The From address is unset, so the alert's mail is refused with a box.
+    w.mwcmnMonitor_JobEvent(QStringLiteral("Modified"), kErrorRecord);
+    ASSERT_TRUE(waitFor([&] { return secondDone; }));
+    ASSERT_EQ(dialogs.messages().size(), 1);
+    EXPECT_EQ(dialogs.messages().first().text,
+              QStringLiteral("The From: address does not appear to be a valid email address.  Please correct this."));
+    EXPECT_EQ(w.lblAction->text(), QStringLiteral("Deleted"));
+    EXPECT_EQ(w.lblDetails->toPlainText(), deleted);
+    EXPECT_TRUE(w.lblDetailsTranslated->toPlainText().startsWith(
+        QStringLiteral("Log ID: 18-3/14/2026 9:20:00 AM\nStatus: Deleted\n")))
+        << w.lblDetailsTranslated->toPlainText().toStdString();
+    const QList<QByteArray> lines = fileBytes(path(QStringLiteral("jobs.csv"))).split('\n');
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_TRUE(lines.at(1).startsWith("\"Modified\""));
+    EXPECT_TRUE(lines.at(2).startsWith("\"Deleted\""));
 }
 
 TEST_F(FrmWatchTest, NotificationArea_HidesRestoresAndOffersStartStop)

@@ -47,18 +47,24 @@ protected:
     FakeEnvironment env;
 };
 
+// notify-send reads its body as markup with backslash escapes, wall shows a CR as "^M":
+// each gets the text in the form that shows it as it is, and no shell sees it.
 TEST_F(PopupMessagesTest, ThisComputer_BothCommandsGetTheTextUntouchedByAnyShell)
 {
     LinuxPopupMessages popups(env);
-    const QString text = QStringLiteral("Warning: Job 5 titled \"$(touch pwned)\" in Q on PS1\r\nfor u on c");
+    const QString text = QStringLiteral("Warning: Job 5 titled \"$(touch pwned)\" x <b>bold</b> & y in Q on PS1\r\n"
+                                        "for u on \\\\PC3\ris reporting");
     popups.netSend(QStringLiteral("desk9"), text);
     popups.msgAllSessions(QStringLiteral("localhost"), text);
 
     ASSERT_TRUE(waitFor([&] { return !out(QStringLiteral("notify.out")).isEmpty(); }));
     EXPECT_EQ(out(QStringLiteral("notify.out")),
-              QStringLiteral("[--app-name=Halvern Watch][Halvern Watch][") + text + QLatin1Char(']'));
+              QStringLiteral("[--app-name=Halvern Watch][Halvern Watch][Warning: Job 5 titled \"$(touch pwned)\" x "
+                             "&lt;b&gt;bold&lt;/b&gt; &amp; y in Q on PS1\r\nfor u on \\\\\\\\PC3\ris reporting]"));
     ASSERT_TRUE(waitFor([&] { return !out(QStringLiteral("wall.out")).isEmpty(); }));
-    EXPECT_EQ(out(QStringLiteral("wall.out")), QStringLiteral("args:0\n") + text + QLatin1Char('\n'));
+    EXPECT_EQ(out(QStringLiteral("wall.out")),
+              QStringLiteral("args:0\nWarning: Job 5 titled \"$(touch pwned)\" x <b>bold</b> & y in Q on PS1\n"
+                             "for u on \\\\PC3\nis reporting\n"));
     EXPECT_FALSE(QFile::exists(QStringLiteral("pwned")));
     EXPECT_TRUE(waitFor([&] { return popups.runningCommands() == 0; }));
 }

@@ -1,5 +1,6 @@
 #include "watch/SmtpDialogue.h"
 
+#include <QTimeZone>
 #include <gtest/gtest.h>
 
 namespace hlv::test {
@@ -28,12 +29,14 @@ QByteArray answerTo(SmtpDialogue& dialogue, const QByteArray& reply, SmtpDialogu
     return joined(steps.first().send);
 }
 
+const QDateTime kSent(QDate(2026, 3, 14), QTime(9, 15, 30), QTimeZone(3600));
+
 SmtpDialogue started(const QString& subject = QStringLiteral("Hello"), const QString& body = QStringLiteral("L1\r\nL2"),
                      const QString& to = QStringLiteral("<bob@example.org>"))
 {
     SmtpDialogue dialogue;
     dialogue.start(QStringLiteral("<alice@example.org>"), to, [subject, body] {
-        return SmtpDialogue::MailText{subject, body};
+        return SmtpDialogue::MailText{subject, body, kSent, QStringLiteral("<m1@example.org>")};
     });
     return dialogue;
 }
@@ -51,6 +54,8 @@ TEST(SmtpDialogueTest, WholeDialogue_SendsCommandsAndMessageInOrder)
     EXPECT_EQ(answerTo(d, "354 go ahead\r\n"), QByteArray("Return-Path: <alice@example.org>\r\n"
                                                           "Content-type: text/plain\r\n"
                                                           "Priority: normal\r\n"
+                                                          "Date: Sat, 14 Mar 2026 09:15:30 +0100\r\n"
+                                                          "Message-ID: <m1@example.org>\r\n"
                                                           "To: <bob@example.org>\r\n"
                                                           "From: <alice@example.org>\r\n"
                                                           "Subject:Hello\r\n"
@@ -117,13 +122,72 @@ TEST(SmtpDialogueTest, MultiLineAndSplitReplies_AdvanceOncePerCompleteReply)
     EXPECT_EQ(joined(steps.first().send), QByteArray("MAIL FROM: <alice@example.org>\r\n"));
 }
 
+TEST(SmtpDialogueTest, OverlongReplies_EndTheDialogueAsFailedAndLaterDataIsIgnored)
+{
+    const struct
+    {
+        const char* name;
+        QList<QByteArray> arrivals;
+    } cases[] = {
+        {"line without end", {QByteArray(1500, 'x'), QByteArray(1500, 'y')}},
+        {"long line at once", {QByteArray("220 ") + QByteArray(3000, 'z') + "\r\n"}},
+        {"endless continuation", QList<QByteArray>(400, QByteArray("220-") + QByteArray(60, 'c') + "\r\n")},
+    };
+    for (const auto& c : cases) {
+        SmtpDialogue d = started();
+        QList<SmtpDialogue::Step> steps;
+        for (const QByteArray& arrival : c.arrivals) {
+            steps += d.receive(arrival);
+        }
+        ASSERT_EQ(steps.size(), 1) << c.name;
+        EXPECT_EQ(steps.first().outcome, SmtpDialogue::Outcome::Failed) << c.name;
+        EXPECT_TRUE(steps.first().send.isEmpty()) << c.name;
+        EXPECT_LT(steps.first().reply.size(), 300) << c.name;
+        EXPECT_TRUE(d.receive("220 ready\r\n").isEmpty()) << c.name;
+    }
+}
+
+TEST(SmtpDialogueTest, NonAsciiText_GoesAsMimeUtf8WithEncodedSubject)
+{
+    const QString subject = QStringLiteral("Ошибка задания на сервере Печать-Север, очередь «Бухгалтерия»");
+    const QByteArray all = joined(
+        SmtpDialogue::messageParts(QStringLiteral("<a@x.org>"), QStringLiteral("<b@x.org>"),
+                                   {subject, QStringLiteral("Bücher\r\n.line"), kSent, QStringLiteral("<m2@x.org>")}));
+    const qsizetype headerEnd = all.indexOf("\r\n\r\n");
+    const QByteArray header = all.left(headerEnd + 2);
+    EXPECT_TRUE(header.contains("MIME-Version: 1.0\r\n"
+                                "Content-Type: text/plain; charset=UTF-8\r\n"
+                                "Content-Transfer-Encoding: base64\r\n"));
+    EXPECT_FALSE(header.contains("Content-type: text/plain\r\n"));
+    // The subject: encoded words of at most 75 characters, on folded lines, that give the
+    // text back.
+    const qsizetype subjectAt = header.indexOf("Subject: ");
+    ASSERT_GE(subjectAt, 0);
+    const QList<QByteArray> folded = header.mid(subjectAt + 9).chopped(2).split('\n');
+    ASSERT_GT(folded.size(), 1);
+    QByteArray decoded;
+    for (QByteArray word : folded) {
+        word = word.trimmed();
+        ASSERT_LE(word.size(), 75);
+        ASSERT_TRUE(word.startsWith("=?UTF-8?B?") && word.endsWith("?=")) << word.constData();
+        decoded += QByteArray::fromBase64(word.mid(10, word.size() - 12));
+    }
+    EXPECT_EQ(QString::fromUtf8(decoded), subject);
+    const QByteArray body = all.mid(headerEnd + 4, all.size() - headerEnd - 4 - 5);
+    EXPECT_EQ(QString::fromUtf8(QByteArray::fromBase64(body)), QStringLiteral("Bücher\r\n.line\r\n\r\n"));
+    for (const char byte : all) {
+        ASSERT_GE(static_cast<signed char>(byte), 0);
+    }
+}
+
 TEST(SmtpDialogueTest, LineBreaksInSubjectAndAddresses_CannotAddHeadersOrCommands)
 {
     SmtpDialogue d;
-    d.start(QStringLiteral("<alice@example.org>\r\nRCPT TO: <x@evil.org>"),
-            QStringLiteral("<bob@example.org>\nBcc: <spy@evil.org>"), [] {
-                return SmtpDialogue::MailText{QStringLiteral("Alert\r\nBcc: spy@evil.org"), QStringLiteral("body")};
-            });
+    d.start(
+        QStringLiteral("<alice@example.org>\r\nRCPT TO: <x@evil.org>"),
+        QStringLiteral("<bob@example.org>\nBcc: <spy@evil.org>"), [] {
+            return SmtpDialogue::MailText{QStringLiteral("Alert\r\nBcc: spy@evil.org"), QStringLiteral("body"), {}, {}};
+        });
     QByteArray all;
     all += answerTo(d, "220 ready\r\n");
     all += answerTo(d, "250 ok\r\n");
@@ -142,8 +206,8 @@ TEST(SmtpDialogueTest, LineBreaksInSubjectAndAddresses_CannotAddHeadersOrCommand
 TEST(SmtpDialogueTest, BodyLinesStartingWithDot_AreDoubledAndCannotEndTheData)
 {
     const QList<QByteArray> parts =
-        SmtpDialogue::messageParts(QStringLiteral("<a@x>"), QStringLiteral("<b@x>"), QStringLiteral("S"),
-                                   QStringLiteral(".\r\n..two\nmiddle.\r.end"));
+        SmtpDialogue::messageParts(QStringLiteral("<a@x>"), QStringLiteral("<b@x>"),
+                                   {QStringLiteral("S"), QStringLiteral(".\r\n..two\nmiddle.\r.end"), {}, {}});
     ASSERT_EQ(parts.size(), 3);
     EXPECT_EQ(parts.at(1), QByteArray("..\r\n...two\r\nmiddle.\r\n..end\r\n\r\n\r\n"));
     EXPECT_EQ(parts.at(2), QByteArray("\r\n.\r\n"));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QByteArray>
 #include <QHostAddress>
 #include <QMap>
@@ -12,8 +14,10 @@ namespace hlv::test {
 
 // A small SMTP server on loopback that records what a client sends: each command line and
 // the bytes of each message's data. Replies can be changed per command verb ("HELO",
-// "MAIL", "RCPT", "DATA", "QUIT", "DOT" for the end of the data); the greeting can be
-// split into a multi-line reply sent in two writes.
+// "MAIL", "RCPT", "DATA", "QUIT", "DOT" for the end of the data), for every connection or
+// for the next one only; the greeting can be split into a multi-line reply sent in two
+// writes, or set for the next connections one by one. onConnect, when set, takes over a new
+// connection instead of the greeting (a server that never answers, or one that floods).
 class SmtpTestServer : public QObject
 {
 public:
@@ -29,8 +33,13 @@ public:
     QByteArray greeting = "220 mail.test ESMTP ready\r\n";
     bool multiLineGreeting = false;
     QMap<QString, QByteArray> replies;
+    QList<QByteArray> nextGreetings;       // the greeting of the next connections, one each
+    QMap<QString, QByteArray> repliesOnce; // used once, before replies
+    std::function<void(QTcpSocket*)> onConnect;
+    int silentConnections = 0; // the next connections accepted and never answered
 
     int connections = 0;
+    int disconnections = 0;
     QStringList commands;       // command lines without their CR LF, over all connections
     QList<QByteArray> messages; // the data of each message, up to the CR LF before the final "." line
     QByteArray received;        // every byte of every connection
@@ -43,8 +52,17 @@ private:
             m_inData = false;
             m_buffer.clear();
             QObject::connect(socket, &QTcpSocket::readyRead, this, [this, socket] { read(socket); });
+            QObject::connect(socket, &QTcpSocket::disconnected, this, [this] { ++disconnections; });
             QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            if (multiLineGreeting) {
+            if (silentConnections > 0) {
+                --silentConnections;
+                QObject::disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
+            } else if (onConnect) {
+                QObject::disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
+                onConnect(socket);
+            } else if (!nextGreetings.isEmpty()) {
+                socket->write(nextGreetings.takeFirst());
+            } else if (multiLineGreeting) {
                 socket->write("220-mail.test first line of the greeting\r\n");
                 socket->flush();
                 socket->write("220 mail.test ready\r\n");
@@ -54,8 +72,11 @@ private:
         }
     }
 
-    QByteArray replyFor(const QString& verb, const QByteArray& normal) const
+    QByteArray replyFor(const QString& verb, const QByteArray& normal)
     {
+        if (repliesOnce.contains(verb)) {
+            return repliesOnce.take(verb);
+        }
         return replies.contains(verb) ? replies.value(verb) : normal;
     }
 
