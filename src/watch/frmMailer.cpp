@@ -253,8 +253,9 @@ void frmMailer::WinSock_Error(int number, const QString& description)
     if (WinSock == nullptr) {
         return;
     }
-    // A server that hangs up after QUIT has taken the mail already.
-    const bool sent = m_dialogue.SmtpState() == 7 && number == 10053;
+    // Once QUIT is out the server has taken the mail: a connection that then breaks or
+    // stays silent loses nothing.
+    const bool sent = m_dialogue.SmtpState() == 7;
     const bool alert = m_current.alert;
     endDialogue();
     if (sent) {

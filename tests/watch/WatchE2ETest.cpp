@@ -1,3 +1,5 @@
+#include <csignal>
+
 #include <QProcessEnvironment>
 
 #include "WatchFixture.h"
@@ -102,6 +104,33 @@ TEST_F(WatchE2ETest, ClosingWhileWatching_EndsTheMonitorProcessAndSavesSettings)
     EXPECT_EQ(tray.removed, 1);
     EXPECT_TRUE(waitFor([pid] { return !QFile::exists(QStringLiteral("/proc/%1").arg(pid)); }));
     EXPECT_TRUE(iniText().contains(QStringLiteral("StartWatching=True")));
+}
+
+// A monitor whose server process is gone watches nothing: the window stops saying
+// "Connected" and stays in the watching state until the operator stops it.
+TEST_F(WatchE2ETest, MonitorProcessEnds_WindowNoLongerSaysConnected)
+{
+    simDir = path(QStringLiteral("sim"));
+    ASSERT_TRUE(QDir().mkpath(simDir));
+    processControl = &realProcesses;
+    sim({QStringLiteral("add-server"), QStringLiteral("PS3")});
+    writeIni(QStringLiteral("[Halvern]\nServer=PS3\nWatchJobs=True\n"));
+    frmWatch& w = start();
+    w.cmdStart_Click();
+    ASSERT_TRUE(waitFor([&] { return w.lblStatus->text() == QStringLiteral("Connected"); }))
+        << w.lblStatus->text().toStdString();
+    const qint64 pid = w.monitorBinding()->mwcmnMonitor()->serverPid();
+    ASSERT_GT(pid, 0);
+
+    ASSERT_EQ(::kill(static_cast<pid_t>(pid), SIGKILL), 0);
+    ASSERT_TRUE(waitFor([&] { return w.lblStatus->text() == QStringLiteral("Disconnected"); }))
+        << w.lblStatus->text().toStdString();
+    EXPECT_EQ(w.lblDetailsTranslated->toPlainText(),
+              QStringLiteral("A connection event has occurred - Disconnected. "));
+    EXPECT_TRUE(w.isWatching());
+    w.cmdStop_Click();
+    EXPECT_EQ(w.lblStatus->text(), QStringLiteral("Disconnected"));
+    EXPECT_TRUE(dialogs.shown.isEmpty());
 }
 
 } // namespace
