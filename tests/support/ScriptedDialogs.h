@@ -40,7 +40,6 @@ public:
     bool nestedLoop = false;
     std::function<void()> onOpen;
     int openBoxes = 0;
-    int runningLoops = 0; // boxes whose own event loop is running now
 
     void closeBoxes()
     {
@@ -64,9 +63,7 @@ public:
             QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
             deadline.start(10000);
             m_loops.append(&loop);
-            ++runningLoops;
             loop.exec();
-            --runningLoops;
             m_loops.removeOne(&loop);
         }
         if (!msgAnswers.empty()) {

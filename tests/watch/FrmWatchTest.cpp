@@ -1,11 +1,14 @@
+#include <QApplication>
 #include <QDirIterator>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
 
 #include "SmtpTestServer.h"
 #include "WatchFixture.h"
 #include "console/access/MonitorBinding.h"
+#include "desktop/QtDialogs.h"
 #include "watch/frmMailer.h"
 
 namespace hlv::test {
@@ -335,6 +338,41 @@ TEST_F(FrmWatchTest, JobEventWhileAMailerBoxIsOpen_IsProcessedToTheEnd)
     ASSERT_EQ(lines.size(), 4);
     EXPECT_TRUE(lines.at(1).startsWith("\"Modified\""));
     EXPECT_TRUE(lines.at(2).startsWith("\"Deleted\""));
+}
+
+// The real box the mail window shows: it returns at once and leaves the window, its menus
+// and the notification-area menu free while it stays open.
+TEST_F(FrmWatchTest, RealMailerBox_BlocksNeitherTheWindowNorTheTrayMenu)
+{
+    frmWatch& w = start();
+    w.showMinimized();
+    ASSERT_TRUE(waitFor([&] { return !w.isVisible(); }));
+    QtDialogs real(&w);
+    // Should the box wait after all, it is closed again rather than hang the test.
+    QTimer::singleShot(3000, &w, [] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            modal->close();
+        }
+    });
+    real.showMessage(QStringLiteral("Error: 550 no such user\r\n"), MsgBoxStyle::Critical, QStringLiteral("Error"));
+    QPointer<QMessageBox> box;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (auto* found = qobject_cast<QMessageBox*>(top); found && found->isVisible()) {
+            box = found;
+        }
+    }
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), QStringLiteral("Error: 550 no such user\n"));
+    EXPECT_EQ(box->windowModality(), Qt::NonModal);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+    tray.click(TrayIcon::kRightButtonUp);
+    EXPECT_TRUE(w.mPopupSys->isVisible());
+    w.mPopupSys->hide();
+    tray.click(TrayIcon::kLeftButtonUp);
+    EXPECT_TRUE(w.isVisible());
+    box->button(QMessageBox::Ok)->click();
+    EXPECT_TRUE(waitFor([&] { return box.isNull(); }));
 }
 
 TEST_F(FrmWatchTest, NotificationArea_HidesRestoresAndOffersStartStop)
