@@ -94,6 +94,8 @@ void frmMailer::Show()
         Form_Activate();
         return;
     }
+    // Shown for the operator: it no longer unloads once the alerts still waiting are out.
+    m_unloadWhenDone = false;
     show();
     raise();
     activateWindow();

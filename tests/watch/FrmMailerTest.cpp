@@ -252,6 +252,9 @@ TEST_F(FrmMailerTest, AlertsInQuickSuccession_AllArriveInOrder)
         mailer->Show();
     }
     EXPECT_EQ(mailer->waitingMails(), 2);
+    // Exit while alerts are on their way sends them first.
+    mailer->cmdExit_Click();
+    EXPECT_FALSE(mailer.isNull());
     ASSERT_TRUE(waitFor([&] { return mailer.isNull(); }));
     EXPECT_TRUE(dialogs.shown.isEmpty());
     EXPECT_EQ(server.connections, 3);
