@@ -94,8 +94,12 @@ QList<SmtpDialogue::Step> SmtpDialogue::receive(const QByteArray& data)
     while (true) {
         const qsizetype end = m_pending.indexOf('\n', pos);
         const qsizetype lineLength = (end < 0 ? m_pending.size() : end + 1) - pos;
-        if (lineLength > kMaxReplyLine || m_replyBytes + lineLength > kMaxReply) {
-            steps.append(tooLong(m_pending.mid(pos, 200)));
+        if (lineLength > kMaxReplyLine) {
+            steps.append(tooLong(m_pending.mid(pos, 200), QStringLiteral("reply line"), kMaxReplyLine));
+            return steps;
+        }
+        if (m_replyBytes + lineLength > kMaxReply) {
+            steps.append(tooLong(m_pending.mid(pos, 200), QStringLiteral("reply"), kMaxReply));
             return steps;
         }
         if (end < 0) {
@@ -123,7 +127,7 @@ QList<SmtpDialogue::Step> SmtpDialogue::receive(const QByteArray& data)
     return steps;
 }
 
-SmtpDialogue::Step SmtpDialogue::tooLong(const QByteArray& start)
+SmtpDialogue::Step SmtpDialogue::tooLong(const QByteArray& start, const QString& what, qsizetype limit)
 {
     m_over = true;
     m_pending.clear();
@@ -132,7 +136,7 @@ SmtpDialogue::Step SmtpDialogue::tooLong(const QByteArray& start)
     m_replyBytes = 0;
     Step step;
     step.outcome = Outcome::Failed;
-    step.reply = shown + QStringLiteral("... (reply longer than %1 bytes)").arg(kMaxReply);
+    step.reply = shown + QStringLiteral("... (%1 longer than %2 bytes)").arg(what).arg(limit);
     step.code = step.reply.left(3);
     return step;
 }

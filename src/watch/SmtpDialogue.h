@@ -86,7 +86,8 @@ public:
 
 private:
     Step answer(const QString& reply);
-    Step tooLong(const QByteArray& start);
+    // Ends the dialogue as Failed: the reply begun with start is longer than limit bytes.
+    Step tooLong(const QByteArray& start, const QString& what, qsizetype limit);
 
     int m_state = 0;
     QString m_from;
