@@ -246,8 +246,7 @@ void frmMailer::replyTimedOut()
         return;
     }
     WinSock_Error(kTimedOut, QStringLiteral("The mail server did not answer within %1 seconds.")
-                                 .arg(m_replyTimeoutMs < 1000 ? QString::number(m_replyTimeoutMs / 1000.0)
-                                                              : QString::number(m_replyTimeoutMs / 1000)));
+                                 .arg(QString::number(m_replyTimeoutMs / 1000.0)));
 }
 
 void frmMailer::WinSock_Error(int number, const QString& description)
