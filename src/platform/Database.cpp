@@ -246,4 +246,31 @@ QVariant Query::value(int column) const
     }
 }
 
+QByteArrayView Query::rawText(int column, Kind* kind) const
+{
+    *kind = Kind::Null;
+    if (!m_stmt) {
+        return {};
+    }
+    // The type first: asking for the text converts the value.
+    switch (sqlite3_column_type(m_stmt, column)) {
+    case SQLITE_INTEGER:
+        *kind = Kind::Integer;
+        break;
+    case SQLITE_FLOAT:
+        *kind = Kind::Float;
+        break;
+    case SQLITE_TEXT:
+        *kind = Kind::Text;
+        break;
+    case SQLITE_BLOB:
+        *kind = Kind::Blob;
+        break;
+    default:
+        return {};
+    }
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+    return text ? QByteArrayView(text, sqlite3_column_bytes(m_stmt, column)) : QByteArrayView();
+}
+
 } // namespace hlv

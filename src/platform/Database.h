@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 
+#include <QByteArrayView>
 #include <QString>
 #include <QVariant>
 
@@ -78,6 +79,12 @@ public:
     int columnCount() const;
     QString columnName(int column) const;
     QVariant value(int column) const;
+    // How a value is stored, as value() would turn it into a QVariant.
+    enum class Kind { Null, Integer, Float, Text, Blob };
+    // The column's value as SQLite's own text (UTF-8 as stored), valid until the next step,
+    // without building a QVariant, and how it was stored. Meant for readers that copy many
+    // values straight into a file.
+    QByteArrayView rawText(int column, Kind* kind) const;
 
 private:
     Database& m_db;

@@ -267,10 +267,26 @@ bool JobLogStore::WriteAudit(const QString& action, const QVariant& description)
 
 bool JobLogStore::ExportLogToCsv()
 {
-    QString text = QStringLiteral("Server,Queue,Description,Computer,User,Pages,Priority,Size,Time Submitted,Year,"
-                                  "Month,Day,ID,Deleted,Resumed,Deleted Pages,Printed Pages,HLV Computer,HLV User,"
-                                  "Comments") +
-                   kCrLf;
+    // The file is written as the rows are read, a block at a time, so a large log is never
+    // held whole in memory; QSaveFile still replaces the old file only when all is written.
+    const QString path = csvFilePath();
+    QSaveFile file(path);
+    const bool fileOpen = file.open(QIODevice::WriteOnly);
+    bool writeOk = fileOpen;
+    QString text;
+    constexpr qsizetype kBlock = 1 << 17;
+    text.reserve(kBlock + kBlock / 4);
+    const auto flush = [&](bool always) {
+        if (always || text.size() >= kBlock) {
+            const QByteArray bytes = text.toUtf8();
+            writeOk = writeOk && file.write(bytes) == bytes.size();
+            text.clear();
+        }
+    };
+    text += QStringLiteral("Server,Queue,Description,Computer,User,Pages,Priority,Size,Time Submitted,Year,"
+                           "Month,Day,ID,Deleted,Resumed,Deleted Pages,Printed Pages,HLV Computer,HLV User,"
+                           "Comments") +
+            kCrLf;
     bool readOk = false;
     if (OpenLogDatabase()) {
         Query query(*m_db, QStringLiteral("SELECT Server, Queue, Description, Computer, User, Pages, Priority, Size, "
@@ -279,29 +295,33 @@ bool JobLogStore::ExportLogToCsv()
                                           "FROM HLV_Log ORDER BY rowid"));
         SubmitDateReader dates;
         const QLocale locale;
-        QStringList cells;
+        const auto addCell = [&](const QString& cell) {
+            text += csvCell(cell);
+            text += QLatin1Char(',');
+        };
         while (query.next()) {
-            cells.clear();
             for (int column = 0; column < 2; ++column) {
-                cells << csvCell(fieldText(query.value(column)));
+                addCell(fieldText(query.value(column)));
             }
-            cells << csvCell(QLatin1Char('\'') + StripChars(fieldText(query.value(2)), QStringLiteral(",")) +
-                             QLatin1Char('\''));
+            addCell(QLatin1Char('\'') + StripChars(fieldText(query.value(2)), QStringLiteral(",")) + QLatin1Char('\''));
             for (int column = 3; column < 9; ++column) {
-                cells << csvCell(fieldText(query.value(column)));
+                addCell(fieldText(query.value(column)));
             }
             const QString submitted = fieldText(query.value(8));
             const QDate date = submitted.isEmpty() ? QDate() : dates.dateOf(submitted);
             if (date.isValid()) {
-                cells << QString::number(date.year()) << locale.monthName(date.month(), QLocale::LongFormat)
-                      << QString::number(date.day());
+                text += QString::number(date.year()) + QLatin1Char(',') +
+                        locale.monthName(date.month(), QLocale::LongFormat) + QLatin1Char(',') +
+                        QString::number(date.day()) + QLatin1Char(',');
             } else {
-                cells << QString() << QString() << QString();
+                text += QStringLiteral(",,,");
             }
             for (int column = 9; column < 17; ++column) {
-                cells << csvCell(fieldText(query.value(column)));
+                addCell(fieldText(query.value(column)));
             }
-            text += cells.join(QLatin1Char(',')) + kCrLf;
+            text.chop(1); // the last cell's comma
+            text += kCrLf;
+            flush(false);
         }
         readOk = !query.failed();
         if (!readOk) {
@@ -310,11 +330,9 @@ bool JobLogStore::ExportLogToCsv()
         CloseLogDatabase();
     }
     text += kCrLf;
+    flush(true);
 
-    const QString path = csvFilePath();
-    QSaveFile file(path);
-    const QByteArray bytes = text.toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    if (!writeOk || !file.commit()) {
         qWarning().noquote() << "hlv: job log: cannot write" << path << ":" << file.errorString();
         return false;
     }
@@ -337,18 +355,21 @@ bool JobLogStore::ComputeLogStats()
     QSet<QString> servers;
     QSet<QString> queues;
     QSet<QString> users;
+    // Days are compared as dates while reading; only the earliest and the latest become
+    // moments, once, after the pass.
+    QDate firstDay;
+    QDate lastDay;
     while (query.next()) {
         ++figures.LogJobsManaged;
         const QString submitted = fieldText(query.value(0));
         if (!submitted.isEmpty()) {
             const QDate date = dates.dateOf(submitted);
             if (date.isValid()) {
-                const QDateTime day(date, QTime(0, 0));
-                if (day < figures.LogStarted) {
-                    figures.LogStarted = day;
+                if (!firstDay.isValid() || date < firstDay) {
+                    firstDay = date;
                 }
-                if (day > figures.LogFinished) {
-                    figures.LogFinished = day;
+                if (!lastDay.isValid() || date > lastDay) {
+                    lastDay = date;
                 }
             }
         }
@@ -380,6 +401,12 @@ bool JobLogStore::ComputeLogStats()
     CloseLogDatabase();
     if (!ok) {
         return false;
+    }
+    if (firstDay.isValid() && QDateTime(firstDay, QTime(0, 0)) < figures.LogStarted) {
+        figures.LogStarted = QDateTime(firstDay, QTime(0, 0));
+    }
+    if (lastDay.isValid() && QDateTime(lastDay, QTime(0, 0)) > figures.LogFinished) {
+        figures.LogFinished = QDateTime(lastDay, QTime(0, 0));
     }
     figures.LogServersManaged = static_cast<int>(servers.size());
     figures.LogQueuesManaged = static_cast<int>(queues.size());

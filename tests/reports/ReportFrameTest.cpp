@@ -119,6 +119,35 @@ TEST_F(ReportFileTest, NonAsciiPage_Utf8WithByteOrderMark)
                                           "cher</html>\r\n"));
 }
 
+// A page written in pieces larger than the file's blocks comes out as the same bytes as the
+// page written whole, the byte-order mark decided by a character at its very end, and the
+// escaping of raw UTF-8 values matches htmlText.
+TEST_F(ReportFileTest, StreamedPage_SameBytesAsWholePage)
+{
+    QString whole = QStringLiteral("<html>");
+    ReportFile streamed;
+    streamed << whole;
+    for (int i = 0; i < 40000; ++i) {
+        const QString value = QStringLiteral("row %1 <a&b> \"q\" 'x'").arg(i);
+        whole += QStringLiteral("<td>") + htmlText(value) + QStringLiteral("</td>");
+        streamed.appendUtf8("<td>");
+        streamed.appendEscapedUtf8(value.toUtf8());
+        streamed.appendUtf8("</td>");
+    }
+    for (const QString& tail : {QStringLiteral("</html>"), QStringLiteral("\u00e9</html>")}) {
+        const QString wholePath = dir.filePath(QStringLiteral("whole.html"));
+        const QString streamedPath = dir.filePath(QStringLiteral("streamed.html"));
+        ReportFile copy;
+        copy << whole + tail;
+        ASSERT_TRUE(writeReportFile(wholePath, whole + tail));
+        ASSERT_TRUE(copy.commit(streamedPath));
+        EXPECT_EQ(fileBytes(streamedPath), fileBytes(wholePath));
+        EXPECT_EQ(fileBytes(wholePath).startsWith("\xEF\xBB\xBF"), tail.size() > 7);
+    }
+    streamed << QStringLiteral("</html>");
+    EXPECT_EQ(streamed.text(), whole + QStringLiteral("</html>"));
+}
+
 TEST_F(ReportFileTest, Writer_QuietWritesResetsPointersOpensNothing)
 {
     ReportWriter writer(surface, shell);

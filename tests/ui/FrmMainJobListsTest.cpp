@@ -144,3 +144,58 @@ TEST_F(JobListsTest, ConnectEvent_ThroughWindow_StatusBarAndLabels)
 
 } // namespace
 } // namespace hlv::test
+
+namespace hlv::test {
+namespace {
+
+// A sorted list places each row where a stable sort of the whole list would put it: new
+// rows after the rows they compare equal to, changed rows keeping their place among equals,
+// in both orders; and finds rows by name after every kind of change.
+TEST(JobListWidgetTest, SortedList_RowsPlacedAsAStableSortWouldPlaceThem)
+{
+    const auto makeRow = [](const QString& status, int id) {
+        JobRow r;
+        r.text = status;
+        r.icon = 1;
+        r.subItems = {QStringLiteral("doc"), QStringLiteral("P, %1").arg(id)};
+        return r;
+    };
+    const QStringList statuses = {QStringLiteral("b"), QStringLiteral("A"), QStringLiteral("c"),
+                                  QStringLiteral("a"), QStringLiteral("B"), QStringLiteral("a")};
+    for (const int order : {0, 1}) {
+        JobListWidget incremental({QStringLiteral("Status"), QStringLiteral("Doc"), QStringLiteral("Name")});
+        JobListWidget reference({QStringLiteral("Status"), QStringLiteral("Doc"), QStringLiteral("Name")});
+        incremental.setSortOrder(order);
+        incremental.setSorted(true);
+        reference.setSortOrder(order);
+        for (int i = 0; i < 60; ++i) {
+            const JobRow r = makeRow(statuses.at((i * 7) % statuses.size()), i);
+            incremental.addRow(r);
+            reference.addRow(r);
+        }
+        reference.setSorted(true);
+        ASSERT_EQ(incremental.columnTexts(2), reference.columnTexts(2)) << "order " << order;
+
+        // A changed row: into its new run, and within an unchanged run it keeps its place.
+        for (const int index : {0, 17, 59, 30}) {
+            const JobRow changed = makeRow(QStringLiteral("a"), 1000 + index);
+            incremental.setRow(index, changed);
+            reference.setSorted(false);
+            reference.setRow(index, changed);
+            reference.setSorted(true);
+            ASSERT_EQ(incremental.columnTexts(2), reference.columnTexts(2)) << "order " << order << " row " << index;
+        }
+        for (int i = 0; i < incremental.rowCount(); ++i) {
+            EXPECT_EQ(incremental.findByName(incremental.row(i).name()), i);
+        }
+        incremental.removeRow(3);
+        EXPECT_EQ(incremental.findByName(reference.row(3).name()), -1);
+        EXPECT_EQ(incremental.findByName(QStringLiteral("P, 1")),
+                  incremental.columnTexts(2).indexOf(QStringLiteral("P, 1")));
+        incremental.clear();
+        EXPECT_EQ(incremental.findByName(reference.row(0).name()), -1);
+    }
+}
+
+} // namespace
+} // namespace hlv::test

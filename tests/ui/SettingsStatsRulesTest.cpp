@@ -1,8 +1,11 @@
+#include <limits>
+
 #include <QLocale>
 #include <gtest/gtest.h>
 
 #include "console/ui/SettingsRules.h"
 #include "console/ui/StatsText.h"
+#include "console/ui/VbColour.h"
 #include "store/JobLogStore.h"
 
 inline void PrintTo(const QString& text, std::ostream* os)
@@ -184,6 +187,36 @@ TEST_F(StatsTextTest, MailBody_Blocks_CrLfSeparatedNoFinalLineBreak)
                                    "\r\nSave money and the environment by reducing paper and ink usage through "
                                    "better printer management.\r\n"
                                    "Halvern - www.halvern.example"));
+}
+
+} // namespace
+} // namespace hlv
+
+namespace hlv {
+namespace {
+
+// Window sizes come from the settings file as any number at all; the conversion to pixels
+// must give a size a widget can take, never an out-of-range cast.
+TEST(TwipsToPixels, AnyNumber_HeldToWidgetSizes)
+{
+    struct Case
+    {
+        double twips;
+        int pixels;
+    };
+    const Case cases[] = {
+        {15, 1},
+        {14580, 972},
+        {-15, 0},
+        {1e308, 16777215},
+        {-1e308, -16777215},
+        {1e10, 16777215},
+        {std::numeric_limits<double>::infinity(), 16777215},
+        {std::numeric_limits<double>::quiet_NaN(), 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(twipsToPixels(c.twips), c.pixels) << c.twips;
+    }
 }
 
 } // namespace

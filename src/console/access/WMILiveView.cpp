@@ -77,14 +77,19 @@ JobRow jobListRowFromSearchRow(const JobRow& searchRow)
     return row;
 }
 
-int findRowByName(const JobRowList& list, const QString& name)
+int JobRowList::findByName(const QString& name) const
 {
-    for (int i = 0; i < list.rowCount(); ++i) {
-        if (list.row(i).name() == name) {
+    for (int i = 0; i < rowCount(); ++i) {
+        if (row(i).name() == name) {
             return i;
         }
     }
     return -1;
+}
+
+int findRowByName(const JobRowList& list, const QString& name)
+{
+    return list.findByName(name);
 }
 
 WMILiveView::WMILiveView(LiveViewSurface& surface, JobLogStore& log, const Clock& clock, Dialogs& dialogs)

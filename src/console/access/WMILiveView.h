@@ -43,6 +43,9 @@ public:
     virtual void setRow(int index, const JobRow& row) = 0;
     virtual void removeRow(int index) = 0;
     virtual void clear() = 0;
+    // The first row, top to bottom, whose name() is exactly this text, or -1. Lists that
+    // keep an index of their names answer without reading every row.
+    virtual int findByName(const QString& name) const;
 };
 
 // What the live view reads and writes on the main window.

@@ -53,8 +53,10 @@ QString sourceIdentifier(const QString& name)
 }
 
 // One data row per record of the source, its columns read by name; a name the source does
-// not give reads as empty.
-void appendRows(Database& db, const LogReportDefinition& definition, QString& text)
+// not give reads as empty. Text and whole numbers go from SQLite's text straight into the
+// page; the rest (real numbers, non-ASCII text, the audit time) takes the QVariant route,
+// so every value shows exactly as QVariant::toString gives it.
+void appendRows(Database& db, const LogReportDefinition& definition, ReportFile& out)
 {
     Query query(db, QStringLiteral("SELECT * FROM ") + sourceIdentifier(definition.source));
     QHash<QString, int> index;
@@ -65,17 +67,36 @@ void appendRows(Database& db, const LogReportDefinition& definition, QString& te
     for (const LogReportColumn& c : definition.columns) {
         positions << index.value(c.field.toCaseFolded(), -1);
     }
-    while (query.next()) {
-        text += QStringLiteral("<tr>");
-        for (int i = 0; i < positions.size(); ++i) {
-            const QVariant value = positions.at(i) < 0 ? QVariant() : query.value(positions.at(i));
-            QString shown = value.isNull() ? QString() : value.toString();
-            if (definition.columns.at(i).auditTime && !shown.isEmpty()) {
-                shown = JobLogStore::displayTimeText(shown);
+    const auto isAscii = [](QByteArrayView text) {
+        for (const char c : text) {
+            if (static_cast<unsigned char>(c) > 0x7F) {
+                return false;
             }
-            text += ReportFrame::cell(shown);
         }
-        text += QStringLiteral("</tr>");
+        return true;
+    };
+    while (query.next()) {
+        out.appendUtf8("<tr>");
+        for (int i = 0; i < positions.size(); ++i) {
+            const int position = positions.at(i);
+            Query::Kind kind = Query::Kind::Null;
+            const QByteArrayView raw = position < 0 ? QByteArrayView() : query.rawText(position, &kind);
+            const bool auditTime = definition.columns.at(i).auditTime;
+            if (kind == Query::Kind::Null) {
+                out.appendUtf8("<td></td>");
+            } else if (!auditTime && (kind == Query::Kind::Integer || (kind == Query::Kind::Text && isAscii(raw)))) {
+                out.appendUtf8("<td>");
+                out.appendEscapedUtf8(raw);
+                out.appendUtf8("</td>");
+            } else {
+                QString shown = query.value(position).toString();
+                if (auditTime && !shown.isEmpty()) {
+                    shown = JobLogStore::displayTimeText(shown);
+                }
+                out << ReportFrame::cell(shown);
+            }
+        }
+        out.appendUtf8("</tr>");
     }
     if (query.failed()) {
         qWarning().noquote() << "hlv: report: cannot read" << definition.source << ":" << db.lastError();
@@ -131,20 +152,27 @@ LogReports::LogReports(JobLogStore& store, ConnectionSurface& pointers, Shell& s
 
 QString LogReports::table(const LogReportDefinition& definition)
 {
+    ReportFile out;
+    writeTable(definition, out);
+    return out.text();
+}
+
+void LogReports::writeTable(const LogReportDefinition& definition, ReportFile& out)
+{
     QStringList headers;
     for (const LogReportColumn& c : definition.columns) {
         headers << c.header;
     }
-    QString text =
-        ReportFrame::tableOpening(true) +
-        ReportFrame::titleRow(int(definition.columns.size()), ReportFrame::kPrinterTitleColour, definition.caption) +
-        ReportFrame::headerRow(headers);
+    out << ReportFrame::tableOpening(true) +
+               ReportFrame::titleRow(int(definition.columns.size()), ReportFrame::kPrinterTitleColour,
+                                     definition.caption) +
+               ReportFrame::headerRow(headers);
 
     if (m_store.OpenLogDatabase()) {
-        appendRows(*m_store.database(), definition, text);
+        appendRows(*m_store.database(), definition, out);
         m_store.CloseLogDatabase();
     }
-    return text + QStringLiteral("</table>");
+    out.appendUtf8("</table>");
 }
 
 void LogReports::run(LogReport report, bool NoOpen)
@@ -153,9 +181,10 @@ void LogReports::run(LogReport report, bool NoOpen)
     const ReportSettings settings = m_window.reportSettings();
     const QString path = reportFilePath(settings, definition.fileName);
     m_writer.begin();
-    QString page = ReportFrame::pageHead(QStringLiteral("Halvern"), true, settings, definition.heading);
-    page += table(definition);
-    page += ReportFrame::pageTail();
+    ReportFile page;
+    page << ReportFrame::pageHead(QStringLiteral("Halvern"), true, settings, definition.heading);
+    writeTable(definition, page);
+    page << ReportFrame::pageTail();
     m_writer.finish(path, page, !NoOpen);
 }
 

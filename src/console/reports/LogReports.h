@@ -67,6 +67,7 @@ public:
     // row per record of the source. A log or source that cannot be read gives the title and
     // header rows alone.
     QString table(const LogReportDefinition& definition);
+    void writeTable(const LogReportDefinition& definition, ReportFile& out);
 
 private:
     JobLogStore& m_store;

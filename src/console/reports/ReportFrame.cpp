@@ -1,8 +1,10 @@
 #include "console/reports/ReportFrame.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QFile>
 #include <QSaveFile>
+#include <QTemporaryFile>
 
 #include "console/access/ConnectionSurface.h"
 #include "platform/Shell.h"
@@ -126,29 +128,135 @@ QString reportFilePath(const ReportSettings& settings, const QString& fileName)
 
 bool writeReportFile(const QString& path, const QString& page)
 {
+    ReportFile file;
+    file << page;
+    return file.commit(path);
+}
+
+namespace {
+constexpr qsizetype kReportBlock = 1 << 18;
+}
+
+ReportFile::ReportFile()
+    : m_temp(std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/hlv-report-XXXXXX")))
+{
+    // Without a temporary file the page stays in memory, as small pages always did.
+    if (!m_temp->open()) {
+        m_temp.reset();
+    }
+    m_buffer.reserve(kReportBlock + kReportBlock / 4);
+}
+
+ReportFile::~ReportFile() = default;
+
+void ReportFile::noteNonAscii(QByteArrayView text)
+{
+    if (!m_ascii) {
+        return;
+    }
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) > 0x7F) {
+            m_ascii = false;
+            return;
+        }
+    }
+}
+
+ReportFile& ReportFile::operator<<(const QString& text)
+{
+    appendUtf8(text.toUtf8());
+    return *this;
+}
+
+void ReportFile::appendUtf8(QByteArrayView text)
+{
+    noteNonAscii(text);
+    m_buffer.append(text);
+    flush(false);
+}
+
+void ReportFile::appendEscapedUtf8(QByteArrayView text)
+{
+    noteNonAscii(text);
+    qsizetype plain = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char* entity = nullptr;
+        switch (text[i]) {
+        case '&':
+            entity = "&amp;";
+            break;
+        case '<':
+            entity = "&lt;";
+            break;
+        case '>':
+            entity = "&gt;";
+            break;
+        case '"':
+            entity = "&quot;";
+            break;
+        case '\'':
+            entity = "&#39;";
+            break;
+        default:
+            continue;
+        }
+        m_buffer.append(text.sliced(plain, i - plain));
+        m_buffer.append(entity);
+        plain = i + 1;
+    }
+    m_buffer.append(text.sliced(plain));
+    flush(false);
+}
+
+void ReportFile::flush(bool always)
+{
+    if (!m_temp || m_buffer.isEmpty() || (!always && m_buffer.size() < kReportBlock)) {
+        return;
+    }
+    if (!m_failed && m_temp->write(m_buffer) != m_buffer.size()) {
+        m_failed = true;
+    }
+    m_buffer.clear();
+}
+
+QString ReportFile::text()
+{
+    if (!m_temp) {
+        return QString::fromUtf8(m_buffer);
+    }
+    flush(true);
+    m_temp->seek(0);
+    const QByteArray bytes = m_temp->readAll();
+    m_temp->seek(m_temp->size());
+    return QString::fromUtf8(bytes);
+}
+
+bool ReportFile::commit(const QString& path)
+{
+    appendUtf8("\r\n");
+    flush(true);
     // The old page goes first; when it cannot be removed, writing over it still replaces
     // its contents where the file itself may be written.
     if (QFile::exists(path)) {
         QFile::remove(path);
     }
-    QByteArray bytes;
-    bool ascii = true;
-    for (const QChar c : page) {
-        if (c.unicode() > 0x7F) {
-            ascii = false;
-            break;
-        }
-    }
-    if (!ascii) {
-        bytes = QByteArrayLiteral("\xEF\xBB\xBF");
-    }
-    bytes += page.toUtf8();
-    bytes += "\r\n";
-
     QSaveFile file(path);
     file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        qWarning().noquote() << "hlv: report: cannot write" << path << ":" << file.errorString();
+    bool ok = !m_failed && (!m_temp || m_temp->seek(0)) && file.open(QIODevice::WriteOnly);
+    if (ok && !m_ascii) {
+        ok = file.write("\xEF\xBB\xBF", 3) == 3;
+    }
+    if (!m_temp) {
+        ok = ok && file.write(m_buffer) == m_buffer.size();
+    }
+    QByteArray block;
+    while (ok && m_temp && !m_temp->atEnd()) {
+        block = m_temp->read(kReportBlock * 4);
+        ok = !block.isEmpty() && file.write(block) == block.size();
+    }
+    if (!ok || !file.commit()) {
+        qWarning().noquote() << "hlv: report: cannot write" << path << ":"
+                             << (m_failed ? m_temp->errorString() : file.errorString());
         return false;
     }
     return true;
@@ -167,7 +275,14 @@ void ReportWriter::begin()
 
 bool ReportWriter::finish(const QString& path, const QString& page, bool open)
 {
-    const bool written = writeReportFile(path, page);
+    ReportFile file;
+    file << page;
+    return finish(path, file, open);
+}
+
+bool ReportWriter::finish(const QString& path, ReportFile& page, bool open)
+{
+    const bool written = page.commit(path);
     m_pointers.setMainBusy(false);
     m_pointers.setJobListBusy(false);
     if (open) {

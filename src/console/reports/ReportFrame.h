@@ -1,7 +1,13 @@
 #pragma once
 
+#include <memory>
+
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
+
+class QTemporaryFile;
 
 namespace hlv {
 
@@ -56,6 +62,39 @@ QString reportFilePath(const ReportSettings& settings, const QString& fileName);
 // with a byte-order mark so that a browser reads it as UTF-8.
 bool writeReportFile(const QString& path, const QString& page);
 
+// A report page written as it is built, so a page of a hundred thousand rows is never held
+// whole in memory: the text goes to a private temporary file in blocks, and commit() then
+// replaces the report file with it exactly as writeReportFile would (same bytes, the
+// byte-order mark only when the page holds characters outside ASCII).
+class ReportFile
+{
+public:
+    ReportFile();
+    ~ReportFile();
+    ReportFile(const ReportFile&) = delete;
+    ReportFile& operator=(const ReportFile&) = delete;
+
+    ReportFile& operator<<(const QString& text);
+    // UTF-8 text taken as it is (markup, or a value already escaped).
+    void appendUtf8(QByteArrayView text);
+    // UTF-8 text escaped as htmlText escapes it.
+    void appendEscapedUtf8(QByteArrayView text);
+
+    // The page followed by CR LF replaces the file at path; false when it could not be written.
+    bool commit(const QString& path);
+    // The page so far (tests and small pages).
+    QString text();
+
+private:
+    void noteNonAscii(QByteArrayView text);
+    void flush(bool always);
+
+    std::unique_ptr<QTemporaryFile> m_temp;
+    QByteArray m_buffer;
+    bool m_ascii = true;
+    bool m_failed = false;
+};
+
 // The writing steps every report shares: the hourglass on the main window and its job
 // list while the page is built and written, then the page opened in the browser unless
 // the caller asked for quiet. A page that cannot be written is still asked to be opened.
@@ -68,6 +107,7 @@ public:
     // Writes the page, resets the pointers and opens the file when open is true. Returns
     // whether the file was written.
     bool finish(const QString& path, const QString& page, bool open);
+    bool finish(const QString& path, ReportFile& page, bool open);
 
 private:
     ConnectionSurface& m_pointers;

@@ -147,7 +147,7 @@ QString WMIReports::PrinterReportTable(const QString& Server, const QString& Pri
         return QString();
     }
     QList<PrinterInfo> printers;
-    if (!m_connection->objWMIService()->printers(printers)) {
+    if (!readPrinters(printers)) {
         return QString();
     }
     QString text;
@@ -165,6 +165,52 @@ QString WMIReports::PrinterReportTable(const QString& Server, const QString& Pri
         text += QStringLiteral("</tr></table>");
     }
     return text;
+}
+
+void WMIReports::beginReport()
+{
+    m_writer.begin();
+    m_hostNames.clear();
+    m_readings = Readings();
+    m_inReport = true;
+}
+
+void WMIReports::endReport()
+{
+    m_inReport = false;
+    m_readings = Readings();
+}
+
+bool WMIReports::readPrinters(QList<PrinterInfo>& out)
+{
+    // Within one report every table reads the same server's printers and jobs: they are
+    // read once per server and report, not once per table.
+    const QString server = m_connection->ConnectedServerName();
+    if (!m_inReport || m_readings.printersServer != server) {
+        m_readings.printersServer = server;
+        m_readings.printers.clear();
+        m_readings.printersRead = bool(m_connection->objWMIService()->printers(m_readings.printers));
+        if (!m_inReport) {
+            m_readings.printersServer.clear();
+        }
+    }
+    out = m_readings.printers; // shared, not copied
+    return m_readings.printersRead;
+}
+
+bool WMIReports::readJobs(QList<PrintJobInfo>& out)
+{
+    const QString server = m_connection->ConnectedServerName();
+    if (!m_inReport || m_readings.jobsServer != server) {
+        m_readings.jobsServer = server;
+        m_readings.jobs.clear();
+        m_readings.jobsRead = bool(m_connection->objWMIService()->jobs(m_readings.jobs));
+        if (!m_inReport) {
+            m_readings.jobsServer.clear();
+        }
+    }
+    out = m_readings.jobs;
+    return m_readings.jobsRead;
 }
 
 QString WMIReports::computerName(const QString& host)
@@ -202,7 +248,7 @@ QString WMIReports::JobReportTable(const QString& Server, const QString& Printer
         return noJobs;
     }
     QList<PrintJobInfo> jobs;
-    if (!m_connection->objWMIService()->jobs(jobs) || jobs.isEmpty()) {
+    if (!readJobs(jobs) || jobs.isEmpty()) {
         return noJobs;
     }
 
@@ -234,8 +280,7 @@ void WMIReports::PrinterReport(const QString& Server, const QString& Printer, bo
 {
     const ReportSettings settings = m_window.reportSettings();
     const QString path = reportFilePath(settings, QLatin1String(kPrinterReportFile));
-    m_writer.begin();
-    m_hostNames.clear();
+    beginReport();
     QString page = ReportFrame::pageHead(kProduct + QStringLiteral(" - ") + Printer + QStringLiteral(" on ") + Server,
                                          Collapsible, settings,
                                          QStringLiteral("<h2><u>Printer Report:</u> ") + htmlText(Printer) +
@@ -245,6 +290,7 @@ void WMIReports::PrinterReport(const QString& Server, const QString& Printer, bo
         page += table + JobReportTable(Server, m_FoundPrinterName, Collapsible);
     }
     page += ReportFrame::pageTail();
+    endReport();
     m_writer.finish(path, page, !Quiet);
 }
 
@@ -252,14 +298,12 @@ void WMIReports::ServerReport(const QString& Server, bool Quiet, bool Collapsibl
 {
     const ReportSettings settings = m_window.reportSettings();
     const QString path = reportFilePath(settings, QLatin1String(kServerReportFile));
-    m_writer.begin();
-    m_hostNames.clear();
+    beginReport();
     QString page = ReportFrame::pageHead(kProduct + QStringLiteral(" - ") + Server, Collapsible, settings,
                                          QStringLiteral("<h2><u>Server Report:</u> ") + htmlText(Server) +
                                              QStringLiteral("</h2>"));
     QList<PrinterInfo> printers;
-    if (m_connection->ConnectServer(Server) && m_connection->objWMIService() &&
-        m_connection->objWMIService()->printers(printers)) {
+    if (m_connection->ConnectServer(Server) && m_connection->objWMIService() && readPrinters(printers)) {
         for (const PrinterInfo& printer : printers) {
             if (!printer.Local || !printer.Shared) {
                 continue;
@@ -271,6 +315,7 @@ void WMIReports::ServerReport(const QString& Server, bool Quiet, bool Collapsibl
         }
     }
     page += ReportFrame::pageTail();
+    endReport();
     m_writer.finish(path, page, !Quiet);
 }
 
@@ -278,8 +323,7 @@ void WMIReports::FavouritesReport(bool Quiet)
 {
     const ReportSettings settings = m_window.reportSettings();
     const QString path = reportFilePath(settings, QLatin1String(kFavouritesReportFile));
-    m_writer.begin();
-    m_hostNames.clear();
+    beginReport();
     QString page = ReportFrame::pageHead(kProduct + QStringLiteral(" - Favourites"), false, settings,
                                          QStringLiteral("<h2><u>Favourites Report</u></h2>"));
     for (const QString& caption : m_window.favouriteCaptions()) {
@@ -293,6 +337,7 @@ void WMIReports::FavouritesReport(bool Quiet)
         }
     }
     page += ReportFrame::pageTail();
+    endReport();
     m_writer.finish(path, page, !Quiet);
 }
 

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include "console/reports/ReportFrame.h"
+#include "platform/PrintSystem.h"
 
 namespace hlv {
 
@@ -65,6 +66,22 @@ private:
                        const QStringList& FavouriteParts) const;
     QString jobRow(const PrintJobInfo& job);
     QString computerName(const QString& host);
+    void beginReport();
+    void endReport();
+    // The connected server's printers and jobs, read once per report (and on every call
+    // outside a report); false when the reading failed.
+    bool readPrinters(QList<PrinterInfo>& out);
+    bool readJobs(QList<PrintJobInfo>& out);
+
+    struct Readings
+    {
+        QString printersServer;
+        bool printersRead = false;
+        QList<PrinterInfo> printers;
+        QString jobsServer;
+        bool jobsRead = false;
+        QList<PrintJobInfo> jobs;
+    };
 
     std::unique_ptr<WMIPrint> m_connection;
     ReportWindow& m_window;
@@ -73,6 +90,8 @@ private:
     std::function<int()> m_sectionId;
     // The submitting computers' names, asked once per host and report.
     QHash<QString, QString> m_hostNames;
+    Readings m_readings;
+    bool m_inReport = false;
 };
 
 // The cell style of a printer's status and of a job's status ("'background-color: ...'",

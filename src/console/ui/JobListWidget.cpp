@@ -1,5 +1,7 @@
 #include "console/ui/JobListWidget.h"
 
+#include <algorithm>
+
 #include <QHeaderView>
 #include <QPainter>
 #include <QPixmap>
@@ -132,11 +134,19 @@ JobRow JobListWidget::row(int index) const
 
 void JobListWidget::fill(QTreeWidgetItem* item, const JobRow& row)
 {
+    // The name is the last column that exists (see JobRow::name()).
+    const int nameColumn = columnCount() - 1;
+    if (nameColumn > 0) {
+        m_byName.remove(item->text(nameColumn), item);
+    }
     item->setText(0, row.text);
     item->setData(0, kIconRole, row.icon);
     item->setIcon(0, JobIcons::image(row.icon));
     for (int c = 1; c < columnCount(); ++c) {
         item->setText(c, c - 1 < row.subItems.size() ? row.subItems.at(c - 1) : QString());
+    }
+    if (nameColumn > 0) {
+        m_byName.insert(item->text(nameColumn), item);
     }
 }
 
@@ -144,26 +154,113 @@ void JobListWidget::addRow(const JobRow& row)
 {
     auto* item = new JobItem();
     fill(item, row);
-    addTopLevelItem(item);
-    resort();
+    if (m_sorted) {
+        insertTopLevelItem(sortedPosition(item, -1), item);
+    } else {
+        addTopLevelItem(item);
+    }
 }
 
 void JobListWidget::setRow(int index, const JobRow& row)
 {
     if (QTreeWidgetItem* item = topLevelItem(index)) {
         fill(item, row);
-        resort();
+        placeSorted(item);
     }
 }
 
 void JobListWidget::removeRow(int index)
 {
-    delete takeTopLevelItem(index);
+    QTreeWidgetItem* item = takeTopLevelItem(index);
+    if (item && columnCount() > 1) {
+        m_byName.remove(item->text(columnCount() - 1), item);
+    }
+    delete item;
 }
 
 void JobListWidget::clear()
 {
+    m_byName.clear();
     QTreeWidget::clear();
+}
+
+int JobListWidget::findByName(const QString& name) const
+{
+    // Names are unique in practice; where they are not, the topmost row wins.
+    int found = -1;
+    for (auto it = m_byName.constFind(name); it != m_byName.constEnd() && it.key() == name; ++it) {
+        const int index = indexOfTopLevelItem(it.value());
+        if (index >= 0 && (found < 0 || index < found)) {
+            found = index;
+        }
+    }
+    return found;
+}
+
+int JobListWidget::sortedPosition(const QTreeWidgetItem* item, int skip) const
+{
+    // Among the other rows (the row at skip left out) those that compare equal to the item
+    // form one run [low, high). A stable sort keeps the item's place among them: after
+    // them when it is new, where it was when it changed.
+    const bool ascending = m_sortOrder == 0;
+    const QString key = item->text(m_sortKey);
+    const auto compareAt = [&](int position) {
+        const int index = skip >= 0 && position >= skip ? position + 1 : position;
+        const int cmp = topLevelItem(index)->text(m_sortKey).compare(key, Qt::CaseInsensitive);
+        return ascending ? cmp : -cmp;
+    };
+    const int others = topLevelItemCount() - (skip >= 0 ? 1 : 0);
+    const auto bound = [&](bool upper) {
+        int low = 0;
+        int high = others;
+        while (low < high) {
+            const int mid = (low + high) / 2;
+            const int cmp = compareAt(mid);
+            if (upper ? cmp > 0 : cmp >= 0) {
+                high = mid;
+            } else {
+                low = mid + 1;
+            }
+        }
+        return low;
+    };
+    const int high = bound(true);
+    if (skip < 0) {
+        return high;
+    }
+    return std::clamp(skip, bound(false), high);
+}
+
+void JobListWidget::placeSorted(QTreeWidgetItem* item)
+{
+    if (!m_sorted) {
+        return;
+    }
+    const int current = indexOfTopLevelItem(item);
+    const int target = sortedPosition(item, current);
+    if (target == current) {
+        return;
+    }
+    const bool wasSelected = item->isSelected();
+    const bool wasCurrent = currentItem() == item;
+    takeTopLevelItem(current);
+    insertTopLevelItem(target, item);
+    if (wasCurrent) {
+        setCurrentItem(item);
+    }
+    item->setSelected(wasSelected);
+}
+
+void JobListWidget::setSortKey(int column)
+{
+    m_sortKey = column;
+    resort();
+}
+
+void JobListWidget::setSortOrder(int order)
+{
+    m_sortOrder = order;
+    resort();
 }
 
 void JobListWidget::setSorted(bool sorted)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QMultiHash>
 #include <QStringList>
 #include <QTreeWidget>
 
@@ -20,7 +21,9 @@ public:
 // A job list in report style: one row per job, the status text with its icon in the first
 // column, the sub-items after it. Rows are kept in the order they were added until the
 // list is sorted; once sorted, the list keeps its sort key and order and sorts every row
-// added or changed into place, comparing the columns' texts.
+// added or changed into place, comparing the columns' texts. A row goes straight to its
+// place (after the rows that compare equal, as a stable sort puts it), so filling a sorted
+// list costs a search per row, not a sort. The rows' names are indexed for findByName.
 class JobListWidget : public QTreeWidget, public JobRowList
 {
     Q_OBJECT
@@ -34,11 +37,12 @@ public:
     void setRow(int index, const JobRow& row) override;
     void removeRow(int index) override;
     void clear() override;
+    int findByName(const QString& name) const override;
 
     // The design's SortKey, SortOrder (0 ascending, 1 descending) and Sorted.
-    void setSortKey(int column) { m_sortKey = column; }
+    void setSortKey(int column);
     int sortKey() const { return m_sortKey; }
-    void setSortOrder(int order) { m_sortOrder = order; }
+    void setSortOrder(int order);
     int sortOrder() const { return m_sortOrder; }
     void setSorted(bool sorted);
     bool isSorted() const { return m_sorted; }
@@ -52,10 +56,14 @@ public:
 private:
     void fill(QTreeWidgetItem* item, const JobRow& row);
     void resort();
+    // Where an item belongs in the sorted list, leaving out the item at skip.
+    int sortedPosition(const QTreeWidgetItem* item, int skip) const;
+    void placeSorted(QTreeWidgetItem* item);
 
     int m_sortKey = 0;
     int m_sortOrder = 0;
     bool m_sorted = false;
+    QMultiHash<QString, QTreeWidgetItem*> m_byName;
 };
 
 } // namespace hlv

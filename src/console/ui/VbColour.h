@@ -1,5 +1,8 @@
 #pragma once
 
+#include <algorithm>
+#include <cmath>
+
 #include <QColor>
 
 namespace hlv {
@@ -28,9 +31,16 @@ constexpr quint32 FavouriteButton = 0xC0E0FF;
 } // namespace VbColours
 
 // Lengths of the design are in twips; 15 twips make one pixel at 96 dots per inch.
+// Lengths come from settings files too, so anything past the largest widget size (or not a
+// number at all) is held to what a widget can take before it becomes an int.
 inline int twipsToPixels(double twips, double logicalDpi = 96.0)
 {
-    return static_cast<int>(twips * logicalDpi / 1440.0 + 0.5);
+    constexpr double kLimit = 16777215.0; // QWIDGETSIZE_MAX
+    const double pixels = twips * logicalDpi / 1440.0 + 0.5;
+    if (std::isnan(pixels)) {
+        return 0;
+    }
+    return static_cast<int>(std::clamp(pixels, -kLimit, kLimit));
 }
 inline double pixelsToTwips(int pixels, double logicalDpi = 96.0)
 {
