@@ -23,7 +23,7 @@ demo: build
 bench: deps
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DHLV_BUILD_BENCH=ON -DHLV_BUILD_TESTS=OFF >/dev/null
 	@cmake --build build-bench -j $(JOBS)
-	@for b in build-bench/bin/bench_*; do echo "== $$b"; $$b; done
+	@bench/run-bench build-bench/bin $(BENCH_ARGS)
 
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer: every finding
 # ends the program that made it, so the test fails.

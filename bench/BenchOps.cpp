@@ -1,0 +1,527 @@
+// One measured operation per run, for the bench driver (bench/run-bench), which times whole
+// processes from outside (wall clock and peak memory) and runs the anchors beside them.
+//
+//   bench_ops noop                         nothing: the program's own start, for memory baselines
+//   bench_ops fill-log LOG ROWS            a job log (copy of the template) with ROWS jobs
+//   bench_ops stats LOG                    the statistics pass over LOG
+//   bench_ops csv LOG                      the CSV export of LOG (into a temporary folder)
+//   bench_ops report LOG OUTDIR            the full job log report of LOG into OUTDIR
+//   bench_ops fill-cups SERVER QUEUE N     N held jobs on a CUPS server (one request each)
+//   bench_ops joblist SERVER [RUNS]        ms of one job list reading through the CUPS backend
+//   bench_ops joblist-anchor SERVER [RUNS] ms of the same Get-Jobs read whole, parsed from memory
+//   bench_ops monitor-start SERVER         ms from starting the monitor program to "Connected"
+//   bench_ops monitor-idle SERVER SECONDS  % of a core the monitor uses watching, once connected
+//   bench_ops widget ROWS                  ms to add ROWS rows to a sorted and an unsorted job list
+//   bench_ops fill-sim DIR SERVER QUEUE N  a simulated server with one queue and N jobs
+//   bench_ops monitor-latency SERVER QUEUE CHANGES
+//                                          p95 ms from a job change (lp -q) on a CUPS server to
+//                                          its event at the client
+//
+// Figures go to stdout as "name value" lines.
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <random>
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cups/cups.h>
+#include <unistd.h>
+
+#include "console/access/JobMonitorClient.h"
+#include "console/reports/LogReports.h"
+#include "console/ui/JobListWidget.h"
+#include "jobmonitor/MonitorBuilds.h"
+#include "platform/Database.h"
+#include "platform/GeneralDate.h"
+#include "platform/PrintSystem.h"
+#include "platform/print/CupsPrintSystem.h"
+#include "platform/print/SimPrintStore.h"
+#include "reports/ReportDoubles.h"
+#include "store/JobLogStore.h"
+#include "support/FakeClock.h"
+#include "support/FakeEnvironment.h"
+#include "support/FakeStoreHost.h"
+#include "support/RecordingShell.h"
+
+using namespace hlv;
+
+namespace {
+
+QString arg(int argc, char** argv, int index)
+{
+    return index < argc ? QString::fromLocal8Bit(argv[index]) : QString();
+}
+
+void figure(const char* name, double value)
+{
+    std::printf("%s %.3f\n", name, value);
+    std::fflush(stdout);
+}
+
+bool waitFor(const std::function<bool()>& condition, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    QTimer wake;
+    wake.start(5);
+    while (!condition()) {
+        if (deadline.hasExpired()) {
+            return condition();
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+// The job log store over the log file at path: the file's folder is the log folder.
+struct Store
+{
+    explicit Store(const QString& logFile)
+    {
+        env.appDataPath = temp.filePath(QStringLiteral("appdata"));
+        env.tempPath = temp.filePath(QStringLiteral("temp"));
+        QDir().mkpath(env.appDataPath);
+        QDir().mkpath(env.tempPath);
+        host.logFolder = QFileInfo(logFile).absolutePath();
+        host.audit = false;
+        store = std::make_unique<JobLogStore>(env, clock, host);
+    }
+    QTemporaryDir temp;
+    test::FakeEnvironment env;
+    test::FakeClock clock;
+    test::FakeStoreHost host;
+    std::unique_ptr<JobLogStore> store;
+};
+
+int fillLog(const QString& path, int rows)
+{
+    QFile::remove(path);
+    Store s(path);
+    if (!s.store->OpenLogDatabase()) {
+        return 1;
+    }
+    s.store->CloseLogDatabase();
+    auto db = Database::open(path);
+    db->begin();
+    Query insert(*db, QStringLiteral("INSERT INTO HLV_Log (TransactionID, Server, Queue, Description, Computer, "
+                                     "User, Name, Priority, \"Time Submitted\", Pages, Size, \"Deleted Pages\", "
+                                     "\"Printed Pages\") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    const QDateTime start(QDate(2025, 1, 1), QTime(8, 0));
+    for (int i = 0; i < rows; ++i) {
+        const QString submitted = generalDateText(start.addSecs(qint64(i) * 317));
+        insert.reset();
+        insert.bindAll({QString::number(i) + QLatin1Char('-') + submitted, QStringLiteral("PRINT%1").arg(i % 4),
+                        QStringLiteral("Q%1").arg(i % 40), QStringLiteral("Report %1, draft").arg(i),
+                        QStringLiteral("WS%1").arg(i % 300), QStringLiteral("user%1").arg(i % 500),
+                        QStringLiteral("Q%1, %2").arg(i % 40).arg(i), 1, submitted, QString::number(i % 17 + 1),
+                        QStringLiteral("%1KB").arg(i % 900),
+                        i % 5 == 0 ? QVariant(QString::number(i % 17 + 1)) : QVariant(),
+                        i % 5 == 1 ? QVariant(QString::number(i % 17 + 1)) : QVariant()});
+        insert.exec();
+    }
+    return db->commit() ? 0 : 1;
+}
+
+int fullReport(const QString& logFile, const QString& outDir)
+{
+    Store s(logFile);
+    test::RecordingSurface surface;
+    test::RecordingShell shell;
+    test::FakeReportWindow window;
+    window.settings = {outDir, QStringLiteral("Bench"), QStringLiteral("Less paper.")};
+    LogReports reports(*s.store, surface, shell, window);
+    reports.GenerateLogFullReport(true);
+    return QFile::exists(outDir + QStringLiteral("/HLV_LogFullReport.html")) ? 0 : 1;
+}
+
+int fillCups(const QString& server, const QString& queue, int count)
+{
+    // The job requests name the printer through the default server.
+    cupsSetServer(server.toUtf8().constData());
+    const QByteArray host = server.section(QLatin1Char(':'), 0, 0).toUtf8();
+    const int port = server.section(QLatin1Char(':'), 1, 1).toInt();
+    http_t* http = httpConnect2(host.constData(), port > 0 ? port : ippPort(), nullptr, AF_UNSPEC,
+                                HTTP_ENCRYPTION_IF_REQUESTED, 1, 30000, nullptr);
+    if (!http) {
+        return 1;
+    }
+    const QByteArray name = queue.toUtf8();
+    cups_option_t* options = nullptr;
+    int optionCount = cupsAddOption("job-hold-until", "indefinite", 0, &options);
+    int made = 0;
+    for (int i = 0; i < count; ++i) {
+        const QByteArray title = QStringLiteral("bench document %1").arg(i).toUtf8();
+        if (cupsPrintFile2(http, name.constData(), "/etc/hostname", title.constData(), optionCount, options) > 0) {
+            ++made;
+        }
+    }
+    if (made < count) {
+        std::fprintf(stderr, "bench_ops: %s\n", cupsLastErrorString());
+    }
+    cupsFreeOptions(optionCount, options);
+    httpClose(http);
+    figure("jobs_made", made);
+    return made == count ? 0 : 1;
+}
+
+int jobList(const QString& server, int runs)
+{
+    CupsPrintSystem system;
+    QString error;
+    auto connection = system.connect(server, &error);
+    if (!connection) {
+        std::fprintf(stderr, "bench_ops: %s\n", qPrintable(error));
+        return 1;
+    }
+    QList<double> times;
+    qsizetype jobs = 0;
+    for (int i = 0; i < runs; ++i) {
+        QList<PrintJobInfo> list;
+        QElapsedTimer clock;
+        clock.start();
+        if (!connection->jobs(list)) {
+            return 1;
+        }
+        times.append(static_cast<double>(clock.nsecsElapsed()) / 1e6);
+        jobs = list.size();
+    }
+    std::sort(times.begin(), times.end());
+    figure("jobs", static_cast<double>(jobs));
+    figure("ms", times.at(times.size() / 2));
+    return 0;
+}
+
+// The anchor of a job list reading: the same Get-Jobs request, its whole answer read into
+// memory in large blocks and parsed from there.
+int jobListAnchor(const QString& server, int runs)
+{
+    const QByteArray host = server.section(QLatin1Char(':'), 0, 0).toUtf8();
+    const int port = server.section(QLatin1Char(':'), 1, 1).toInt();
+    http_t* http = httpConnect2(host.constData(), port > 0 ? port : ippPort(), nullptr, AF_UNSPEC,
+                                HTTP_ENCRYPTION_IF_REQUESTED, 1, 30000, nullptr);
+    if (!http) {
+        return 1;
+    }
+    char uri[HTTP_MAX_URI];
+    httpAssembleURI(HTTP_URI_CODING_ALL, uri, sizeof(uri), "ipp", nullptr, host.constData(), port, "/");
+    QList<double> times;
+    int jobs = 0;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        ipp_t* request = ippNewRequest(IPP_OP_GET_JOBS);
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "not-completed");
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr, "all");
+        if (cupsSendRequest(http, request, "/", ippLength(request)) != HTTP_STATUS_CONTINUE) {
+            ippDelete(request);
+            return 1;
+        }
+        http_status_t status;
+        while ((status = httpUpdate(http)) == HTTP_STATUS_CONTINUE) {
+        }
+        QByteArray body;
+        char block[65536];
+        ssize_t got;
+        while ((got = httpRead2(http, block, sizeof(block))) > 0) {
+            body.append(block, got);
+        }
+        ippDelete(request);
+        struct Reader
+        {
+            const QByteArray* data;
+            qsizetype at = 0;
+        } reader{&body};
+        ipp_t* response = ippNew();
+        ippReadIO(
+            &reader,
+            [](void* context, ipp_uchar_t* buffer, size_t bytes) -> ssize_t {
+                auto* r = static_cast<Reader*>(context);
+                const auto n = std::min<qsizetype>(static_cast<qsizetype>(bytes), r->data->size() - r->at);
+                std::copy_n(r->data->constData() + r->at, n, reinterpret_cast<char*>(buffer));
+                r->at += n;
+                return n;
+            },
+            1, nullptr, response);
+        jobs = 0;
+        for (ipp_attribute_t* a = ippFindAttribute(response, "job-id", IPP_TAG_INTEGER); a;
+             a = ippFindNextAttribute(response, "job-id", IPP_TAG_INTEGER)) {
+            ++jobs;
+        }
+        ippDelete(response);
+        times.append(static_cast<double>(clock.nsecsElapsed()) / 1e6);
+        Q_UNUSED(status);
+    }
+    httpClose(http);
+    std::sort(times.begin(), times.end());
+    figure("jobs", jobs);
+    figure("ms", times.at(times.size() / 2));
+    return 0;
+}
+
+std::unique_ptr<JobMonitorClient> startMonitor(const QString& server, bool* connected)
+{
+    JobMonitorClientOptions options;
+    options.programName = QString::fromLatin1(kJobMonitorBuild.programName);
+    options.classId = QString::fromLatin1(kJobMonitorBuild.classId);
+    options.programDir = QCoreApplication::applicationDirPath();
+    QString error;
+    auto client = JobMonitorClient::create(options, &error);
+    if (!client) {
+        std::fprintf(stderr, "bench_ops: cannot start the monitor: %s\n", qPrintable(error));
+        return nullptr;
+    }
+    QObject::connect(client.get(), &JobMonitorClient::ConnectEvent, [connected](const QString& text) {
+        if (text == QStringLiteral("Connected")) {
+            *connected = true;
+        }
+    });
+    client->StartMonitor(server);
+    return client;
+}
+
+int monitorStart(const QString& server)
+{
+    QElapsedTimer clock;
+    clock.start();
+    bool connected = false;
+    auto client = startMonitor(server, &connected);
+    if (!client || !waitFor([&] { return connected; }, 120000)) {
+        return 1;
+    }
+    figure("ms", static_cast<double>(clock.nsecsElapsed()) / 1e6);
+    client->StopMonitor();
+    return 0;
+}
+
+double cpuSeconds(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    const QString text = QString::fromLatin1(stat.readAll());
+    // Fields after the command's closing parenthesis; utime and stime are the 12th and 13th.
+    const QStringList fields = text.mid(text.lastIndexOf(QLatin1Char(')')) + 2).split(QLatin1Char(' '));
+    if (fields.size() < 13) {
+        return 0;
+    }
+    return (fields.at(11).toDouble() + fields.at(12).toDouble()) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+int monitorIdle(const QString& server, int seconds)
+{
+    bool connected = false;
+    auto client = startMonitor(server, &connected);
+    if (!client || !waitFor([&] { return connected; }, 120000)) {
+        return 1;
+    }
+    // Settle after the first reading, then measure.
+    waitFor([] { return false; }, 1500);
+    const double before = cpuSeconds(client->serverPid());
+    QElapsedTimer clock;
+    clock.start();
+    waitFor([] { return false; }, seconds * 1000);
+    const double after = cpuSeconds(client->serverPid());
+    figure("cpu_percent", 100.0 * (after - before) / (static_cast<double>(clock.nsecsElapsed()) / 1e9));
+    client->StopMonitor();
+    return 0;
+}
+
+int fillSim(const QString& dir, const QString& server, const QString& queue, int count)
+{
+    QString error;
+    auto store = sim::SimPrintStore::create(dir, server, server, &error);
+    if (!store) {
+        std::fprintf(stderr, "bench_ops: %s\n", qPrintable(error));
+        return 1;
+    }
+    sim::NewQueue q;
+    q.name = queue;
+    if (!store->addQueue(q).ok) {
+        return 1;
+    }
+    for (int i = 0; i < count; ++i) {
+        sim::NewJob job;
+        job.queue = queue;
+        job.document = QStringLiteral("bench document %1").arg(i);
+        job.owner = QStringLiteral("bench");
+        job.host = QStringLiteral("ws");
+        job.pages = 1;
+        job.size = 100;
+        job.submitted = QDateTime::currentDateTime();
+        qint64 id = 0;
+        if (!store->addJob(job, id).ok) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int monitorLatency(const QString& server, const QString& queue, int changes)
+{
+    QProcess lp;
+    lp.start(QStringLiteral("lp"),
+             {QStringLiteral("-h"), server, QStringLiteral("-d"), queue, QStringLiteral("-H"), QStringLiteral("hold"),
+              QStringLiteral("-t"), QStringLiteral("latency"), QStringLiteral("/etc/hostname")});
+    if (!lp.waitForFinished(30000) || lp.exitCode() != 0) {
+        return 1;
+    }
+    // "request id is bench-12 (1 file(s))"
+    const QString job = QString::fromUtf8(lp.readAllStandardOutput()).section(QLatin1Char(' '), 3, 3);
+    bool connected = false;
+    auto client = startMonitor(server, &connected);
+    if (!client || !waitFor([&] { return connected; }, 120000)) {
+        return 1;
+    }
+    int events = 0;
+    QElapsedTimer clock;
+    clock.start();
+    qint64 lastEventAt = 0;
+    QObject::connect(client.get(), &JobMonitorClient::JobEvent, [&] {
+        ++events;
+        lastEventAt = clock.nsecsElapsed();
+    });
+    std::mt19937 random(12345);
+    std::uniform_int_distribution<int> phase(0, 1000);
+    QList<double> latencies;
+    for (int i = 0; i < changes; ++i) {
+        // A random moment within a second; the events of the previous change settle.
+        waitFor([] { return false; }, phase(random));
+        const int before = events;
+        QProcess change;
+        change.start(QStringLiteral("lp"), {QStringLiteral("-h"), server, QStringLiteral("-i"), job,
+                                            QStringLiteral("-q"), QString::number(2 + i % 90)});
+        if (!change.waitForFinished(30000) || change.exitCode() != 0) {
+            break;
+        }
+        const qint64 committed = clock.nsecsElapsed();
+        if (waitFor([&] { return events > before; }, 10000)) {
+            latencies.append(static_cast<double>(lastEventAt - committed) / 1e6);
+        } else {
+            latencies.append(10000);
+        }
+    }
+    client->StopMonitor();
+    QProcess::execute(QStringLiteral("cancel"), {QStringLiteral("-h"), server, job});
+    if (latencies.isEmpty()) {
+        return 1;
+    }
+    std::sort(latencies.begin(), latencies.end());
+    const auto at = static_cast<qsizetype>(0.95 * static_cast<double>(latencies.size() - 1) + 0.5);
+    figure("p50_ms", latencies.at(latencies.size() / 2));
+    figure("p95_ms", latencies.at(at));
+    return 0;
+}
+
+int widget(int rows)
+{
+    const QStringList headers = {QStringLiteral("Status"),   QStringLiteral("Description"), QStringLiteral("Computer"),
+                                 QStringLiteral("User"),     QStringLiteral("Pages"),       QStringLiteral("Printed"),
+                                 QStringLiteral("Priority"), QStringLiteral("Size"),        QStringLiteral("Submitted"),
+                                 QStringLiteral("ID"),       QStringLiteral("Name")};
+    QList<JobRow> list;
+    for (int i = 0; i < rows; ++i) {
+        JobRow row;
+        row.text = i % 3 ? QStringLiteral("OK") : QStringLiteral("Paused");
+        row.icon = 1;
+        row.subItems = {QStringLiteral("Document %1").arg((i * 7919) % rows),
+                        QStringLiteral("\\\\WS%1").arg(i % 50),
+                        QStringLiteral("user%1").arg(i % 70),
+                        QString::number(i % 17 + 1),
+                        QStringLiteral("0"),
+                        QStringLiteral("1"),
+                        QStringLiteral("%1KB").arg(i % 900),
+                        QStringLiteral("01/02/2026 10:%1").arg(i % 60),
+                        QString::number(i),
+                        QStringLiteral("Q, %1").arg(i)};
+        list.append(row);
+    }
+    for (const bool sorted : {true, false}) {
+        JobListWidget view(headers);
+        view.resize(800, 400);
+        view.show();
+        if (sorted) {
+            view.setSortKey(1);
+            view.setSortOrder(1);
+            view.setSorted(true);
+        }
+        QElapsedTimer clock;
+        clock.start();
+        for (const JobRow& row : list) {
+            view.addRow(row);
+        }
+        QCoreApplication::processEvents();
+        figure(sorted ? "sorted_ms" : "unsorted_ms", static_cast<double>(clock.nsecsElapsed()) / 1e6);
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    // Only the job list needs widgets; the rest runs as a plain program, as light as it can be.
+    const QString command = arg(argc, argv, 1);
+    std::unique_ptr<QCoreApplication> app;
+    if (command == QStringLiteral("widget")) {
+        app = std::make_unique<QApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    if (command == QStringLiteral("noop")) {
+        return 0;
+    }
+    if (command == QStringLiteral("fill-log")) {
+        return fillLog(arg(argc, argv, 2), arg(argc, argv, 3).toInt());
+    }
+    if (command == QStringLiteral("stats")) {
+        Store s(arg(argc, argv, 2));
+        return s.store->ComputeLogStats() ? 0 : 1;
+    }
+    if (command == QStringLiteral("csv")) {
+        Store s(arg(argc, argv, 2));
+        return s.store->ExportLogToCsv() ? 0 : 1;
+    }
+    if (command == QStringLiteral("report")) {
+        return fullReport(arg(argc, argv, 2), arg(argc, argv, 3));
+    }
+    if (command == QStringLiteral("fill-cups")) {
+        return fillCups(arg(argc, argv, 2), arg(argc, argv, 3), arg(argc, argv, 4).toInt());
+    }
+    if (command == QStringLiteral("joblist")) {
+        return jobList(arg(argc, argv, 2), std::max(1, arg(argc, argv, 3).toInt()));
+    }
+    if (command == QStringLiteral("joblist-anchor")) {
+        return jobListAnchor(arg(argc, argv, 2), std::max(1, arg(argc, argv, 3).toInt()));
+    }
+    if (command == QStringLiteral("monitor-start")) {
+        return monitorStart(arg(argc, argv, 2));
+    }
+    if (command == QStringLiteral("monitor-idle")) {
+        return monitorIdle(arg(argc, argv, 2), std::max(1, arg(argc, argv, 3).toInt()));
+    }
+    if (command == QStringLiteral("fill-sim")) {
+        return fillSim(arg(argc, argv, 2), arg(argc, argv, 3), arg(argc, argv, 4), arg(argc, argv, 5).toInt());
+    }
+    if (command == QStringLiteral("monitor-latency")) {
+        return monitorLatency(arg(argc, argv, 2), arg(argc, argv, 3), std::max(1, arg(argc, argv, 4).toInt()));
+    }
+    if (command == QStringLiteral("widget")) {
+        return widget(std::max(1, arg(argc, argv, 2).toInt()));
+    }
+    std::fprintf(stderr, "usage: see the head of bench/BenchOps.cpp\n");
+    return 2;
+}
