@@ -66,7 +66,7 @@ public:
 // 3 anything else.
 int jobStatusIcon(const QString& statusText);
 // A size in bytes as the lists show it: whole kilobytes, remainder dropped, then "KB".
-QString jobSizeText(qint64 bytes);
+QString jobSizeText(std::optional<qint64> bytes);
 // The all-jobs row of a job as the print server reports it.
 JobRow searchRowFromJob(const PrintJobInfo& job);
 // The queue-list row of an all-jobs row (the Printer column left out).
