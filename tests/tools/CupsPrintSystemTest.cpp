@@ -175,6 +175,7 @@ TEST_F(CupsPrivateServer, AwkwardNames_ListedAndActedOnAsTheyAre)
         EXPECT_EQ(list.first().Priority, 60);
         EXPECT_TRUE(conn->removeJob(name, id)) << name.toStdString();
         EXPECT_TRUE(conn->resumeQueue(name)) << name.toStdString();
+        EXPECT_EQ(conn->printTestPage(name), TestPageResult::Success) << name.toStdString();
     }
 }
 

@@ -276,7 +276,8 @@ public:
         ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr, "Test Page");
         ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_MIMETYPE, "document-format", nullptr, "text/plain");
 
-        ipp_t* response = exchange(request, ("/printers/" + utf8(printerName)).c_str(), page);
+        const QByteArray resource = "/printers/" + QUrl::toPercentEncoding(printerName);
+        ipp_t* response = exchange(request, resource.constData(), page);
         const bool ok = response && m_lastStatus <= IPP_STATUS_OK_EVENTS_COMPLETE;
         ippDelete(response);
         if (ok) {
