@@ -584,8 +584,9 @@ private:
         if (!r) {
             return r;
         }
-        // Every job that is not held reads the trouble of its printer.
-        const QHash<QString, quint32> printerBits = printerStates(queue);
+        // Every job that is not held reads the trouble of its printer; the printers are
+        // asked once, when the first such job comes.
+        std::optional<QHash<QString, quint32>> printerBits;
         for (const Group& g : groups(response, IPP_TAG_JOB)) {
             const auto id = g.integer("job-id");
             if (!id) {
@@ -619,7 +620,14 @@ private:
             }
             job.TimeSubmitted = QDateTime::fromSecsSinceEpoch(g.integer("time-at-creation").value_or(0));
             const int state = g.integer("job-state").value_or(IPP_JSTATE_PENDING);
-            job.StatusMask = cupsstate::jobStatusMask(state, g.list("job-state-reasons"), printerBits.value(printer));
+            quint32 trouble = 0;
+            if (state == IPP_JSTATE_PENDING || state == IPP_JSTATE_PROCESSING || state == IPP_JSTATE_STOPPED) {
+                if (!printerBits) {
+                    printerBits = printerStates(queue);
+                }
+                trouble = printerBits->value(printer);
+            }
+            job.StatusMask = cupsstate::jobStatusMask(state, g.list("job-state-reasons"), trouble);
             out.append(job);
         }
         ippDelete(response);
