@@ -20,7 +20,8 @@ QString buildJobDetailRecord(const PrintJobInfo& job)
 QStringList readJobDetailRecord(const QString& record, bool* complete)
 {
     QStringList parts = record.split(QLatin1Char('|'));
-    const bool whole = parts.size() >= kJobDetailFieldCount;
+    const qsizetype n = parts.size();
+    const bool whole = n >= kJobDetailFieldCount;
     if (complete) {
         *complete = whole;
     }
@@ -30,12 +31,27 @@ QStringList readJobDetailRecord(const QString& record, bool* complete)
         }
         return parts;
     }
-    constexpr int kAfterDocument = kJobDetailFieldCount - 2; // fields 2 to 11
-    const qsizetype documentEnd = parts.size() - kAfterDocument;
+    const auto join = [&parts](qsizetype first, qsizetype last) {
+        return parts.mid(first, last - first + 1).join(QLatin1Char('|'));
+    };
+    // A printer name may hold "|" as well; it then stands twice, in the queue field and in
+    // the name "queue, id". The smallest count of "|" in the printer name for which the two
+    // agree is the one; none at all is the common case.
+    qsizetype bars = 0;
+    for (qsizetype m = 0; kJobDetailFieldCount + 2 * m <= n; ++m) {
+        const QString name = join(n - 1 - m, n - 1);
+        const QString queue = join(n - 8 - 2 * m, n - 8 - m);
+        if (name == queue + QStringLiteral(", ") + parts.at(n - 2 - m)) {
+            bars = m;
+            break;
+        }
+    }
+    const qsizetype queueFirst = n - 8 - 2 * bars;
     QStringList fields;
     fields.reserve(kJobDetailFieldCount);
-    fields << parts.at(0) << parts.mid(1, documentEnd - 1).join(QLatin1Char('|'));
-    fields << parts.mid(documentEnd);
+    fields << parts.at(0) << join(1, queueFirst - 3) << parts.at(queueFirst - 2) << parts.at(queueFirst - 1)
+           << join(queueFirst, queueFirst + bars);
+    fields << parts.mid(queueFirst + bars + 1, 6) << join(n - 1 - bars, n - 1);
     return fields;
 }
 

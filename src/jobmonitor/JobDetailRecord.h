@@ -18,11 +18,14 @@ QString buildJobDetailRecord(const PrintJobInfo& job);
 
 inline constexpr int kJobDetailFieldCount = 12;
 
-// Takes a record apart into its twelve fields. The document is the one field whose text
-// may hold "|" (a queue name cannot), so field 0 is read from the front, fields 2 to 11
-// from the back, and the document is whatever lies between them. A record of fewer than
-// twelve fields cannot be read that way: it is split at every "|" and filled up with empty
-// fields at its end; *complete (when given) tells the two apart.
+// Takes a record apart into its twelve fields. Field 0 is read from the front, fields 2 to
+// 11 from the back, and the document is whatever lies between them, so a "|" in a document
+// moves nothing. A printer name with "|" is found by the name field, which repeats it
+// before the job id. (A "|" in an owner's name cannot be told from one in the document:
+// the document then takes the computer and the front of the owner's name; the queue, the
+// key and every later field still read right.) A record of fewer than twelve fields cannot
+// be read that way: it is split at every "|" and filled up with empty fields at its end;
+// *complete (when given) tells the two apart.
 QStringList readJobDetailRecord(const QString& record, bool* complete = nullptr);
 
 } // namespace hlv

@@ -94,6 +94,8 @@ TEST(JobDetailRecord_Read, RoundTrip_AnyCharactersInNames)
         {"tab\there", "a,b", "car,ol"},
         {"Bücher – Ελληνικά|日本語", "Drucker-Büro", "Jürgen"},
         {"", "Laser", ""},
+        {"x|y", "a|b", "alice"},
+        {"x|y, 9", "|a||b|", "alice"},
     };
     for (const auto& c : cases) {
         PrintJobInfo job = sampleJob(9, QString::fromUtf8(c.document));
