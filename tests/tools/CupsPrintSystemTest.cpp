@@ -138,13 +138,14 @@ TEST_F(CupsPrivateServer, FailingBackendStopsQueue_ErrorNotPause)
     EXPECT_EQ(list.first().StatusMask, 0u);
 }
 
-// Names CUPS allows: "%" (decoded once), "," (the queue part of the job name keeps it),
+// Names CUPS allows: "%" (decoded once), "," (the queue part of the job name keeps it), "|",
 // non-ASCII; tabs, "|" and "%" in titles and user names come through as they are.
 TEST_F(CupsPrivateServer, AwkwardNames_ListedAndActedOnAsTheyAre)
 {
     const QString title = QStringLiteral("Bericht|Q1\t50%41, Größe – 日本");
     const QString owner = QStringLiteral("jürgen%41,x");
-    for (const QString& prefix : {QStringLiteral("Q%41x_"), QStringLiteral("a,b_"), QStringLiteral("Büro_")}) {
+    for (const QString& prefix :
+         {QStringLiteral("Q%41x_"), QStringLiteral("a,b_"), QStringLiteral("Büro_"), QStringLiteral("p|ipe_")}) {
         const QString name = prefix + queue;
         runToolChecked(QStringLiteral("lpadmin"),
                        {QStringLiteral("-h"), server, QStringLiteral("-p"), name, QStringLiteral("-E"),
