@@ -96,14 +96,15 @@ struct PrintJobInfo
     std::optional<qint64> TotalPages; // empty while the spooler does not know it yet
     qint64 PagesPrinted = 0;
     qint64 Priority = 1;
-    qint64 Size = 0;         // bytes
-    QDateTime TimeSubmitted; // local time
-    quint32 StatusMask = 0;  // JobStatus bits
+    std::optional<qint64> Size; // bytes; empty when the server does not say
+    QDateTime TimeSubmitted;    // local time
+    quint32 StatusMask = 0;     // JobStatus bits
 
-    // The printer name part of Name: up to the first comma, all of it without one.
+    // The printer name part of Name: up to the comma before the job id, all of it without
+    // a comma. A printer name may hold commas of its own; the job id never does.
     QString queueName() const
     {
-        const auto comma = Name.indexOf(QLatin1Char(','));
+        const auto comma = Name.lastIndexOf(QLatin1Char(','));
         return comma < 0 ? Name : Name.left(comma);
     }
     // The name a queue's job collection gives the job: its id as text.

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include "console/access/StatusText.h"
+#include "jobmonitor/JobDetailRecord.h"
 #include "store/JobLogTable.h"
 #include "watch/PopupMessages.h"
 #include "watch/WatchJobLog.h"
@@ -29,10 +30,7 @@ QString csvCell(const QString& value)
 JobEventFields JobEventFields::parse(const QString& record)
 {
     JobEventFields f;
-    f.d = record.split(QLatin1Char('|'));
-    while (f.d.size() < kFieldCount) {
-        f.d.append(QString());
-    }
+    f.d = readJobDetailRecord(record);
     return f;
 }
 

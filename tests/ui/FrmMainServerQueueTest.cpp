@@ -268,3 +268,34 @@ TEST(QueueStatusColourRules, Words_LastMatchWinsCaseSensitive)
 
 } // namespace
 } // namespace hlv::test
+
+namespace hlv::test {
+namespace {
+
+// A server that cannot be reached leaves nothing bound: the old server's jobs are neither
+// listed nor logged under the new name, not at the search and not at a later refresh.
+TEST_F(ServerQueueTest, FindPrintQueues_UnreachableServer_ListsAndLogsNothingUntilBoundAgain)
+{
+    addJob(QStringLiteral("PS1"), QStringLiteral("Sales"), QStringLiteral("first.pdf"), QStringLiteral("ann"), 3, 2048);
+    FrmMain& w = startOn(QStringLiteral("Queue=Sales\n"));
+    ASSERT_EQ(w.SearchList->rowCount(), 1);
+    ASSERT_EQ(logCount(), 1);
+    addJob(QStringLiteral("PS1"), QStringLiteral("Sales"), QStringLiteral("second.pdf"), QStringLiteral("bob"), 3,
+           2048);
+
+    w.CurrentPrinter->setEditText(QStringLiteral("NoSuchServer"));
+    w.FindPrintQueues_Click();
+    EXPECT_EQ(w.SearchList->rowCount(), 0);
+    EXPECT_EQ(w.JobList->rowCount(), 0);
+    w.cmdRefreshJobs_Click();
+    EXPECT_EQ(w.SearchList->rowCount(), 0);
+    EXPECT_EQ(logCount(), 1) << "the second job of PS1 was logged under NoSuchServer";
+
+    w.CurrentPrinter->setEditText(QStringLiteral("PS1"));
+    w.FindPrintQueues_Click();
+    EXPECT_EQ(w.SearchList->rowCount(), 2);
+    EXPECT_EQ(logCount(), 2);
+}
+
+} // namespace
+} // namespace hlv::test

@@ -4,6 +4,7 @@
 #include <QDateTime>
 
 #include "console/access/StatusText.h"
+#include "jobmonitor/JobDetailRecord.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/GeneralDate.h"
@@ -18,7 +19,6 @@ namespace {
 constexpr quint32 kLampBlue = 0xFF0000;
 constexpr quint32 kLampOrange = 0x0080FF;
 constexpr quint32 kLampGreen = 0x00FF00;
-constexpr int kDetailFields = 12;
 
 bool writesPages(const QString& status)
 {
@@ -44,9 +44,9 @@ int jobStatusIcon(const QString& statusText)
     return 3;
 }
 
-QString jobSizeText(qint64 bytes)
+QString jobSizeText(std::optional<qint64> bytes)
 {
-    return QString::number(bytes / 1024) + QStringLiteral("KB");
+    return (bytes ? QString::number(*bytes / 1024) : QString()) + QStringLiteral("KB");
 }
 
 JobRow searchRowFromJob(const PrintJobInfo& job)
@@ -231,9 +231,10 @@ void WMILiveView::upsert(JobRowList& list, const JobRow& row)
 
 void WMILiveView::OnJobEvent(const QString& strAction, const QString& strDetail)
 {
-    const QStringList d = strDetail.split(QLatin1Char('|'));
+    bool complete = false;
+    const QStringList d = readJobDetailRecord(strDetail, &complete);
     // A record short of its twelve fields cannot be placed in either list: it is dropped.
-    if (d.size() < kDetailFields) {
+    if (!complete) {
         return;
     }
     JobRow searchRow;

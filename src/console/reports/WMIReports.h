@@ -87,6 +87,7 @@ private:
     ReportWindow& m_window;
     ReportWriter m_writer;
     QString m_FoundPrinterName;
+    QString m_foundQueueName; // the name that printer is listed under
     std::function<int()> m_sectionId;
     // The submitting computers' names, asked once per host and report.
     QHash<QString, QString> m_hostNames;
