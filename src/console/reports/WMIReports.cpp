@@ -230,7 +230,7 @@ QString WMIReports::JobReportTable(const QString& Server, const QString& Printer
     return text + QStringLiteral("</table></div></p>");
 }
 
-void WMIReports::PrinterReport(const QString& Server, const QString& Printer, bool Quiet, bool Collapsible)
+bool WMIReports::PrinterReport(const QString& Server, const QString& Printer, bool Quiet, bool Collapsible)
 {
     const ReportSettings settings = m_window.reportSettings();
     const QString path = reportFilePath(settings, QLatin1String(kPrinterReportFile));
@@ -245,10 +245,10 @@ void WMIReports::PrinterReport(const QString& Server, const QString& Printer, bo
         page += table + JobReportTable(Server, m_FoundPrinterName, Collapsible);
     }
     page += ReportFrame::pageTail();
-    m_writer.finish(path, page, !Quiet);
+    return m_writer.finish(path, page, !Quiet) && !table.isEmpty();
 }
 
-void WMIReports::ServerReport(const QString& Server, bool Quiet, bool Collapsible)
+bool WMIReports::ServerReport(const QString& Server, bool Quiet, bool Collapsible)
 {
     const ReportSettings settings = m_window.reportSettings();
     const QString path = reportFilePath(settings, QLatin1String(kServerReportFile));
@@ -258,8 +258,9 @@ void WMIReports::ServerReport(const QString& Server, bool Quiet, bool Collapsibl
                                          QStringLiteral("<h2><u>Server Report:</u> ") + htmlText(Server) +
                                              QStringLiteral("</h2>"));
     QList<PrinterInfo> printers;
-    if (m_connection->ConnectServer(Server) && m_connection->objWMIService() &&
-        m_connection->objWMIService()->printers(printers)) {
+    const bool reached = m_connection->ConnectServer(Server) && m_connection->objWMIService() &&
+                         m_connection->objWMIService()->printers(printers);
+    if (reached) {
         for (const PrinterInfo& printer : printers) {
             if (!printer.Local || !printer.Shared) {
                 continue;
@@ -271,10 +272,10 @@ void WMIReports::ServerReport(const QString& Server, bool Quiet, bool Collapsibl
         }
     }
     page += ReportFrame::pageTail();
-    m_writer.finish(path, page, !Quiet);
+    return m_writer.finish(path, page, !Quiet) && reached;
 }
 
-void WMIReports::FavouritesReport(bool Quiet)
+bool WMIReports::FavouritesReport(bool Quiet)
 {
     const ReportSettings settings = m_window.reportSettings();
     const QString path = reportFilePath(settings, QLatin1String(kFavouritesReportFile));
@@ -293,7 +294,7 @@ void WMIReports::FavouritesReport(bool Quiet)
         }
     }
     page += ReportFrame::pageTail();
-    m_writer.finish(path, page, !Quiet);
+    return m_writer.finish(path, page, !Quiet);
 }
 
 } // namespace hlv
