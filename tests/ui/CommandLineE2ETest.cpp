@@ -3,12 +3,47 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "support/ToolProcess.h"
 
 namespace hlv::test {
 namespace {
+
+// A loopback port whose connections the kernel accepts but nobody ever answers.
+class SilentServer
+{
+public:
+    SilentServer()
+    {
+        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof(addr);
+        if (m_fd >= 0 && ::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), len) == 0 && ::listen(m_fd, 16) == 0 &&
+            ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0) {
+            m_port = ntohs(addr.sin_port);
+        }
+    }
+    ~SilentServer()
+    {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    SilentServer(const SilentServer&) = delete;
+    SilentServer& operator=(const SilentServer&) = delete;
+    int port() const { return m_port; }
+
+private:
+    int m_fd = -1;
+    int m_port = 0;
+};
 
 // The console program itself, started with a report switch on a simulated print server:
 // it writes the report without opening it and ends on its own after the normal shutdown,
@@ -16,8 +51,8 @@ namespace {
 struct ReportRun
 {
     const char* name;
-    const char* savedServer;
-    int queueStatus; // set on the simulated queue before the run; 0 runs normally
+    const char* savedServer; // empty: a CUPS server on loopback that never answers
+    int queueStatus;         // set on the simulated queue before the run; 0 runs normally
     const char* arguments;
     const char* reportFile;
     bool written; // exit status 0 and the report naming the queue; otherwise non-zero
@@ -31,6 +66,7 @@ const ReportRun kRuns[] = {
     {"server", "PS1", 0, "/rpt:Server", "/HLV_ServerReport.html", true, ""},
     {"server unreachable", "NOPE", 0, "/rpt:Server", "/HLV_ServerReport.html", false,
      "hlv: the server report of NOPE could not be written"},
+    {"server never answers", "", 0, "/rpt:Server", "/HLV_ServerReport.html", false, "could not be written"},
     // A queue in error raises the printer-error message during start-up: it goes to stderr.
     {"queue in error", "PS1", 2, "/rpt:Printer", "/HLV_PrinterReport.html", true,
      "hlv: Halvern: An Error has been reported! Please check the printer: PS1"},
@@ -55,17 +91,24 @@ TEST(CommandLineE2E, ReportSwitch_RealProgramReportsExitsOnItsOwnWithStatus)
             runToolChecked(sim, {servers, QStringLiteral("set-queue"), QStringLiteral("PS1"), QStringLiteral("Sales"),
                                  QStringLiteral("--status"), QString::number(run.queueStatus)});
         }
+        SilentServer silent;
+        QByteArray server(run.savedServer);
+        if (server.isEmpty()) {
+            ASSERT_GT(silent.port(), 0);
+            server = "127.0.0.1:" + QByteArray::number(silent.port());
+        }
         {
             QFile ini(appData + QStringLiteral("/hlv.ini"));
             ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-            ini.write(QByteArray("[Halvern]\r\nServer=") + run.savedServer + "\r\nQueue=Sales\r\nStartMax=False\r\n");
+            ini.write("[Halvern]\r\nServer=" + server + "\r\nQueue=Sales\r\nStartMax=False\r\n");
         }
 
         QProcess console;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("APPDATA"), appData);
         env.insert(QStringLiteral("TEMP"), temp);
-        env.insert(QStringLiteral("HLV_PRINT_SYSTEM"), QStringLiteral("sim:") + servers);
+        env.insert(QStringLiteral("HLV_PRINT_SYSTEM"),
+                   *run.savedServer ? QStringLiteral("sim:") + servers : QStringLiteral("cups"));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("HLV_WEB_SERVER"), QStringLiteral("http://127.0.0.1:9"));
         console.setProcessEnvironment(env);

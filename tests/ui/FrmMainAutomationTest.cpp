@@ -365,11 +365,14 @@ TEST_F(AutomationTest, Exceptions_QueueHeldByHand_EachJobReleasedAndCountedOnce)
     FrmMain& w = open(QStringLiteral("Exceptions=adm\nPollNorm=1000\n"));
     ps1().pauseQueue(QStringLiteral("Sales")); // AutoQueue is off; the queue stays held
     const QStringList auditBefore = audit();
+    QList<int> intervals;
     for (int tick = 0; tick < 6; ++tick) {
         reload();
         w.Timer2_Timer();
+        intervals << w.Timer2.interval();
         clock.advance(1);
     }
+    EXPECT_EQ(intervals, QList<int>(6, 1000));
     EXPECT_EQ(printLog.calls.filter(QStringLiteral("resumeJob")),
               (QStringList{QStringLiteral("resumeJob Sales ") + QString::number(admin),
                            QStringLiteral("resumeJob Sales ") + QString::number(sysadm)}));
