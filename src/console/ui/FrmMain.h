@@ -516,10 +516,10 @@ public:
     bool favouriteSlotInUse(int index) const;
     // The help pages shipped beside the programs.
     QString helpFilePath() const;
-    // Ends a run of a report switch: records a report that could not be written and shuts down.
-    void endReportRun(bool written, const QString& report);
 
 private:
+    // Ends a run of a report switch: records a report that could not be written and shuts down.
+    void endReportRun(bool written, const QString& report);
     void watchPanels();
     void frameMouseMove(QGroupBox* frame, int X, int Y);
     static void setBorderStyle(QGroupBox* frame, int style);
