@@ -281,7 +281,7 @@ QString WMIReports::JobReportTable(const QString& Server, const QString& Printer
     return text + QStringLiteral("</table></div></p>");
 }
 
-void WMIReports::PrinterReport(const QString& Server, const QString& Printer, bool Quiet, bool Collapsible)
+bool WMIReports::PrinterReport(const QString& Server, const QString& Printer, bool Quiet, bool Collapsible)
 {
     const ReportSettings settings = m_window.reportSettings();
     const QString path = reportFilePath(settings, QLatin1String(kPrinterReportFile));
@@ -296,10 +296,10 @@ void WMIReports::PrinterReport(const QString& Server, const QString& Printer, bo
     }
     page += ReportFrame::pageTail();
     endReport();
-    m_writer.finish(path, page, !Quiet);
+    return m_writer.finish(path, page, !Quiet) && !table.isEmpty();
 }
 
-void WMIReports::ServerReport(const QString& Server, bool Quiet, bool Collapsible)
+bool WMIReports::ServerReport(const QString& Server, bool Quiet, bool Collapsible)
 {
     const ReportSettings settings = m_window.reportSettings();
     const QString path = reportFilePath(settings, QLatin1String(kServerReportFile));
@@ -308,7 +308,8 @@ void WMIReports::ServerReport(const QString& Server, bool Quiet, bool Collapsibl
                                          QStringLiteral("<h2><u>Server Report:</u> ") + htmlText(Server) +
                                              QStringLiteral("</h2>"));
     QList<PrinterInfo> printers;
-    if (m_connection->ConnectServer(Server) && m_connection->objWMIService() && readPrinters(printers)) {
+    const bool reached = m_connection->ConnectServer(Server) && m_connection->objWMIService() && readPrinters(printers);
+    if (reached) {
         for (const PrinterInfo& printer : printers) {
             if (!printer.Local || !printer.Shared) {
                 continue;
@@ -321,10 +322,10 @@ void WMIReports::ServerReport(const QString& Server, bool Quiet, bool Collapsibl
     }
     page += ReportFrame::pageTail();
     endReport();
-    m_writer.finish(path, page, !Quiet);
+    return m_writer.finish(path, page, !Quiet) && reached;
 }
 
-void WMIReports::FavouritesReport(bool Quiet)
+bool WMIReports::FavouritesReport(bool Quiet)
 {
     const ReportSettings settings = m_window.reportSettings();
     const QString path = reportFilePath(settings, QLatin1String(kFavouritesReportFile));
@@ -343,7 +344,7 @@ void WMIReports::FavouritesReport(bool Quiet)
     }
     page += ReportFrame::pageTail();
     endReport();
-    m_writer.finish(path, page, !Quiet);
+    return m_writer.finish(path, page, !Quiet);
 }
 
 } // namespace hlv

@@ -76,10 +76,16 @@ void FrmMain::FindPrintQueues_Click()
         StopJobMonitor();
         ConnectServer(server);
         RefreshJobList(server, QString());
+        if (m_unloaded) {
+            return; // the window was closed meanwhile: the shutdown has ended the program
+        }
         StartJobMonitor(server);
     }
 
     yieldToEvents();
+    if (m_unloaded) {
+        return;
+    }
     setStatusPanelText(1, QStringLiteral("Find Queues ") + timeText());
 
     ServerContainer.reset();
@@ -87,6 +93,9 @@ void FrmMain::FindPrintQueues_Click()
         ServerContainer = m_ctx.printSystem.connect(serverBoxText());
     }
     yieldToEvents();
+    if (m_unloaded) {
+        return;
+    }
 
     if (ServerContainer) {
         QList<PrinterInfo> printers;

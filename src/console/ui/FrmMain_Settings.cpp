@@ -228,7 +228,11 @@ void FrmMain::LoadSettings()
 void FrmMain::SaveSettings()
 {
     List_Save(CurrentPrinter, m_ctx.environment.appData() + QStringLiteral("/hlv.his"));
-    yieldToEvents();
+    // At shutdown nothing pending may run any more (a late connection failure would raise
+    // its box with nobody left to answer it).
+    if (!m_unloaded) {
+        yieldToEvents();
+    }
 
     const IniFile& ini = *m_ini;
     ConsoleSettings& s = m_settings;
