@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 
+#include <QHash>
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
@@ -54,7 +55,17 @@ struct ConsoleContext;
 //   FrmMain_Queue.cpp     queue selection and view refresh
 //   FrmMain_JobLists.cpp  job list columns, icons, sorting, job menu, monitor binding
 //   FrmMain_Panels.cpp    the panel and status bar switches
-//   FrmMain_Stubs.cpp     handlers of commands that are not there yet (empty)
+//   FrmMain_Layout.cpp    placing the panels on resize, the hover borders
+//   FrmMain_Polling.cpp   the display timer and the polling loop
+//   FrmMain_Automation.cpp AutoQueue, AutoRelease, AutoActivate and Exceptions
+//   FrmMain_JobActions.cpp, FrmMain_QueueActions.cpp, FrmMain_ActionSupport.cpp
+//                         the job and queue actions and the quick-action popup
+//   FrmMain_Favourites.cpp favourites
+//   FrmMain_MenuViews.cpp the menu styles and the administrator test
+//   FrmMain_CommandLine.cpp the command line
+//   FrmMain_Browser.cpp   server view, updates panel, update command and launchers
+//   FrmMain_Windows.cpp   the settings and statistics windows, the log reset
+//   FrmMain_Reports.cpp   reports and log commands
 //
 // Everything from outside (print system, dialogs, shell, clock, environment, job monitor,
 // administrator test) comes in through the ConsoleContext, so tests build the window
@@ -468,6 +479,10 @@ private:
     QString m_historyPath;
     QString m_iniPath;
     quint32 m_printStatusBack = 0xFFFFFF;
+    // History lines that were not UTF-8, by the name they are shown as, with their bytes.
+    QHash<QString, QByteArray> m_historyBytes;
+    QString historyName(const QByteArray& line);
+    QByteArray historyBytes(const QString& name) const;
     QList<double> m_columnTwips; // the twips each JobList column was last set to
     bool m_unloaded = false;
 
@@ -564,6 +579,7 @@ public:
 
 private:
     void connectBrowserHandlers();
+    bool m_updateCheckUnreachable = false; // the update check's host did not resolve
 };
 
 } // namespace hlv
