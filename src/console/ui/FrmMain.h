@@ -48,24 +48,25 @@ struct ConsoleContext;
 // names of the handlers they run, so the window reads like the design it implements.
 //
 // The class is split over files by concern:
-//   FrmMain_Controls.cpp  building controls and menus, small control helpers
-//   FrmMain_Startup.cpp   Form_Load, ConnectStartupQueue, Form_Unload, exit, About
-//   FrmMain_Settings.cpp  LoadSettings, SaveSettings
-//   FrmMain_Server.cpp    server search, history, job reload, network search
-//   FrmMain_Queue.cpp     queue selection and view refresh
-//   FrmMain_JobLists.cpp  job list columns, icons, sorting, job menu, monitor binding
-//   FrmMain_Panels.cpp    the panel and status bar switches
-//   FrmMain_Layout.cpp    placing the panels on resize, the hover borders
-//   FrmMain_Polling.cpp   the display timer and the polling loop
-//   FrmMain_Automation.cpp AutoQueue, AutoRelease, AutoActivate and Exceptions
-//   FrmMain_JobActions.cpp, FrmMain_QueueActions.cpp, FrmMain_ActionSupport.cpp
-//                         the job and queue actions and the quick-action popup
-//   FrmMain_Favourites.cpp favourites
-//   FrmMain_MenuViews.cpp the menu styles and the administrator test
-//   FrmMain_CommandLine.cpp the command line
-//   FrmMain_Browser.cpp   server view, updates panel, update command and launchers
-//   FrmMain_Windows.cpp   the settings and statistics windows, the log reset
-//   FrmMain_Reports.cpp   reports and log commands
+//   FrmMain_Controls.cpp       building controls and menus, small control helpers
+//   FrmMain_Startup.cpp        Form_Load, ConnectStartupQueue, Form_Unload, exit, About
+//   FrmMain_Settings.cpp       LoadSettings, SaveSettings
+//   FrmMain_Server.cpp         server search, history, job reload, network search
+//   FrmMain_Queue.cpp          queue selection and view refresh
+//   FrmMain_JobLists.cpp       job list columns, icons, sorting, job menu, monitor binding
+//   FrmMain_Panels.cpp         the panel and status bar switches
+//   FrmMain_Layout.cpp         placing the panels on resize, the hover borders
+//   FrmMain_Polling.cpp        the display timer and the polling loop
+//   FrmMain_Automation.cpp     AutoQueue, AutoRelease, AutoActivate, Exceptions
+//   FrmMain_JobActions.cpp     the Jobs menu's commands on the selected job
+//   FrmMain_QueueActions.cpp   commands on the selected queue as a whole
+//   FrmMain_ActionSupport.cpp  what the job and queue actions share
+//   FrmMain_Favourites.cpp     favourites
+//   FrmMain_MenuViews.cpp      the menu styles and the administrator test
+//   FrmMain_CommandLine.cpp    the command line
+//   FrmMain_Browser.cpp        server view, updates panel, update command, launchers
+//   FrmMain_Windows.cpp        the settings and statistics windows, the log reset
+//   FrmMain_Reports.cpp        reports and log commands
 //
 // Everything from outside (print system, dialogs, shell, clock, environment, job monitor,
 // administrator test) comes in through the ConsoleContext, so tests build the window
