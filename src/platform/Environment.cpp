@@ -77,7 +77,10 @@ QString privateTempFolder(const QString& base)
     {};
     if (::lstat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == uid &&
         (info.st_mode & 0077) == 0) {
-        return QFile::decodeName(path);
+        // Ours and closed to others; the account itself may need its rights back.
+        if ((info.st_mode & 0700) == 0700 || ::chmod(path.constData(), 0700) == 0) {
+            return QFile::decodeName(path);
+        }
     }
     // Taken by someone else, or open to others: a folder of our own with a fresh name,
     // the same one for the rest of the run.

@@ -84,7 +84,7 @@ TEST_F(ServerQueueTest, ListLoad_EmptyLinesAndLastLineWithoutBreak_EachNameOnce)
 {
     QFile file(env.appDataPath + QStringLiteral("/hlv.his"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("OLD1\r\n\r\nOLD2\r\nOLD1\r\nLAST");
+    file.write("\xEF\xBB\xBFOLD1\r\n\r\nOLD2\r\nOLD1\r\nLAST"); // a byte-order mark first
     file.close();
     FrmMain& w = startOn();
     QStringList entries;

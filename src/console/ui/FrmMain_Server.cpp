@@ -189,7 +189,8 @@ void FrmMain::List_Load(QComboBox* thelist, const QString& FileName)
     }
     QStringList names;
     const QByteArray bytes = file.readAll();
-    qsizetype start = 0;
+    // A byte-order mark some editors put first is no part of the first name.
+    qsizetype start = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
     while (start < bytes.size()) {
         qsizetype end = bytes.indexOf('\n', start);
         if (end < 0) {
