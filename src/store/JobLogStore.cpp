@@ -140,7 +140,11 @@ QString JobLogStore::displayTimeText(const QString& stored)
 bool JobLogStore::createFromTemplate(const QString& path)
 {
     const QFileInfo target(path);
-    if (m_host.logPath().isEmpty() && !QDir().mkpath(target.absolutePath())) {
+    // The application-data folder of a fresh account may not exist yet, also when the
+    // setting names it; a folder the operator chose elsewhere (a share) is never made up.
+    const bool defaultFolder =
+        m_host.logPath().isEmpty() || QDir::cleanPath(m_host.logPath()) == QDir::cleanPath(m_env.appData());
+    if (defaultFolder && !QDir().mkpath(target.absolutePath())) {
         qWarning().noquote() << "hlv: job log: cannot create folder" << target.absolutePath();
         return false;
     }

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include <QDateTime>
+#include <QHash>
 #include <QMainWindow>
 #include <QPointer>
 #include <QSet>
@@ -49,14 +50,25 @@ struct ConsoleContext;
 // names of the handlers they run, so the window reads like the design it implements.
 //
 // The class is split over files by concern:
-//   FrmMain_Controls.cpp  building controls and menus, small control helpers
-//   FrmMain_Startup.cpp   Form_Load, ConnectStartupQueue, Form_Unload, exit, About
-//   FrmMain_Settings.cpp  LoadSettings, SaveSettings
-//   FrmMain_Server.cpp    server search, history, job reload, network search
-//   FrmMain_Queue.cpp     queue selection and view refresh
-//   FrmMain_JobLists.cpp  job list columns, icons, sorting, job menu, monitor binding
-//   FrmMain_Panels.cpp    the panel and status bar switches
-//   FrmMain_Stubs.cpp     handlers of commands that are not there yet (empty)
+//   FrmMain_Controls.cpp       building controls and menus, small control helpers
+//   FrmMain_Startup.cpp        Form_Load, ConnectStartupQueue, Form_Unload, exit, About
+//   FrmMain_Settings.cpp       LoadSettings, SaveSettings
+//   FrmMain_Server.cpp         server search, history, job reload, network search
+//   FrmMain_Queue.cpp          queue selection and view refresh
+//   FrmMain_JobLists.cpp       job list columns, icons, sorting, job menu, monitor binding
+//   FrmMain_Panels.cpp         the panel and status bar switches
+//   FrmMain_Layout.cpp         placing the panels on resize, the hover borders
+//   FrmMain_Polling.cpp        the display timer and the polling loop
+//   FrmMain_Automation.cpp     AutoQueue, AutoRelease, AutoActivate, Exceptions
+//   FrmMain_JobActions.cpp     the Jobs menu's commands on the selected job
+//   FrmMain_QueueActions.cpp   commands on the selected queue as a whole
+//   FrmMain_ActionSupport.cpp  what the job and queue actions share
+//   FrmMain_Favourites.cpp     favourites
+//   FrmMain_MenuViews.cpp      the menu styles and the administrator test
+//   FrmMain_CommandLine.cpp    the command line
+//   FrmMain_Browser.cpp        server view, updates panel, update command, launchers
+//   FrmMain_Windows.cpp        the settings and statistics windows, the log reset
+//   FrmMain_Reports.cpp        reports and log commands
 //
 // Everything from outside (print system, dialogs, shell, clock, environment, job monitor,
 // administrator test) comes in through the ConsoleContext, so tests build the window
@@ -475,6 +487,10 @@ private:
     QString m_historyPath;
     QString m_iniPath;
     quint32 m_printStatusBack = 0xFFFFFF;
+    // History lines that were not UTF-8, by the name they are shown as, with their bytes.
+    QHash<QString, QByteArray> m_historyBytes;
+    QString historyName(const QByteArray& line);
+    QByteArray historyBytes(const QString& name) const;
     QList<double> m_columnTwips; // the twips each JobList column was last set to
     bool m_unloaded = false;
     int m_exitStatus = 0;
@@ -589,6 +605,7 @@ public:
 
 private:
     void connectBrowserHandlers();
+    bool m_updateCheckUnreachable = false; // the update check's host did not resolve
 };
 
 } // namespace hlv

@@ -61,9 +61,10 @@ int main(int argc, char** argv)
     context.endProgram = [] {
         QCoreApplication::exit(0);
     };
-    context.userIsAdmin = [&environment] {
+    // Rights follow the account the program runs as, not a name the user can set.
+    context.userIsAdmin = [] {
         hlv::LinuxAccountDirectory accounts;
-        return hlv::isLocalAdministrator(accounts, environment.userName());
+        return hlv::isLocalAdministrator(accounts, hlv::processAccountName());
     };
     context.screenshotPath = qEnvironmentVariable("HLV_SCREENSHOT");
 
