@@ -2,8 +2,7 @@
 // and the service discovery provider's arrangement of what it finds.
 #include "console/access/NetworkEnum.h"
 
-#include <QDeadlineTimer>
-#include <QFile>
+#include <QElapsedTimer>
 #include <gtest/gtest.h>
 
 #include "platform/NetworkResources.h"
@@ -285,22 +284,68 @@ TEST(DnsSdNetworkResourcesTest, Arrange_PrintersOfSeveralServers_GroupedByHostUn
     EXPECT_TRUE(tree.at(QStringLiteral("local")).constFirst().dwUsage & ResourceUsage::Container);
 }
 
-TEST(DnsSdNetworkResourcesTest, Reset_WithoutDiscoveryDaemon_EndsQuicklyAndFindsNoServer)
+TEST(DnsSdNetworkResourcesTest, PrinterOf_Announcements_ServerFromTheResolvedHostQueueFromTheResourcePath)
 {
-    // With a discovery daemon running, browsing would query the local network: only the
-    // machine without one is tried here.
-    if (QFile::exists(QStringLiteral("/run/avahi-daemon/socket")) ||
-        QFile::exists(QStringLiteral("/var/run/avahi-daemon/socket"))) {
-        GTEST_SKIP() << "a service discovery daemon runs here";
+    struct Case
+    {
+        ResolvedService service;
+        DiscoveredPrinter printer;
+    };
+    const QStringList lab = {QStringLiteral("txtvers=1"), QStringLiteral("rp=printers/Lab")};
+    const QList<Case> cases = {
+        // a plainly named service keeps its host: the host is what it resolves to
+        {{QStringLiteral("Lab Printer"), QStringLiteral("labsrv.local"), 631, QStringLiteral("local"), lab},
+         {QStringLiteral("labsrv.local"), 631, QStringLiteral("local"), QStringLiteral("Lab"),
+          QStringLiteral("Lab Printer")}},
+        // the share is the queue of the path, never a name made from the instance
+        {{QStringLiteral("Lab @ labsrv"), QStringLiteral("labsrv.local."), 631, QStringLiteral("local."), lab},
+         {QStringLiteral("labsrv.local"), 631, QStringLiteral("local"), QStringLiteral("Lab"),
+          QStringLiteral("Lab @ labsrv")}},
+        {{QStringLiteral("Floor 2"),
+          QStringLiteral("ps9.example.com"),
+          8631,
+          QStringLiteral("example.com"),
+          {QStringLiteral("RP=/classes/Floor2")}},
+         {QStringLiteral("ps9.example.com"), 8631, QStringLiteral("example.com"), QStringLiteral("Floor2"),
+          QStringLiteral("Floor 2")}},
+        // a printer that serves itself: its own path, or its name when it has none
+        {{QStringLiteral("Office Jet"), QStringLiteral("jet.local"), 631, QString(), {QStringLiteral("rp=ipp/print")}},
+         {QStringLiteral("jet.local"), 631, QStringLiteral("local"), QStringLiteral("ipp/print"),
+          QStringLiteral("Office Jet")}},
+        {{QStringLiteral("Office Jet"), QStringLiteral("jet.local"), 631, QStringLiteral("local"), {}},
+         {QStringLiteral("jet.local"), 631, QStringLiteral("local"), QStringLiteral("Office Jet"),
+          QStringLiteral("Office Jet")}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.service.instance.toStdString() + " on " + c.service.hostName.toStdString());
+        const DiscoveredPrinter p = DnsSdNetworkResources::printerOf(c.service);
+        EXPECT_EQ(p.host, c.printer.host);
+        EXPECT_EQ(p.port, c.printer.port);
+        EXPECT_EQ(p.domain, c.printer.domain);
+        EXPECT_EQ(p.queue, c.printer.queue);
+        EXPECT_EQ(p.info, c.printer.info);
     }
-    DnsSdNetworkResources provider(500, 500);
+}
+
+TEST(DnsSdNetworkResourcesTest, Reset_WithoutDiscoveryDaemon_EndsAtOnceAndFindsNoServer)
+{
+    // A message bus that is not there stands for a machine where no avahi-daemon runs.
+    const QByteArray saved = qgetenv("DBUS_SYSTEM_BUS_ADDRESS");
+    const bool had = qEnvironmentVariableIsSet("DBUS_SYSTEM_BUS_ADDRESS");
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/hlv-test/system_bus_socket");
+    DnsSdNetworkResources provider;
     FakeEnvironment env;
     CNetworkEnum scan(provider, env);
     scan.SetResourceType(ResourceType::Any);
-    QDeadlineTimer deadline(15000);
+    QElapsedTimer clock;
+    clock.start();
     scan.Reset();
-    EXPECT_FALSE(deadline.hasExpired());
+    const qint64 elapsed = clock.elapsed();
+    had ? qputenv("DBUS_SYSTEM_BUS_ADDRESS", saved) : qunsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+
+    EXPECT_LT(elapsed, 1000) << "the search waits for a daemon that is not there";
     EXPECT_EQ(scan.GetServerList(), QString());
+    EXPECT_EQ(scan.GetNetworkList(), QString()) << "the network alone is no finding";
     EXPECT_EQ(provider.openEnumerations(), 0);
 }
 
