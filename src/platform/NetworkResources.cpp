@@ -5,7 +5,6 @@
 #include <QDeadlineTimer>
 #include <avahi-client/client.h>
 #include <avahi-client/lookup.h>
-#include <avahi-common/error.h>
 #include <avahi-common/simple-watch.h>
 
 namespace hlv {
@@ -61,9 +60,10 @@ void onBrowsed(AvahiServiceBrowser*, AvahiIfIndex interface, AvahiProtocol proto
     auto* discovery = static_cast<Discovery*>(userData);
     switch (event) {
     case AVAHI_BROWSER_NEW:
-        // Each announcement is resolved where it was seen; the address is left alone.
+        // Each announcement is resolved where it was seen, to its host, port and TXT
+        // record; the host's address is for whoever connects later.
         if (avahi_service_resolver_new(discovery->client, interface, protocol, name, type, domain, AVAHI_PROTO_UNSPEC,
-                                       AvahiLookupFlags(0), &onResolved, discovery)) {
+                                       AVAHI_LOOKUP_NO_ADDRESS, &onResolved, discovery)) {
             ++discovery->resolving;
         }
         break;

@@ -121,7 +121,7 @@ struct DiscoveredPrinter
     int port = 631; // the server's IPP port
     QString domain; // the service discovery domain ("local")
     QString queue;  // the queue's name on the server
-    QString info;   // description, else make and model
+    QString info;   // the name it is announced under
 };
 
 // One printer service as DNS service discovery resolves it: the instance name, the host
