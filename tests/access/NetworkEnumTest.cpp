@@ -3,11 +3,15 @@
 #include "console/access/NetworkEnum.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include "platform/NetworkResources.h"
 #include "support/FakeEnvironment.h"
 #include "support/FakeNetworkResources.h"
+#include "support/WaitFor.h"
 
 namespace hlv::test {
 namespace {
@@ -329,24 +333,38 @@ TEST(DnsSdNetworkResourcesTest, PrinterOf_Announcements_ServerFromTheResolvedHos
 
 TEST(DnsSdNetworkResourcesTest, Reset_WithoutDiscoveryDaemon_EndsAtOnceAndFindsNoServer)
 {
-    // A message bus that is not there stands for a machine where no avahi-daemon runs.
+    // A machine without a message bus, and one whose bus has no avahi-daemon on it.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString busPath = dir.filePath(QStringLiteral("bus"));
+    QProcess bus;
+    bus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                                              QStringLiteral("--address=unix:path=") + busPath});
+    ASSERT_TRUE(bus.waitForStarted(5000)) << "dbus-daemon is missing (scripts/install-deps installs it)";
+    ASSERT_TRUE(waitFor([&] { return QFileInfo(busPath).exists(); }, 5000));
+
     const QByteArray saved = qgetenv("DBUS_SYSTEM_BUS_ADDRESS");
     const bool had = qEnvironmentVariableIsSet("DBUS_SYSTEM_BUS_ADDRESS");
-    qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/hlv-test/system_bus_socket");
-    DnsSdNetworkResources provider;
-    FakeEnvironment env;
-    CNetworkEnum scan(provider, env);
-    scan.SetResourceType(ResourceType::Any);
-    QElapsedTimer clock;
-    clock.start();
-    scan.Reset();
-    const qint64 elapsed = clock.elapsed();
-    had ? qputenv("DBUS_SYSTEM_BUS_ADDRESS", saved) : qunsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+    for (const QString& address : {QStringLiteral("unix:path=") + dir.filePath(QStringLiteral("none")),
+                                   QStringLiteral("unix:path=") + busPath}) {
+        SCOPED_TRACE(address.toStdString());
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", address.toUtf8());
+        DnsSdNetworkResources provider;
+        FakeEnvironment env;
+        CNetworkEnum scan(provider, env);
+        scan.SetResourceType(ResourceType::Any);
+        QElapsedTimer clock;
+        clock.start();
+        scan.Reset();
 
-    EXPECT_LT(elapsed, 1000) << "the search waits for a daemon that is not there";
-    EXPECT_EQ(scan.GetServerList(), QString());
-    EXPECT_EQ(scan.GetNetworkList(), QString()) << "the network alone is no finding";
-    EXPECT_EQ(provider.openEnumerations(), 0);
+        EXPECT_LT(clock.elapsed(), 1000) << "the search waits for a daemon that is not there";
+        EXPECT_EQ(scan.GetServerList(), QString());
+        EXPECT_EQ(scan.GetNetworkList(), QString()) << "the network alone is no finding";
+        EXPECT_EQ(provider.openEnumerations(), 0);
+    }
+    had ? qputenv("DBUS_SYSTEM_BUS_ADDRESS", saved) : qunsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+    bus.terminate();
+    EXPECT_TRUE(bus.waitForFinished(5000));
 }
 
 } // namespace
