@@ -52,11 +52,11 @@ JobLogWriter::~JobLogWriter()
     if (m_queue.empty()) {
         return;
     }
-    // The program is ending: the queued writes get one last wait of the busy timeout.
+    // The program is ending (its window is gone): the queued writes get one last wait of
+    // the busy timeout.
     m_waitUntil = QDeadlineTimer(m_busyTimeoutMs);
-    m_quietUntil = QDeadlineTimer(0);
-    flush();
-    m_retry.stop();
+    m_flushing = true;
+    writeQueued(static_cast<int>(m_queue.size()));
     if (!m_queue.empty()) {
         warn(QStringLiteral("%1 writes lost at exit: the log stayed locked").arg(m_queue.size()));
     }
