@@ -69,6 +69,14 @@ void JobLogWriter::warn(const QString& text) const
 
 quint64 JobLogWriter::queueJob(const QString& transactionId, Fields fields, bool onlyIfNew)
 {
+    if (onlyIfNew) {
+        // A job seen again while its first sighting still waits adds nothing: the first
+        // one makes the row, so repeated retrievals behind a lock do not pile up.
+        if (m_queuedNew.contains(transactionId)) {
+            return 0;
+        }
+        m_queuedNew.insert(transactionId);
+    }
     Pending pending;
     pending.ticket = m_nextTicket++;
     pending.key = transactionId;
@@ -125,9 +133,18 @@ void JobLogWriter::dropQueued(int count, const QString& why)
 {
     warn(QStringLiteral("%1 writes not stored: %2").arg(count).arg(why));
     for (int i = 0; i < count; ++i) {
-        m_stored.insert(m_queue.front().ticket, false);
-        m_queue.pop_front();
+        popFront(false);
     }
+}
+
+void JobLogWriter::popFront(bool stored)
+{
+    const Pending& done = m_queue.front();
+    if (done.onlyIfNew) {
+        m_queuedNew.remove(done.key);
+    }
+    m_stored.insert(done.ticket, stored);
+    m_queue.pop_front();
 }
 
 JobLogWriter::Outcome JobLogWriter::writeQueued(int count)
@@ -194,8 +211,7 @@ JobLogWriter::Outcome JobLogWriter::writeQueued(int count)
             if (!failures.at(i).isEmpty()) {
                 warn(failures.at(i));
             }
-            m_stored.insert(m_queue.front().ticket, failures.at(i).isEmpty());
-            m_queue.pop_front();
+            popFront(failures.at(i).isEmpty());
         }
         return Outcome::Done;
     }

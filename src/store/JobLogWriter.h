@@ -8,6 +8,7 @@
 #include <QDeadlineTimer>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QTimer>
 #include <QVariantList>
@@ -47,8 +48,8 @@ public:
     JobLogWriter& operator=(const JobLogWriter&) = delete;
 
     // Queues a job's row: with onlyIfNew it is added only when the log holds no row for
-    // the key when the write gets through; otherwise the row is edited or added. Returns a
-    // ticket for stored().
+    // the key when the write gets through (and not queued twice); otherwise the row is
+    // edited or added. Returns a ticket for stored().
     quint64 queueJob(const QString& transactionId, Fields fields, bool onlyIfNew);
     // Queues one statement (an audit record).
     quint64 queueStatement(const QString& what, const QString& sql, const QVariantList& binds);
@@ -88,11 +89,13 @@ private:
 
     Outcome writeQueued(int count);
     void dropQueued(int count, const QString& why);
+    void popFront(bool stored);
     void warn(const QString& text) const;
 
     QString m_tag;
     Prepare m_prepare;
     std::deque<Pending> m_queue;
+    QSet<QString> m_queuedNew; // keys of the queued first sightings
     QHash<quint64, bool> m_stored;
     quint64 m_nextTicket = 1;
     QDeadlineTimer m_waitUntil;

@@ -295,9 +295,14 @@ TEST_F(JobLogStoreTest, LockedByAnotherProcess_WindowWaitsAboutASecondAndTheWrit
     const std::optional<QSet<QString>> logged = store->LoggedJobs({kKey, QStringLiteral("18-x")});
     ASSERT_TRUE(logged.has_value());
     EXPECT_TRUE(logged->isEmpty());
-    store->LogNewJobs({joblog::JobEntry{kKey, {{QStringLiteral("Server"), QStringLiteral("again")}}},
-                       joblog::JobEntry{QStringLiteral("18-x"), {{QStringLiteral("Server"), QStringLiteral("P")}}}});
+    const QList<joblog::JobEntry> listed = {
+        joblog::JobEntry{kKey, {{QStringLiteral("Server"), QStringLiteral("again")}}},
+        joblog::JobEntry{QStringLiteral("18-x"), {{QStringLiteral("Server"), QStringLiteral("P")}}}};
+    store->LogNewJobs(listed);
     EXPECT_LT(retrieval.elapsed(), 500);
+    // Listing the same jobs again while they wait adds nothing to the queue.
+    store->LogNewJobs(listed);
+    EXPECT_EQ(store->pendingWrites(), 5);
     EXPECT_EQ(fileBytes(logPath()), before);
 
     ASSERT_TRUE(other.release());
