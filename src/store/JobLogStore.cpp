@@ -105,7 +105,6 @@ JobLogStore::JobLogStore(const Environment& env, const Clock& clock, const Store
     , m_clock(clock)
     , m_host(host)
     , m_templatePath(std::move(templatePath))
-    , m_busyTimeoutMs(Database::kDefaultBusyTimeoutMs)
     , m_writer(
           std::make_unique<JobLogWriter>(QStringLiteral("hlv"), [this](QString* error) { return prepareLog(error); }))
 {}
@@ -114,7 +113,6 @@ JobLogStore::~JobLogStore() = default;
 
 void JobLogStore::setBusyTimeoutMs(int ms)
 {
-    m_busyTimeoutMs = ms;
     m_writer->setBusyTimeoutMs(ms);
 }
 

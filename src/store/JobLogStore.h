@@ -149,7 +149,6 @@ private:
     QString m_templatePath;
     std::unique_ptr<Database> m_db;
     LogStats m_stats;
-    int m_busyTimeoutMs;
     bool m_creating = false;
     std::unique_ptr<JobLogWriter> m_writer;
 };
