@@ -115,15 +115,11 @@ JobEventProcessor::JobEventProcessor(WatchJobLog& log, PopupMessages& popups, Ma
 
 void JobEventProcessor::recordJob(const JobEventFields& f, const QString& statusText, const QString& server)
 {
-    const QString key = f.transactionId();
-    bool lookupFailed = false;
-    if (m_log.IsJobLogged(key, &lookupFailed) || lookupFailed) {
-        // A log that cannot be read gets no writes either: they would fail the same way, or
-        // add a second row for a job logged already.
-        return;
-    }
-    joblog::logJobRecord(m_log, key, server, f.d,
-                         statusText != QLatin1String("Printing") && statusText != QLatin1String("Printed"));
+    // The look-up is part of the write: a job already logged is left alone, and a log that
+    // cannot be read gets no write either.
+    m_log.LogNewJob(
+        joblog::newJobEntry(f.transactionId(), server, f.d,
+                            statusText != QLatin1String("Printing") && statusText != QLatin1String("Printed")));
 }
 
 QString JobEventProcessor::ProcessJobEvent(const QString& strAction, const QString& strDetail,
