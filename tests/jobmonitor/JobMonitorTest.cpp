@@ -1,10 +1,13 @@
 #include "jobmonitor/JobMonitor.h"
 
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include "FakePrintSystem.h"
 #include "jobmonitor/JobDetailRecord.h"
 #include "jobmonitor/MonitorServer.h"
+#include "platform/print/SimPrintStore.h"
+#include "platform/print/SimPrintSystem.h"
 #include "support/WaitFor.h"
 
 namespace hlv {
@@ -289,6 +292,40 @@ TEST_F(JobMonitorTest, ReceiverStopsDuringEvents_RestNotRaised_TimerStaysOff)
     EXPECT_EQ(log.events.size(), 2); // New 1, then the Disconnected its handler caused
     EXPECT_EQ(log.events.at(1), QStringLiteral("Connect Disconnected"));
     EXPECT_FALSE(monitor.monitorForm().tmrEvent.isActive());
+}
+
+// A simulated server is read again only after another program changed its file.
+TEST(SimJobWatch, ChangedOnlyAfterAnotherWriter)
+{
+    QTemporaryDir dir;
+    QString error;
+    auto writer = sim::SimPrintStore::create(dir.path(), QStringLiteral("srv"), QStringLiteral("SRV"), &error);
+    ASSERT_TRUE(writer) << error.toStdString();
+    sim::NewQueue queue;
+    queue.name = QStringLiteral("Laser");
+    ASSERT_TRUE(writer->addQueue(queue));
+    SimPrintSystem system(dir.path());
+    const auto server = system.connect(QStringLiteral("srv"), &error);
+    ASSERT_TRUE(server) << error.toStdString();
+    const auto watch = server->watchJobs();
+    ASSERT_TRUE(watch);
+
+    JobChanges changes;
+    ASSERT_TRUE(watch->changes(changes));
+    EXPECT_TRUE(changes.isEmpty());
+    QList<PrintJobInfo> jobs;
+    ASSERT_TRUE(server->jobs(jobs)); // reading is no change
+    ASSERT_TRUE(watch->changes(changes));
+    EXPECT_TRUE(changes.isEmpty());
+
+    sim::NewJob job;
+    job.queue = QStringLiteral("Laser");
+    qint64 id = 0;
+    ASSERT_TRUE(writer->addJob(job, id));
+    ASSERT_TRUE(watch->changes(changes));
+    EXPECT_TRUE(changes.everything);
+    ASSERT_TRUE(watch->changes(changes));
+    EXPECT_TRUE(changes.isEmpty());
 }
 
 TEST(MonitorForm, TimersAreOneShotsAndOff)
