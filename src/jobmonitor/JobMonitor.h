@@ -32,7 +32,7 @@ public:
 // StartMonitor connects to the server at once; the first reading of the server's jobs is
 // left to the next tick of tmrConnect so that the caller is not held while it is made.
 // Where the server keeps track of its job changes (PrintServer::watchJobs) the monitor asks
-// it for them every watchInterval and reads only the jobs and queues it names; elsewhere
+// it for them five times a second and reads only the jobs and queues it names; elsewhere
 // tmrEvent reads the whole job list every pollInterval. Either way the jobs as last read
 // (JobSnapshot) give the events.
 //
@@ -45,7 +45,7 @@ public:
 //
 // A reading that fails (the server stopped, restarted, or did not answer in time) raises
 // "WMI Query Error" once; the monitor then connects again and reads, first after one
-// second, then waiting twice as long each time up to retryLimit. When a reading works
+// second, then waiting twice as long each time up to five seconds. When a reading works
 // again it raises "Connected" followed by the events for everything that changed while the
 // server was lost (a job that came and went meanwhile leaves no trace). StopMonitor ends
 // the watch on the server and keeps the server connection until the object goes or the
@@ -69,8 +69,6 @@ public:
     // Time from the start of one whole-list reading to the start of the next.
     void setPollInterval(int milliseconds) { m_pollInterval = milliseconds; }
     int pollInterval() const { return m_pollInterval; }
-    // Time between two questions to a server that keeps track of its changes.
-    void setWatchInterval(int milliseconds) { m_watchInterval = milliseconds; }
     // The first wait after a failed reading, and the longest.
     void setRetryDelays(int firstMs, int limitMs)
     {
@@ -117,7 +115,7 @@ private:
     bool m_haveBaseline = false;
     QElapsedTimer m_lastReading;
     int m_pollInterval = 1000;
-    int m_watchInterval = 200;
+    int m_watchInterval = 200; // between two questions to a server that keeps track of its changes
     int m_retryFirst = 1000;
     int m_retryLimit = 5000;
     int m_retryDelay = 0;
