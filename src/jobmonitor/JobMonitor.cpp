@@ -204,10 +204,14 @@ void JobMonitor::StopMonitor()
 {
     frmMonitor->tmrEvent.stop();
     frmMonitor->tmrConnect.stop();
-    // The server forgets the watch now rather than when its lease runs out.
-    m_watch.reset();
     m_state = State::Stopped;
     Q_EMIT ConnectEvent(textDisconnected());
+    // The server forgets the watch now rather than when its lease runs out; told after the
+    // answer, so that a server slow to answer does not hold the client. A receiver that
+    // started the monitor again has ended the watch already.
+    if (m_state == State::Stopped) {
+        m_watch.reset();
+    }
 }
 
 } // namespace hlv
