@@ -10,6 +10,7 @@
 #include <cups/cups.h>
 
 #include "platform/print/CupsStateMap.h"
+#include "platform/print/CupsSubscription.h"
 #include "platform/print/LocalUser.h"
 
 namespace hlv {
@@ -224,6 +225,23 @@ public:
     }
 
     PrintResult jobs(QList<PrintJobInfo>& out) override { return listJobs(QString(), out); }
+
+    std::unique_ptr<JobWatch> watchJobs() override
+    {
+        prepare();
+        return CupsSubscription::create(m_http, printerUri(QString()), utf8(localUserName()));
+    }
+
+    PrintResult job(qint64 jobId, PrintJobInfo& out, bool& found) override
+    {
+        QList<PrintJobInfo> one;
+        const PrintResult r = listJobs(QString(), one, jobId);
+        found = !one.isEmpty();
+        if (found) {
+            out = one.first();
+        }
+        return r;
+    }
 
     PrintResult queueJobs(const QString& queue, QList<PrintJobInfo>& out) override
     {
@@ -557,7 +575,9 @@ private:
         return PrintResult::success();
     }
 
-    PrintResult listJobs(const QString& queue, QList<PrintJobInfo>& out)
+    // The jobs of a queue (all queues when empty) that are not completed; with a job id,
+    // that one job as long as it is not completed (none when the server no longer has it).
+    PrintResult listJobs(const QString& queue, QList<PrintJobInfo>& out, qint64 jobId = 0)
     {
         out.clear();
         static const char* const wanted[] = {"job-id",
@@ -575,14 +595,20 @@ private:
                                              "job-media-sheets",
                                              "job-media-sheets-completed",
                                              "job-pages"};
-        ipp_t* request = newRequest(IPP_OP_GET_JOBS, queue);
-        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "not-completed");
+        ipp_t* request = newRequest(jobId > 0 ? IPP_OP_GET_JOB_ATTRIBUTES : IPP_OP_GET_JOBS, queue);
+        if (jobId > 0) {
+            ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", static_cast<int>(jobId));
+        } else {
+            ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "not-completed");
+        }
         ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
                       static_cast<int>(std::size(wanted)), nullptr, wanted);
         ipp_t* response = nullptr;
-        const PrintResult r = run(request, "/", &response);
+        bool answered = false;
+        const PrintResult r = run(request, "/", &response, &answered);
         if (!r) {
-            return r;
+            const bool gone = jobId > 0 && answered && m_lastStatus == IPP_STATUS_ERROR_NOT_FOUND;
+            return gone ? PrintResult::success() : r;
         }
         // Every job that is not held reads the trouble of its printer; the printers are
         // asked once, when the first such job comes.
@@ -620,6 +646,10 @@ private:
             }
             job.TimeSubmitted = QDateTime::fromSecsSinceEpoch(g.integer("time-at-creation").value_or(0));
             const int state = g.integer("job-state").value_or(IPP_JSTATE_PENDING);
+            // One job read by id may have ended meanwhile: then it is gone, as a listing says.
+            if (jobId > 0 && state >= IPP_JSTATE_CANCELED) {
+                continue;
+            }
             quint32 trouble = 0;
             if (state == IPP_JSTATE_PENDING || state == IPP_JSTATE_PROCESSING || state == IPP_JSTATE_STOPPED) {
                 if (!printerBits) {

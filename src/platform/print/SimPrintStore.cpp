@@ -290,6 +290,15 @@ PrintResult SimPrintStore::printers(QList<PrinterInfo>& out, const QString& serv
     return failed ? dbFailure() : PrintResult::success();
 }
 
+std::optional<qint64> SimPrintStore::dataVersion()
+{
+    const auto version = m_db->scalar(QStringLiteral("PRAGMA data_version"));
+    if (!version) {
+        return std::nullopt;
+    }
+    return version->toLongLong();
+}
+
 PrintResult SimPrintStore::jobs(QList<PrintJobInfo>& out, const QString& queue)
 {
     out.clear();
