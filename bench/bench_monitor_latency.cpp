@@ -1,12 +1,18 @@
-// Event latency of the job monitor: the time from a change of a job on the print server to
-// the job event at the client, through the real HlvJobMonitor program.
+// The job monitor at work, through the real HlvJobMonitor program, with servers holding
+// 1,000 and 5,000 jobs: the time from StartMonitor to "Connected", the processor time the
+// monitor takes while nothing changes (share of one core, over wall-clock time), and the
+// event latency: the time from a change of a job on the print server to the job event at
+// the client (wall clock).
 //
 //   bench_monitor_latency [CHANGES]
 //
 // Runs on a simulated print server (always) and on a private CUPS server: the one named by
 // HLV_BENCH_CUPS_SERVER (host:port, with a queue named by HLV_BENCH_CUPS_QUEUE, default
 // "bench"), or else one started with scripts/private-cupsd. Each change is made at a random
-// moment relative to the monitor's one-second readings, so the figures cover the whole range.
+// moment, so the figures cover the whole range of the monitor's reading cycle.
+// HLV_BENCH_MONITOR_DIR names another folder holding the HlvJobMonitor to measure (an older
+// build, for a comparison); HLV_BENCH_JOBS the job counts (default "1000,5000");
+// HLV_BENCH_IDLE_SECONDS the idle measurement (default 10).
 
 #include <algorithm>
 #include <cstdio>
@@ -22,15 +28,40 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <cups/cups.h>
+#include <unistd.h>
 
 #include "console/access/JobMonitorClient.h"
 #include "jobmonitor/MonitorBuilds.h"
+#include "platform/print/SimPrintStore.h"
 
 namespace {
 
 QString programDir()
 {
     return QCoreApplication::applicationDirPath();
+}
+
+QString monitorDir()
+{
+    return qEnvironmentVariable("HLV_BENCH_MONITOR_DIR", programDir());
+}
+
+// Processor time (user and system) a process has used, in seconds.
+double cpuSeconds(qint64 pid)
+{
+    QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    const QByteArray stat = file.readAll();
+    // The fields after the command name, which is in parentheses and may hold blanks.
+    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13) {
+        return 0;
+    }
+    return static_cast<double>(fields.at(11).toLongLong() + fields.at(12).toLongLong()) /
+           static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
 bool waitFor(const std::function<bool()>& condition, int timeoutMs)
@@ -61,8 +92,10 @@ std::optional<QString> run(const QString& program, const QStringList& args)
 
 struct Figures
 {
-    QList<double> fromCommit; // change committed (command returned) -> event, ms
-    QList<double> fromStart;  // command started -> event, ms
+    double connectSeconds = -1; // StartMonitor -> "Connected", wall clock
+    double idleCpuShare = -1;   // monitor processor time / wall-clock time while nothing changes
+    QList<double> fromCommit;   // change committed (command returned) -> event, ms
+    QList<double> fromStart;    // command started -> event, ms
 };
 
 double percentile(QList<double> values, double p)
@@ -72,23 +105,20 @@ double percentile(QList<double> values, double p)
     return values.at(std::clamp<qsizetype>(index, 0, values.size() - 1));
 }
 
-void report(const char* backend, const Figures& f, int pollMs)
+void report(const char* backend, int jobs, const Figures& f)
 {
+    std::printf("%-5s %5d jobs  start->Connected %6.2f s  idle CPU %6.2f %% of a core", backend, jobs, f.connectSeconds,
+                f.idleCpuShare * 100.0);
     if (f.fromCommit.isEmpty()) {
-        std::printf("%-6s no figures\n", backend);
+        std::printf("  no latency figures\n");
         return;
     }
-    const auto line = [&](const char* what, const QList<double>& v) {
-        const double mean = std::accumulate(v.cbegin(), v.cend(), 0.0) / static_cast<double>(v.size());
-        const double max = *std::max_element(v.cbegin(), v.cend());
-        std::printf("%-6s %-14s n=%lld  min %6.0f  median %6.0f  p90 %6.0f  max %6.0f  mean %6.0f ms"
-                    "  max/poll %.2f  %s\n",
-                    backend, what, static_cast<long long>(v.size()), *std::min_element(v.cbegin(), v.cend()),
-                    percentile(v, 0.5), percentile(v, 0.9), max, mean, max / pollMs,
-                    max < 1200.0 ? "(under 1.2 s)" : "(OVER 1.2 s)");
-    };
-    line("from commit", f.fromCommit);
-    line("from command", f.fromStart);
+    const QList<double>& v = f.fromCommit;
+    std::printf("  latency n=%lld median %5.0f  p95 %5.0f  max %5.0f ms (from command start: p95 %5.0f ms)  %s\n",
+                static_cast<long long>(v.size()), percentile(v, 0.5), percentile(v, 0.95),
+                *std::max_element(v.cbegin(), v.cend()), percentile(f.fromStart, 0.95),
+                percentile(v, 0.95) <= 500.0 ? "(p95 within 0.5 s)" : "(p95 OVER 0.5 s)");
+    std::fflush(stdout);
 }
 
 // Starts the monitor, then makes `changes` changes with `change(i)` and times each event.
@@ -99,7 +129,7 @@ Figures measure(const QProcessEnvironment& env, const QString& server, int chang
     hlv::JobMonitorClientOptions options;
     options.programName = QString::fromLatin1(hlv::kJobMonitorBuild.programName);
     options.classId = QString::fromLatin1(hlv::kJobMonitorBuild.classId);
-    options.programDir = programDir();
+    options.programDir = monitorDir();
     options.environment = env;
     QString error;
     const auto client = hlv::JobMonitorClient::create(options, &error);
@@ -118,11 +148,24 @@ Figures measure(const QProcessEnvironment& env, const QString& server, int chang
     });
     QObject::connect(client.get(), &hlv::JobMonitorClient::ConnectEvent,
                      [&](const QString& text) { connected = connected || text == QStringLiteral("Connected"); });
+    const qint64 startedAt = clock.nsecsElapsed();
     client->StartMonitor(server);
-    if (!waitFor([&] { return connected; }, 30000)) {
+    if (!waitFor([&] { return connected; }, 60000)) {
         std::fprintf(stderr, "the monitor did not connect to %s\n", qPrintable(server));
         return figures;
     }
+    figures.connectSeconds = static_cast<double>(clock.nsecsElapsed() - startedAt) / 1e9;
+
+    // Nothing changes: what the monitor costs by waiting alone.
+    const int idleSeconds = qEnvironmentVariableIntValue("HLV_BENCH_IDLE_SECONDS") > 0
+                                ? qEnvironmentVariableIntValue("HLV_BENCH_IDLE_SECONDS")
+                                : 10;
+    const double cpuBefore = cpuSeconds(client->serverPid());
+    const qint64 idleFrom = clock.nsecsElapsed();
+    const QDeadlineTimer idle(idleSeconds * 1000);
+    waitFor([&] { return idle.hasExpired(); }, idleSeconds * 1000 + 1000);
+    figures.idleCpuShare =
+        (cpuSeconds(client->serverPid()) - cpuBefore) / (static_cast<double>(clock.nsecsElapsed() - idleFrom) / 1e9);
 
     std::mt19937 random(12345);
     std::uniform_int_distribution<int> phase(0, 1000);
@@ -148,7 +191,9 @@ Figures measure(const QProcessEnvironment& env, const QString& server, int chang
     return figures;
 }
 
-Figures simulated(int changes)
+// A simulated server "bench" with `jobs` held jobs in queue Laser, the first of them the one
+// the changes are made to.
+Figures simulated(int changes, int jobs)
 {
     Figures none;
     QTemporaryDir dir;
@@ -160,35 +205,83 @@ Figures simulated(int changes)
         !sim({QStringLiteral("add-queue"), QStringLiteral("bench"), QStringLiteral("Laser")})) {
         return none;
     }
-    const auto id =
-        sim({QStringLiteral("add-job"), QStringLiteral("bench"), QStringLiteral("Laser"), QStringLiteral("--document"),
-             QStringLiteral("bench.pdf"), QStringLiteral("--owner"), QStringLiteral("bench"), QStringLiteral("--host"),
-             QStringLiteral("ws"), QStringLiteral("--pages"), QStringLiteral("1"), QStringLiteral("--size"),
-             QStringLiteral("100")});
-    if (!id) {
+    QString error;
+    const auto store = hlv::sim::SimPrintStore::open(dir.path(), QStringLiteral("bench"), &error);
+    if (!store) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
         return none;
+    }
+    qint64 first = 0;
+    for (int i = 0; i < jobs; ++i) {
+        hlv::sim::NewJob job;
+        job.queue = QStringLiteral("Laser");
+        job.document = QStringLiteral("bench %1.pdf").arg(i);
+        job.owner = QStringLiteral("bench");
+        job.host = QStringLiteral("ws");
+        job.pages = 1;
+        job.size = 100;
+        job.paused = true;
+        qint64 id = 0;
+        if (!store->addJob(job, id)) {
+            return none;
+        }
+        first = first ? first : id;
     }
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("HLV_PRINT_SYSTEM"), QStringLiteral("sim:") + dir.path());
     return measure(env, QStringLiteral("bench"), changes, [&](int i) {
-        return sim({QStringLiteral("set-job"), QStringLiteral("bench"), *id, QStringLiteral("--priority"),
-                    QString::number(2 + i % 90)})
+        return sim({QStringLiteral("set-job"), QStringLiteral("bench"), QString::number(first),
+                    QStringLiteral("--priority"), QString::number(2 + i % 90)})
             .has_value();
     });
 }
 
-Figures cups(int changes, bool* reachable)
+// Adds held jobs to a CUPS queue until it holds `total` of this bench's jobs; the id of the
+// first, or 0 when the server refused.
+int fillCups(const QString& server, const QString& queue, int total, int have)
 {
-    Figures none;
-    *reachable = false;
+    const QString host = server.section(QLatin1Char(':'), 0, 0);
+    const int port = server.section(QLatin1Char(':'), 1).toInt();
+    http_t* http = httpConnect2(host.toUtf8().constData(), port, nullptr, AF_UNSPEC, HTTP_ENCRYPTION_IF_REQUESTED, 1,
+                                5000, nullptr);
+    if (!http) {
+        return 0;
+    }
+    const QByteArray uri = QStringLiteral("ipp://%1/printers/%2").arg(server, queue).toUtf8();
+    const QByteArray resource = QStringLiteral("/printers/%1").arg(queue).toUtf8();
+    int first = 0;
+    for (int i = have; i < total; ++i) {
+        ipp_t* request = ippNewRequest(IPP_OP_PRINT_JOB);
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.constData());
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr,
+                     QStringLiteral("bench %1").arg(i).toUtf8().constData());
+        ippAddString(request, IPP_TAG_JOB, IPP_TAG_KEYWORD, "job-hold-until", nullptr, "indefinite");
+        ipp_t* answer = cupsDoFileRequest(http, request, resource.constData(), "/etc/hostname");
+        ipp_attribute_t* id = answer ? ippFindAttribute(answer, "job-id", IPP_TAG_INTEGER) : nullptr;
+        if (!id) {
+            ippDelete(answer);
+            httpClose(http);
+            return 0;
+        }
+        first = first ? first : ippGetInteger(id, 0);
+        ippDelete(answer);
+    }
+    httpClose(http);
+    return first ? first : -1;
+}
+
+// Runs `each(server, queue)` on the private CUPS server; false when there is none.
+bool withCups(const std::function<void(const QString&, const QString&)>& each)
+{
     QString server = qEnvironmentVariable("HLV_BENCH_CUPS_SERVER");
-    QString queue = qEnvironmentVariable("HLV_BENCH_CUPS_QUEUE", QStringLiteral("bench"));
+    const QString queue = qEnvironmentVariable("HLV_BENCH_CUPS_QUEUE", QStringLiteral("bench"));
     QTemporaryDir state;
     const QString script = QStringLiteral(HLV_SOURCE_DIR "/scripts/private-cupsd");
     bool ownServer = false;
     if (server.isEmpty()) {
         if (!QFile::exists(script) || !run(script, {QStringLiteral("start"), state.path(), queue})) {
-            return none;
+            return false;
         }
         ownServer = true;
         QFile file(state.filePath(QStringLiteral("server")));
@@ -196,27 +289,25 @@ Figures cups(int changes, bool* reachable)
             server = QString::fromUtf8(file.readAll()).trimmed();
         }
     }
-    Figures figures;
-    const auto id = run(QStringLiteral("lp"), {QStringLiteral("-h"), server, QStringLiteral("-d"), queue,
-                                               QStringLiteral("-H"), QStringLiteral("hold"), QStringLiteral("-t"),
-                                               QStringLiteral("bench"), QStringLiteral("/etc/hostname")});
-    if (id) {
-        *reachable = true;
-        // "request id is bench-12 (1 file(s))"
-        const QString job = id->section(QLatin1Char(' '), 3, 3);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HLV_PRINT_SYSTEM"), QStringLiteral("cups"));
-        figures = measure(env, server, changes, [&](int i) {
-            return run(QStringLiteral("lp"), {QStringLiteral("-h"), server, QStringLiteral("-i"), job,
-                                              QStringLiteral("-q"), QString::number(2 + i % 90)})
-                .has_value();
-        });
-        run(QStringLiteral("cancel"), {QStringLiteral("-h"), server, job});
-    }
+    each(server, queue);
     if (ownServer) {
         run(script, {QStringLiteral("stop"), state.path()});
+    } else {
+        run(QStringLiteral("cancel"), {QStringLiteral("-h"), server, QStringLiteral("-a"), queue});
     }
-    return figures;
+    return true;
+}
+
+Figures cups(int changes, const QString& server, const QString& queue, int jobId)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HLV_PRINT_SYSTEM"), QStringLiteral("cups"));
+    const QString job = queue + QLatin1Char('-') + QString::number(jobId);
+    return measure(env, server, changes, [&](int i) {
+        return run(QStringLiteral("lp"), {QStringLiteral("-h"), server, QStringLiteral("-i"), job, QStringLiteral("-q"),
+                                          QString::number(2 + i % 90)})
+            .has_value();
+    });
 }
 
 } // namespace
@@ -224,17 +315,39 @@ Figures cups(int changes, bool* reachable)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const int changes = argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 20;
-    constexpr int kPollMs = 1000;
+    const int changes = argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 40;
+    QList<int> sizes;
+    for (const QString& n :
+         qEnvironmentVariable("HLV_BENCH_JOBS", QStringLiteral("1000,5000")).split(QLatin1Char(','))) {
+        if (n.toInt() > 0) {
+            sizes.append(n.toInt());
+        }
+    }
+    std::sort(sizes.begin(), sizes.end());
 
-    std::printf("job monitor event latency, %d changes per backend, reading interval %d ms\n", changes, kPollMs);
-    report("sim", simulated(changes), kPollMs);
-    bool reachable = false;
-    const Figures onCups = cups(changes, &reachable);
-    if (reachable) {
-        report("cups", onCups, kPollMs);
-    } else {
-        std::printf("cups   not reachable (set HLV_BENCH_CUPS_SERVER or install cupsd); skipped\n");
+    std::printf("job monitor (%s): start, idle processor time and event latency, %d changes per run, wall clock\n",
+                qPrintable(QDir(monitorDir()).filePath(QString::fromLatin1(hlv::kJobMonitorBuild.programName))),
+                changes);
+    std::fflush(stdout);
+    for (const int jobs : sizes) {
+        report("sim", jobs, simulated(changes, jobs));
+    }
+    const bool reachable = withCups([&](const QString& server, const QString& queue) {
+        int have = 0;
+        int first = 0;
+        for (const int jobs : sizes) {
+            const int added = fillCups(server, queue, jobs, have);
+            if (added == 0) {
+                std::printf("cups  %5d jobs  could not be submitted; skipped\n", jobs);
+                return;
+            }
+            first = first ? first : added;
+            have = jobs;
+            report("cups", jobs, cups(changes, server, queue, first));
+        }
+    });
+    if (!reachable) {
+        std::printf("cups  not reachable (set HLV_BENCH_CUPS_SERVER or install cupsd); skipped\n");
     }
     return 0;
 }

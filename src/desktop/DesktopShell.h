@@ -8,7 +8,7 @@ namespace hlv {
 class DesktopShell final : public Shell
 {
 public:
-    void open(const QString& target) override;
+    bool open(const QString& target) override;
 };
 
 } // namespace hlv

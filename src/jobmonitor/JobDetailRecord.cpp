@@ -1,7 +1,5 @@
 #include "JobDetailRecord.h"
 
-#include <QStringList>
-
 #include "platform/GeneralDate.h"
 
 namespace hlv {
@@ -14,9 +12,47 @@ QString buildJobDetailRecord(const PrintJobInfo& job)
            << (job.TotalPages ? QString::number(*job.TotalPages) : QString()) << QString::number(job.PagesPrinted)
            << QString::number(job.Priority)
            // Whole kilobytes, the remainder dropped: a job under 1024 bytes reads "0KB".
-           << QString::number(job.Size / 1024) + QStringLiteral("KB") << generalDateText(job.TimeSubmitted)
-           << QString::number(job.JobId) << job.Name;
+           << (job.Size ? QString::number(*job.Size / 1024) : QString()) + QStringLiteral("KB")
+           << generalDateText(job.TimeSubmitted) << QString::number(job.JobId) << job.Name;
     return fields.join(QLatin1Char('|'));
+}
+
+QStringList readJobDetailRecord(const QString& record, bool* complete)
+{
+    QStringList parts = record.split(QLatin1Char('|'));
+    const qsizetype n = parts.size();
+    const bool whole = n >= kJobDetailFieldCount;
+    if (complete) {
+        *complete = whole;
+    }
+    if (!whole) {
+        while (parts.size() < kJobDetailFieldCount) {
+            parts.append(QString());
+        }
+        return parts;
+    }
+    const auto join = [&parts](qsizetype first, qsizetype last) {
+        return parts.mid(first, last - first + 1).join(QLatin1Char('|'));
+    };
+    // A printer name may hold "|" as well; it then stands twice, in the queue field and in
+    // the name "queue, id". The smallest count of "|" in the printer name for which the two
+    // agree is the one; none at all is the common case.
+    qsizetype bars = 0;
+    for (qsizetype m = 0; kJobDetailFieldCount + 2 * m <= n; ++m) {
+        const QString name = join(n - 1 - m, n - 1);
+        const QString queue = join(n - 8 - 2 * m, n - 8 - m);
+        if (name == queue + QStringLiteral(", ") + parts.at(n - 2 - m)) {
+            bars = m;
+            break;
+        }
+    }
+    const qsizetype queueFirst = n - 8 - 2 * bars;
+    QStringList fields;
+    fields.reserve(kJobDetailFieldCount);
+    fields << parts.at(0) << join(1, queueFirst - 3) << parts.at(queueFirst - 2) << parts.at(queueFirst - 1)
+           << join(queueFirst, queueFirst + bars);
+    fields << parts.mid(queueFirst + bars + 1, 6) << join(n - 1 - bars, n - 1);
+    return fields;
 }
 
 } // namespace hlv

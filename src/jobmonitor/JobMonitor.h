@@ -31,38 +31,53 @@ public:
 //
 // StartMonitor connects to the server at once; the first reading of the server's jobs is
 // left to the next tick of tmrConnect so that the caller is not held while it is made.
-// From then on tmrEvent reads the jobs once a second and compares them with the reading
-// before (JobSnapshot).
+// Where the server keeps track of its job changes (PrintServer::watchJobs) the monitor asks
+// it for them five times a second and reads only the jobs and queues it names; elsewhere
+// tmrEvent reads the whole job list every pollInterval. Either way the jobs as last read
+// (JobSnapshot) give the events.
 //
 //   state       entered by                                left by
 //   Idle        construction                              StartMonitor
 //   Connecting  StartMonitor connected (tmrConnect armed) connect tick; StopMonitor
 //   Waiting     "Connected"; the end of each reading      StopMonitor; a failed reading
-//   Stopped     StopMonitor; "WMI Connection Error";      StartMonitor again
-//               "WMI Query Error"; a failed reading
+//   Retrying    a failed reading ("WMI Query Error")      a reading that works ("Connected"); StopMonitor
+//   Stopped     StopMonitor; "WMI Connection Error"       StartMonitor again
 //
-// A reading that fails once monitoring stands (the server went away) ends the monitoring
-// quietly: no event, no further readings; the object stays usable for StopMonitor and
-// StartMonitor. StopMonitor keeps the server connection until the object goes or the next
-// StartMonitor replaces it.
+// A reading that fails (the server stopped, restarted, or did not answer in time) raises
+// "WMI Query Error" once; the monitor then connects again and reads, first after one
+// second, then waiting twice as long each time up to five seconds. When a reading works
+// again it raises "Connected" followed by the events for everything that changed while the
+// server was lost (a job that came and went meanwhile leaves no trace). StopMonitor ends
+// the watch on the server and keeps the server connection until the object goes or the
+// next StartMonitor replaces it.
 class JobMonitor : public QObject
 {
     Q_OBJECT
 public:
-    enum class State { Idle, Connecting, Waiting, Stopped };
+    enum class State { Idle, Connecting, Waiting, Retrying, Stopped };
 
     explicit JobMonitor(PrintSystem& printSystem, QObject* parent = nullptr);
     ~JobMonitor() override;
 
     void StartMonitor(const QString& strComputer);
     void StopMonitor();
-    // One reading of the server's jobs and the events for what changed since the last one.
+    // One reading of the server's changes (or of all its jobs) and the events for what
+    // changed since the last one.
     void MonitorEvent();
 
     State state() const { return m_state; }
-    // Time from the start of one reading to the start of the next.
+    // Time from the start of one whole-list reading to the start of the next.
     void setPollInterval(int milliseconds) { m_pollInterval = milliseconds; }
     int pollInterval() const { return m_pollInterval; }
+    // The first wait after a failed reading, and the longest.
+    void setRetryDelays(int firstMs, int limitMs)
+    {
+        m_retryFirst = firstMs;
+        m_retryLimit = limitMs;
+    }
+    int retryDelay() const { return m_retryDelay; }
+    // Whether the server keeps track of the changes (false: whole lists are compared).
+    bool watching() const { return m_watch != nullptr; }
     Monitor& monitorForm() { return *frmMonitor; }
 
     static QString textNew() { return QStringLiteral("New"); }
@@ -73,6 +88,9 @@ public:
     static QString textConnectionError() { return QStringLiteral("WMI Connection Error"); }
     static QString textQueryError() { return QStringLiteral("WMI Query Error"); }
 
+    // More changed jobs than this in one answer are read as a whole list.
+    static constexpr int kMostSingleReads = 25;
+
 Q_SIGNALS:
     void JobEvent(const QString& strAction, const QString& strDetails);
     void ConnectEvent(const QString& strConnect);
@@ -81,13 +99,26 @@ private:
     void mwtmrConnect_Timer();
     void mwtmrEvent_Timer();
     void armNextReading();
+    // Reads what the watch names; false when the server failed to answer.
+    bool readChanges(QList<JobChange>& changes);
+    bool readAll(QList<JobChange>& changes);
+    void serverLost();
+    // Raises the events one by one; false when a receiver stopped or restarted the monitor.
+    bool raise(const QList<JobChange>& changes);
 
     PrintSystem& m_printSystem;
     std::unique_ptr<Monitor> frmMonitor;
+    QString m_server;
     std::unique_ptr<PrintServer> objServices;
+    std::unique_ptr<JobWatch> m_watch; // declared after objServices: goes first
     JobSnapshot colEvents;
+    bool m_haveBaseline = false;
     QElapsedTimer m_lastReading;
     int m_pollInterval = 1000;
+    int m_watchInterval = 200; // between two questions to a server that keeps track of its changes
+    int m_retryFirst = 1000;
+    int m_retryLimit = 5000;
+    int m_retryDelay = 0;
     State m_state = State::Idle;
 };
 

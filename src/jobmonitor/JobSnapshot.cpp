@@ -1,5 +1,7 @@
 #include "JobSnapshot.h"
 
+#include <QSet>
+
 #include "JobDetailRecord.h"
 
 namespace hlv {
@@ -28,7 +30,7 @@ QList<JobChange> JobSnapshot::update(const QList<PrintJobInfo>& jobs)
 {
     QList<JobChange> changes;
     QStringList order;
-    QHash<QString, QString> records;
+    QHash<QString, Entry> records;
     order.reserve(jobs.size());
     records.reserve(jobs.size());
 
@@ -39,22 +41,66 @@ QList<JobChange> JobSnapshot::update(const QList<PrintJobInfo>& jobs)
         }
         const QString record = buildJobDetailRecord(job);
         order.append(job.Name);
-        records.insert(job.Name, record);
+        records.insert(job.Name, {record, job.JobId, job.queueName()});
         const auto previous = m_record.constFind(job.Name);
         if (previous == m_record.constEnd()) {
             changes.append({kNew, record});
-        } else if (*previous != record) {
+        } else if (previous->record != record) {
             changes.append({kModified, record});
         }
     }
     for (const QString& name : std::as_const(m_order)) {
         if (!records.contains(name)) {
-            changes.append({kDeleted, m_record.value(name)});
+            changes.append({kDeleted, m_record.value(name).record});
         }
     }
 
     m_order = std::move(order);
     m_record = std::move(records);
+    return changes;
+}
+
+QList<JobChange> JobSnapshot::updatePart(const QList<PrintJobInfo>& jobs, const QList<qint64>& ids,
+                                         const QStringList& queues)
+{
+    QList<JobChange> changes;
+    QSet<QString> read;
+    for (const PrintJobInfo& job : jobs) {
+        if (read.contains(job.Name)) {
+            continue;
+        }
+        read.insert(job.Name);
+        QString record = buildJobDetailRecord(job);
+        const auto previous = m_record.find(job.Name);
+        if (previous == m_record.end()) {
+            m_order.append(job.Name);
+            m_record.insert(job.Name, {record, job.JobId, job.queueName()});
+            changes.append({kNew, std::move(record)});
+        } else if (previous->record != record) {
+            previous->record = record;
+            changes.append({kModified, std::move(record)});
+        }
+    }
+
+    const QSet<qint64> idSet(ids.cbegin(), ids.cend());
+    const QSet<QString> queueSet(queues.cbegin(), queues.cend());
+    QSet<QString> gone;
+    for (const QString& name : std::as_const(m_order)) {
+        if (read.contains(name)) {
+            continue;
+        }
+        const Entry& entry = m_record[name];
+        if (idSet.contains(entry.id) || queueSet.contains(entry.queue)) {
+            gone.insert(name);
+            changes.append({kDeleted, entry.record});
+        }
+    }
+    if (!gone.isEmpty()) {
+        m_order.removeIf([&gone](const QString& name) { return gone.contains(name); });
+        for (const QString& name : std::as_const(gone)) {
+            m_record.remove(name);
+        }
+    }
     return changes;
 }
 

@@ -89,14 +89,28 @@ QStringList decodeMessage(const QByteArray& line)
     return fields;
 }
 
+void LineBuffer::append(const QByteArray& bytes)
+{
+    // Drop what was handed out once it is at least half the buffer: every byte moves a
+    // bounded number of times.
+    if (m_start > 0 && m_start * 2 >= m_pending.size()) {
+        m_pending.remove(0, m_start);
+        m_scanned -= m_start;
+        m_start = 0;
+    }
+    m_pending.append(bytes);
+}
+
 bool LineBuffer::takeLine(QByteArray& line)
 {
-    const qsizetype end = m_pending.indexOf('\n');
+    const qsizetype end = m_pending.indexOf('\n', m_scanned);
     if (end < 0) {
+        m_scanned = m_pending.size();
         return false;
     }
-    line = m_pending.left(end);
-    m_pending.remove(0, end + 1);
+    line = m_pending.mid(m_start, end - m_start);
+    m_start = end + 1;
+    m_scanned = m_start;
     return true;
 }
 

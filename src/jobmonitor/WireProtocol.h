@@ -35,17 +35,21 @@ QByteArray encodeMessage(const QStringList& fields);
 // One line without its LF back into its fields; an empty line gives no fields.
 QStringList decodeMessage(const QByteArray& line);
 
-// Collects bytes as they arrive and hands out whole lines (without LF).
+// Collects bytes as they arrive and hands out whole lines (without LF). Each byte is
+// searched for LF once and moved at most a few times, so a line of any length costs time
+// in proportion to its length, however small the pieces it arrives in.
 class LineBuffer
 {
 public:
-    void append(const QByteArray& bytes) { m_pending.append(bytes); }
+    void append(const QByteArray& bytes);
     // The next complete line, or false while only part of one has arrived.
     bool takeLine(QByteArray& line);
-    bool hasPartialLine() const { return !m_pending.isEmpty(); }
+    bool hasPartialLine() const { return m_start < m_pending.size(); }
 
 private:
     QByteArray m_pending;
+    qsizetype m_start = 0;   // bytes before this have been handed out
+    qsizetype m_scanned = 0; // no LF between m_start and this
 };
 
 } // namespace hlv::wire

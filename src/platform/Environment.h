@@ -21,10 +21,11 @@ public:
 
 // Reads the process environment on every call, so a changed variable takes effect at once:
 //   appData:      APPDATA, else $XDG_CONFIG_HOME/Halvern, else ~/.config/Halvern
-//   temp:         TEMP, else TMPDIR, else /tmp
+//   temp:         TEMP, else TMPDIR, else a private folder of this account, made on
+//                 first use with mode 0700: /tmp/halvern-<uid> (see privateTempFolder)
 //   userName:     USERNAME, else the login name
 //   computerName: COMPUTERNAME, else the host name
-// The folders are named, not created: writers create the settings folder when they need it.
+// The settings folder is named, not created: writers create it when they need it.
 class SystemEnvironment final : public Environment
 {
 public:
@@ -33,5 +34,15 @@ public:
     QString userName() const override;
     QString computerName() const override;
 };
+
+// The account the process runs as (its effective user), whatever USERNAME says: the name
+// for decisions about rights, such as the administrator test.
+QString processAccountName();
+
+// A folder of the process's account that no other account can read or write: below base,
+// "halvern-" & the effective user id, created with mode 0700. A folder of that name that is
+// not a plain folder owned by the account with no rights for others is not used; a fresh
+// private folder (base/halvern-<uid>-XXXXXX) is made instead. Empty when none can be made.
+QString privateTempFolder(const QString& base = QStringLiteral("/tmp"));
 
 } // namespace hlv

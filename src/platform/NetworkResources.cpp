@@ -2,8 +2,10 @@
 
 #include <algorithm>
 
-#include <QByteArray>
-#include <cups/cups.h>
+#include <QDeadlineTimer>
+#include <avahi-client/client.h>
+#include <avahi-client/lookup.h>
+#include <avahi-common/simple-watch.h>
 
 namespace hlv {
 
@@ -19,47 +21,67 @@ QString text(const char* value)
     return value ? QString::fromUtf8(value) : QString();
 }
 
-QString option(const cups_dest_t& dest, const char* name)
+// One discovery run: the browsers of the printer service types, the resolvers still
+// waiting for an answer, and what they resolved.
+struct Discovery
 {
-    return text(cupsGetOption(name, dest.num_options, dest.options));
-}
-
-// The discovery domain of a service instance name such as "Queue @ host._ipp._tcp.local.".
-QString serviceDomain(const QString& serviceHost)
-{
-    const qsizetype tcp = serviceHost.indexOf(QStringLiteral("._tcp."));
-    if (tcp < 0) {
-        return QStringLiteral("local");
-    }
-    QString domain = serviceHost.mid(tcp + 6);
-    if (domain.endsWith(QLatin1Char('.'))) {
-        domain.chop(1);
-    }
-    return domain.isEmpty() ? QStringLiteral("local") : domain;
-}
-
-// The instance name part of a service host ("Queue @ host" of "Queue @ host._ipp._tcp.local.").
-QString serviceInstance(const QString& serviceHost)
-{
-    const qsizetype type = serviceHost.indexOf(QStringLiteral("._ipp"));
-    return type < 0 ? serviceHost : serviceHost.left(type);
-}
-
-struct Collected
-{
-    cups_dest_t* dests = nullptr;
-    int count = 0;
+    AvahiSimplePoll* poll = nullptr;
+    AvahiClient* client = nullptr;
+    int browsing = 0;  // browsers that have not yet reported all they know
+    int resolving = 0; // resolvers without an answer
+    bool failed = false;
+    QList<ResolvedService> services;
 };
 
-int collectDest(void* userData, unsigned flags, cups_dest_t* dest)
+void onResolved(AvahiServiceResolver* resolver, AvahiIfIndex, AvahiProtocol, AvahiResolverEvent event, const char* name,
+                const char*, const char* domain, const char* hostName, const AvahiAddress*, uint16_t port,
+                AvahiStringList* txt, AvahiLookupResultFlags, void* userData)
 {
-    auto* collected = static_cast<Collected*>(userData);
-    if (flags & CUPS_DEST_FLAGS_REMOVED) {
-        collected->count = cupsRemoveDest(dest->name, dest->instance, collected->count, &collected->dests);
-    } else if (!(flags & CUPS_DEST_FLAGS_ERROR)) {
-        collected->count = cupsCopyDest(dest, collected->count, &collected->dests);
+    auto* discovery = static_cast<Discovery*>(userData);
+    if (event == AVAHI_RESOLVER_FOUND) {
+        ResolvedService service;
+        service.instance = text(name);
+        service.hostName = text(hostName);
+        service.port = port;
+        service.domain = text(domain);
+        for (AvahiStringList* item = txt; item; item = avahi_string_list_get_next(item)) {
+            service.txt.append(QString::fromUtf8(reinterpret_cast<const char*>(avahi_string_list_get_text(item)),
+                                                 static_cast<qsizetype>(avahi_string_list_get_size(item))));
+        }
+        discovery->services.append(service);
     }
-    return 1;
+    avahi_service_resolver_free(resolver);
+    --discovery->resolving;
+}
+
+void onBrowsed(AvahiServiceBrowser*, AvahiIfIndex interface, AvahiProtocol protocol, AvahiBrowserEvent event,
+               const char* name, const char* type, const char* domain, AvahiLookupResultFlags, void* userData)
+{
+    auto* discovery = static_cast<Discovery*>(userData);
+    switch (event) {
+    case AVAHI_BROWSER_NEW:
+        // Each announcement is resolved where it was seen, to its host, port and TXT
+        // record; the host's address is for whoever connects later.
+        if (avahi_service_resolver_new(discovery->client, interface, protocol, name, type, domain, AVAHI_PROTO_UNSPEC,
+                                       AVAHI_LOOKUP_NO_ADDRESS, &onResolved, discovery)) {
+            ++discovery->resolving;
+        }
+        break;
+    case AVAHI_BROWSER_ALL_FOR_NOW:
+    case AVAHI_BROWSER_FAILURE:
+        --discovery->browsing;
+        break;
+    case AVAHI_BROWSER_REMOVE:
+    case AVAHI_BROWSER_CACHE_EXHAUSTED:
+        break;
+    }
+}
+
+void onClientState(AvahiClient*, AvahiClientState state, void* userData)
+{
+    if (state == AVAHI_CLIENT_FAILURE) {
+        static_cast<Discovery*>(userData)->failed = true;
+    }
 }
 
 NetResource networkRecord()
@@ -228,65 +250,99 @@ quint32 DnsSdNetworkResources::listEntries(qint32 scope, qint32 type, qint32 usa
     return NetResult::NoError;
 }
 
+DiscoveredPrinter DnsSdNetworkResources::printerOf(const ResolvedService& service)
+{
+    DiscoveredPrinter printer;
+    printer.host = service.hostName;
+    if (printer.host.endsWith(QLatin1Char('.'))) {
+        printer.host.chop(1);
+    }
+    printer.port = service.port;
+    printer.domain = service.domain.isEmpty() ? QStringLiteral("local") : service.domain;
+    if (printer.domain.endsWith(QLatin1Char('.'))) {
+        printer.domain.chop(1);
+    }
+    printer.info = service.instance;
+
+    // The resource path names the queue on its server: "printers/Lab", "classes/Floor2";
+    // a printer that serves itself has a path of its own ("ipp/print") or none.
+    QString path;
+    for (const QString& entry : service.txt) {
+        if (entry.startsWith(QLatin1String("rp="), Qt::CaseInsensitive)) {
+            path = entry.mid(3);
+            break;
+        }
+    }
+    while (path.startsWith(QLatin1Char('/'))) {
+        path.remove(0, 1);
+    }
+    for (const QString& prefix : {QStringLiteral("printers/"), QStringLiteral("classes/")}) {
+        if (path.startsWith(prefix) && path.size() > prefix.size()) {
+            path = path.mid(prefix.size());
+            break;
+        }
+    }
+    printer.queue = path.isEmpty() ? service.instance : path;
+    return printer;
+}
+
 QList<DiscoveredPrinter> DnsSdNetworkResources::discover() const
 {
-    // Only printers found by service discovery: the local scheduler's own queues are the
-    // local computer's, which the console reaches by its own name.
-    Collected collected;
-    cupsEnumDests(CUPS_DEST_FLAGS_NONE, m_browseMs, nullptr, CUPS_PRINTER_DISCOVERED, CUPS_PRINTER_DISCOVERED,
-                  &collectDest, &collected);
-
-    QList<DiscoveredPrinter> found;
-    for (int i = 0; i < collected.count; ++i) {
-        cups_dest_t& dest = collected.dests[i];
-        const QByteArray serviceUri = option(dest, "device-uri").toUtf8();
-        char scheme[32] = {};
-        char user[256] = {};
-        char serviceHost[1024] = {};
-        char path[1024] = {};
-        int servicePort = 0;
-        httpSeparateURI(HTTP_URI_CODING_ALL, serviceUri.constData(), scheme, sizeof scheme, user, sizeof user,
-                        serviceHost, sizeof serviceHost, &servicePort, path, sizeof path);
-
-        DiscoveredPrinter printer;
-        printer.domain = serviceDomain(text(serviceHost));
-        printer.queue = text(dest.name);
-        printer.info = option(dest, "printer-info");
-        if (printer.info.isEmpty()) {
-            printer.info = option(dest, "printer-make-and-model");
-        }
-
-        // Resolving the service gives the server's host and port and the queue's path on it.
-        char resource[1024] = {};
-        if (http_t* http = cupsConnectDest(&dest, CUPS_DEST_FLAGS_NONE, m_resolveMs, nullptr, resource, sizeof resource,
-                                           nullptr, nullptr)) {
-            char host[256] = {};
-            httpGetHostname(http, host, sizeof host);
-            printer.host = text(host);
-            if (printer.host.endsWith(QLatin1Char('.'))) {
-                printer.host.chop(1);
+    // Listens to the announcements only: what a service resolves to names its server, its
+    // port and its queue, so no print server or scheduler is asked anything here.
+    Discovery discovery;
+    discovery.poll = avahi_simple_poll_new();
+    if (!discovery.poll) {
+        return {};
+    }
+    int error = 0;
+    // Without a running daemon the client cannot be made and nothing is found.
+    discovery.client = avahi_client_new(avahi_simple_poll_get(discovery.poll), AvahiClientFlags(0), &onClientState,
+                                        &discovery, &error);
+    if (discovery.client) {
+        for (const char* type : {"_ipp._tcp", "_ipps._tcp"}) {
+            if (avahi_service_browser_new(discovery.client, AVAHI_IF_UNSPEC, AVAHI_PROTO_UNSPEC, type, nullptr,
+                                          AvahiLookupFlags(0), &onBrowsed, &discovery)) {
+                ++discovery.browsing;
             }
-            printer.port = httpAddrPort(httpGetAddress(http));
-            httpClose(http);
-            const QString queuePath = text(resource);
-            for (const QString& prefix : {QStringLiteral("/printers/"), QStringLiteral("/classes/")}) {
-                if (queuePath.startsWith(prefix) && queuePath.size() > prefix.size()) {
-                    printer.queue = queuePath.mid(prefix.size());
+        }
+        // Browsing ends when the daemon has told all it knows; resolving when every
+        // service found has answered. Either wait is bounded.
+        const QDeadlineTimer browseDeadline(m_browseMs);
+        QDeadlineTimer resolveDeadline(QDeadlineTimer::Forever);
+        while (!discovery.failed) {
+            if (discovery.browsing > 0 && browseDeadline.hasExpired()) {
+                discovery.browsing = 0;
+            }
+            if (discovery.browsing <= 0) {
+                if (discovery.resolving <= 0) {
+                    break;
+                }
+                if (resolveDeadline.isForever()) {
+                    resolveDeadline.setRemainingTime(m_resolveMs);
+                }
+                if (resolveDeadline.hasExpired()) {
+                    break;
                 }
             }
-        } else {
-            // A shared queue of another scheduler is announced as "Queue @ host".
-            const QString instance = serviceInstance(text(serviceHost));
-            const qsizetype at = instance.lastIndexOf(QStringLiteral(" @ "));
-            if (at >= 0) {
-                printer.host = instance.mid(at + 3) + QLatin1Char('.') + printer.domain;
+            const qint64 left =
+                discovery.browsing > 0 ? browseDeadline.remainingTime() : resolveDeadline.remainingTime();
+            if (avahi_simple_poll_iterate(discovery.poll, static_cast<int>(std::clamp<qint64>(left, 0, 100))) != 0) {
+                break;
             }
         }
+        // Freeing the client frees its browsers and the resolvers still waiting.
+        avahi_client_free(discovery.client);
+    }
+    avahi_simple_poll_free(discovery.poll);
+
+    QList<DiscoveredPrinter> found;
+    for (const ResolvedService& service : std::as_const(discovery.services)) {
+        const DiscoveredPrinter printer = printerOf(service);
         if (!printer.host.isEmpty()) {
             found.append(printer);
         }
     }
-    cupsFreeDests(collected.count, collected.dests);
     return found;
 }
 

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace hlv {
 
@@ -120,23 +121,41 @@ struct DiscoveredPrinter
     int port = 631; // the server's IPP port
     QString domain; // the service discovery domain ("local")
     QString queue;  // the queue's name on the server
-    QString info;   // description, else make and model
+    QString info;   // the name it is announced under
+};
+
+// One printer service as DNS service discovery resolves it: the instance name, the host
+// that serves it and its port, the discovery domain and the TXT record's "key=value" texts.
+struct ResolvedService
+{
+    QString instance; // "Lab Printer", "Lab @ labsrv"
+    QString hostName; // "labsrv.local"
+    int port = 631;
+    QString domain;  // "local"
+    QStringList txt; // "rp=printers/Lab", "ty=...", ...
 };
 
 // The network seen through DNS service discovery of IPP printers: the top level holds one
 // network, the network its discovery domains, each domain the servers found in it (two
 // backslashes and the host, with ":port" for a port other than 631), each server its
-// printers as print shares ("\\host\queue"). Discovery runs when the network is opened;
-// without a discovery daemon it finds nothing at once.
+// printers as print shares ("\\host\queue"). Discovery runs when the network is opened and
+// only listens to the announcements: it connects to no print server or scheduler. Without
+// a discovery daemon it finds nothing at once.
 class DnsSdNetworkResources final : public BatchedNetworkResources
 {
 public:
+    // browseMilliseconds bounds the wait for the daemon to report every service it knows;
+    // resolveMilliseconds bounds the resolving of the services found, after that.
     explicit DnsSdNetworkResources(int browseMilliseconds = 2500, int resolveMilliseconds = 1500);
 
     static QString networkName() { return QStringLiteral("Internet Printing"); }
     // The entries of each container for a set of discovered printers, keyed by the
     // container's remote name (empty: the top level).
     static std::map<QString, QList<NetResource>> arrange(const QList<DiscoveredPrinter>& printers);
+    // The printer an announcement stands for: the server is the host that serves the
+    // service, the queue the last part of its resource path ("rp=printers/Lab": "Lab").
+    // A service without a host is no printer (an empty host).
+    static DiscoveredPrinter printerOf(const ResolvedService& service);
 
 protected:
     quint32 listEntries(qint32 scope, qint32 type, qint32 usage, const NetResource* start,

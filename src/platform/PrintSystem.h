@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace hlv {
 
@@ -96,14 +97,15 @@ struct PrintJobInfo
     std::optional<qint64> TotalPages; // empty while the spooler does not know it yet
     qint64 PagesPrinted = 0;
     qint64 Priority = 1;
-    qint64 Size = 0;         // bytes
-    QDateTime TimeSubmitted; // local time
-    quint32 StatusMask = 0;  // JobStatus bits
+    std::optional<qint64> Size; // bytes; empty when the server does not say
+    QDateTime TimeSubmitted;    // local time
+    quint32 StatusMask = 0;     // JobStatus bits
 
-    // The printer name part of Name: up to the first comma, all of it without one.
+    // The printer name part of Name: up to the comma before the job id, all of it without
+    // a comma. A printer name may hold commas of its own; the job id never does.
     QString queueName() const
     {
-        const auto comma = Name.indexOf(QLatin1Char(','));
+        const auto comma = Name.lastIndexOf(QLatin1Char(','));
         return comma < 0 ? Name : Name.left(comma);
     }
     // The name a queue's job collection gives the job: its id as text.
@@ -129,6 +131,30 @@ constexpr int AccessDenied = 5;
 constexpr int Failed = 8;
 } // namespace TestPageResult
 
+// What changed on a server since a watch last looked (see PrintServer::watchJobs).
+struct JobChanges
+{
+    bool everything = false; // the watch lost track of single changes: read every job again
+    QList<qint64> jobIds;    // jobs created, changed, finished or gone, each once
+    QStringList queues;      // queues whose own state changed; the state of their jobs may follow it
+
+    bool isEmpty() const { return !everything && jobIds.isEmpty() && queues.isEmpty(); }
+};
+
+// A standing request to a server to keep track of its job changes. Ends with the object
+// (the server is told); it must go before the PrintServer that made it.
+class JobWatch
+{
+public:
+    virtual ~JobWatch() = default;
+    // What changed since the last call. A failure means the server no longer answers; the
+    // watch is then of no further use.
+    virtual PrintResult changes(JobChanges& out) = 0;
+    // The server is taken as lost: end without telling it (whatever it keeps for the watch
+    // runs out on its own).
+    virtual void abandon() {}
+};
+
 class PrintServer
 {
 public:
@@ -145,6 +171,25 @@ public:
     virtual PrintResult queueJobs(const QString& queue, QList<PrintJobInfo>& out) = 0;
     // The name the server's computer reports for itself.
     virtual PrintResult computerName(QString& out) = 0;
+
+    // A watch on the server's jobs, or null when the server offers none or refuses it;
+    // whoever wants changes then compares whole job lists.
+    virtual std::unique_ptr<JobWatch> watchJobs() { return nullptr; }
+    // One job read as jobs() reads it; found is false when the server no longer lists it.
+    virtual PrintResult job(qint64 jobId, PrintJobInfo& out, bool& found)
+    {
+        found = false;
+        QList<PrintJobInfo> all;
+        const PrintResult r = jobs(all);
+        for (const PrintJobInfo& j : std::as_const(all)) {
+            if (j.JobId == jobId) {
+                out = j;
+                found = true;
+                break;
+            }
+        }
+        return r;
+    }
 
     virtual PrintResult pauseQueue(const QString& queue) = 0;
     virtual PrintResult resumeQueue(const QString& queue) = 0;

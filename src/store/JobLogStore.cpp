@@ -15,6 +15,7 @@
 #include "platform/Environment.h"
 #include "platform/GeneralDate.h"
 #include "store/JobLogTable.h"
+#include "store/JobLogWriter.h"
 #include "store/StoreHost.h"
 #include "store/TextConversion.h"
 
@@ -104,10 +105,26 @@ JobLogStore::JobLogStore(const Environment& env, const Clock& clock, const Store
     , m_clock(clock)
     , m_host(host)
     , m_templatePath(std::move(templatePath))
-    , m_busyTimeoutMs(Database::kDefaultBusyTimeoutMs)
+    , m_writer(
+          std::make_unique<JobLogWriter>(QStringLiteral("hlv"), [this](QString* error) { return prepareLog(error); }))
 {}
 
 JobLogStore::~JobLogStore() = default;
+
+void JobLogStore::setBusyTimeoutMs(int ms)
+{
+    m_writer->setBusyTimeoutMs(ms);
+}
+
+void JobLogStore::setAfterJobWritten(std::function<void(const QString&)> hook)
+{
+    m_writer->setAfterJobWritten(std::move(hook));
+}
+
+int JobLogStore::pendingWrites() const
+{
+    return m_writer->pendingCount();
+}
 
 QString JobLogStore::logFilePath() const
 {
@@ -140,7 +157,11 @@ QString JobLogStore::displayTimeText(const QString& stored)
 bool JobLogStore::createFromTemplate(const QString& path)
 {
     const QFileInfo target(path);
-    if (m_host.logPath().isEmpty() && !QDir().mkpath(target.absolutePath())) {
+    // The application-data folder of a fresh account may not exist yet, also when the
+    // setting names it; a folder the operator chose elsewhere (a share) is never made up.
+    const bool defaultFolder =
+        m_host.logPath().isEmpty() || QDir::cleanPath(m_host.logPath()) == QDir::cleanPath(m_env.appData());
+    if (defaultFolder && !QDir().mkpath(target.absolutePath())) {
         qWarning().noquote() << "hlv: job log: cannot create folder" << target.absolutePath();
         return false;
     }
@@ -152,33 +173,64 @@ bool JobLogStore::createFromTemplate(const QString& path)
     return true;
 }
 
-bool JobLogStore::OpenLogDatabase()
+QString JobLogStore::prepareLog(QString* error)
 {
     const QString path = logFilePath();
     if (!QFileInfo::exists(path) && createFromTemplate(path)) {
-        // These records are written before the file is opened for the caller: each of them
-        // opens and closes the new file on its own.
+        // These records are written before anything else goes into the new file: each of
+        // them opens and closes the new file on its own.
+        m_creating = true;
         WriteAudit(QStringLiteral("Log"), QStringLiteral("New log file created."));
         WriteAudit(QStringLiteral("Queue"), QStringLiteral("Current Queue ") + m_host.serverBoxText() +
                                                 QLatin1Char('-') + m_host.queueBoxText());
         if (m_host.autoQueueChecked()) {
             WriteAudit(QStringLiteral("AutoQueue"), QStringLiteral("AutoQueue Enabled"));
         }
+        m_creating = false;
+    }
+    if (!QFileInfo::exists(path)) {
+        if (error) {
+            *error = QStringLiteral("there is no log file %1").arg(path);
+        }
+        return QString();
+    }
+    return path;
+}
+
+bool JobLogStore::openForCaller(bool* locked)
+{
+    m_db.reset();
+    if (locked) {
+        *locked = false;
     }
     QString error;
-    std::unique_ptr<Database> db = Database::open(path, Database::Mode::ReadWrite, &error);
+    const QString path = prepareLog(&error);
+    std::unique_ptr<Database> db = path.isEmpty() ? nullptr : joblog::openLog(path, m_writer->waitDeadline(), &error);
+    // Reading the schema finds a lock or a damaged file before the caller's first step.
+    if (db && !db->scalar(QStringLiteral("SELECT COUNT(*) FROM sqlite_master")).has_value()) {
+        if (joblog::lockedOut(*db)) {
+            m_writer->lockSeen();
+            if (locked) {
+                *locked = true;
+            }
+        }
+        error = db->lastError();
+        db.reset();
+    }
     if (!db) {
-        qWarning().noquote() << "hlv: job log: cannot open" << path << ":" << error;
-        m_db.reset();
+        qWarning().noquote() << "hlv: job log: cannot open" << logFilePath() << ":" << error;
         return false;
     }
-    db->setBusyTimeout(m_busyTimeoutMs);
-    // Every field is its own transaction: emptying the rollback journal instead of deleting
-    // it spares a directory update per write (measured: about half the time per field),
-    // with the same safety. A zero-length hlv.mdb-journal stays beside the log.
-    db->exec(QStringLiteral("PRAGMA journal_mode = TRUNCATE"));
     m_db = std::move(db);
     return true;
+}
+
+bool JobLogStore::OpenLogDatabase()
+{
+    // What waits to be written goes first, so that the caller reads it back.
+    m_writer->startWait();
+    m_writer->flush();
+    return openForCaller();
 }
 
 void JobLogStore::CloseLogDatabase()
@@ -186,14 +238,79 @@ void JobLogStore::CloseLogDatabase()
     m_db.reset();
 }
 
+bool JobLogStore::queueJob(const QString& transactionId, const QList<std::pair<QString, QVariant>>& fields,
+                           bool onlyIfNew, quint64* ticket)
+{
+    JobLogWriter::Fields texts;
+    for (const auto& [field, value] : fields) {
+        const QString name = joblog::canonicalField(field);
+        if (name.isEmpty() || name == QLatin1String("TransactionID")) {
+            qWarning().noquote() << "hlv: job log: no field" << field << "- not written";
+            return false;
+        }
+        const std::optional<QString> text = vbText(value);
+        if (!text) {
+            qWarning().noquote() << "hlv: job log: no text for" << name << "of" << transactionId << "- not written";
+            return false;
+        }
+        texts.append({name, *text});
+    }
+    *ticket = m_writer->queueJob(transactionId, std::move(texts), onlyIfNew);
+    return true;
+}
+
 bool JobLogStore::LogJobField(const QString& transactionId, const QString& field, const QVariant& value)
 {
-    if (!OpenLogDatabase()) {
+    quint64 ticket = 0;
+    if (!queueJob(transactionId, {{field, value}}, false, &ticket)) {
         return false;
     }
-    const bool stored = SetJobField(transactionId, field, value);
+    m_writer->startWait();
+    m_writer->flush();
+    return m_writer->stored(ticket);
+}
+
+void JobLogStore::LogNewJobs(const QList<joblog::JobEntry>& jobs)
+{
+    quint64 ticket = 0;
+    for (const joblog::JobEntry& job : jobs) {
+        queueJob(job.key, job.fields, true, &ticket);
+    }
+    m_writer->startWait();
+    m_writer->flush();
+}
+
+std::optional<QSet<QString>> JobLogStore::LoggedJobs(const QStringList& keys)
+{
+    QSet<QString> logged;
+    m_writer->startWait();
+    m_writer->flush();
+    bool locked = false;
+    if (!openForCaller(&locked)) {
+        return locked ? std::optional<QSet<QString>>(logged) : std::nullopt;
+    }
+    bool ok = m_db->begin();
+    for (const QString& key : keys) {
+        if (!ok) {
+            break;
+        }
+        const std::optional<bool> found = joblog::isLogged(*m_db, key);
+        ok = found.has_value();
+        if (found.value_or(false)) {
+            logged.insert(key);
+        }
+    }
+    if (!ok) {
+        locked = joblog::lockedOut(*m_db);
+        qWarning().noquote() << "hlv: job log: cannot look up the listed jobs:" << m_db->lastError();
+    }
+    m_db->rollback();
     CloseLogDatabase();
-    return stored;
+    if (locked) {
+        m_writer->lockSeen();
+        return QSet<QString>();
+    }
+    return ok ? std::optional<QSet<QString>>(logged) : std::nullopt;
 }
 
 bool JobLogStore::SetJobField(const QString& transactionId, const QString& field, const QVariant& value)
@@ -233,6 +350,9 @@ bool JobLogStore::IsJobLogged(const QString& transactionId, bool* failed)
         logged = found.value_or(false);
         readFailed = !found;
         if (readFailed) {
+            if (joblog::lockedOut(*m_db)) {
+                m_writer->lockSeen();
+            }
             qWarning().noquote() << "hlv: job log: cannot look up" << transactionId << ":" << error;
         }
         CloseLogDatabase();
@@ -249,20 +369,27 @@ bool JobLogStore::WriteAudit(const QString& action, const QVariant& description)
         return true;
     }
     const QDateTime now = m_clock.now();
-    if (!OpenLogDatabase()) {
-        return false;
-    }
     const std::optional<QString> text = vbText(description);
-    const bool ok =
-        m_db->exec(QStringLiteral("INSERT INTO HLV_Audit (\"Time\", \"Action\", \"Description\", "
-                                  "\"HLV User\", \"HLV Computer\") VALUES (?1, ?2, ?3, ?4, ?5)"),
-                   {storedTimeText(now), joblog::storedValue(action), text ? joblog::storedValue(*text) : QVariant(),
-                    joblog::storedValue(m_env.userName()), joblog::storedValue(m_env.computerName())});
-    if (!ok) {
-        qWarning().noquote() << "hlv: job log: audit record" << action << "lost:" << m_db->lastError();
+    const QString sql = QStringLiteral("INSERT INTO HLV_Audit (\"Time\", \"Action\", \"Description\", "
+                                       "\"HLV User\", \"HLV Computer\") VALUES (?1, ?2, ?3, ?4, ?5)");
+    const QVariantList binds = {storedTimeText(now), joblog::storedValue(action),
+                                text ? joblog::storedValue(*text) : QVariant(), joblog::storedValue(m_env.userName()),
+                                joblog::storedValue(m_env.computerName())};
+    if (m_creating) {
+        // A record of the log's creation goes straight into the new file, ahead of
+        // everything that waits to be written.
+        QString error;
+        std::unique_ptr<Database> db = joblog::openLog(logFilePath(), m_writer->waitDeadline(), &error);
+        const bool ok = db && db->exec(sql, binds);
+        if (!ok) {
+            qWarning().noquote() << "hlv: job log: audit record" << action << "lost:" << (db ? db->lastError() : error);
+        }
+        return ok;
     }
-    CloseLogDatabase();
-    return ok;
+    const quint64 ticket = m_writer->queueStatement(QStringLiteral("audit record ") + action, sql, binds);
+    m_writer->startWait();
+    m_writer->flush();
+    return m_writer->stored(ticket);
 }
 
 bool JobLogStore::ExportLogToCsv()

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 #include <QDateTime>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -12,7 +15,12 @@ namespace hlv {
 class Clock;
 class Database;
 class Environment;
+class JobLogWriter;
 class StoreHost;
+
+namespace joblog {
+struct JobEntry;
+}
 
 // Figures over the whole job log, left by ComputeLogStats for the statistics window.
 struct LogStats
@@ -30,8 +38,8 @@ struct LogStats
 };
 
 // The job log database (hlv.mdb: the tables HLV_Log and HLV_Audit and the report views)
-// and everything that reads or writes it: job rows written one field at a time under their
-// TransactionID, audit records, the CSV export and the statistics pass.
+// and everything that reads or writes it: job rows under their TransactionID, audit
+// records, the CSV export and the statistics pass.
 //
 // Every operation opens the file, does its work and closes it again, so the watch program
 // can write the same file between operations, and a log file deleted between operations
@@ -39,6 +47,12 @@ struct LogStats
 // log file is always a copy of the template database that ships beside the programs; no
 // code creates tables. Failures are reported by the return values and one line on stderr;
 // callers that follow the "failed writes are skipped" rule ignore them.
+//
+// Writes go through a JobLogWriter: they are kept in order and written in one transaction
+// per call, a job's row whole or not at all. A lock another program holds costs the
+// window at most about a second per call (none while writes already wait behind it); the
+// writes wait and a timer of the event loop writes them once the lock is gone. Reads
+// first write what waits, and give up on a lock after the same wait.
 //
 // Values are stored as text: an empty text leaves the field NULL. The audit table's Time
 // is stored as local "yyyy-MM-dd HH:mm:ss" text (see storedTimeText), so that the views
@@ -76,8 +90,19 @@ public:
 
     // Writes one field of the job's row (creating the row when the key is new) through its
     // own open and close. The field name is one of jobFields() (letter case ignored); the
-    // value is turned into text by vbText. False when nothing was stored.
+    // value is turned into text by vbText. False when nothing was stored (yet: a write that
+    // a lock holds back is kept and written later).
     bool LogJobField(const QString& transactionId, const QString& field, const QVariant& value);
+    // Logs the jobs seen for the first time (the job list writers): each row is added, whole,
+    // only when the log holds none for its key when the write gets through; all of them in
+    // one open and one transaction. A job whose fields have no text is left out whole.
+    void LogNewJobs(const QList<joblog::JobEntry>& jobs);
+    // Which of the keys the log holds, in one look-up. A lock another program holds does
+    // not count as a failure: the answer is then the empty set (LogNewJobs looks again when
+    // it writes). Nothing when the log cannot be read.
+    std::optional<QSet<QString>> LoggedJobs(const QStringList& keys);
+    // Writes still waiting for a lock another program holds.
+    int pendingWrites() const;
     // The inner step of LogJobField, on the connection the caller has opened.
     bool SetJobField(const QString& transactionId, const QString& field, const QVariant& value);
     // True when a row with this key exists. When the log cannot be read the answer is false
@@ -99,8 +124,11 @@ public:
     bool ComputeLogStats();
     const LogStats& stats() const { return m_stats; }
 
-    // How long an operation waits for a lock another program holds on the file.
-    void setBusyTimeoutMs(int ms) { m_busyTimeoutMs = ms; }
+    // How long an operation waits at most for a lock another program holds on the file
+    // (within the window's wait of about a second; queued writes are retried after it).
+    void setBusyTimeoutMs(int ms);
+    // Called after each job row was written into the open transaction (progress, tests).
+    void setAfterJobWritten(std::function<void(const QString&)> hook);
 
     // The stored form of the audit table's Time, and its display form (general date text;
     // a text that is not in the stored form is given back unchanged).
@@ -109,6 +137,11 @@ public:
 
 private:
     bool createFromTemplate(const QString& path);
+    // The log's path, made from the template (with the new-log audit records) when missing.
+    QString prepareLog(QString* error);
+    bool openForCaller(bool* locked = nullptr);
+    bool queueJob(const QString& transactionId, const QList<std::pair<QString, QVariant>>& fields, bool onlyIfNew,
+                  quint64* ticket);
 
     const Environment& m_env;
     const Clock& m_clock;
@@ -116,7 +149,8 @@ private:
     QString m_templatePath;
     std::unique_ptr<Database> m_db;
     LogStats m_stats;
-    int m_busyTimeoutMs;
+    bool m_creating = false;
+    std::unique_ptr<JobLogWriter> m_writer;
 };
 
 // The text with every occurrence of each of the given characters removed, one character

@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
+#include <QThread>
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include "platform/Database.h"
@@ -22,6 +24,19 @@ void setError(QString* error, const QString& text)
     if (error) {
         *error = text;
     }
+}
+
+// The busy handler of a connection opened by openLog: waits in short steps until the
+// caller's deadline.
+int waitForLock(void* deadline, int /*count*/)
+{
+    const auto* until = static_cast<const QDeadlineTimer*>(deadline);
+    const qint64 left = until ? until->remainingTime() : 0;
+    if (left == 0) {
+        return 0;
+    }
+    QThread::msleep(static_cast<unsigned long>(left < 0 ? 5 : qMin<qint64>(left, 5)));
+    return 1;
 }
 
 } // namespace
@@ -91,6 +106,103 @@ bool writeField(Database& db, const QString& transactionId, const QString& field
         setError(error, db.lastError());
         db.rollback();
         return false;
+    }
+    return true;
+}
+
+JobEntry newJobEntry(const QString& key, const QString& server, const QStringList& d, bool withPages)
+{
+    JobEntry entry{key,
+                   {
+                       {QStringLiteral("Server"), server},
+                       {QStringLiteral("Queue"), d.at(4)},
+                       {QStringLiteral("Description"), d.at(1)},
+                       {QStringLiteral("Computer"), d.at(2)},
+                       {QStringLiteral("User"), d.at(3)},
+                       {QStringLiteral("Name"), d.at(10)},
+                       {QStringLiteral("Time Submitted"), d.at(9)},
+                       {QStringLiteral("Priority"), d.at(7)},
+                   }};
+    if (withPages) {
+        entry.fields.append({QStringLiteral("Pages"), d.at(5)});
+        entry.fields.append({QStringLiteral("Size"), d.at(8)});
+    }
+    return entry;
+}
+
+std::unique_ptr<Database> openLog(const QString& path, const QDeadlineTimer* waitUntil, QString* error)
+{
+    std::unique_ptr<Database> db = Database::open(path, Database::Mode::ReadWrite, error);
+    if (!db) {
+        return nullptr;
+    }
+    sqlite3_busy_handler(db->handle(), waitForLock, const_cast<QDeadlineTimer*>(waitUntil));
+    // Emptying the rollback journal instead of deleting it spares a directory update per
+    // transaction, with the same safety. A zero-length journal file stays beside the log.
+    // A lock or a damaged file makes this fail as well; the first real step reports it.
+    db->exec(QStringLiteral("PRAGMA journal_mode = TRUNCATE"));
+    return db;
+}
+
+bool lockedOut(const Database& db)
+{
+    const int code = sqlite3_extended_errcode(db.handle()) & 0xff;
+    return code == SQLITE_BUSY || code == SQLITE_LOCKED;
+}
+
+bool writeJob(Database& db, const QString& transactionId, const QList<std::pair<QString, QString>>& fields,
+              bool onlyIfNew, bool* added, QString* error)
+{
+    if (added) {
+        *added = false;
+    }
+    QStringList names;
+    QVariantList values;
+    for (const auto& [field, text] : fields) {
+        const QString name = canonicalField(field);
+        if (name.isEmpty() || name == QLatin1String("TransactionID")) {
+            setError(error, QStringLiteral("no field %1").arg(field));
+            return false;
+        }
+        names << quoted(name);
+        values << storedValue(text);
+    }
+    if (onlyIfNew) {
+        const std::optional<bool> logged = isLogged(db, transactionId, error);
+        if (!logged) {
+            return false;
+        }
+        if (*logged) {
+            return true;
+        }
+    } else if (!names.isEmpty()) {
+        QStringList sets;
+        for (int i = 0; i < names.size(); ++i) {
+            sets << names.at(i) + QStringLiteral(" = ?") + QString::number(i + 2);
+        }
+        if (!db.exec(
+                QStringLiteral("UPDATE HLV_Log SET %1 WHERE TransactionID = ?1").arg(sets.join(QStringLiteral(", "))),
+                QVariantList{transactionId} + values)) {
+            setError(error, db.lastError());
+            return false;
+        }
+        if (db.changes() > 0) {
+            return true;
+        }
+    }
+    QStringList marks;
+    for (int i = 0; i <= names.size(); ++i) {
+        marks << QLatin1Char('?') + QString::number(i + 1);
+    }
+    names.prepend(QStringLiteral("TransactionID"));
+    if (!db.exec(QStringLiteral("INSERT INTO HLV_Log (%1) VALUES (%2)")
+                     .arg(names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))),
+                 QVariantList{transactionId} + values)) {
+        setError(error, db.lastError());
+        return false;
+    }
+    if (added) {
+        *added = true;
     }
     return true;
 }

@@ -1,7 +1,11 @@
 #pragma once
 
+#include <memory>
 #include <optional>
+#include <utility>
 
+#include <QDeadlineTimer>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -36,26 +40,33 @@ bool writeField(Database& db, const QString& transactionId, const QString& field
 // Whether the log holds a row for the job; nothing when the look-up failed.
 std::optional<bool> isLogged(Database& db, const QString& transactionId, QString* error = nullptr);
 
-// Logs a job seen for the first time from the fields d of its job detail record (at least
-// 12), in the order both programs write them: server, queue, description, computer, user,
-// job id, time submitted, priority and, only with withPages, pages and size. Each write
-// skips its own failure, so the row may stay incomplete. Log is any job log with LogJobField.
-template <class Log>
-void logJobRecord(Log& log, const QString& key, const QString& server, const QStringList& d, bool withPages)
+// One job's fields for the log, in the order they are written. A value is turned into
+// text (vbText) when the entry is handed to a job log.
+struct JobEntry
 {
-    log.LogJobField(key, QStringLiteral("Server"), server);
-    log.LogJobField(key, QStringLiteral("Queue"), d.at(4));
-    log.LogJobField(key, QStringLiteral("Description"), d.at(1));
-    log.LogJobField(key, QStringLiteral("Computer"), d.at(2));
-    log.LogJobField(key, QStringLiteral("User"), d.at(3));
-    log.LogJobField(key, QStringLiteral("Name"), d.at(10));
-    log.LogJobField(key, QStringLiteral("Time Submitted"), d.at(9));
-    log.LogJobField(key, QStringLiteral("Priority"), d.at(7));
-    if (withPages) {
-        log.LogJobField(key, QStringLiteral("Pages"), d.at(5));
-        log.LogJobField(key, QStringLiteral("Size"), d.at(8));
-    }
-}
+    QString key;
+    QList<std::pair<QString, QVariant>> fields;
+};
+
+// The first fields of a job seen for the first time, from the fields d of its job detail
+// record (at least 12), in the order both programs write them: server, queue, description,
+// computer, user, job id, time submitted, priority and, only with withPages, pages and size.
+JobEntry newJobEntry(const QString& key, const QString& server, const QStringList& d, bool withPages);
+
+// Opens an existing log for one operation. A lock another program holds is waited for
+// until waitUntil expires (at once when it has), then the step fails with a lock error.
+std::unique_ptr<Database> openLog(const QString& path, const QDeadlineTimer* waitUntil, QString* error = nullptr);
+
+// Whether the last failure on db was a lock held by another connection.
+bool lockedOut(const Database& db);
+
+// Writes the fields (names as jobFields() spells them, values already text) of one job's
+// row with one statement, so the row is stored whole or not at all: onlyIfNew adds the
+// row only when the log holds none for the key yet (and leaves a logged job alone),
+// otherwise the row is edited, or added when the key is new. The caller holds the
+// transaction. *added tells whether a row was added.
+bool writeJob(Database& db, const QString& transactionId, const QList<std::pair<QString, QString>>& fields,
+              bool onlyIfNew, bool* added = nullptr, QString* error = nullptr);
 
 } // namespace joblog
 } // namespace hlv

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include "console/access/StatusText.h"
+#include "jobmonitor/JobDetailRecord.h"
 #include "store/JobLogTable.h"
 #include "watch/PopupMessages.h"
 #include "watch/WatchJobLog.h"
@@ -29,10 +30,7 @@ QString csvCell(const QString& value)
 JobEventFields JobEventFields::parse(const QString& record)
 {
     JobEventFields f;
-    f.d = record.split(QLatin1Char('|'));
-    while (f.d.size() < kFieldCount) {
-        f.d.append(QString());
-    }
+    f.d = readJobDetailRecord(record);
     return f;
 }
 
@@ -117,15 +115,11 @@ JobEventProcessor::JobEventProcessor(WatchJobLog& log, PopupMessages& popups, Ma
 
 void JobEventProcessor::recordJob(const JobEventFields& f, const QString& statusText, const QString& server)
 {
-    const QString key = f.transactionId();
-    bool lookupFailed = false;
-    if (m_log.IsJobLogged(key, &lookupFailed) || lookupFailed) {
-        // A log that cannot be read gets no writes either: they would fail the same way, or
-        // add a second row for a job logged already.
-        return;
-    }
-    joblog::logJobRecord(m_log, key, server, f.d,
-                         statusText != QLatin1String("Printing") && statusText != QLatin1String("Printed"));
+    // The look-up is part of the write: a job already logged is left alone, and a log that
+    // cannot be read gets no write either.
+    m_log.LogNewJob(
+        joblog::newJobEntry(f.transactionId(), server, f.d,
+                            statusText != QLatin1String("Printing") && statusText != QLatin1String("Printed")));
 }
 
 QString JobEventProcessor::ProcessJobEvent(const QString& strAction, const QString& strDetail,

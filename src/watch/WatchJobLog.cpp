@@ -5,6 +5,7 @@
 
 #include "platform/Database.h"
 #include "store/JobLogTable.h"
+#include "store/JobLogWriter.h"
 #include "store/TextConversion.h"
 
 namespace hlv {
@@ -12,39 +13,53 @@ namespace hlv {
 WatchJobLog::WatchJobLog(std::function<QString()> databasePath, QString templatePath)
     : m_databasePath(std::move(databasePath))
     , m_templatePath(std::move(templatePath))
-    , m_busyTimeoutMs(Database::kDefaultBusyTimeoutMs)
+    , m_writer(std::make_unique<JobLogWriter>(QStringLiteral("HlvWatch"),
+                                              [this](QString* error) { return prepareLog(error); }))
 {}
 
 WatchJobLog::~WatchJobLog() = default;
 
-bool WatchJobLog::copyTemplate(const QString& path) const
+void WatchJobLog::setBusyTimeoutMs(int ms)
 {
-    QString error;
-    if (!joblog::copyTemplate(m_templatePath, path, &error)) {
-        qWarning().noquote() << "HlvWatch: job log:" << error;
-        return false;
+    m_writer->setBusyTimeoutMs(ms);
+}
+
+int WatchJobLog::pendingWrites() const
+{
+    return m_writer->pendingCount();
+}
+
+QString WatchJobLog::prepareLog(QString* error) const
+{
+    const QString path = m_databasePath ? m_databasePath() : QString();
+    if (path.isEmpty()) {
+        if (error) {
+            *error = QStringLiteral("no database chosen");
+        }
+        return QString();
     }
-    return true;
+    if (!QFileInfo::exists(path) && !joblog::copyTemplate(m_templatePath, path, error)) {
+        return QString();
+    }
+    return path;
 }
 
 bool WatchJobLog::OpenLogDatabase()
 {
     m_db.reset();
-    const QString path = m_databasePath ? m_databasePath() : QString();
+    m_writer->startWait();
+    m_writer->flush();
+    QString error;
+    const QString path = prepareLog(&error);
     if (path.isEmpty()) {
+        qWarning().noquote() << "HlvWatch: job log:" << error;
         return false;
     }
-    if (!QFileInfo::exists(path)) {
-        // A failed copy is not reported here: the open below fails in its turn.
-        copyTemplate(path);
-    }
-    QString error;
-    std::unique_ptr<Database> db = Database::open(path, Database::Mode::ReadWrite, &error);
+    std::unique_ptr<Database> db = joblog::openLog(path, m_writer->waitDeadline(), &error);
     if (!db) {
         qWarning().noquote() << "HlvWatch: job log: cannot open" << path << ":" << error;
         return false;
     }
-    db->setBusyTimeout(m_busyTimeoutMs);
     m_db = std::move(db);
     return true;
 }
@@ -54,14 +69,32 @@ void WatchJobLog::CloseLogDatabase()
     m_db.reset();
 }
 
+bool WatchJobLog::queue(const QString& transactionId, const QList<std::pair<QString, QVariant>>& fields, bool onlyIfNew)
+{
+    JobLogWriter::Fields texts;
+    for (const auto& [field, value] : fields) {
+        const QString name = joblog::canonicalField(field);
+        const std::optional<QString> text = vbText(value);
+        if (name.isEmpty() || name == QLatin1String("TransactionID") || !text) {
+            qWarning().noquote() << "HlvWatch: job log: field" << field << "of" << transactionId << "not written";
+            return false;
+        }
+        texts.append({name, *text});
+    }
+    const quint64 ticket = m_writer->queueJob(transactionId, std::move(texts), onlyIfNew);
+    m_writer->startWait();
+    m_writer->flush();
+    return m_writer->stored(ticket);
+}
+
 bool WatchJobLog::LogJobField(const QString& transactionId, const QString& field, const QVariant& value)
 {
-    if (!OpenLogDatabase()) {
-        return false;
-    }
-    const bool stored = SetJobField(transactionId, field, value);
-    CloseLogDatabase();
-    return stored;
+    return queue(transactionId, {{field, value}}, false);
+}
+
+bool WatchJobLog::LogNewJob(const joblog::JobEntry& job)
+{
+    return queue(job.key, job.fields, true);
 }
 
 bool WatchJobLog::SetJobField(const QString& transactionId, const QString& field, const QVariant& value)
@@ -91,6 +124,9 @@ bool WatchJobLog::IsJobLogged(const QString& transactionId, bool* failed)
         const std::optional<bool> found = joblog::isLogged(*m_db, transactionId);
         logged = found.value_or(false);
         readFailed = !found;
+        if (readFailed && joblog::lockedOut(*m_db)) {
+            m_writer->lockSeen();
+        }
         CloseLogDatabase();
     }
     if (failed) {

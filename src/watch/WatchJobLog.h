@@ -3,18 +3,25 @@
 #include <functional>
 #include <memory>
 
+#include <QList>
 #include <QString>
 #include <QVariant>
 
 namespace hlv {
 
 class Database;
+class JobLogWriter;
+
+namespace joblog {
+struct JobEntry;
+}
 
 // The watch program's job log procedures: the same table HLV_Log and the same rules as the
-// console's job log (one field per open and close, a row added for a new key, keys bound as
-// parameters, a wait for a lock another program holds), but the file is wherever the
-// operator chose it with the Database menu, under any name, and no audit record is ever
-// written. A missing file is a copy of the template job log that ships beside the programs.
+// console's job log (a row added for a new key, a job's row written whole or not at all,
+// keys bound as parameters, writes kept in order and retried while another program holds
+// the file locked, see JobLogWriter), but the file is wherever the operator chose it with
+// the Database menu, under any name, and no audit record is ever written. A missing file
+// is a copy of the template job log that ships beside the programs.
 class WatchJobLog
 {
 public:
@@ -28,23 +35,30 @@ public:
     // False when nothing could be opened.
     bool OpenLogDatabase();
     void CloseLogDatabase();
-    // One field of the job's row, through its own open and close. False when not stored.
+    // One field of the job's row, through its own open and close. False when not stored
+    // (yet: a write that a lock holds back is kept and written later).
     bool LogJobField(const QString& transactionId, const QString& field, const QVariant& value);
+    // Logs a job seen for the first time: its row is added, whole, only when the log holds
+    // none for the key when the write gets through. False when not stored (yet).
+    bool LogNewJob(const joblog::JobEntry& job);
     // The inner step of LogJobField, on the connection the caller has opened.
     bool SetJobField(const QString& transactionId, const QString& field, const QVariant& value);
     // Whether a row with the key exists; *failed (when given) tells an unreadable log.
     bool IsJobLogged(const QString& transactionId, bool* failed = nullptr);
+    // Writes still waiting for a lock another program holds.
+    int pendingWrites() const;
 
-    void setBusyTimeoutMs(int ms) { m_busyTimeoutMs = ms; }
+    void setBusyTimeoutMs(int ms);
     QString templatePath() const { return m_templatePath; }
 
 private:
-    bool copyTemplate(const QString& path) const;
+    QString prepareLog(QString* error) const;
+    bool queue(const QString& transactionId, const QList<std::pair<QString, QVariant>>& fields, bool onlyIfNew);
 
     std::function<QString()> m_databasePath;
     QString m_templatePath;
     std::unique_ptr<Database> m_db;
-    int m_busyTimeoutMs;
+    std::unique_ptr<JobLogWriter> m_writer;
 };
 
 } // namespace hlv

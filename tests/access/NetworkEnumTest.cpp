@@ -2,13 +2,16 @@
 // and the service discovery provider's arrangement of what it finds.
 #include "console/access/NetworkEnum.h"
 
-#include <QDeadlineTimer>
-#include <QFile>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include "platform/NetworkResources.h"
 #include "support/FakeEnvironment.h"
 #include "support/FakeNetworkResources.h"
+#include "support/WaitFor.h"
 
 namespace hlv::test {
 namespace {
@@ -285,23 +288,83 @@ TEST(DnsSdNetworkResourcesTest, Arrange_PrintersOfSeveralServers_GroupedByHostUn
     EXPECT_TRUE(tree.at(QStringLiteral("local")).constFirst().dwUsage & ResourceUsage::Container);
 }
 
-TEST(DnsSdNetworkResourcesTest, Reset_WithoutDiscoveryDaemon_EndsQuicklyAndFindsNoServer)
+TEST(DnsSdNetworkResourcesTest, PrinterOf_Announcements_ServerFromTheResolvedHostQueueFromTheResourcePath)
 {
-    // With a discovery daemon running, browsing would query the local network: only the
-    // machine without one is tried here.
-    if (QFile::exists(QStringLiteral("/run/avahi-daemon/socket")) ||
-        QFile::exists(QStringLiteral("/var/run/avahi-daemon/socket"))) {
-        GTEST_SKIP() << "a service discovery daemon runs here";
+    struct Case
+    {
+        ResolvedService service;
+        DiscoveredPrinter printer;
+    };
+    const QStringList lab = {QStringLiteral("txtvers=1"), QStringLiteral("rp=printers/Lab")};
+    const QList<Case> cases = {
+        // a plainly named service keeps its host: the host is what it resolves to
+        {{QStringLiteral("Lab Printer"), QStringLiteral("labsrv.local"), 631, QStringLiteral("local"), lab},
+         {QStringLiteral("labsrv.local"), 631, QStringLiteral("local"), QStringLiteral("Lab"),
+          QStringLiteral("Lab Printer")}},
+        // the share is the queue of the path, never a name made from the instance
+        {{QStringLiteral("Lab @ labsrv"), QStringLiteral("labsrv.local."), 631, QStringLiteral("local."), lab},
+         {QStringLiteral("labsrv.local"), 631, QStringLiteral("local"), QStringLiteral("Lab"),
+          QStringLiteral("Lab @ labsrv")}},
+        {{QStringLiteral("Floor 2"),
+          QStringLiteral("ps9.example.com"),
+          8631,
+          QStringLiteral("example.com"),
+          {QStringLiteral("RP=/classes/Floor2")}},
+         {QStringLiteral("ps9.example.com"), 8631, QStringLiteral("example.com"), QStringLiteral("Floor2"),
+          QStringLiteral("Floor 2")}},
+        // a printer that serves itself: its own path, or its name when it has none
+        {{QStringLiteral("Office Jet"), QStringLiteral("jet.local"), 631, QString(), {QStringLiteral("rp=ipp/print")}},
+         {QStringLiteral("jet.local"), 631, QStringLiteral("local"), QStringLiteral("ipp/print"),
+          QStringLiteral("Office Jet")}},
+        {{QStringLiteral("Office Jet"), QStringLiteral("jet.local"), 631, QStringLiteral("local"), {}},
+         {QStringLiteral("jet.local"), 631, QStringLiteral("local"), QStringLiteral("Office Jet"),
+          QStringLiteral("Office Jet")}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.service.instance.toStdString() + " on " + c.service.hostName.toStdString());
+        const DiscoveredPrinter p = DnsSdNetworkResources::printerOf(c.service);
+        EXPECT_EQ(p.host, c.printer.host);
+        EXPECT_EQ(p.port, c.printer.port);
+        EXPECT_EQ(p.domain, c.printer.domain);
+        EXPECT_EQ(p.queue, c.printer.queue);
+        EXPECT_EQ(p.info, c.printer.info);
     }
-    DnsSdNetworkResources provider(500, 500);
-    FakeEnvironment env;
-    CNetworkEnum scan(provider, env);
-    scan.SetResourceType(ResourceType::Any);
-    QDeadlineTimer deadline(15000);
-    scan.Reset();
-    EXPECT_FALSE(deadline.hasExpired());
-    EXPECT_EQ(scan.GetServerList(), QString());
-    EXPECT_EQ(provider.openEnumerations(), 0);
+}
+
+TEST(DnsSdNetworkResourcesTest, Reset_WithoutDiscoveryDaemon_EndsAtOnceAndFindsNoServer)
+{
+    // A machine without a message bus, and one whose bus has no avahi-daemon on it.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString busPath = dir.filePath(QStringLiteral("bus"));
+    QProcess bus;
+    bus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                                              QStringLiteral("--address=unix:path=") + busPath});
+    ASSERT_TRUE(bus.waitForStarted(5000)) << "dbus-daemon is missing (scripts/install-deps installs it)";
+    ASSERT_TRUE(waitFor([&] { return QFileInfo(busPath).exists(); }, 5000));
+
+    const QByteArray saved = qgetenv("DBUS_SYSTEM_BUS_ADDRESS");
+    const bool had = qEnvironmentVariableIsSet("DBUS_SYSTEM_BUS_ADDRESS");
+    for (const QString& address : {QStringLiteral("unix:path=") + dir.filePath(QStringLiteral("none")),
+                                   QStringLiteral("unix:path=") + busPath}) {
+        SCOPED_TRACE(address.toStdString());
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", address.toUtf8());
+        DnsSdNetworkResources provider;
+        FakeEnvironment env;
+        CNetworkEnum scan(provider, env);
+        scan.SetResourceType(ResourceType::Any);
+        QElapsedTimer clock;
+        clock.start();
+        scan.Reset();
+
+        EXPECT_LT(clock.elapsed(), 1000) << "the search waits for a daemon that is not there";
+        EXPECT_EQ(scan.GetServerList(), QString());
+        EXPECT_EQ(scan.GetNetworkList(), QString()) << "the network alone is no finding";
+        EXPECT_EQ(provider.openEnumerations(), 0);
+    }
+    had ? qputenv("DBUS_SYSTEM_BUS_ADDRESS", saved) : qunsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+    bus.terminate();
+    EXPECT_TRUE(bus.waitForFinished(5000));
 }
 
 } // namespace

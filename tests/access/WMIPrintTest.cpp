@@ -168,23 +168,24 @@ TEST_F(WMIPrintTest, ConnectServer_EmptyNameBeforeAnyBind_BindsNothing)
     EXPECT_TRUE(surface.mainBusy.isEmpty());
 }
 
-TEST_F(WMIPrintTest, ConnectServer_Unreachable_FailsAndKeepsPreviousBinding)
+TEST_F(WMIPrintTest, ConnectServer_Unreachable_FailsAndUnbindsPreviousServer)
 {
     ASSERT_TRUE(wmi.ConnectServer(QStringLiteral("PS1")));
-    PrintServer* before = wmi.objWMIService();
     surface.colours.clear();
     surface.mainBusy.clear();
 
     const PrintResult r = wmi.ConnectServer(QStringLiteral("NoSuchServer"));
     EXPECT_FALSE(r);
     EXPECT_FALSE(r.error.isEmpty());
-    EXPECT_EQ(wmi.objWMIService(), before);
-    EXPECT_EQ(wmi.ConnectedServerName(), QStringLiteral("PS1"));
+    // The old server's jobs must not be read under the new name.
+    EXPECT_EQ(wmi.objWMIService(), nullptr);
+    EXPECT_TRUE(wmi.ConnectedServerName().isEmpty());
     EXPECT_EQ(surface.colours, QList<quint32>{0xFF0000}) << "the lamp stays blue";
     EXPECT_EQ(surface.mainBusy, QList<bool>{true}) << "the pointer stays the hourglass";
 
-    // An empty name once something is bound is a name like any other: it fails to bind.
-    EXPECT_FALSE(wmi.ConnectServer(QString()));
+    // The old server binds again when it is asked for again.
+    EXPECT_TRUE(wmi.ConnectServer(QStringLiteral("PS1")));
+    EXPECT_NE(wmi.objWMIService(), nullptr);
     EXPECT_EQ(wmi.ConnectedServerName(), QStringLiteral("PS1"));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <utility>
 
 #include <QHash>
 #include <QList>
@@ -19,7 +20,15 @@ public:
     {
         QList<PrintJobInfo> jobs;
         bool jobsFail = false;
-        int readings = 0;
+        bool connectFails = false; // the server cannot be reached (stopped)
+        int readings = 0;          // whole-list readings
+        int partReadings = 0;      // single jobs and queues read
+        // A server that keeps track of its changes: what the watch reports next.
+        bool offersWatch = false;
+        JobChanges pending;
+        int watchesMade = 0;
+        int watchesCancelled = 0; // ended by telling the server
+        int watchesAbandoned = 0; // ended without
     };
 
     std::shared_ptr<ServerState> addServer(const QString& name)
@@ -35,7 +44,7 @@ public:
     {
         connectedTo.append(server);
         const auto state = m_servers.value(server);
-        if (!state) {
+        if (!state || state->connectFails) {
             if (error) {
                 *error = QStringLiteral("no such server");
             }
@@ -68,7 +77,44 @@ private:
             out = m_state->jobs;
             return PrintResult::success();
         }
-        PrintResult queueJobs(const QString&, QList<PrintJobInfo>& out) override { return jobs(out); }
+        PrintResult queueJobs(const QString& queue, QList<PrintJobInfo>& out) override
+        {
+            ++m_state->partReadings;
+            out.clear();
+            if (m_state->jobsFail) {
+                return PrintResult::failure(QStringLiteral("server went away"));
+            }
+            for (const PrintJobInfo& j : std::as_const(m_state->jobs)) {
+                if (j.queueName() == queue) {
+                    out.append(j);
+                }
+            }
+            return PrintResult::success();
+        }
+        PrintResult job(qint64 jobId, PrintJobInfo& out, bool& found) override
+        {
+            ++m_state->partReadings;
+            found = false;
+            if (m_state->jobsFail) {
+                return PrintResult::failure(QStringLiteral("server went away"));
+            }
+            for (const PrintJobInfo& j : std::as_const(m_state->jobs)) {
+                if (j.JobId == jobId) {
+                    out = j;
+                    found = true;
+                }
+            }
+            return PrintResult::success();
+        }
+        std::unique_ptr<JobWatch> watchJobs() override
+        {
+            if (!m_state->offersWatch) {
+                return nullptr;
+            }
+            ++m_state->watchesMade;
+            m_state->pending = {};
+            return std::make_unique<Watch>(m_state);
+        }
         PrintResult computerName(QString& out) override
         {
             out = m_name.toUpper();
@@ -86,6 +132,37 @@ private:
     private:
         QString m_name;
         std::shared_ptr<ServerState> m_state;
+    };
+
+    class Watch final : public JobWatch
+    {
+    public:
+        explicit Watch(std::shared_ptr<ServerState> state)
+            : m_state(std::move(state))
+        {}
+        ~Watch() override
+        {
+            if (!m_abandoned) {
+                ++m_state->watchesCancelled;
+            }
+        }
+        PrintResult changes(JobChanges& out) override
+        {
+            if (m_state->jobsFail) {
+                return PrintResult::failure(QStringLiteral("server went away"));
+            }
+            out = std::exchange(m_state->pending, {});
+            return PrintResult::success();
+        }
+        void abandon() override
+        {
+            m_abandoned = true;
+            ++m_state->watchesAbandoned;
+        }
+
+    private:
+        std::shared_ptr<ServerState> m_state;
+        bool m_abandoned = false;
     };
 
     QHash<QString, std::shared_ptr<ServerState>> m_servers;

@@ -53,34 +53,70 @@ TEST(JobDetailRecord_UnknownValues, EmptyFieldsKeepPositions)
     job.Document.clear();
     job.HostPrintQueue.clear();
     job.Owner.clear();
+    job.Size.reset();
     const QStringList fields = buildJobDetailRecord(job).split(QLatin1Char('|'));
     ASSERT_EQ(fields.size(), kJobDetailFieldCount);
     EXPECT_EQ(fields.at(1), QString());
     EXPECT_EQ(fields.at(2), QString());
     EXPECT_EQ(fields.at(3), QString());
     EXPECT_EQ(fields.at(5), QString());
+    EXPECT_EQ(fields.at(8), QStringLiteral("KB")) << "an unknown size is no size of 0";
     EXPECT_EQ(fields.at(9), QString());
     EXPECT_EQ(fields.at(10), QStringLiteral("7"));
     EXPECT_EQ(fields.at(11), QStringLiteral("Laser, 7"));
 }
 
-TEST(JobDetailRecord_QueueName, NameWithoutCommaIsTakenWhole)
+TEST(JobDetailRecord_QueueName, UpToTheCommaBeforeTheJobId)
 {
     PrintJobInfo job = sampleJob(3);
     job.Name = QStringLiteral("Plotter");
     EXPECT_EQ(buildJobDetailRecord(job).split(QLatin1Char('|')).at(4), QStringLiteral("Plotter"));
+    // CUPS allows commas in printer names.
     job.Name = QStringLiteral("Colour, A3, 3");
-    EXPECT_EQ(buildJobDetailRecord(job).split(QLatin1Char('|')).at(4), QStringLiteral("Colour"));
+    EXPECT_EQ(buildJobDetailRecord(job).split(QLatin1Char('|')).at(4), QStringLiteral("Colour, A3"));
 }
 
-TEST(JobDetailRecord_Separator, BarInDocumentShiftsLaterFields)
+// Whatever a document, printer or user name holds, the reader gives back the twelve fields
+// the record was built from.
+TEST(JobDetailRecord_Read, RoundTrip_AnyCharactersInNames)
 {
-    const PrintJobInfo job = sampleJob(9, QStringLiteral("a|b"));
-    const QStringList fields = buildJobDetailRecord(job).split(QLatin1Char('|'));
-    ASSERT_EQ(fields.size(), kJobDetailFieldCount + 1);
-    EXPECT_EQ(fields.at(1), QStringLiteral("a"));
-    EXPECT_EQ(fields.at(2), QStringLiteral("b"));
-    EXPECT_EQ(fields.last(), QStringLiteral("Laser, 9"));
+    const struct
+    {
+        const char* document;
+        const char* printer;
+        const char* owner;
+    } cases[] = {
+        {"a|b", "Laser", "alice"},
+        {"|lead and trail|", "Laser", "alice"},
+        {"||", "Laser", "alice"},
+        {"x|1KB|3/14/2026 9:15:30 AM|17|Laser, 17", "Laser", "alice"},
+        {"50% off, final", "Q%41x", "bob%20"},
+        {"tab\there", "a,b", "car,ol"},
+        {"Bücher – Ελληνικά|日本語", "Drucker-Büro", "Jürgen"},
+        {"", "Laser", ""},
+        {"x|y", "a|b", "alice"},
+        {"x|y, 9", "|a||b|", "alice"},
+    };
+    for (const auto& c : cases) {
+        PrintJobInfo job = sampleJob(9, QString::fromUtf8(c.document));
+        job.Name = QString::fromUtf8(c.printer) + QStringLiteral(", 9");
+        job.Owner = QString::fromUtf8(c.owner);
+        const QStringList expected = {QString::number(job.StatusMask),
+                                      job.Document,
+                                      job.HostPrintQueue,
+                                      job.Owner,
+                                      QString::fromUtf8(c.printer),
+                                      QString::number(*job.TotalPages),
+                                      QString::number(job.PagesPrinted),
+                                      QString::number(job.Priority),
+                                      QString::number(*job.Size / 1024) + QStringLiteral("KB"),
+                                      generalDateText(job.TimeSubmitted),
+                                      QStringLiteral("9"),
+                                      job.Name};
+        bool complete = false;
+        EXPECT_EQ(readJobDetailRecord(buildJobDetailRecord(job), &complete), expected) << c.document;
+        EXPECT_TRUE(complete) << c.document;
+    }
 }
 
 TEST(JobDetailRecord_Submitted, SameTextAsTheJobLogKeyUses)

@@ -1,10 +1,13 @@
 #include "jobmonitor/JobMonitor.h"
 
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include "FakePrintSystem.h"
 #include "jobmonitor/JobDetailRecord.h"
 #include "jobmonitor/MonitorServer.h"
+#include "platform/print/SimPrintStore.h"
+#include "platform/print/SimPrintSystem.h"
 #include "support/WaitFor.h"
 
 namespace hlv {
@@ -84,15 +87,26 @@ TEST_F(JobMonitorTest, Start_ReturnsBeforeFirstReading_ExistingJobsNotNews)
     EXPECT_EQ(log.events, QStringList{QStringLiteral("Connect Connected")});
     EXPECT_EQ(monitor.state(), JobMonitor::State::Waiting);
     EXPECT_TRUE(monitor.monitorForm().tmrEvent.isActive());
+    // This server keeps no track of its changes: whole lists are compared.
+    EXPECT_FALSE(monitor.watching());
 }
 
-TEST_F(JobMonitorTest, FirstReadingFails_QueryErrorAndNoEventTimer)
+TEST_F(JobMonitorTest, FirstReadingFails_QueryErrorThenRetried_ConnectedWithoutNews)
 {
     server->jobsFail = true;
+    server->jobs = {sampleJob(1)};
+    monitor.setRetryDelays(10, 10);
     monitor.StartMonitor(QStringLiteral("srv"));
     ASSERT_TRUE(waitFor([this] { return !log.events.isEmpty(); }));
     EXPECT_EQ(log.events, QStringList{QStringLiteral("Connect WMI Query Error")});
     EXPECT_FALSE(monitor.monitorForm().tmrEvent.isActive());
+    EXPECT_EQ(monitor.state(), JobMonitor::State::Retrying);
+
+    server->jobsFail = false;
+    ASSERT_TRUE(waitFor([this] { return log.events.size() >= 2; }));
+    // Job 1 was there before the first reading that worked: not news.
+    EXPECT_EQ(log.events,
+              (QStringList{QStringLiteral("Connect WMI Query Error"), QStringLiteral("Connect Connected")}));
 }
 
 TEST_F(JobMonitorTest, JobAddedChangedRemoved_NewModifiedDeletedWithLastState)
@@ -115,23 +129,121 @@ TEST_F(JobMonitorTest, JobAddedChangedRemoved_NewModifiedDeletedWithLastState)
                                        QStringLiteral("Deleted ") + buildJobDetailRecord(job)}));
 }
 
-TEST_F(JobMonitorTest, ReadingFailsWhileWaiting_EndsQuietly_StopStillAnswers)
+TEST_F(JobMonitorTest, ServerLostAndBack_QueryErrorOnce_BackOff_ConnectedThenWhatChanged)
 {
+    server->jobs = {sampleJob(1), sampleJob(2)};
     connectByHand();
+    monitor.setRetryDelays(5, 40);
+    // Stopped: the reading fails, and so does every connect until it comes back.
     server->jobsFail = true;
+    server->connectFails = true;
+    const qsizetype connectsBefore = printSystem.connectedTo.size();
     monitor.MonitorEvent();
-    EXPECT_TRUE(log.events.isEmpty());
+    EXPECT_EQ(log.events, QStringList{QStringLiteral("Connect WMI Query Error")});
+    EXPECT_EQ(monitor.state(), JobMonitor::State::Retrying);
     EXPECT_FALSE(monitor.monitorForm().tmrEvent.isActive());
-    EXPECT_EQ(monitor.state(), JobMonitor::State::Stopped);
+    EXPECT_TRUE(monitor.monitorForm().tmrConnect.isActive());
+    EXPECT_EQ(monitor.retryDelay(), 5);
 
-    // No further readings once it has ended.
+    // It keeps trying, waiting longer each time up to the limit, and says nothing more.
+    ASSERT_TRUE(waitFor([&] { return printSystem.connectedTo.size() >= connectsBefore + 5; }));
+    EXPECT_EQ(monitor.retryDelay(), 40);
+    EXPECT_EQ(log.events.size(), 1);
+
+    // Back, with job 1 gone, job 2 changed and job 3 new meanwhile.
+    PrintJobInfo changed = sampleJob(2);
+    changed.StatusMask = JobStatus::Printing;
+    server->jobs = {changed, sampleJob(3)};
     server->jobsFail = false;
-    const int readings = server->readings;
-    monitor.MonitorEvent();
-    EXPECT_EQ(server->readings, readings);
+    server->connectFails = false;
+    ASSERT_TRUE(waitFor([this] { return log.events.size() >= 5; }));
+    EXPECT_EQ(log.events, (QStringList{QStringLiteral("Connect WMI Query Error"), QStringLiteral("Connect Connected"),
+                                       QStringLiteral("Modified ") + buildJobDetailRecord(changed),
+                                       QStringLiteral("New ") + buildJobDetailRecord(sampleJob(3)),
+                                       QStringLiteral("Deleted ") + buildJobDetailRecord(sampleJob(1))}));
+    EXPECT_EQ(monitor.state(), JobMonitor::State::Waiting);
+    EXPECT_EQ(monitor.retryDelay(), 0);
 
     monitor.StopMonitor();
-    EXPECT_EQ(log.events, QStringList{QStringLiteral("Connect Disconnected")});
+    EXPECT_EQ(log.events.last(), QStringLiteral("Connect Disconnected"));
+    EXPECT_FALSE(monitor.monitorForm().tmrConnect.isActive());
+}
+
+TEST_F(JobMonitorTest, StopWhileRetrying_NoMoreAttempts)
+{
+    connectByHand();
+    monitor.setRetryDelays(5, 5);
+    server->jobsFail = true;
+    monitor.MonitorEvent();
+    ASSERT_TRUE(monitor.monitorForm().tmrConnect.isActive());
+    monitor.StopMonitor();
+    EXPECT_FALSE(monitor.monitorForm().tmrConnect.isActive());
+    EXPECT_EQ(monitor.state(), JobMonitor::State::Stopped);
+    EXPECT_EQ(log.events,
+              (QStringList{QStringLiteral("Connect WMI Query Error"), QStringLiteral("Connect Disconnected")}));
+}
+
+// A server that keeps track of its changes: only what it names is read, and the whole list
+// only when it lost track.
+TEST_F(JobMonitorTest, Watch_ReadsOnlyNamedJobsAndQueues_EndsWithTheMonitor)
+{
+    server->offersWatch = true;
+    PrintJobInfo other = sampleJob(7);
+    other.Name = QStringLiteral("Plotter, 7");
+    server->jobs = {sampleJob(1), sampleJob(2), sampleJob(3), other};
+    connectByHand();
+    ASSERT_TRUE(monitor.watching());
+    const int wholeReadings = server->readings;
+
+    PrintJobInfo changed = sampleJob(2);
+    changed.PagesPrinted = 2;
+    PrintJobInfo otherChanged = other;
+    otherChanged.StatusMask = JobStatus::Error;
+    server->jobs = {sampleJob(1), changed, otherChanged, sampleJob(9)};
+    monitor.MonitorEvent(); // nothing named yet: nothing read
+    EXPECT_EQ(server->partReadings, 0);
+    EXPECT_TRUE(log.events.isEmpty());
+
+    server->pending.jobIds = {2, 3, 9};
+    server->pending.queues = {QStringLiteral("Plotter")};
+    monitor.MonitorEvent();
+    EXPECT_EQ(server->readings, wholeReadings);
+    EXPECT_EQ(server->partReadings, 4);
+    EXPECT_EQ(log.events, (QStringList{QStringLiteral("Modified ") + buildJobDetailRecord(otherChanged),
+                                       QStringLiteral("Modified ") + buildJobDetailRecord(changed),
+                                       QStringLiteral("New ") + buildJobDetailRecord(sampleJob(9)),
+                                       QStringLiteral("Deleted ") + buildJobDetailRecord(sampleJob(3))}));
+
+    // Lost track: the whole list, compared as ever (job 1 goes unnamed).
+    log.events.clear();
+    server->jobs = {changed, otherChanged, sampleJob(9)};
+    server->pending.everything = true;
+    monitor.MonitorEvent();
+    EXPECT_EQ(server->readings, wholeReadings + 1);
+    EXPECT_EQ(log.events, QStringList{QStringLiteral("Deleted ") + buildJobDetailRecord(sampleJob(1))});
+
+    monitor.StopMonitor();
+    EXPECT_FALSE(monitor.watching());
+    EXPECT_EQ(server->watchesCancelled, 1);
+    EXPECT_EQ(server->watchesAbandoned, 0);
+}
+
+TEST_F(JobMonitorTest, Watch_ServerLost_WatchAbandonedAndMadeAgain)
+{
+    server->offersWatch = true;
+    connectByHand();
+    monitor.setRetryDelays(5, 5);
+    server->jobsFail = true;
+    monitor.MonitorEvent();
+    EXPECT_EQ(log.events, QStringList{QStringLiteral("Connect WMI Query Error")});
+    // A lost server is not asked to end the watch: that would wait on it once more.
+    EXPECT_EQ(server->watchesAbandoned, 1);
+    EXPECT_EQ(server->watchesCancelled, 0);
+    server->jobsFail = false;
+    ASSERT_TRUE(waitFor([this] { return log.events.size() >= 2; }));
+    EXPECT_EQ(log.events.last(), QStringLiteral("Connect Connected"));
+    EXPECT_TRUE(monitor.watching());
+    EXPECT_EQ(server->watchesMade, 2);
 }
 
 TEST_F(JobMonitorTest, StopWhileWaiting_NoMoreReadings)
@@ -180,6 +292,40 @@ TEST_F(JobMonitorTest, ReceiverStopsDuringEvents_RestNotRaised_TimerStaysOff)
     EXPECT_EQ(log.events.size(), 2); // New 1, then the Disconnected its handler caused
     EXPECT_EQ(log.events.at(1), QStringLiteral("Connect Disconnected"));
     EXPECT_FALSE(monitor.monitorForm().tmrEvent.isActive());
+}
+
+// A simulated server is read again only after another program changed its file.
+TEST(SimJobWatch, ChangedOnlyAfterAnotherWriter)
+{
+    QTemporaryDir dir;
+    QString error;
+    auto writer = sim::SimPrintStore::create(dir.path(), QStringLiteral("srv"), QStringLiteral("SRV"), &error);
+    ASSERT_TRUE(writer) << error.toStdString();
+    sim::NewQueue queue;
+    queue.name = QStringLiteral("Laser");
+    ASSERT_TRUE(writer->addQueue(queue));
+    SimPrintSystem system(dir.path());
+    const auto server = system.connect(QStringLiteral("srv"), &error);
+    ASSERT_TRUE(server) << error.toStdString();
+    const auto watch = server->watchJobs();
+    ASSERT_TRUE(watch);
+
+    JobChanges changes;
+    ASSERT_TRUE(watch->changes(changes));
+    EXPECT_TRUE(changes.isEmpty());
+    QList<PrintJobInfo> jobs;
+    ASSERT_TRUE(server->jobs(jobs)); // reading is no change
+    ASSERT_TRUE(watch->changes(changes));
+    EXPECT_TRUE(changes.isEmpty());
+
+    sim::NewJob job;
+    job.queue = QStringLiteral("Laser");
+    qint64 id = 0;
+    ASSERT_TRUE(writer->addJob(job, id));
+    ASSERT_TRUE(watch->changes(changes));
+    EXPECT_TRUE(changes.everything);
+    ASSERT_TRUE(watch->changes(changes));
+    EXPECT_TRUE(changes.isEmpty());
 }
 
 TEST(MonitorForm, TimersAreOneShotsAndOff)

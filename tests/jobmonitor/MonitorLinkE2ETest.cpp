@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -351,6 +352,46 @@ TEST_F(MonitorLinkE2E, ServerStuckOnPrintServer_StillEndsSoonAfterStdinCloses)
     server.closeWriteChannel();
     ASSERT_TRUE(server.waitForFinished(10000));
     EXPECT_LT(clock.elapsed(), 1000);
+    lock->rollback();
+}
+
+TEST_F(MonitorLinkE2E, Binding_StopOfAMonitorThatDoesNotAnswer_ProgramKeepsRunning)
+{
+    // GIVEN a monitor stuck on its print server (the simulated server's file locked by this
+    // test), so that it never answers the stop.
+    const auto lock = Database::open(dir.filePath(QStringLiteral("srv.sqlite")));
+    ASSERT_TRUE(lock);
+    ASSERT_TRUE(lock->exec(QStringLiteral("PRAGMA locking_mode = EXCLUSIVE")));
+    ASSERT_TRUE(lock->begin(true));
+    ASSERT_TRUE(lock->exec(QStringLiteral("CREATE TABLE hold_the_lock(x)")));
+    LinuxProcessControl processes;
+    MonitorBinding binding(QString::fromLatin1(kJobMonitorBuild.programName),
+                           QString::fromLatin1(kJobMonitorBuild.classId), processes);
+    binding.setProgramDir(kBinDir);
+    binding.setServerEnvironment(environment());
+    binding.StartJobMonitor(QStringLiteral("srv"));
+    ASSERT_NE(binding.mwcmnMonitor(), nullptr);
+    const qint64 pid = binding.mwcmnMonitor()->serverPid();
+
+    // WHEN it is stopped THEN the program's own timers go on firing while the stop waits,
+    // and releasing the monitor does not wait for its server to end.
+    int ticks = 0;
+    QTimer heartbeat;
+    QObject::connect(&heartbeat, &QTimer::timeout, [&ticks] { ++ticks; });
+    heartbeat.start(50);
+    QElapsedTimer clock;
+    clock.start();
+    binding.StopJobMonitor();
+    const qint64 stopped = clock.elapsed();
+    EXPECT_EQ(binding.mwcmnMonitor(), nullptr);
+    EXPECT_GE(ticks, static_cast<int>(stopped / 50 / 2)) << "stop took " << stopped << " ms";
+    EXPECT_GE(ticks, 10);
+    clock.restart();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_LT(clock.elapsed(), 200);
+
+    // The server is ended all the same.
+    EXPECT_TRUE(waitFor([&] { return !processAlive(pid); }, 10000));
     lock->rollback();
 }
 

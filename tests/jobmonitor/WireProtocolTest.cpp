@@ -1,5 +1,6 @@
 #include "jobmonitor/WireProtocol.h"
 
+#include <QElapsedTimer>
 #include <gtest/gtest.h>
 
 namespace hlv::wire {
@@ -67,6 +68,34 @@ TEST(WireProtocol_LineBuffer, LinesSplitAcrossChunks_ComeOutWhole)
     ASSERT_TRUE(buffer.takeLine(line));
     EXPECT_EQ(line, QByteArray());
     EXPECT_FALSE(buffer.hasPartialLine());
+}
+
+TEST(WireProtocol_LineBuffer, LongLineInPipeSizedChunks_LinearTime)
+{
+    // 64 MB in the 4 KB pieces a pipe delivers, then a short line. Searching the whole
+    // pending text again for every piece takes many seconds for this; one pass takes
+    // milliseconds.
+    constexpr qsizetype kChunk = 4096;
+    constexpr qsizetype kChunks = 16384;
+    const QByteArray chunk(kChunk, 'x');
+    LineBuffer buffer;
+    QByteArray line;
+    QElapsedTimer clock;
+    clock.start();
+    for (qsizetype i = 0; i < kChunks; ++i) {
+        buffer.append(chunk);
+        ASSERT_FALSE(buffer.takeLine(line));
+    }
+    buffer.append("\nnext\nrest");
+    ASSERT_TRUE(buffer.takeLine(line));
+    const qint64 elapsed = clock.elapsed();
+    EXPECT_EQ(line.size(), kChunk * kChunks);
+    EXPECT_EQ(line.count('x'), kChunk * kChunks);
+    ASSERT_TRUE(buffer.takeLine(line));
+    EXPECT_EQ(line, QByteArray("next"));
+    EXPECT_FALSE(buffer.takeLine(line));
+    EXPECT_TRUE(buffer.hasPartialLine());
+    EXPECT_LT(elapsed, 2000) << "ms for one 64 MB line";
 }
 
 } // namespace

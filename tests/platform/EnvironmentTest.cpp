@@ -1,7 +1,13 @@
 #include "platform/Environment.h"
 
+#include <QDir>
+#include <QFile>
 #include <QSysInfo>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace hlv;
 
@@ -72,25 +78,74 @@ TEST(EnvironmentTest, Folders_FollowVariablesAndFallbacks)
     }
 }
 
-TEST(EnvironmentTest, Temp_FollowsTempThenTmpdirThenTmp)
+TEST(EnvironmentTest, Temp_FollowsTempThenTmpdirThenAPrivateFolder)
 {
     struct Case
     {
         const char* temp;
         const char* tmpdir;
-        const char* expected;
+        const char* expected; // nullptr: the account's private folder
     };
     const Case cases[] = {
-        {"/t1", "/t2", "/t1"},
-        {nullptr, "/t2/", "/t2"},
-        {"", "/t2", "/t2"},
-        {nullptr, nullptr, "/tmp"},
+        {"/t1", "/t2", "/t1"},       {nullptr, "/t2/", "/t2"}, {"", "/t2", "/t2"},
+        {nullptr, nullptr, nullptr}, {"", "", nullptr},
     };
     for (const Case& c : cases) {
         ScopedEnv env;
         env.set("TEMP", c.temp);
         env.set("TMPDIR", c.tmpdir);
-        EXPECT_EQ(SystemEnvironment().temp(), QString::fromUtf8(c.expected)) << c.expected;
+        const QString temp = SystemEnvironment().temp();
+        if (c.expected) {
+            EXPECT_EQ(temp, QString::fromUtf8(c.expected));
+            continue;
+        }
+        EXPECT_EQ(temp, QStringLiteral("/tmp/halvern-") + QString::number(geteuid()));
+        struct stat info
+        {};
+        ASSERT_EQ(::lstat(QFile::encodeName(temp).constData(), &info), 0);
+        EXPECT_TRUE(S_ISDIR(info.st_mode));
+        EXPECT_EQ(info.st_uid, geteuid());
+        EXPECT_EQ(info.st_mode & 0777, 0700u);
+    }
+}
+
+TEST(EnvironmentTest, PrivateTempFolder_TakenOrOpenName_AnotherPrivateFolder)
+{
+    enum class Before { Nothing, Private, OpenToAll, File, Link };
+    for (const Before before : {Before::Nothing, Before::Private, Before::OpenToAll, Before::File, Before::Link}) {
+        SCOPED_TRACE(static_cast<int>(before));
+        QTemporaryDir base;
+        ASSERT_TRUE(base.isValid());
+        const QString named = base.path() + QStringLiteral("/halvern-") + QString::number(geteuid());
+        const QByteArray path = QFile::encodeName(named);
+        const QString elsewhere = base.path() + QStringLiteral("/elsewhere");
+        switch (before) {
+        case Before::Nothing:
+            break;
+        case Before::Private:
+            ASSERT_EQ(::mkdir(path.constData(), 0700), 0);
+            break;
+        case Before::OpenToAll:
+            ASSERT_EQ(::mkdir(path.constData(), 0700), 0);
+            ASSERT_EQ(::chmod(path.constData(), 0777), 0);
+            break;
+        case Before::File:
+            ASSERT_TRUE(QFile(named).open(QIODevice::WriteOnly));
+            break;
+        case Before::Link:
+            ASSERT_TRUE(QDir().mkpath(elsewhere));
+            ASSERT_TRUE(QFile::link(elsewhere, named));
+            break;
+        }
+        const QString folder = privateTempFolder(base.path());
+        ASSERT_FALSE(folder.isEmpty());
+        const bool reused = before == Before::Nothing || before == Before::Private;
+        EXPECT_EQ(folder == named, reused) << folder.toStdString();
+        struct stat info
+        {};
+        ASSERT_EQ(::lstat(QFile::encodeName(folder).constData(), &info), 0);
+        EXPECT_TRUE(S_ISDIR(info.st_mode));
+        EXPECT_EQ(info.st_mode & 0777, 0700u);
     }
 }
 
@@ -101,6 +156,11 @@ TEST(EnvironmentTest, Names_FromVariablesElseFromSystem)
     env.set("COMPUTERNAME", "WS-07");
     EXPECT_EQ(SystemEnvironment().userName(), QStringLiteral("jdoe"));
     EXPECT_EQ(SystemEnvironment().computerName(), QStringLiteral("WS-07"));
+
+    // Rights are decided for the account the program runs as, not for a name the user sets.
+    const passwd* account = getpwuid(geteuid());
+    ASSERT_NE(account, nullptr);
+    EXPECT_EQ(processAccountName(), QString::fromLocal8Bit(account->pw_name));
 
     env.set("USERNAME", nullptr);
     env.set("COMPUTERNAME", nullptr);

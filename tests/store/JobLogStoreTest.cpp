@@ -2,12 +2,14 @@
 #include <chrono>
 #include <thread>
 
-#include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFileInfo>
-#include <QProcess>
 
+#include "JobLogStoreLock.h"
 #include "StoreFixture.h"
 #include "platform/GeneralDate.h"
+#include "store/JobLogTable.h"
+#include "support/WaitFor.h"
 
 using namespace hlv;
 using namespace hlv::test;
@@ -193,6 +195,9 @@ TEST_F(JobLogStoreTest, LogNotADatabase_FailsWithoutTouchingTheFile)
     EXPECT_TRUE(failed);
     EXPECT_FALSE(store->WriteAudit(QStringLiteral("Job"), QStringLiteral("Pause Job")));
     EXPECT_FALSE(store->ComputeLogStats());
+    EXPECT_FALSE(store->LoggedJobs({kKey}).has_value());
+    store->LogNewJobs({joblog::JobEntry{kKey, {{QStringLiteral("Server"), QStringLiteral("PRINT1")}}}});
+    EXPECT_EQ(store->pendingWrites(), 0);
     EXPECT_EQ(fileBytes(logPath()), garbage);
 }
 
@@ -247,50 +252,119 @@ TEST_F(JobLogStoreTest, LockedByAnotherProgram_WriteWaitsForTheLock)
     EXPECT_EQ(rows(QStringLiteral("SELECT COUNT(*) FROM HLV_Log")), QList<QStringList>{{QStringLiteral("2")}});
 }
 
-TEST_F(JobLogStoreTest, LockedTooLong_WriteIsLostButTheLogStaysGood)
+TEST_F(JobLogStoreTest, LockedTooLong_WritesWaitInOrderAndLandWhenTheLockGoes)
 {
     ASSERT_TRUE(store->LogJobField(kKey, QStringLiteral("Server"), QStringLiteral("PRINT1")));
     auto other = peek();
     ASSERT_TRUE(other && other->begin(true));
     store->setBusyTimeoutMs(50);
     EXPECT_FALSE(store->LogJobField(kKey, QStringLiteral("Pages"), 9));
+    EXPECT_FALSE(store->LogJobField(kKey, QStringLiteral("Pages"), 10));
+    EXPECT_FALSE(store->WriteAudit(QStringLiteral("Job"), QStringLiteral("Pause Job")));
+    EXPECT_EQ(store->pendingWrites(), 3);
     bool failed = false;
     store->IsJobLogged(kKey, &failed); // readers still get through a write lock
     EXPECT_FALSE(failed);
     other->rollback();
-    EXPECT_TRUE(store->LogJobField(kKey, QStringLiteral("Pages"), 9));
-    EXPECT_EQ(jobRows()[0][2], QStringLiteral("9"));
+    // Nothing more is asked of the store: the writes land by themselves, in their order.
+    EXPECT_TRUE(waitFor([&] { return store->pendingWrites() == 0; }));
+    EXPECT_EQ(jobRows()[0][2], QStringLiteral("10"));
+    EXPECT_EQ(auditRows().last()[2], QStringLiteral("Pause Job"));
     EXPECT_EQ(rows(QStringLiteral("PRAGMA integrity_check")), QList<QStringList>{{QStringLiteral("ok")}});
 }
 
-TEST_F(JobLogStoreTest, LockedByAnotherProcess_WriteFailsAfterTimeoutThenSucceeds)
+TEST_F(JobLogStoreTest, LockedByAnotherProcess_WindowWaitsAboutASecondAndTheWriteLandsAfterTheLock)
 {
     ASSERT_TRUE(store->LogJobField(kKey, QStringLiteral("Server"), QStringLiteral("PRINT1")));
     const QByteArray before = fileBytes(logPath());
+    SqliteLockHolder other;
+    ASSERT_TRUE(other.lock(logPath()));
+    other.tool().write("UPDATE HLV_Log SET Comments = 'other';\n");
 
-    // The sqlite3 tool stands for the other program: it takes the write lock and says so.
-    QProcess other;
-    other.start(QStringLiteral("sqlite3"), {logPath()});
-    ASSERT_TRUE(other.waitForStarted(10000));
-    other.write("BEGIN IMMEDIATE;\nUPDATE HLV_Log SET Comments = 'other';\nSELECT 'locked';\n");
-    QByteArray said;
-    const QDeadlineTimer deadline(10000);
-    while (!said.contains("locked") && !deadline.hasExpired()) {
-        other.waitForReadyRead(100);
-        said += other.readAllStandardOutput();
-    }
-    ASSERT_TRUE(said.contains("locked"));
-
-    store->setBusyTimeoutMs(100);
+    // One action: the job's fields, then its audit record, under the default busy timeout.
+    QElapsedTimer action;
+    action.start();
     EXPECT_FALSE(store->LogJobField(kKey, QStringLiteral("Pages"), 9));
+    EXPECT_FALSE(store->LogJobField(kKey, QStringLiteral("Deleted Pages"), 9));
+    EXPECT_FALSE(store->WriteAudit(QStringLiteral("Job"), QStringLiteral("Delete Job")));
+    EXPECT_LT(action.elapsed(), 1500);
+    // A later retrieval while the lock stays does not wait again, and the lock does not
+    // count as an unreadable log (which would end the walk): no job counts as logged.
+    QElapsedTimer retrieval;
+    retrieval.start();
+    const std::optional<QSet<QString>> logged = store->LoggedJobs({kKey, QStringLiteral("18-x")});
+    ASSERT_TRUE(logged.has_value());
+    EXPECT_TRUE(logged->isEmpty());
+    const QList<joblog::JobEntry> listed = {
+        joblog::JobEntry{kKey, {{QStringLiteral("Server"), QStringLiteral("again")}}},
+        joblog::JobEntry{QStringLiteral("18-x"), {{QStringLiteral("Server"), QStringLiteral("P")}}}};
+    store->LogNewJobs(listed);
+    EXPECT_LT(retrieval.elapsed(), 500);
+    // Listing the same jobs again while they wait adds nothing to the queue.
+    store->LogNewJobs(listed);
+    EXPECT_EQ(store->pendingWrites(), 5);
     EXPECT_EQ(fileBytes(logPath()), before);
 
-    other.write("COMMIT;\n.quit\n");
-    other.closeWriteChannel();
-    ASSERT_TRUE(other.waitForFinished(10000));
-    EXPECT_TRUE(store->LogJobField(kKey, QStringLiteral("Pages"), 9));
-    EXPECT_EQ(rows(QStringLiteral("SELECT Pages, Comments FROM HLV_Log")),
-              (QList<QStringList>{{QStringLiteral("9"), QStringLiteral("other")}}));
+    ASSERT_TRUE(other.release());
+    EXPECT_TRUE(waitFor([&] { return store->pendingWrites() == 0; }));
+    EXPECT_EQ(rows(QStringLiteral("SELECT TransactionID, Server, Pages, \"Deleted Pages\", Comments FROM HLV_Log "
+                                  "ORDER BY rowid")),
+              (QList<QStringList>{
+                  {kKey, QStringLiteral("PRINT1"), QStringLiteral("9"), QStringLiteral("9"), QStringLiteral("other")},
+                  {QStringLiteral("18-x"), QStringLiteral("P"), QStringLiteral("<null>"), QStringLiteral("<null>"),
+                   QStringLiteral("<null>")}}));
+    EXPECT_EQ(auditRows().last()[2], QStringLiteral("Delete Job"));
+}
+
+TEST_F(JobLogStoreTest, LogNewJobs_FailureInsideAJob_LeavesThatRowAbsentAndTheOthersWhole)
+{
+    ASSERT_TRUE(store->LogJobField(QStringLiteral("1-logged"), QStringLiteral("User"), QStringLiteral("carol")));
+    // The log refuses one value, as a full disk or a kill would stop a write half-way.
+    auto db = peek();
+    ASSERT_TRUE(
+        db->exec(QStringLiteral("CREATE TRIGGER refuse_insert BEFORE INSERT ON HLV_Log WHEN NEW.Priority = 'refused' "
+                                "BEGIN SELECT RAISE(ABORT, 'refused'); END; "
+                                "CREATE TRIGGER refuse_update BEFORE UPDATE ON HLV_Log WHEN NEW.Priority = 'refused' "
+                                "BEGIN SELECT RAISE(ABORT, 'refused'); END")));
+    db.reset();
+    const QStringList d = {QStringLiteral("8"),   QStringLiteral("Doc"),   QStringLiteral("PC7"),
+                           QStringLiteral("bob"), QStringLiteral("Sales"), QStringLiteral("4"),
+                           QStringLiteral("0"),   QStringLiteral("1"),     QStringLiteral("12KB"),
+                           QStringLiteral("t"),   QStringLiteral("2"),     QStringLiteral("Sales, 2")};
+    QStringList refused = d;
+    refused[7] = QStringLiteral("refused");
+    store->LogNewJobs({joblog::newJobEntry(QStringLiteral("2-t"), QStringLiteral("PS1"), refused, true),
+                       joblog::newJobEntry(QStringLiteral("3-t"), QStringLiteral("PS1"), d, true),
+                       joblog::newJobEntry(QStringLiteral("1-logged"), QStringLiteral("PS1"), d, true)});
+    EXPECT_EQ(store->pendingWrites(), 0);
+    EXPECT_EQ(rows(QStringLiteral("SELECT TransactionID, Server, User, Priority, Pages, Size FROM HLV_Log "
+                                  "ORDER BY rowid")),
+              (QList<QStringList>{{QStringLiteral("1-logged"), QStringLiteral("<null>"), QStringLiteral("carol"),
+                                   QStringLiteral("<null>"), QStringLiteral("<null>"), QStringLiteral("<null>")},
+                                  {QStringLiteral("3-t"), QStringLiteral("PS1"), QStringLiteral("bob"),
+                                   QStringLiteral("1"), QStringLiteral("4"), QStringLiteral("12KB")}}));
+}
+
+TEST_F(JobLogStoreTest, LogNewJobs_LogResetBetweenTwoJobsOfOneBatch_BothLandInTheNewLog)
+{
+    ASSERT_TRUE(store->LogJobField(QStringLiteral("1-a"), QStringLiteral("Server"), QStringLiteral("OLD")));
+    bool reset = false;
+    store->setAfterJobWritten([&](const QString& key) {
+        if (!reset && key == QStringLiteral("1-a")) {
+            reset = QFile::remove(logPath());
+        }
+    });
+    store->LogNewJobs({joblog::JobEntry{QStringLiteral("1-a"), {{QStringLiteral("Server"), QStringLiteral("P")}}},
+                       joblog::JobEntry{QStringLiteral("2-b"), {{QStringLiteral("Server"), QStringLiteral("P")}}}});
+    ASSERT_TRUE(reset);
+    // The new log is a copy of the template that opens with its creation records, and the
+    // job that the old log held counts as new in it.
+    const QList<QStringList> audit = auditRows();
+    ASSERT_FALSE(audit.isEmpty());
+    EXPECT_EQ(audit.first()[2], QStringLiteral("New log file created."));
+    EXPECT_EQ(rows(QStringLiteral("SELECT TransactionID, Server FROM HLV_Log ORDER BY rowid")),
+              (QList<QStringList>{{QStringLiteral("1-a"), QStringLiteral("P")},
+                                  {QStringLiteral("2-b"), QStringLiteral("P")}}));
 }
 
 TEST_F(JobLogStoreTest, StripChars_RemovesEachCharacterCaseSensitively)

@@ -10,7 +10,12 @@ class RecordingShell : public Shell
 {
 public:
     QStringList opened;
-    void open(const QString& target) override { opened.append(target); }
+    bool opens = true; // false: every launch fails, as without a desktop opener
+    bool open(const QString& target) override
+    {
+        opened.append(target);
+        return opens;
+    }
 };
 
 } // namespace hlv::test

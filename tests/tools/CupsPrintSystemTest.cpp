@@ -3,10 +3,12 @@
 #include <chrono>
 
 #include <QCoreApplication>
+#include <QScopeGuard>
 #include <QTemporaryFile>
 #include <gtest/gtest.h>
 
 #include "support/ToolProcess.h"
+#include "support/WaitFor.h"
 
 namespace hlv::test {
 
@@ -37,6 +39,24 @@ protected:
         if (!queue.isEmpty() && !server.isEmpty()) {
             runToolChecked(QStringLiteral("lpadmin"), {QStringLiteral("-h"), server, QStringLiteral("-x"), queue});
         }
+    }
+    std::optional<PrinterInfo> printer(const QString& name)
+    {
+        QList<PrinterInfo> list;
+        EXPECT_TRUE(conn->printers(list));
+        for (const PrinterInfo& p : std::as_const(list)) {
+            if (p.Name == name) {
+                return p;
+            }
+        }
+        return std::nullopt;
+    }
+    qint64 submit(const QString& printer, const QStringList& options = {})
+    {
+        const QString out = runToolChecked(QStringLiteral("lp"),
+                                           QStringList{QStringLiteral("-h"), server, QStringLiteral("-d"), printer} +
+                                               options + QStringList{document.fileName()});
+        return out.section(QLatin1Char(' '), 3, 3).section(QLatin1Char('-'), -1).toLongLong();
     }
     QList<PrintJobInfo> jobs()
     {
@@ -81,6 +101,83 @@ TEST_F(CupsPrivateServer, JobsOfAllQueues_IncludeEveryQueue)
     const bool found =
         std::any_of(all.begin(), all.end(), [&](const PrintJobInfo& j) { return j.queueName() == queue; });
     EXPECT_TRUE(found);
+}
+
+// A backend that cannot reach its device under the error policy stop-printer stops the
+// queue: the queue reads as an error, its waiting job too. An operator's pause reads as a
+// pause only, its waiting job as waiting.
+TEST_F(CupsPrivateServer, FailingBackendStopsQueue_ErrorNotPause)
+{
+    runToolChecked(QStringLiteral("lpadmin"),
+                   {QStringLiteral("-h"), server, QStringLiteral("-p"), queue, QStringLiteral("-v"),
+                    QStringLiteral("serial:/dev/hlv-no-such-port"), QStringLiteral("-o"),
+                    QStringLiteral("printer-error-policy=stop-printer")});
+    const qint64 id = submit(queue);
+    ASSERT_TRUE(waitFor([&] {
+        const auto p = printer(queue);
+        return p && (p->Status & PrinterStatus::Error);
+    }));
+    const auto stopped = printer(queue);
+    EXPECT_EQ(stopped->Status & (PrinterStatus::Paused | PrinterStatus::Error),
+              PrinterStatus::Paused | PrinterStatus::Error);
+    QList<PrintJobInfo> list = jobs();
+    ASSERT_EQ(list.size(), 1);
+    EXPECT_EQ(list.first().JobId, id);
+    EXPECT_EQ(list.first().StatusMask, JobStatus::Error);
+
+    // Paused by the operator instead: no error anywhere.
+    runToolChecked(QStringLiteral("lpadmin"), {QStringLiteral("-h"), server, QStringLiteral("-p"), queue,
+                                               QStringLiteral("-v"), QStringLiteral("file:///dev/null")});
+    ASSERT_TRUE(conn->purgeQueue(queue));
+    ASSERT_TRUE(conn->resumeQueue(queue));
+    ASSERT_TRUE(conn->pauseQueue(queue));
+    submit(queue);
+    EXPECT_EQ(printer(queue)->Status, PrinterStatus::Paused);
+    list = jobs();
+    ASSERT_EQ(list.size(), 1);
+    EXPECT_EQ(list.first().StatusMask, 0u);
+}
+
+// Names CUPS allows: "%" (decoded once), "," (the queue part of the job name keeps it), "|",
+// non-ASCII; tabs, "|" and "%" in titles and user names come through as they are.
+TEST_F(CupsPrivateServer, AwkwardNames_ListedAndActedOnAsTheyAre)
+{
+    const QString title = QStringLiteral("Bericht|Q1\t50%41, Größe – 日本");
+    const QString owner = QStringLiteral("jürgen%41,x");
+    for (const QString& prefix :
+         {QStringLiteral("Q%41x_"), QStringLiteral("a,b_"), QStringLiteral("Büro_"), QStringLiteral("p|ipe_")}) {
+        const QString name = prefix + queue;
+        runToolChecked(QStringLiteral("lpadmin"),
+                       {QStringLiteral("-h"), server, QStringLiteral("-p"), name, QStringLiteral("-E"),
+                        QStringLiteral("-v"), QStringLiteral("file:///dev/null")});
+        const auto removeQueue = qScopeGuard([&] {
+            runToolChecked(QStringLiteral("lpadmin"), {QStringLiteral("-h"), server, QStringLiteral("-x"), name});
+        });
+        const qint64 id = submit(name, {QStringLiteral("-H"), QStringLiteral("hold"), QStringLiteral("-t"), title,
+                                        QStringLiteral("-U"), owner});
+        QList<PrintJobInfo> list;
+        ASSERT_TRUE(conn->queueJobs(name, list)) << name.toStdString();
+        ASSERT_EQ(list.size(), 1) << name.toStdString();
+        const PrintJobInfo job = list.first();
+        EXPECT_EQ(job.JobId, id);
+        EXPECT_EQ(job.queueName(), name);
+        EXPECT_EQ(job.Name, name + QStringLiteral(", ") + QString::number(id));
+        EXPECT_EQ(job.Document, title);
+        EXPECT_EQ(job.Owner, owner);
+        EXPECT_TRUE(printer(name)) << name.toStdString();
+
+        ASSERT_TRUE(conn->pauseQueue(name)) << name.toStdString();
+        EXPECT_EQ(printer(name)->Status, PrinterStatus::Paused) << name.toStdString();
+        ASSERT_TRUE(conn->setJobPriority(name, id, 60)) << name.toStdString();
+        ASSERT_TRUE(conn->resumeJob(name, id)) << name.toStdString();
+        ASSERT_TRUE(conn->queueJobs(name, list));
+        ASSERT_EQ(list.size(), 1);
+        EXPECT_EQ(list.first().StatusMask, 0u) << "released, waiting on the paused queue";
+        EXPECT_EQ(list.first().Priority, 60);
+        EXPECT_TRUE(conn->removeJob(name, id)) << name.toStdString();
+        EXPECT_TRUE(conn->resumeQueue(name)) << name.toStdString();
+        EXPECT_EQ(conn->printTestPage(name), TestPageResult::Success) << name.toStdString();
+    }
 }
 
 TEST_F(CupsPrivateServer, PasswordWanted_PromptAskedWithServerAndCancelFails)

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/print/CupsPrintSystem.h"
+#include "platform/print/CupsStateMap.h"
 
 namespace hlv::test {
 namespace {
@@ -14,71 +15,122 @@ QStringList words(const char* text)
     return QString::fromLatin1(text).split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
+constexpr quint32 kUser = PrinterStatus::UserIntervention;
+
 TEST(CupsStatusMapping, PrinterStates_MapToSpoolerBitsAndExtendedStatus)
 {
+    const char* const backend = "Unable to open serial port: No such file or directory";
     const struct
     {
         int state;
         const char* reasons;
+        const char* message;
         quint32 bits;
         int extended;
     } cases[] = {
-        {IPP_PSTATE_IDLE, "none", 0, 3},
-        {IPP_PSTATE_PROCESSING, "none", 0, 4},
-        {IPP_PSTATE_STOPPED, "paused", PrinterStatus::Paused, 8},
-        {IPP_PSTATE_STOPPED, "", PrinterStatus::Paused, 8},
-        {IPP_PSTATE_IDLE, "offline-report", PrinterStatus::Offline, 7},
-        {IPP_PSTATE_PROCESSING, "connecting-to-device", PrinterStatus::Offline, 7},
-        {IPP_PSTATE_IDLE, "media-empty-error", PrinterStatus::PaperOut, 1},
-        {IPP_PSTATE_IDLE, "media-needed", PrinterStatus::PaperOut, 1},
-        {IPP_PSTATE_IDLE, "media-jam-error", PrinterStatus::PaperJam, 1},
-        {IPP_PSTATE_IDLE, "toner-low-warning marker-supply-low-report", PrinterStatus::TonerLow, 1},
-        {IPP_PSTATE_IDLE, "toner-empty-error", PrinterStatus::NoToner, 1},
-        {IPP_PSTATE_IDLE, "cover-open", PrinterStatus::DoorOpen, 1},
-        {IPP_PSTATE_IDLE, "output-area-full", PrinterStatus::OutputBinFull, 1},
-        {IPP_PSTATE_IDLE, "spool-area-full", PrinterStatus::OutOfMemory, 1},
-        {IPP_PSTATE_IDLE, "other", PrinterStatus::Error, 9},
-        {IPP_PSTATE_IDLE, "fuser-over-temp-error", PrinterStatus::Error, 9},
-        {IPP_PSTATE_IDLE, "fuser-over-temp-warning", 0, 3},
-        {IPP_PSTATE_IDLE, "cups-insecure-filter-warning", 0, 3},
-        {IPP_PSTATE_STOPPED, "paused offline-report other",
+        {IPP_PSTATE_IDLE, "none", "", 0, 3},
+        {IPP_PSTATE_PROCESSING, "none", "", 0, 4},
+        // Paused by the operator, with or without CUPS's own word for it: never an error.
+        {IPP_PSTATE_STOPPED, "paused", "Paused", PrinterStatus::Paused, 8},
+        {IPP_PSTATE_STOPPED, "paused", "", PrinterStatus::Paused, 8},
+        {IPP_PSTATE_STOPPED, "", "", PrinterStatus::Paused, 8},
+        // Stopped by its backend: an error, and still waiting for a resume.
+        {IPP_PSTATE_STOPPED, "paused", backend, PrinterStatus::Paused | PrinterStatus::Error, 8},
+        {IPP_PSTATE_STOPPED, "paused",
+         "Printer stopped due to backend errors; please consult the error_log file for details.",
+         PrinterStatus::Paused | PrinterStatus::Error, 8},
+        {IPP_PSTATE_IDLE, "offline-report", "", PrinterStatus::Offline, 7},
+        {IPP_PSTATE_PROCESSING, "connecting-to-device", "", PrinterStatus::Offline, 7},
+        {IPP_PSTATE_PROCESSING, "timed-out-error", "", PrinterStatus::Offline, 7},
+        {IPP_PSTATE_IDLE, "media-empty-error", "", PrinterStatus::PaperOut, 1},
+        {IPP_PSTATE_IDLE, "media-needed", "", PrinterStatus::PaperOut, 1},
+        {IPP_PSTATE_IDLE, "media-jam-error", "", PrinterStatus::PaperJam | kUser, 1},
+        {IPP_PSTATE_IDLE, "toner-low-warning marker-supply-low-report", "", PrinterStatus::TonerLow, 1},
+        {IPP_PSTATE_IDLE, "toner-empty-error", "", PrinterStatus::NoToner | kUser, 1},
+        {IPP_PSTATE_IDLE, "marker-supply-empty-error", "", PrinterStatus::NoToner | kUser, 1},
+        {IPP_PSTATE_IDLE, "cover-open", "", PrinterStatus::DoorOpen | kUser, 1},
+        {IPP_PSTATE_IDLE, "door-open-report", "", PrinterStatus::DoorOpen | kUser, 1},
+        {IPP_PSTATE_IDLE, "output-area-full", "", PrinterStatus::OutputBinFull, 1},
+        {IPP_PSTATE_IDLE, "spool-area-full", "", PrinterStatus::OutOfMemory, 1},
+        {IPP_PSTATE_IDLE, "other", "", PrinterStatus::Error, 9},
+        {IPP_PSTATE_IDLE, "fuser-over-temp-error", "", PrinterStatus::Error, 9},
+        {IPP_PSTATE_IDLE, "fuser-over-temp-warning", "", 0, 3},
+        {IPP_PSTATE_IDLE, "cups-insecure-filter-warning", "", 0, 3},
+        // Several reasons at once give several bits.
+        {IPP_PSTATE_STOPPED, "paused offline-report other", "Paused",
          PrinterStatus::Paused | PrinterStatus::Offline | PrinterStatus::Error, 8},
-        {IPP_PSTATE_IDLE, "offline-report other", PrinterStatus::Offline | PrinterStatus::Error, 7},
+        {IPP_PSTATE_IDLE, "offline-report other", "", PrinterStatus::Offline | PrinterStatus::Error, 7},
+        {IPP_PSTATE_PROCESSING, "media-empty-error cover-open marker-supply-low-warning", "",
+         PrinterStatus::PaperOut | PrinterStatus::DoorOpen | kUser | PrinterStatus::TonerLow, 1},
     };
     for (const auto& c : cases) {
-        const quint32 bits = CupsPrintSystem::printerStatusBits(c.state, words(c.reasons));
-        EXPECT_EQ(bits, c.bits) << c.state << " " << c.reasons;
-        EXPECT_EQ(CupsPrintSystem::extendedPrinterStatus(c.state, bits), c.extended) << c.state << " " << c.reasons;
+        const quint32 bits = cupsstate::printerStatusBits(c.state, words(c.reasons), QString::fromUtf8(c.message));
+        EXPECT_EQ(bits, c.bits) << c.state << " " << c.reasons << " / " << c.message;
+        EXPECT_EQ(cupsstate::extendedPrinterStatus(c.state, bits), c.extended) << c.state << " " << c.reasons;
     }
 }
 
-TEST(CupsStatusMapping, JobStates_MapToOneStatusBitEach)
+TEST(CupsStatusMapping, JobStates_OneStatusBitFromJobAndPrinter)
 {
+    const char* const backend = "Unable to open serial port: No such file or directory";
     const struct
     {
-        int state;
+        int jobState;
         const char* jobReasons;
+        int printerState;
         const char* printerReasons;
+        const char* message;
         quint32 mask;
     } cases[] = {
-        {IPP_JSTATE_PENDING, "none", "", 0},
-        {IPP_JSTATE_PENDING, "printer-stopped", "paused", 0},
-        {IPP_JSTATE_PENDING, "job-incoming", "", JobStatus::Spooling},
-        {IPP_JSTATE_HELD, "job-hold-until-specified", "", JobStatus::Paused},
-        {IPP_JSTATE_PROCESSING, "job-printing", "", JobStatus::Printing},
-        {IPP_JSTATE_PROCESSING, "job-incoming", "", JobStatus::Spooling},
-        {IPP_JSTATE_PROCESSING, "processing-to-stop-point", "", JobStatus::Deleting},
-        {IPP_JSTATE_STOPPED, "", "", JobStatus::Error},
-        {IPP_JSTATE_STOPPED, "", "media-empty-error", JobStatus::PaperOut},
-        {IPP_JSTATE_STOPPED, "", "offline-report", JobStatus::Offline},
-        {IPP_JSTATE_CANCELED, "job-canceled-by-user", "", JobStatus::Deleted},
-        {IPP_JSTATE_ABORTED, "aborted-by-system", "", JobStatus::Error},
-        {IPP_JSTATE_COMPLETED, "job-completed-successfully", "", JobStatus::Printed},
-        {42, "", "", 0},
+        {IPP_JSTATE_PENDING, "none", IPP_PSTATE_IDLE, "none", "", 0},
+        {IPP_JSTATE_PENDING, "job-incoming", IPP_PSTATE_IDLE, "none", "", JobStatus::Spooling},
+        {IPP_JSTATE_HELD, "job-hold-until-specified", IPP_PSTATE_IDLE, "none", "", JobStatus::Paused},
+        {IPP_JSTATE_HELD, "job-hold-until-specified", IPP_PSTATE_STOPPED, "paused", backend, JobStatus::Paused},
+        {IPP_JSTATE_PROCESSING, "job-printing", IPP_PSTATE_PROCESSING, "none", "", JobStatus::Printing},
+        {IPP_JSTATE_PROCESSING, "job-incoming", IPP_PSTATE_PROCESSING, "none", "", JobStatus::Spooling},
+        {IPP_JSTATE_PROCESSING, "processing-to-stop-point", IPP_PSTATE_PROCESSING, "none", "", JobStatus::Deleting},
+        // A queue the operator paused: its waiting jobs stay as they are.
+        {IPP_JSTATE_PENDING, "none", IPP_PSTATE_STOPPED, "paused", "Paused", 0},
+        {IPP_JSTATE_PENDING, "printer-stopped", IPP_PSTATE_STOPPED, "paused", "Paused", 0},
+        // A queue its failing backend stopped: every waiting job is in error.
+        {IPP_JSTATE_PENDING, "printer-stopped", IPP_PSTATE_STOPPED, "paused", backend, JobStatus::Error},
+        {IPP_JSTATE_PENDING, "none", IPP_PSTATE_STOPPED, "paused", backend, JobStatus::Error},
+        // Trouble at the printer reaches the printing and the waiting jobs alike.
+        {IPP_JSTATE_PENDING, "none", IPP_PSTATE_PROCESSING, "media-empty-error", "", JobStatus::PaperOut},
+        {IPP_JSTATE_PROCESSING, "job-printing", IPP_PSTATE_PROCESSING, "media-needed", "", JobStatus::PaperOut},
+        {IPP_JSTATE_PROCESSING, "job-printing", IPP_PSTATE_PROCESSING, "offline-report", "", JobStatus::Offline},
+        {IPP_JSTATE_PENDING, "none", IPP_PSTATE_IDLE, "offline-report", "", JobStatus::Offline},
+        {IPP_JSTATE_PROCESSING, "job-printing", IPP_PSTATE_PROCESSING, "connecting-to-device", "", JobStatus::Offline},
+        {IPP_JSTATE_PROCESSING, "job-printing", IPP_PSTATE_PROCESSING, "media-jam-error", "",
+         JobStatus::UserInterventionRequired},
+        {IPP_JSTATE_PENDING, "none", IPP_PSTATE_PROCESSING, "cover-open", "", JobStatus::UserInterventionRequired},
+        {IPP_JSTATE_PENDING, "none", IPP_PSTATE_PROCESSING, "door-open-error", "", JobStatus::UserInterventionRequired},
+        {IPP_JSTATE_PROCESSING, "job-printing", IPP_PSTATE_PROCESSING, "marker-supply-empty-error", "",
+         JobStatus::UserInterventionRequired},
+        {IPP_JSTATE_PROCESSING, "job-printing", IPP_PSTATE_PROCESSING, "other", "", JobStatus::Error},
+        // Warnings do not stop printing.
+        {IPP_JSTATE_PROCESSING, "job-printing", IPP_PSTATE_PROCESSING, "toner-low-warning media-low-report", "",
+         JobStatus::Printing},
+        // Several reasons at once: offline first, then paper, then intervention, then error.
+        {IPP_JSTATE_PROCESSING, "job-printing", IPP_PSTATE_PROCESSING, "media-empty-error offline-report other", "",
+         JobStatus::Offline},
+        {IPP_JSTATE_PENDING, "none", IPP_PSTATE_PROCESSING, "media-jam-error media-needed", "", JobStatus::PaperOut},
+        {IPP_JSTATE_PENDING, "printer-stopped", IPP_PSTATE_STOPPED, "paused cover-open", backend,
+         JobStatus::UserInterventionRequired},
+        {IPP_JSTATE_STOPPED, "", IPP_PSTATE_IDLE, "", "", JobStatus::Error},
+        {IPP_JSTATE_STOPPED, "", IPP_PSTATE_IDLE, "media-empty-error", "", JobStatus::PaperOut},
+        {IPP_JSTATE_STOPPED, "", IPP_PSTATE_IDLE, "offline-report", "", JobStatus::Offline},
+        {IPP_JSTATE_CANCELED, "job-canceled-by-user", IPP_PSTATE_STOPPED, "paused", backend, JobStatus::Deleted},
+        {IPP_JSTATE_ABORTED, "aborted-by-system", IPP_PSTATE_IDLE, "", "", JobStatus::Error},
+        {IPP_JSTATE_COMPLETED, "job-completed-successfully", IPP_PSTATE_IDLE, "offline-report", "", JobStatus::Printed},
+        {42, "", IPP_PSTATE_IDLE, "", "", 0},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(CupsPrintSystem::jobStatusMask(c.state, words(c.jobReasons), words(c.printerReasons)), c.mask)
-            << c.state << " " << c.jobReasons;
+        const quint32 printer =
+            cupsstate::printerStatusBits(c.printerState, words(c.printerReasons), QString::fromUtf8(c.message));
+        EXPECT_EQ(cupsstate::jobStatusMask(c.jobState, words(c.jobReasons), printer), c.mask)
+            << c.jobState << " " << c.jobReasons << " on " << c.printerState << " " << c.printerReasons << " / "
+            << c.message;
     }
 }
 

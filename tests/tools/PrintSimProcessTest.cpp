@@ -93,7 +93,7 @@ TEST_F(PrintSimProcess, Commands_FullRound_SeenThroughThePrintSystem)
 
     QList<PrintJobInfo> list = jobs();
     ASSERT_EQ(list.size(), 1);
-    EXPECT_EQ(list.first().Name, QStringLiteral("Laser 1, 1"));
+    EXPECT_EQ(list.first().Name, QStringLiteral("L1, 1"));
     EXPECT_EQ(list.first().Document, QStringLiteral("Budget | 2026.xlsx"));
     EXPECT_EQ(list.first().HostPrintQueue, QStringLiteral("\\\\WS7"));
     EXPECT_EQ(list.first().Priority, 7);
@@ -131,7 +131,7 @@ TEST_F(PrintSimProcess, Commands_FullRound_SeenThroughThePrintSystem)
     EXPECT_TRUE(lines.at(0).startsWith(QStringLiteral("server\tName=PS1\t")));
     EXPECT_TRUE(lines.at(1).startsWith(QStringLiteral("queue\tName=Laser 1\tShareName=L1\tShared=1\tStatus=129\t")));
     EXPECT_TRUE(lines.at(1).endsWith(QStringLiteral("\tDenyTestPage=1")));
-    EXPECT_TRUE(lines.at(2).startsWith(QStringLiteral("job\tJobId=1\tName=Laser 1, 1\tDocument=Budget | 2026.xlsx\t")));
+    EXPECT_TRUE(lines.at(2).startsWith(QStringLiteral("job\tJobId=1\tName=L1, 1\tDocument=Budget | 2026.xlsx\t")));
     EXPECT_TRUE(lines.at(2).contains(QStringLiteral("\tPagesPrinted=2\tPriority=9\tSize=4096\tStatusMask=16\t")));
 
     r = runTool({QStringLiteral("remove-job"), QStringLiteral("PS1"), QStringLiteral("1")});

@@ -1,65 +1,148 @@
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "support/ToolProcess.h"
 
 namespace hlv::test {
 namespace {
 
-// The console program itself, started with a report switch on a simulated print server:
-// it writes the report without opening it and ends on its own after the normal shutdown.
-TEST(CommandLineE2E, ReportSwitch_RealProgramWritesReportSavesSettingsAndExits)
+// A loopback port whose connections the kernel accepts but nobody ever answers.
+class SilentServer
 {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString appData = dir.filePath(QStringLiteral("appdata"));
-    const QString temp = dir.filePath(QStringLiteral("temp"));
-    const QString servers = dir.filePath(QStringLiteral("servers"));
-    for (const QString& folder : {appData, temp, servers}) {
-        ASSERT_TRUE(QDir().mkpath(folder));
-    }
-    const QString sim = QStringLiteral(HLV_BIN_DIR "/hlv-printsim");
-    runToolChecked(sim, {servers, QStringLiteral("add-server"), QStringLiteral("PS1")});
-    runToolChecked(sim, {servers, QStringLiteral("add-queue"), QStringLiteral("PS1"), QStringLiteral("Sales")});
+public:
+    SilentServer()
     {
-        QFile ini(appData + QStringLiteral("/hlv.ini"));
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write("[Halvern]\r\nServer=PS1\r\nQueue=Sales\r\nStartMax=False\r\n");
+        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof(addr);
+        if (m_fd >= 0 && ::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), len) == 0 && ::listen(m_fd, 16) == 0 &&
+            ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0) {
+            m_port = ntohs(addr.sin_port);
+        }
     }
+    ~SilentServer()
+    {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    SilentServer(const SilentServer&) = delete;
+    SilentServer& operator=(const SilentServer&) = delete;
+    int port() const { return m_port; }
 
-    QProcess console;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("APPDATA"), appData);
-    env.insert(QStringLiteral("TEMP"), temp);
-    env.insert(QStringLiteral("HLV_PRINT_SYSTEM"), QStringLiteral("sim:") + servers);
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("HLV_WEB_SERVER"), QStringLiteral("http://127.0.0.1:9"));
-    console.setProcessEnvironment(env);
+private:
+    int m_fd = -1;
+    int m_port = 0;
+};
+
+// The console program itself, started with a report switch on a simulated print server:
+// it writes the report without opening it and ends on its own after the normal shutdown,
+// without waiting for an operator, whatever the saved server and queue are like.
+struct ReportRun
+{
+    const char* name;
+    const char* savedServer; // empty: a CUPS server on loopback that never answers
+    int queueStatus;         // set on the simulated queue before the run; 0 runs normally
+    const char* arguments;
+    const char* reportFile;
+    bool written; // exit status 0 and the report naming the queue; otherwise non-zero
+    const char* stderrHolds;
+};
+
+const ReportRun kRuns[] = {
     // The arguments are joined with blanks: "/menu:Simple" "/rpt:Printer" would make the
     // first one "menu:Simple " (a server name), so the switches share one argument.
-    console.start(QStringLiteral(HLV_BIN_DIR "/hlv"), {QStringLiteral("/menu:Simple/rpt:Printer")});
-    ASSERT_TRUE(console.waitForStarted(10000));
-    const bool finished = console.waitForFinished(60000);
-    if (!finished) {
-        console.kill();
-        console.waitForFinished();
-    }
-    ASSERT_TRUE(finished) << "the console did not end by itself";
-    EXPECT_EQ(console.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(console.exitCode(), 0);
+    {"printer", "PS1", 0, "/menu:Simple/rpt:Printer", "/HLV_PrinterReport.html", true, ""},
+    {"server", "PS1", 0, "/rpt:Server", "/HLV_ServerReport.html", true, ""},
+    {"server unreachable", "NOPE", 0, "/rpt:Server", "/HLV_ServerReport.html", false,
+     "hlv: the server report of NOPE could not be written"},
+    {"server never answers", "", 0, "/rpt:Server", "/HLV_ServerReport.html", false, "could not be written"},
+    // A queue in error raises the printer-error message during start-up: it goes to stderr.
+    {"queue in error", "PS1", 2, "/rpt:Printer", "/HLV_PrinterReport.html", true,
+     "hlv: Halvern: An Error has been reported! Please check the printer: PS1"},
+};
 
-    QFile page(temp + QStringLiteral("/HLV_PrinterReport.html"));
-    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(page.readAll().contains("Sales"));
-    // The normal shutdown saved the settings: the file now holds keys start-up never read.
-    QFile ini(appData + QStringLiteral("/hlv.ini"));
-    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
-    const QByteArray saved = ini.readAll();
-    EXPECT_TRUE(saved.contains("ColumnWidths=")) << saved.toStdString();
-    EXPECT_TRUE(saved.contains("[Favourites]"));
+TEST(CommandLineE2E, ReportSwitch_RealProgramReportsExitsOnItsOwnWithStatus)
+{
+    for (const ReportRun& run : kRuns) {
+        SCOPED_TRACE(run.name);
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        const QString appData = dir.filePath(QStringLiteral("appdata"));
+        const QString temp = dir.filePath(QStringLiteral("temp"));
+        const QString servers = dir.filePath(QStringLiteral("servers"));
+        for (const QString& folder : {appData, temp, servers}) {
+            ASSERT_TRUE(QDir().mkpath(folder));
+        }
+        const QString sim = QStringLiteral(HLV_BIN_DIR "/hlv-printsim");
+        runToolChecked(sim, {servers, QStringLiteral("add-server"), QStringLiteral("PS1")});
+        runToolChecked(sim, {servers, QStringLiteral("add-queue"), QStringLiteral("PS1"), QStringLiteral("Sales")});
+        if (run.queueStatus != 0) {
+            runToolChecked(sim, {servers, QStringLiteral("set-queue"), QStringLiteral("PS1"), QStringLiteral("Sales"),
+                                 QStringLiteral("--status"), QString::number(run.queueStatus)});
+        }
+        SilentServer silent;
+        QByteArray server(run.savedServer);
+        if (server.isEmpty()) {
+            ASSERT_GT(silent.port(), 0);
+            server = "127.0.0.1:" + QByteArray::number(silent.port());
+        }
+        {
+            QFile ini(appData + QStringLiteral("/hlv.ini"));
+            ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+            ini.write("[Halvern]\r\nServer=" + server + "\r\nQueue=Sales\r\nStartMax=False\r\n");
+        }
+
+        QProcess console;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("APPDATA"), appData);
+        env.insert(QStringLiteral("TEMP"), temp);
+        env.insert(QStringLiteral("HLV_PRINT_SYSTEM"),
+                   *run.savedServer ? QStringLiteral("sim:") + servers : QStringLiteral("cups"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("HLV_WEB_SERVER"), QStringLiteral("http://127.0.0.1:9"));
+        console.setProcessEnvironment(env);
+        QElapsedTimer clock;
+        clock.start();
+        console.start(QStringLiteral(HLV_BIN_DIR "/hlv"), {QString::fromLatin1(run.arguments)});
+        ASSERT_TRUE(console.waitForStarted(10000));
+        const bool finished = console.waitForFinished(60000);
+        if (!finished) {
+            console.kill();
+            console.waitForFinished();
+        }
+        ASSERT_TRUE(finished) << "the console did not end by itself";
+        EXPECT_LT(clock.elapsed(), 15000);
+        EXPECT_EQ(console.exitStatus(), QProcess::NormalExit);
+        const QString errors = QString::fromUtf8(console.readAllStandardError());
+        EXPECT_TRUE(errors.contains(QString::fromLatin1(run.stderrHolds))) << errors.toStdString();
+
+        QFile page(temp + QLatin1String(run.reportFile));
+        if (run.written) {
+            EXPECT_EQ(console.exitCode(), 0) << errors.toStdString();
+            ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+            EXPECT_TRUE(page.readAll().contains("Sales"));
+        } else {
+            EXPECT_NE(console.exitCode(), 0);
+            EXPECT_FALSE(errors.isEmpty());
+        }
+        // The normal shutdown saved the settings: the file now holds keys start-up never read.
+        QFile ini(appData + QStringLiteral("/hlv.ini"));
+        ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+        const QByteArray saved = ini.readAll();
+        EXPECT_TRUE(saved.contains("ColumnWidths=")) << saved.toStdString();
+        EXPECT_TRUE(saved.contains("[Favourites]"));
+    }
 }
 
 } // namespace

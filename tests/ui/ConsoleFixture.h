@@ -126,7 +126,7 @@ protected:
     // ---- the window ----
     FrmMain& build()
     {
-        context = std::make_unique<ConsoleContext>(*printSystem, dialogs, shell, clock, env, *processControl);
+        context = std::make_unique<ConsoleContext>(*printSystem, dialogs, shell, clock, *environment, *processControl);
         context->templatePath = QStringLiteral(HLV_BIN_DIR "/hlv.mdb");
         context->programDir = QStringLiteral(HLV_BIN_DIR);
         context->startJobMonitor = false;
@@ -184,6 +184,7 @@ protected:
     }
 
     FakeEnvironment env;
+    Environment* environment = &env; // a test may give the window the real environment
     FakeClock clock;
     ScriptedDialogs dialogs;
     RecordingShell shell;

@@ -67,6 +67,23 @@ TEST(FrmAction, AllButtonsShown_SixControlsAtDesignPlaces)
     EXPECT_EQ(form->CancelButton->geometry(), px(QRect(0, 1920, 4575, 495)));
     EXPECT_EQ(form->summaryText(), QStringLiteral("Report\r\nPC7 - 120KB - Pages: 3"));
     EXPECT_EQ(form->txtPrintJob->toPlainText(), QStringLiteral("Report\nPC7 - 120KB - Pages: 3"));
+
+    // As painted: no scroll bar down the summary's right side, and the second line's text in
+    // its lower half.
+    const QImage summary = form->txtPrintJob->grab().toImage();
+    const QColor base = form->txtPrintJob->palette().color(QPalette::Base);
+    int scrollBarPixels = 0;
+    int secondLinePixels = 0;
+    for (int y = 3; y < summary.height() - 3; ++y) {
+        for (int x = summary.width() - 12; x < summary.width() - 3; ++x) {
+            scrollBarPixels += summary.pixelColor(x, y) != base ? 1 : 0;
+        }
+        for (int x = 3; y > summary.height() / 2 && x < summary.width() / 2; ++x) {
+            secondLinePixels += summary.pixelColor(x, y) != base ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(scrollBarPixels, 0);
+    EXPECT_GT(secondLinePixels, 0);
     form->close();
 }
 

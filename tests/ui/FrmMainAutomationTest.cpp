@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QTimer>
 #include <QToolButton>
 
 #include "ActionsFixture.h"
@@ -105,6 +106,38 @@ TEST_F(PollingTest, ReleasedJob_InFlightThenGone_FastPollingThenHeldAgain)
     EXPECT_EQ(w.Timer2.interval(), 700);
     EXPECT_NE(queueStatus() & PrinterStatus::Paused, 0u);
     EXPECT_NE(jobInfo(b).StatusMask & JobStatus::Paused, 0u);
+}
+
+TEST_F(PollingTest, ResumeAllOverStaleRows_QueueOpenedOnlyForTheReleasedJob)
+{
+    const qint64 gone = job(QStringLiteral("A"), QStringLiteral("alice"), 4, true, 15);
+    const qint64 held = job(QStringLiteral("B"), QStringLiteral("bob"), 2, true, 16);
+    FrmMain& w = open(QStringLiteral("AutoQueue=1\nPollAQ=700\nPollAQactive=15\n"));
+    reload();
+    // A leaves the queue behind the window's back: its row stays until a refresh.
+    ASSERT_TRUE(ps1().removeJob(QStringLiteral("Sales"), gone).ok);
+    const QStringList auditBefore = audit();
+
+    w.mnuresumealljobs_Click(); // passes over A's row and releases B
+    EXPECT_EQ(printLog.calls, (QStringList{QStringLiteral("resumeJob Sales ") + QString::number(held),
+                                           QStringLiteral("resumeQueue Sales")}));
+    EXPECT_EQ(w.Timer2.interval(), 15);
+    ASSERT_TRUE(ps1().print(2).ok); // B has printed and left; both rows are still listed
+    ASSERT_FALSE(jobListed(held));
+
+    printLog.calls.clear();
+    QList<int> intervals;
+    for (int tick = 0; tick < 6; ++tick) {
+        w.Timer2_Timer();
+        intervals << w.Timer2.interval();
+    }
+    EXPECT_TRUE(w.ResumeAllPending);
+    EXPECT_EQ(printLog.calls.filter(QStringLiteral("resumeQueue")).size(), 0);
+    EXPECT_EQ(printLog.calls.filter(QStringLiteral("resumeJob")).size(), 0);
+    EXPECT_EQ(printLog.calls.filter(QStringLiteral("pauseQueue")).size(), 6); // one hold per tick
+    EXPECT_EQ(intervals, QList<int>(6, 700));
+    EXPECT_EQ(audit().mid(auditBefore.size()).filter(QStringLiteral("Job|Resume Job")).size(), 1);
+    EXPECT_EQ(counter("PrintedCounter"), QStringLiteral("2"));
 }
 
 TEST_F(PollingTest, ReleasedJobPausedOrQueueHeldByHand_NotInFlight)
@@ -240,18 +273,37 @@ TEST_F(AutomationTest, TimedRelease_PrintAtSetMinute_ResumeAllRunsEachTickOfTheM
     EXPECT_TRUE(printLog.calls.filter(QStringLiteral("purgeQueue")).isEmpty());
 }
 
-TEST_F(AutomationTest, TimedRelease_DeleteAtSetMinute_PurgesSilently)
+TEST_F(AutomationTest, TimedRelease_DeleteAtSetMinute_PurgesSilentlyOnceInTheMinute)
 {
     const qint64 a = job(QStringLiteral("A"), QStringLiteral("alice"), 2);
     FrmMain& w = open(QStringLiteral("AutoQueue=1\nTimedRelease=1\nTimedReleaseTime=17:00\n"
-                                     "TimedReleaseAction=CLEAR\n"));
-    clock.current = QDateTime(QDate(2026, 3, 14), QTime(17, 0, 10));
-    w.chkTimedRelease();
+                                     "TimedReleaseAction=CLEAR\nPollAQ=6000\nPollAQactive=10\n"));
+    const QStringList auditBefore = audit();
+    clock.current = QDateTime(QDate(2026, 3, 14), QTime(17, 0, 0));
+    w.Timer2_Timer();
     EXPECT_TRUE(dialogs.shown.isEmpty());
     EXPECT_FALSE(jobListed(a));
     EXPECT_FALSE(w.ResumeAllPending);
     EXPECT_EQ(audit().last(), QStringLiteral("AutoRelease|Purge All Jobs - Sales"));
     EXPECT_EQ(w.statusPanelText(1), QStringLiteral("Purge All Jobs ") + w.timeText());
+
+    // The rest of the minute: a job arriving meanwhile stays, the polling keeps its pace.
+    const qint64 late = job(QStringLiteral("L"), QStringLiteral("bob"), 1, false, 16);
+    QList<int> intervals{w.Timer2.interval()};
+    for (int tick = 1; tick < 10; ++tick) {
+        clock.current = clock.current.addSecs(6);
+        w.Timer2_Timer();
+        intervals << w.Timer2.interval();
+    }
+    EXPECT_EQ(intervals, (QList<int>{10, 6000, 6000, 6000, 6000, 6000, 6000, 6000, 6000, 6000}));
+    EXPECT_EQ(printLog.calls.filter(QStringLiteral("purgeQueue")).size(), 1);
+    EXPECT_EQ(audit().mid(auditBefore.size()).filter(QStringLiteral("AutoRelease|Purge All Jobs")).size(), 1);
+    EXPECT_TRUE(jobListed(late));
+
+    clock.current = QDateTime(QDate(2026, 3, 15), QTime(17, 0, 30)); // the set minute of the next day
+    w.Timer2_Timer();
+    EXPECT_FALSE(jobListed(late));
+    EXPECT_EQ(printLog.calls.filter(QStringLiteral("purgeQueue")).size(), 2);
 }
 
 TEST_F(AutomationTest, TimedRelease_BoxDisabled_NothingRuns)
@@ -266,19 +318,25 @@ TEST_F(AutomationTest, TimedRelease_BoxDisabled_NothingRuns)
     EXPECT_TRUE(printLog.calls.isEmpty());
 }
 
-TEST_F(AutomationTest, TimedRelease_TimeNotATime_SwitchedOffWithMessage)
+TEST_F(AutomationTest, TimedRelease_TimeNotATime_SwitchedOffReportedOnceWithoutBox)
 {
     FrmMain& w = open(QStringLiteral("AutoQueue=1\nTimedRelease=1\nTimedReleaseTime=teatime\n"));
     FrmMain::setValue(w.chkAA, 1);
-    w.chkTimedRelease();
-    ASSERT_EQ(dialogs.messages().size(), 1);
-    EXPECT_EQ(dialogs.messages().first().text,
-              QStringLiteral("ERROR: Unable to Perform Timed Release - Print/Purge Error"));
-    EXPECT_EQ(dialogs.messages().first().style, 48);
-    EXPECT_EQ(dialogs.messages().first().title, QStringLiteral("Halvern"));
+    const QStringList auditBefore = audit();
+    for (int tick = 0; tick < 5; ++tick) {
+        w.Timer2_Timer();
+        clock.advance(6);
+    }
+    EXPECT_TRUE(dialogs.messages().isEmpty());
     EXPECT_EQ(FrmMain::value(w.chkTimed), 0);
     EXPECT_EQ(FrmMain::value(w.chkAA), 0);
-    EXPECT_EQ(audit().last(), QStringLiteral("AutoRelease|Disable AutoRelease - Sales"));
+    EXPECT_EQ(audit().mid(auditBefore.size()),
+              (QStringList{QStringLiteral("AutoRelease|Disable AutoRelease - Sales"),
+                           QStringLiteral("AutoRelease|ERROR: Unable to Perform Timed Release - Print/Purge Error - "
+                                          "teatime")}));
+    EXPECT_TRUE(
+        w.statusPanelText(1).startsWith(QStringLiteral("ERROR: Unable to Perform Timed Release - Print/Purge Error ")));
+    EXPECT_TRUE(w.Timer2.isActive());
 }
 
 TEST_F(AutomationTest, Exceptions_AdmText_ReleasesAdminAndSysadmOneAtATime)
@@ -298,6 +356,29 @@ TEST_F(AutomationTest, Exceptions_AdmText_ReleasesAdminAndSysadmOneAtATime)
     w.ResumeExceptions();
     EXPECT_EQ(printLog.calls.last(), QStringLiteral("resumeJob Sales ") + QString::number(sysadm));
     EXPECT_NE(jobInfo(bob).StatusMask & JobStatus::Paused, 0u);
+}
+
+TEST_F(AutomationTest, Exceptions_QueueHeldByHand_EachJobReleasedAndCountedOnce)
+{
+    const qint64 admin = job(QStringLiteral("A"), QStringLiteral("Admin"), 2, true, 15);
+    const qint64 sysadm = job(QStringLiteral("S"), QStringLiteral("sysadm"), 3, false, 16);
+    FrmMain& w = open(QStringLiteral("Exceptions=adm\nPollNorm=1000\n"));
+    ps1().pauseQueue(QStringLiteral("Sales")); // AutoQueue is off; the queue stays held
+    const QStringList auditBefore = audit();
+    QList<int> intervals;
+    for (int tick = 0; tick < 6; ++tick) {
+        reload();
+        w.Timer2_Timer();
+        intervals << w.Timer2.interval();
+        clock.advance(1);
+    }
+    EXPECT_EQ(intervals, QList<int>(6, 1000));
+    EXPECT_EQ(printLog.calls.filter(QStringLiteral("resumeJob")),
+              (QStringList{QStringLiteral("resumeJob Sales ") + QString::number(admin),
+                           QStringLiteral("resumeJob Sales ") + QString::number(sysadm)}));
+    EXPECT_EQ(counter("PrintedCounter"), QStringLiteral("5"));
+    EXPECT_EQ(w.SessionPrinted, 5);
+    EXPECT_EQ(audit().mid(auditBefore.size()).filter(QStringLiteral("Job|Resume Job")).size(), 2);
 }
 
 TEST_F(AutomationTest, Exceptions_FirstMatchPrinting_SelectedNotReleased)
@@ -381,22 +462,59 @@ namespace {
 class TimedFavouriteTest : public ActionsFixture
 {};
 
-TEST_F(TimedFavouriteTest, CheckedFavouriteTimeNotATime_SwitchedOffWithMessage)
+TEST_F(TimedFavouriteTest, CheckedFavouriteTimeNotATime_SwitchedOffReportedOnceWithoutBox)
 {
     FrmMain& w = open(QStringLiteral("AutoQueue=1\nTimedRelease=1\nTimedReleaseTime=5:00 PM\n"));
     FrmMain::setValue(w.chkAA, 1);
+    const QString caption = QStringLiteral("PS1 | Sales | AQ On | AR On | Print | whenever | AA");
     QAction* entry = w.mnuFav[2];
-    entry->setText(QStringLiteral("PS1 | Sales | AQ On | AR On | Print | whenever | AA"));
+    entry->setText(caption);
     entry->setCheckable(true);
     entry->setChecked(true);
     entry->setVisible(true);
     entry->setEnabled(true);
-    w.chkTimedRelease();
-    ASSERT_EQ(dialogs.messages().size(), 1);
-    EXPECT_EQ(dialogs.messages().first().text,
-              QStringLiteral("ERROR: Unable to Perform Timed Release - Print/Purge Error"));
+    const QStringList auditBefore = audit();
+    for (int tick = 0; tick < 5; ++tick) {
+        w.Timer2_Timer();
+        clock.advance(6);
+    }
+    EXPECT_TRUE(dialogs.messages().isEmpty());
     EXPECT_EQ(FrmMain::value(w.chkTimed), 0);
     EXPECT_EQ(FrmMain::value(w.chkAA), 0);
+    EXPECT_EQ(audit().mid(auditBefore.size()).filter(QStringLiteral("ERROR: Unable to Perform Timed Release")),
+              QStringList{QStringLiteral("AutoRelease|ERROR: Unable to Perform Timed Release - Print/Purge Error - ") +
+                          caption});
+}
+
+TEST_F(TimedFavouriteTest, SelfActivation_LoadedOnceInItsMinuteNoBoxWhileItsResumeAllRuns)
+{
+    addQueue(QStringLiteral("PS1"), QStringLiteral("Admin"));
+    for (const QString& document : {QStringLiteral("A"), QStringLiteral("B")}) {
+        addJob(QStringLiteral("PS1"), QStringLiteral("Admin"), document, QStringLiteral("alice"), 1, 2048, true,
+               QDateTime(QDate(2026, 3, 14), QTime(9, 15, 30)));
+    }
+    FrmMain& w = open(QStringLiteral("PollAQ=6000\nPollAQactive=10\n"));
+    QAction* entry = w.mnuFav[0];
+    entry->setText(QStringLiteral("PS1 | Admin | AQ On | AR On | Print | 9:45 AM | AA"));
+    entry->setCheckable(true);
+    entry->setChecked(true);
+    entry->setVisible(true);
+    entry->setEnabled(true);
+    reload();
+    const QStringList auditBefore = audit();
+    clock.current = QDateTime(QDate(2026, 3, 14), QTime(9, 45, 0));
+    for (int tick = 0; tick < 8; ++tick) {
+        w.Timer2_Timer();
+        static_cast<void>(ps1().print(1)); // a released job prints and leaves before the next tick
+        clock.advance(6);
+    }
+    EXPECT_TRUE(dialogs.messages().isEmpty());
+    const QStringList records = audit().mid(auditBefore.size());
+    EXPECT_EQ(records.filter(QStringLiteral("AutoQueue|Enable AutoQueue")).size(), 1); // loaded once
+    EXPECT_GE(records.filter(QStringLiteral("AutoRelease|Resume All Jobs")).size(), 1);
+    EXPECT_EQ(FrmMain::value(w.chkAutoQueue), 1);
+    EXPECT_TRUE(w.Timer2.isActive());                                        // AutoQueue goes on holding new jobs
+    EXPECT_EQ(printLog.calls.filter(QStringLiteral("resumeJob")).size(), 2); // A, then B
 }
 
 TEST_F(PollingTest, ResumeAllEndsInTick_ExceptionsRunInSameTick)
@@ -430,25 +548,29 @@ TEST_F(PollingTest, ResumeAllEndsInTick_ExceptionsRunInSameTick)
 namespace hlv::test {
 namespace {
 
-TEST_F(PollingTest, TickFiresWhileItsOwnTickShowsABox_SecondTickDoesNothing)
+TEST_F(PollingTest, TickFiresWhileItsOwnTickYields_SecondTickDoesNothing)
 {
-    FrmMain& w = open(QStringLiteral("AutoQueue=1\nTimedRelease=1\nTimedReleaseTime=not a time\n"));
+    const qint64 admin = job(QStringLiteral("A"), QStringLiteral("Admin"), 1, true);
+    FrmMain& w = open(QStringLiteral("Exceptions=adm\n"));
+    reload();
     int nested = 0;
-    QStringList callsInBox;
-    quint32 lampInBox = 0;
-    hookedDialogs.onMessage = [&] {
-        // The refresh inside the tick has armed the timer again; it fires while the box waits.
+    QStringList callsInYield;
+    quint32 lampInYield = 0;
+    // The refresh inside the tick yields to pending events; a tick due then fires inside it.
+    QTimer::singleShot(0, &w, [&] {
         ++nested;
         const int before = static_cast<int>(printLog.calls.size());
         w.setActiveUpdateColour(VbColours::Cyan);
         w.Timer2_Timer();
-        callsInBox = printLog.calls.mid(before);
-        lampInBox = w.activeUpdateColour();
-    };
+        callsInYield = printLog.calls.mid(before);
+        lampInYield = w.activeUpdateColour();
+    });
     w.Timer2_Timer();
     EXPECT_EQ(nested, 1);
-    EXPECT_TRUE(callsInBox.isEmpty());
-    EXPECT_EQ(lampInBox, VbColours::Cyan);
+    EXPECT_TRUE(callsInYield.isEmpty());
+    EXPECT_EQ(lampInYield, VbColours::Cyan);
+    EXPECT_EQ(printLog.calls.filter(QStringLiteral("resumeJob")),
+              QStringList{QStringLiteral("resumeJob Sales ") + QString::number(admin)});
     EXPECT_EQ(w.activeUpdateColour(), VbColours::Green); // the outer tick ended normally
     EXPECT_TRUE(w.Timer2.isActive());
 }

@@ -148,6 +148,17 @@ TEST_F(BrowserHandlersTest, StatusText_OnlyTheExactTexts_ChangeTheUpdatesPanel)
             EXPECT_EQ(w.mnuOnline->isChecked(), checked);
         }
     }
+
+    // The name-resolution failure may come before the settings switch the panel on: the
+    // panel stays hidden whatever the order.
+    writeIni(QStringLiteral("[Halvern]\nShowUpdates=True\n"));
+    FrmMain& early = build();
+    Q_EMIT early.WebVersion->StatusTextChange(WebBrowser::dnsErrorStatusText());
+    early.Form_Load();
+    EXPECT_TRUE(early.mnuOnline->isChecked());
+    EXPECT_FALSE(early.frmOnline->isVisibleTo(&early));
+    Q_EMIT early.WebVersion->StatusTextChange(WebBrowser::waitingForReplyStatusText());
+    EXPECT_TRUE(early.frmOnline->isVisibleTo(&early));
 }
 
 TEST_F(BrowserHandlersTest, Update_Cancelled_LeavesConsoleRunningAndOpensNothing)
@@ -166,18 +177,32 @@ TEST_F(BrowserHandlersTest, Update_Cancelled_LeavesConsoleRunningAndOpensNothing
     EXPECT_FALSE(w.isUnloaded());
 }
 
-TEST_F(BrowserHandlersTest, Update_Confirmed_OpensUpdatePageAndShutsDown)
+TEST_F(BrowserHandlersTest, Update_Confirmed_OpensUpdatePageAndShutsDownUnlessItCannotBeOpened)
 {
-    FrmMain& w = start();
-    dialogs.msgAnswers.push_back(MsgBoxResult::Ok);
-    w.mnuUpdate_Click();
+    for (const bool opens : {true, false}) {
+        SCOPED_TRACE(opens);
+        FrmMain& w = start();
+        shell.opened.clear();
+        shell.opens = opens;
+        dialogs.msgAnswers.push_back(MsgBoxResult::Ok);
+        w.mnuUpdate_Click();
 
-    EXPECT_EQ(shell.opened, QStringList{QStringLiteral("http://www.halvern.example/cgi-bin/update.cgi?soft=HLV&vers=") +
-                                        FrmMain::versionText()});
-    EXPECT_TRUE(w.isUnloaded());
-    ASSERT_FALSE(audit().isEmpty());
-    EXPECT_EQ(audit().constLast(), QStringLiteral("Program|Queue Manager Shutdown"));
-    EXPECT_TRUE(QFile::exists(iniPath())) << "the shutdown saved the settings";
+        EXPECT_EQ(shell.opened,
+                  QStringList{QStringLiteral("http://www.halvern.example/cgi-bin/update.cgi?soft=HLV&vers=") +
+                              FrmMain::versionText()});
+        ASSERT_FALSE(dialogs.shown.isEmpty());
+        if (opens) {
+            EXPECT_TRUE(w.isUnloaded());
+            ASSERT_FALSE(audit().isEmpty());
+            EXPECT_EQ(audit().constLast(), QStringLiteral("Program|Queue Manager Shutdown"));
+            EXPECT_TRUE(QFile::exists(iniPath())) << "the shutdown saved the settings";
+        } else {
+            // Nothing to download from: the console stays and says why.
+            EXPECT_FALSE(w.isUnloaded());
+            EXPECT_EQ(dialogs.shown.constLast().text, QStringLiteral("Error launching web update."));
+            EXPECT_EQ(dialogs.shown.constLast().style, 48);
+        }
+    }
 }
 
 TEST_F(BrowserHandlersTest, WebServerAddress_Configured_UsedByEveryPage)
@@ -219,6 +244,17 @@ TEST_F(BrowserHandlersTest, Launchers_OpenTheirTargetsThroughTheShell)
     // The recorder does not exist here: its menu entry stays hidden.
     EXPECT_FALSE(w.mnupsr->isVisible());
     EXPECT_FALSE(w.mnupsrsep->isVisible());
+
+    // A launch that cannot start: the web site says so, the others report nothing.
+    shell.opens = false;
+    const qsizetype boxes = dialogs.shown.size();
+    w.Help->trigger();
+    w.mnuNew->trigger();
+    EXPECT_EQ(dialogs.shown.size(), boxes);
+    w.lblWebsite_Click();
+    ASSERT_EQ(dialogs.shown.size(), boxes + 1);
+    EXPECT_EQ(dialogs.shown.constLast().text, QStringLiteral("Error launching website - http://www.halvern.example/"));
+    EXPECT_EQ(dialogs.shown.constLast().style, 48);
 }
 
 TEST_F(BrowserHandlersTest, WebServerGotFocus_GivesTheNetworkPanelABorder)

@@ -3,7 +3,7 @@
 #include <QMenu>
 #include <QMenuBar>
 
-#include "ConsoleFixture.h"
+#include "ActionsFixture.h"
 #include "console/reports/WMIReports.h"
 #include "platform/print/AccountDirectory.h"
 #include "support/FakeAccountDirectory.h"
@@ -230,6 +230,79 @@ TEST_F(CommandLineTest, UserIsAdmin_DirectOrOneLevelNestedIgnoringCase)
     for (const Case& c : cases) {
         accounts.groups = c.groups;
         EXPECT_EQ(w.UserIsAdmin(), c.admin) << c.name;
+    }
+}
+
+} // namespace
+} // namespace hlv::test
+
+namespace hlv::test {
+namespace {
+
+// A console whose window is closed at its n-th yield to pending events, as an operator
+// closing it while start-up still runs would.
+class ClosedDuringStartup : public FrmMain
+{
+public:
+    ClosedDuringStartup(ConsoleContext& context, int closeAt, std::function<void()> closed)
+        : FrmMain(context)
+        , m_closeAt(closeAt)
+        , m_closed(std::move(closed))
+    {}
+    void yieldToEvents() override
+    {
+        FrmMain::yieldToEvents();
+        if (++yields == m_closeAt) {
+            close();
+            m_closed();
+        }
+    }
+    int yields = 0;
+
+private:
+    int m_closeAt;
+    std::function<void()> m_closed;
+};
+
+class StartupCloseTest : public ActionsFixture
+{};
+
+TEST_F(StartupCloseTest, ClosedAtEachStepOfStartup_ShutdownEndsIt)
+{
+    job(QStringLiteral("A"), QStringLiteral("alice"), 1);
+    const QString settings = QStringLiteral("[Halvern]\nServer=PS1\nQueue=Sales\nAudit=True\nStartMax=False\n"
+                                            "AutoQueue=1\nTimedRelease=1\n");
+    context = std::make_unique<ConsoleContext>(*printSystem, hookedDialogs, shell, clock, env, processes);
+    context->templatePath = QStringLiteral(HLV_BIN_DIR "/hlv.mdb");
+    context->programDir = QStringLiteral(HLV_BIN_DIR);
+    context->startJobMonitor = false;
+
+    writeIni(settings);
+    int steps = 0;
+    {
+        ClosedDuringStartup whole(*context, -1, [] {});
+        whole.Form_Load();
+        steps = whole.yields;
+        whole.Form_Unload();
+    }
+    ASSERT_GE(steps, 5);
+
+    for (int closeAt = 1; closeAt <= steps; ++closeAt) {
+        writeIni(settings);
+        const qsizetype auditBefore = audit().size();
+        qsizetype callsAtClose = -1;
+        ClosedDuringStartup w(*context, closeAt, [&] { callsAtClose = printLog.calls.size(); });
+        w.Form_Load();
+        ASSERT_TRUE(w.isUnloaded()) << closeAt;
+        // The shutdown's record is the run's last (none at all before the settings turned
+        // the audit on).
+        const QStringList records = audit().mid(auditBefore);
+        const qsizetype shutdown = records.indexOf(QStringLiteral("Program|Queue Manager Shutdown"));
+        EXPECT_TRUE(shutdown < 0 ? records.isEmpty() : shutdown == records.size() - 1)
+            << closeAt << ": " << records.join(QLatin1Char(',')).toStdString();
+        EXPECT_EQ(printLog.calls.size(), callsAtClose) << closeAt; // no server request after it
+        EXPECT_FALSE(w.Timer2.isActive()) << closeAt;
+        EXPECT_TRUE(dialogs.messages().isEmpty()) << closeAt;
     }
 }
 

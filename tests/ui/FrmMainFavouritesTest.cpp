@@ -334,6 +334,32 @@ TEST_F(FavouritesTest, Import_FirstLineOnlyFillsAndFreesSlotsWithCheckMarks)
     EXPECT_TRUE(w.mnuFav[3]->isEnabled());
 }
 
+TEST_F(FavouritesTest, ReleaseTimeNotATime_AddRefusedImportRefusesThatFavouriteOnly)
+{
+    FrmMain& w = open();
+    setAutomation(w, true, true, true, QStringLiteral("after lunch"), true);
+    addByImage(w);
+    ASSERT_EQ(dialogs.messages().size(), 2);
+    EXPECT_EQ(dialogs.messages().last().text,
+              QStringLiteral("The AutoRelease time \"after lunch\" is not a time of day (for example 5:00 PM or "
+                             "17:00). The favourite was not added."));
+    EXPECT_EQ(dialogs.messages().last().style, 48);
+    EXPECT_EQ(slot(w, 0), QStringLiteral("-"));
+
+    dialogs.textAnswers.push_back(writeFile("A | a | AQ On | AR On | Print | 25:99 | AA,B | b | AQ Off | AR Off,"
+                                            "C | c | AQ On | AR On | Delete | 6:00 PM | AA,"
+                                            "D | d | AQ On | AR On | Print |  | AA,\r\n"));
+    w.mnuImportFav_Click();
+    EXPECT_EQ(dialogs.messages().last().text,
+              QStringLiteral("These favourites were not imported, as their AutoRelease time is not a time of day:\r\n"
+                             "A | a | AQ On | AR On | Print | 25:99 | AA\r\nD | d | AQ On | AR On | Print |  | AA"));
+    EXPECT_EQ(dialogs.messages().size(), 3);
+    EXPECT_EQ(slot(w, 0), QStringLiteral("-"));
+    EXPECT_EQ(slot(w, 1), QStringLiteral("B | b | AQ Off | AR Off"));
+    EXPECT_EQ(slot(w, 2), QStringLiteral("C | c | AQ On | AR On | Delete | 6:00 PM | AA*"));
+    EXPECT_EQ(slot(w, 3), QStringLiteral("-"));
+}
+
 TEST_F(FavouritesTest, Import_TwentyFiveCaptionsFillTwentyEmptyLineFreesAll)
 {
     FrmMain& w = open();

@@ -4,6 +4,7 @@
 #include <QStatusBar>
 
 #include "ConsoleFixture.h"
+#include "console/ui/ControlWidgets.h"
 #include "console/ui/JobListWidget.h"
 #include "console/ui/VbColour.h"
 
@@ -181,35 +182,78 @@ TEST_F(LayoutTest, ClosePanels_AllSixHiddenFlagsFalseStatusBarLeft)
     EXPECT_EQ(w.JobList->y(), px(2760));
 }
 
-TEST_F(LayoutTest, ServerView_CoversTheWindowAndFollowsItsSize)
+TEST_F(LayoutTest, ServerView_FillsTheClientAreaItsStatusLinesAndLampInSight)
 {
     FrmMain& w = startWith({QStringLiteral("ShowQueueControl")});
+    w.show();
     w.mnuSearch_Click();
     EXPECT_FALSE(w.FrameSearch->isHidden());
     EXPECT_EQ(w.mnuSearch->text(), QStringLiteral("Hide ServerView"));
     EXPECT_EQ(w.FrameSearch->pos(), QPoint(0, 0));
-    EXPECT_EQ(w.FrameSearch->size(), w.size());
-    EXPECT_EQ(w.SearchList->width(), w.width() - px(250));
+    w.SearchStatus->setText(QStringLiteral("Connected 12/31/2026 11:59:59 PM - 1234 jobs on the server"));
+    w.ServerStatus->setText(QStringLiteral("Disconnected 12/31/2026 11:59:59 PM"));
 
-    w.resize(px(12000), px(7000));
-    w.Form_Resize();
-    EXPECT_EQ(w.FrameSearch->size(), w.size());
-    EXPECT_EQ(w.SearchList->height(), px(7000) - w.SearchList->y() - px(850));
+    // At the design size and at the smallest window: the panel ends where the status bar
+    // begins, both status lines lie wholly inside it, and the lamp is clear of the list.
+    for (const QSize size : {QSize(px(15000), px(9000)), QSize(px(12000), px(7000)), QSize(100, 100)}) {
+        w.resize(size);
+        ASSERT_TRUE(waitFor([&] { return w.centralWidget()->size() == w.FrameSearch->size(); }))
+            << size.width() << " central " << w.centralWidget()->height() << " frame " << w.FrameSearch->height();
+        const QRect panel = w.FrameSearch->rect();
+        EXPECT_EQ(w.SearchList->width(), panel.width() - px(250));
+        for (const QLabel* line : {w.SearchStatus, w.ServerStatus}) {
+            EXPECT_TRUE(panel.contains(line->geometry()))
+                << size.width() << " " << line->geometry().x() << "," << line->geometry().y() << " " << line->width();
+            EXPECT_FALSE(line->geometry().intersects(w.SearchList->geometry())) << size.width();
+        }
+        EXPECT_FALSE(w.SearchStatus->geometry().intersects(w.ServerStatus->geometry())) << size.width();
+        EXPECT_TRUE(panel.contains(w.SearchProgress->geometry())) << size.width();
+        EXPECT_FALSE(w.SearchProgress->geometry().intersects(w.SearchList->geometry())) << size.width();
+    }
 
     w.mnuSearch_Click();
     EXPECT_TRUE(w.FrameSearch->isHidden());
     EXPECT_EQ(w.mnuSearch->text(), QStringLiteral("ServerView"));
 }
 
+TEST_F(LayoutTest, StatusBar_SmallestWindow_PanelsSideBySideInsideTheBar)
+{
+    FrmMain& w = startWith({});
+    w.show();
+    for (int panel = 1; panel <= 4; ++panel) {
+        w.setStatusPanelText(panel, QStringLiteral("Queue Loaded 11:59:59 PM on a long server name %1").arg(panel));
+    }
+    w.resize(100, 100);
+    ASSERT_TRUE(waitFor([&] { return w.width() == px(8150); }));
+    QCoreApplication::processEvents();
+    for (size_t i = 0; i < w.statusPanels.size(); ++i) {
+        const QRect panel = w.statusPanels[i]->geometry();
+        EXPECT_TRUE(w.StatusBar1->rect().contains(panel)) << i << ": " << panel.x() << "+" << panel.width();
+        if (i + 1 < w.statusPanels.size()) {
+            EXPECT_LE(panel.right(), w.statusPanels[i + 1]->geometry().left()) << i;
+        }
+    }
+}
+
 TEST_F(LayoutTest, HoverBorder_InsideMarksEdgeBandClears)
 {
     FrmMain& w =
         startWith({QStringLiteral("ShowQueueControl"), QStringLiteral("ShowNetwork"), QStringLiteral("ShowQueueInfo")});
+    // The border is judged on the painted panel: a line of the text colour down its left
+    // edge, half way down, where no control sits.
+    const auto edgePixel = [&w] {
+        const QImage image = w.frmQueueControl->grab().toImage();
+        return image.pixelColor(0, image.height() - 4);
+    };
+    const QColor border = vbColour(VbColours::PanelFore);
     EXPECT_EQ(FrmMain::borderStyle(w.frmQueueControl), 0);
+    EXPECT_NE(edgePixel(), border);
     w.frmQueueControl_MouseMove(0, 0, 151, 151);
     EXPECT_EQ(FrmMain::borderStyle(w.frmQueueControl), 1);
+    EXPECT_EQ(edgePixel(), border);
     w.frmQueueControl_MouseMove(0, 0, 150, 500);
     EXPECT_EQ(FrmMain::borderStyle(w.frmQueueControl), 0);
+    EXPECT_NE(edgePixel(), border);
 
     // Real pointer moves reach the handlers, in twips.
     sendMove(w.frmServer, 600, 600);
@@ -220,6 +264,59 @@ TEST_F(LayoutTest, HoverBorder_InsideMarksEdgeBandClears)
     // The pointer over a detail box keeps the information panel marked.
     sendMove(w.txtModel, 0, 0);
     EXPECT_EQ(FrmMain::borderStyle(w.frmQueueInfo), 1);
+}
+
+TEST_F(LayoutTest, AutomationBoxes_PaintTheirStateColoursBehindTheCaption)
+{
+    addQueue(QStringLiteral("PS1"), QStringLiteral("Sales"));
+    writeIni(QStringLiteral("[Halvern]\nServer=PS1\nQueue=Sales\nShowQueueControl=True\nStartMax=False\n"));
+    FrmMain& w = start();
+    // A pixel to the right of the caption, inside the box: its background as painted.
+    const auto background = [](QWidget* box) {
+        const QImage image = box->grab().toImage();
+        return image.pixelColor(image.width() - 2, image.height() / 2);
+    };
+    const QColor panel = vbColour(VbColours::PanelBack);
+    EXPECT_EQ(background(w.chkAutoQueue), panel);
+    EXPECT_EQ(background(w.optTimed[0]), panel);
+    EXPECT_EQ(background(w.optTimed[1]), panel);
+
+    FrmMain::setValue(w.chkAutoQueue, 1);
+    FrmMain::setValue(w.chkTimed, 1);
+    struct Case
+    {
+        QWidget* box;
+        QColor expected;
+    };
+    const Case cases[] = {
+        {w.chkAutoQueue, vbColour(VbColours::Red)},
+        {w.chkTimed, vbColour(VbColours::Red)},
+        {w.optTimed[0], panel},
+        {w.optTimed[1], panel},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(background(c.box), c.expected)
+            << c.box->objectName().toStdString() << " " << qPrintable(c.box->property("text").toString());
+    }
+    FrmMain::setValue(w.chkAutoQueue, 0);
+    EXPECT_EQ(background(w.chkAutoQueue), panel);
+}
+
+TEST_F(LayoutTest, ExportFavourites_OfferedWithTheFullMenuOnlyWhileSlotZeroIsInUse)
+{
+    struct Case
+    {
+        const char* slot;
+        bool offered;
+    };
+    for (const Case& c : {Case{"0", true}, Case{"3", false}}) {
+        writeIni(QStringLiteral("[Halvern]\nSimpleView=Classic Menu\n[Favourites]\n%1=PS1 | Sales | AQ Off\n")
+                     .arg(QString::fromLatin1(c.slot)));
+        FrmMain& w = start();
+        EXPECT_FALSE(w.mnuExportFav->isVisible()) << c.slot;
+        w.mnuMenu_Click();
+        EXPECT_EQ(w.mnuExportFav->isVisible(), c.offered) << c.slot;
+    }
 }
 
 } // namespace

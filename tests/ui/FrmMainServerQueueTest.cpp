@@ -1,10 +1,17 @@
+#include <csignal>
+
+#include <QAbstractItemView>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QTest>
 #include <QToolButton>
+#include <sys/resource.h>
 
 #include "ConsoleFixture.h"
 #include "console/ui/ControlWidgets.h"
@@ -30,10 +37,28 @@ protected:
         writeIni(QStringLiteral("[Halvern]\nServer=PS1\nAudit=True\nStartMax=False\n") + extra);
         return start();
     }
-    void pressKey(FrmMain& w, Qt::Key key)
+    // The window shown and active with the server box focused, as an operator has it
+    // before typing; keys then go where the keyboard sends them.
+    QWidget* focusServerBox(FrmMain& w)
     {
-        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-        QCoreApplication::sendEvent(w.CurrentPrinter->lineEdit(), &press);
+        w.show();
+        w.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
+        w.CurrentPrinter->setFocus();
+        EXPECT_TRUE(waitFor([] { return QApplication::focusWidget() != nullptr; }));
+        return QApplication::focusWidget();
+    }
+    QString historyPath() const { return env.appDataPath + QStringLiteral("/hlv.his"); }
+    void writeHistory(const QByteArray& bytes)
+    {
+        QFile file(historyPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+    }
+    QByteArray historyBytes() const
+    {
+        QFile file(historyPath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
     int selectQueue(FrmMain& w, const QString& name)
     {
@@ -59,7 +84,7 @@ TEST_F(ServerQueueTest, ListLoad_EmptyLinesAndLastLineWithoutBreak_EachNameOnce)
 {
     QFile file(env.appDataPath + QStringLiteral("/hlv.his"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("OLD1\r\n\r\nOLD2\r\nOLD1\r\nLAST");
+    file.write("\xEF\xBB\xBFOLD1\r\n\r\nOLD2\r\nOLD1\r\nLAST"); // a byte-order mark first
     file.close();
     FrmMain& w = startOn();
     QStringList entries;
@@ -98,11 +123,92 @@ TEST_F(ServerQueueTest, CurrentPrinterKeyDown_EnterSearchesOtherKeysDoNot)
 {
     FrmMain& w = startOn();
     const qsizetype searches = audit().count(QStringLiteral("Queue|Search for queues on PS1"));
-    pressKey(w, Qt::Key_A);
-    pressKey(w, Qt::Key_Tab);
+    QWidget* focus = focusServerBox(w);
+    ASSERT_TRUE(focus);
+    QTest::keyClick(focus, Qt::Key_Left);
+    QTest::keyClick(focus, Qt::Key_End);
     EXPECT_EQ(audit().count(QStringLiteral("Queue|Search for queues on PS1")), searches);
-    pressKey(w, Qt::Key_Return);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     EXPECT_EQ(audit().count(QStringLiteral("Queue|Search for queues on PS1")), searches + 1);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(audit().count(QStringLiteral("Queue|Search for queues on PS1")), searches + 2);
+}
+
+TEST_F(ServerQueueTest, ServerBox_TypedNames_StayAsTypedWhateverTheHistoryHolds)
+{
+    writeHistory("NOPE\r\nPS1\r\n");
+    FrmMain& w = startOn();
+    QWidget* focus = focusServerBox(w);
+    ASSERT_TRUE(focus);
+
+    // Typing a name that begins a longer history entry searches what was typed.
+    w.CurrentPrinter->clearEditText();
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("NO"));
+    EXPECT_EQ(w.CurrentPrinter->currentText(), QStringLiteral("NO"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(audit().last(), QStringLiteral("Queue|Search for queues on NO"));
+
+    // Opening the list and leaving it with Escape keeps a name that differs in case only.
+    w.CurrentPrinter->clearEditText();
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("ps1"));
+    w.CurrentPrinter->showPopup();
+    ASSERT_TRUE(waitFor([&w] { return w.CurrentPrinter->view()->isVisible(); }));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    ASSERT_TRUE(waitFor([&w] { return !w.CurrentPrinter->view()->isVisible(); }));
+    EXPECT_EQ(w.CurrentPrinter->currentText(), QStringLiteral("ps1"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(audit().last(), QStringLiteral("Queue|Search for queues on ps1"));
+}
+
+TEST_F(ServerQueueTest, History_SavedWhileTheWriteFails_OldFileStaysWhole)
+{
+    writeHistory("OLD1\r\nOLD2\r\n");
+    FrmMain& w = startOn();
+    for (int i = 0; i < 2000; ++i) {
+        w.List_Add(w.CurrentPrinter, QStringLiteral("SERVER-%1").arg(i));
+    }
+    // A disk that fills up after a few bytes, as a crash part way through would leave it.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 64;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    w.List_Save(w.CurrentPrinter, historyPath());
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &saved), 0);
+    EXPECT_EQ(historyBytes(), QByteArray("OLD1\r\nOLD2\r\n"));
+
+    w.List_Save(w.CurrentPrinter, historyPath());
+    EXPECT_TRUE(historyBytes().startsWith("OLD1\r\nOLD2\r\nPS1\r\nSERVER-0\r\n"));
+    EXPECT_TRUE(historyBytes().endsWith("SERVER-1999\r\n"));
+}
+
+TEST_F(ServerQueueTest, History_LineInAnotherEncoding_WrittenBackByteForByte)
+{
+    writeHistory("serv\xe9r\r\nPS1\r\n");
+    FrmMain& w = startOn();
+    EXPECT_EQ(w.CurrentPrinter->itemText(0), QStringLiteral("serv\u00e9r"));
+    w.List_Add(w.CurrentPrinter, QStringLiteral("caf\u00e9"));
+    w.SaveSettings();
+    EXPECT_EQ(historyBytes(), QByteArray("serv\xe9r\r\nPS1\r\ncaf\xc3\xa9\r\n"));
+}
+
+TEST_F(ServerQueueTest, History_FiftyThousandLines_LoadInLinearTime)
+{
+    QByteArray bytes;
+    for (int i = 0; i < 50000; ++i) {
+        bytes += "PRINT-SERVER-" + QByteArray::number(i) + "\r\n";
+    }
+    writeHistory(bytes);
+    build();
+    QElapsedTimer timer;
+    timer.start();
+    window->List_Load(window->CurrentPrinter, historyPath());
+    const qint64 elapsed = timer.elapsed();
+    EXPECT_EQ(window->CurrentPrinter->count(), 50000);
+    EXPECT_EQ(window->CurrentPrinter->itemText(49999), QStringLiteral("PRINT-SERVER-49999"));
+    // Minutes when each line is compared with every earlier one; well under a second here.
+    EXPECT_LT(elapsed, 10000);
 }
 
 TEST_F(ServerQueueTest, FindComputers_CancelOpensNothingOkOpensPicker)
@@ -264,6 +370,37 @@ TEST(QueueStatusColourRules, Words_LastMatchWinsCaseSensitive)
     EXPECT_EQ(queueImageFor(65280), QueueImage::Play);
     EXPECT_EQ(queueImageFor(33023), QueueImage::Pause);
     EXPECT_EQ(queueImageFor(0xFFFFFF), QueueImage::Unchanged);
+}
+
+} // namespace
+} // namespace hlv::test
+
+namespace hlv::test {
+namespace {
+
+// A server that cannot be reached leaves nothing bound: the old server's jobs are neither
+// listed nor logged under the new name, not at the search and not at a later refresh.
+TEST_F(ServerQueueTest, FindPrintQueues_UnreachableServer_ListsAndLogsNothingUntilBoundAgain)
+{
+    addJob(QStringLiteral("PS1"), QStringLiteral("Sales"), QStringLiteral("first.pdf"), QStringLiteral("ann"), 3, 2048);
+    FrmMain& w = startOn(QStringLiteral("Queue=Sales\n"));
+    ASSERT_EQ(w.SearchList->rowCount(), 1);
+    ASSERT_EQ(logCount(), 1);
+    addJob(QStringLiteral("PS1"), QStringLiteral("Sales"), QStringLiteral("second.pdf"), QStringLiteral("bob"), 3,
+           2048);
+
+    w.CurrentPrinter->setEditText(QStringLiteral("NoSuchServer"));
+    w.FindPrintQueues_Click();
+    EXPECT_EQ(w.SearchList->rowCount(), 0);
+    EXPECT_EQ(w.JobList->rowCount(), 0);
+    w.cmdRefreshJobs_Click();
+    EXPECT_EQ(w.SearchList->rowCount(), 0);
+    EXPECT_EQ(logCount(), 1) << "the second job of PS1 was logged under NoSuchServer";
+
+    w.CurrentPrinter->setEditText(QStringLiteral("PS1"));
+    w.FindPrintQueues_Click();
+    EXPECT_EQ(w.SearchList->rowCount(), 2);
+    EXPECT_EQ(logCount(), 2);
 }
 
 } // namespace

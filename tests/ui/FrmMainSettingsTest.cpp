@@ -160,17 +160,30 @@ TEST_F(SettingsTest, SaveSettings_FirstRun_EveryKeyInWriteOrder)
 
 TEST_F(SettingsTest, SaveSettings_UntouchedValues_WrittenBackAsRead)
 {
-    for (const QString& showErrors : {QString(), QStringLiteral("maybe"), QStringLiteral("false")}) {
+    struct Case
+    {
+        QString showErrors;
+        QString resetTotal;
+        QString resetTotalSaved;
+    };
+    const Case cases[] = {
+        {QString(), QStringLiteral("1/2/2025 3:04:05 PM"), QStringLiteral("1/2/2025")},
+        {QStringLiteral("maybe"), QStringLiteral("1/2/2025 3:04:05 PM"), QStringLiteral("1/2/2025")},
+        // Written day first (another locale): no date here, so kept as stored.
+        {QStringLiteral("false"), QStringLiteral("31/12/2025 3:04:05 PM"), QStringLiteral("31/12/2025 3:04:05 PM")},
+    };
+    for (const Case& c : cases) {
+        const QString& showErrors = c.showErrors;
         writeIni(QStringLiteral("[Halvern]\nShowErrors=") + showErrors +
-                 QStringLiteral("\nShowServerView=yes\nPollNorm=2500\nResetTotal=1/2/2025 3:04:05 PM\n"
-                                "ColumnWidths=1500,1515,abc\n"));
+                 QStringLiteral("\nShowServerView=yes\nPollNorm=2500\nResetTotal=") + c.resetTotal +
+                 QStringLiteral("\nColumnWidths=1500,1515,abc\n"));
         FrmMain& w = start();
         w.SaveSettings();
         EXPECT_EQ(value(QStringLiteral("ShowErrors")), showErrors);
         EXPECT_EQ(value(QStringLiteral("ShowServerView")), QStringLiteral("yes"));
         EXPECT_EQ(value(QStringLiteral("PollNorm")), QStringLiteral("2500"));
         // The reset date keeps its date only; columns without a value keep their design width.
-        EXPECT_EQ(value(QStringLiteral("ResetTotal")), QStringLiteral("1/2/2025"));
+        EXPECT_EQ(value(QStringLiteral("ResetTotal")), c.resetTotalSaved);
         EXPECT_EQ(value(QStringLiteral("ColumnWidths")),
                   QStringLiteral("1500,1515,1440,1440,1440,1440,1440,1440,1440,1440,0"));
         window.reset();
@@ -220,6 +233,32 @@ TEST_F(SettingsTest, SaveSettings_FileCannotBeWritten_ReportsOnce)
     EXPECT_EQ(dialogs.messages().at(0).text, QStringLiteral("Halvern had problems saving your data."));
     EXPECT_EQ(dialogs.messages().at(0).style, 64);
     EXPECT_EQ(dialogs.messages().at(0).title, QStringLiteral("Halvern"));
+}
+
+TEST_F(SettingsTest, SaveSettings_MultiLineTaglineAndOneUnwritableKey_EveryOtherKeyKept)
+{
+    const QString tagline = QStringLiteral("Print less.\r\nSave more.\nSee C:\\new\\r");
+    {
+        FrmMain& w = start();
+        w.settings().Tagline = tagline;
+        w.settings().Company = QStringLiteral("Acme\nLtd"); // a line break no line can hold
+        w.settings().PollNorm = QStringLiteral("2500");
+        w.settings().SimpleView = QStringLiteral("Classic Menu");
+        w.SaveSettings();
+        ASSERT_EQ(dialogs.messages().size(), 1);
+        EXPECT_EQ(dialogs.messages().at(0).text, QStringLiteral("Halvern had problems saving your data."));
+    }
+    const QStringList keys = sectionKeys(QStringLiteral("Halvern"));
+    EXPECT_FALSE(keys.contains(QStringLiteral("Company")));
+    for (const char* key : {"Tagline", "ShowUpdates", "PollNorm", "ResetTotal", "LogPath", "QAHideAllButtons"}) {
+        EXPECT_TRUE(keys.contains(QString::fromLatin1(key))) << key;
+    }
+    EXPECT_EQ(sectionKeys(QStringLiteral("Favourites")).size(), 20);
+    EXPECT_EQ(value(QStringLiteral("PollNorm")), QStringLiteral("2500"));
+
+    FrmMain& again = start();
+    EXPECT_EQ(again.settings().Tagline, tagline);
+    EXPECT_EQ(again.settings().SimpleView, QStringLiteral("Classic Menu"));
 }
 
 TEST(SettingsRules, ReadBoolean_Texts_TrueFalseNumbersElseUnreadable)

@@ -4,11 +4,14 @@
 #include <QLabel>
 #include <QMenu>
 #include <QRegularExpression>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 
 #include "ConsoleFixture.h"
 #include "console/ui/JobListWidget.h"
 #include "console/ui/WebBrowser.h"
 #include "console/ui/frmSplash.h"
+#include "platform/Environment.h"
 
 namespace hlv::test {
 namespace {
@@ -171,6 +174,48 @@ TEST_F(StartupTest, Controls_DesignState_CaptionsShortcutsAndHiddenItems)
                            static_cast<QWidget*>(w.FrameSearch)}) {
         EXPECT_TRUE(panel->isHidden());
     }
+}
+
+TEST_F(StartupTest, FirstRun_EmptyHomeFolder_HistoryWrittenAndJobsLogged)
+{
+    // A new account: no APPDATA, no configuration folder, a home folder with nothing in it.
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    const QList<QByteArray> names = {"APPDATA", "XDG_CONFIG_HOME", "HOME", "COMPUTERNAME"};
+    QList<std::optional<QByteArray>> saved;
+    for (const QByteArray& name : names) {
+        saved.append(qEnvironmentVariableIsSet(name.constData()) ? std::optional(qgetenv(name.constData()))
+                                                                 : std::nullopt);
+    }
+    const auto restore = qScopeGuard([&] {
+        for (int i = 0; i < names.size(); ++i) {
+            if (saved.at(i)) {
+                qputenv(names.at(i).constData(), *saved.at(i));
+            } else {
+                qunsetenv(names.at(i).constData());
+            }
+        }
+    });
+    qunsetenv("APPDATA");
+    qunsetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("COMPUTERNAME", "PS1");
+    SystemEnvironment system;
+    environment = &system;
+    const QString folder = home.path() + QStringLiteral("/.config/Halvern");
+    env.appDataPath = folder; // where the fixture's readers look
+    ASSERT_FALSE(QFileInfo::exists(folder));
+
+    addQueue(QStringLiteral("PS1"), QStringLiteral("Sales"));
+    addJob(QStringLiteral("PS1"), QStringLiteral("Sales"), QStringLiteral("Report.pdf"), QStringLiteral("alice"), 3,
+           4096);
+    FrmMain& w = start();
+    EXPECT_EQ(w.CurrentPrinter->currentText(), QStringLiteral("PS1"));
+    EXPECT_EQ(logCount(), 1);
+    w.Form_Unload();
+    EXPECT_EQ(readFile(folder + QStringLiteral("/hlv.his")), QStringLiteral("PS1\r\n"));
+    EXPECT_TRUE(QFileInfo::exists(folder + QStringLiteral("/hlv.ini")));
+    window.reset();
 }
 
 } // namespace

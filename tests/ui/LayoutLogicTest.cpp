@@ -154,17 +154,20 @@ TEST(PanelLayout, TopRow_HiddenPanelsCloseUp)
     }
 }
 
-TEST(PanelLayout, ServerView_CoversWindowListLeavesMargins)
+TEST(PanelLayout, ServerView_CoversClientAreaAboveStatusBarListLeavesMargins)
 {
-    PanelLayoutInput in = window(12000, 7000);
-    in.outerWidth = 12000;
-    in.outerHeight = 7500;
-    in.searchListTop = 360;
-    const PanelLayoutResult out = computePanelLayout(in);
-    EXPECT_EQ(out.searchFrameWidth, 12000);
-    EXPECT_EQ(out.searchFrameHeight, 7500);
-    EXPECT_EQ(out.searchListWidth, 12000 - 250);
-    EXPECT_EQ(out.searchListHeight, 7500 - 360 - 850);
+    for (const bool statusBar : {true, false}) {
+        PanelLayoutInput in = window(12000, 7000);
+        in.visible.statusBar = statusBar;
+        in.statusBarHeight = 330;
+        in.searchListTop = 360;
+        const PanelLayoutResult out = computePanelLayout(in);
+        const int height = statusBar ? 7000 - 330 : 7000;
+        EXPECT_EQ(out.searchFrameWidth, 12000);
+        EXPECT_EQ(out.searchFrameHeight, height) << statusBar;
+        EXPECT_EQ(out.searchListWidth, 12000 - 250);
+        EXPECT_EQ(out.searchListHeight, height - 360 - 420) << statusBar;
+    }
 }
 
 TEST(PanelLayout, HoverBorder_StrictlyInsideTheEdgeBand)

@@ -7,7 +7,9 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTextBlock>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <gtest/gtest.h>
 
 #include "platform/print/SimPrintStore.h"
@@ -194,41 +196,81 @@ TEST_F(QtWebBrowserTest, Navigate_Twice_OnlyTheLatestPageIsShown)
     EXPECT_FALSE(shown().contains(QStringLiteral("Page A")));
 }
 
+// The address of the link shown with the given text, as the page carries it.
+QString linkOf(const QTextDocument& document, const QString& text)
+{
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (fragment.charFormat().isAnchor() && fragment.text() == text) {
+                return fragment.charFormat().anchorHref();
+            }
+        }
+    }
+    return QString();
+}
+
 TEST_F(QtWebBrowserTest, NetworkPath_Server_ListsOnlyItsSharedPrinters)
 {
-    QString error;
-    auto store = sim::SimPrintStore::create(m_dir.path(), QStringLiteral("PS1"), QStringLiteral("PS1"), &error);
-    ASSERT_TRUE(store) << error.toStdString();
-    sim::NewQueue sales;
-    sales.name = QStringLiteral("Sales");
-    sales.comment = QStringLiteral("Ground <floor>");
-    sales.location = QStringLiteral("Room 1");
-    ASSERT_TRUE(store->addQueue(sales).ok);
-    sim::NewQueue hidden;
-    hidden.name = QStringLiteral("Hidden");
-    hidden.notShared = true;
-    ASSERT_TRUE(store->addQueue(hidden).ok);
-    sim::NewQueue renamed;
-    renamed.name = QStringLiteral("Plotter");
-    renamed.shareName = QStringLiteral("BigPlot");
-    ASSERT_TRUE(store->addQueue(renamed).ok);
+    // A server named by host and port keeps the port in its links.
+    for (const QString& name : {QStringLiteral("PS1"), QStringLiteral("print1.example:8631")}) {
+        SCOPED_TRACE(name.toStdString());
+        QString error;
+        auto store = sim::SimPrintStore::create(m_dir.path(), name, name, &error);
+        ASSERT_TRUE(store) << error.toStdString();
+        sim::NewQueue sales;
+        sales.name = QStringLiteral("Sales");
+        sales.comment = QStringLiteral("Ground <floor>");
+        sales.location = QStringLiteral("Room 1");
+        ASSERT_TRUE(store->addQueue(sales).ok);
+        sim::NewQueue hidden;
+        hidden.name = QStringLiteral("Hidden");
+        hidden.notShared = true;
+        ASSERT_TRUE(store->addQueue(hidden).ok);
+        sim::NewQueue renamed;
+        renamed.name = QStringLiteral("Plotter");
+        renamed.shareName = QStringLiteral("BigPlot");
+        ASSERT_TRUE(store->addQueue(renamed).ok);
 
-    ASSERT_TRUE(go(QStringLiteral("\\\\PS1")));
-    EXPECT_EQ(browser->LocationURL(), QStringLiteral("file://PS1/"));
-    const QString text = shown();
-    EXPECT_TRUE(text.contains(QStringLiteral("\\\\PS1")));
-    EXPECT_TRUE(text.contains(QStringLiteral("Sales")));
-    EXPECT_TRUE(text.contains(QStringLiteral("Ground <floor>"))) << "text is shown as text, not markup";
-    EXPECT_TRUE(text.contains(QStringLiteral("BigPlot")));
-    EXPECT_FALSE(text.contains(QStringLiteral("Hidden")));
-    EXPECT_FALSE(text.contains(QStringLiteral("Plotter")));
+        ASSERT_TRUE(go(QStringLiteral("\\\\") + name));
+        EXPECT_EQ(browser->LocationURL(), QStringLiteral("file://") + name + QLatin1Char('/'));
+        const QString text = shown();
+        EXPECT_TRUE(text.contains(QStringLiteral("\\\\") + name));
+        EXPECT_TRUE(text.contains(QStringLiteral("Sales")));
+        EXPECT_TRUE(text.contains(QStringLiteral("Ground <floor>"))) << "text is shown as text, not markup";
+        EXPECT_TRUE(text.contains(QStringLiteral("BigPlot")));
+        EXPECT_FALSE(text.contains(QStringLiteral("Hidden")));
+        EXPECT_FALSE(text.contains(QStringLiteral("Plotter")));
 
-    // A shared printer's link shows its details.
-    Q_EMIT browser->view()->anchorClicked(QUrl(QStringLiteral("file://PS1/Sales")));
-    ASSERT_TRUE(settle());
-    EXPECT_EQ(browser->lastAddress(), QStringLiteral("\\\\PS1\\Sales"));
-    EXPECT_TRUE(shown().contains(QStringLiteral("Room 1")));
+        // The page's own link to a shared printer shows its details.
+        const QString link = linkOf(*browser->view()->document(), QStringLiteral("Sales"));
+        ASSERT_FALSE(link.isEmpty());
+        Q_EMIT browser->view()->anchorClicked(QUrl(link));
+        ASSERT_TRUE(settle());
+        EXPECT_EQ(browser->lastAddress(), QStringLiteral("\\\\") + name + QStringLiteral("\\Sales"));
+        EXPECT_TRUE(shown().contains(QStringLiteral("Room 1")));
+    }
 }
+
+// A print system whose every connection fails with the given reason.
+class FailingPrintSystem final : public PrintSystem
+{
+public:
+    explicit FailingPrintSystem(QString reason)
+        : m_reason(std::move(reason))
+    {}
+    std::unique_ptr<PrintServer> connect(const QString&, QString* error = nullptr) override
+    {
+        if (error) {
+            *error = m_reason;
+        }
+        return nullptr;
+    }
+    void setPasswordPrompt(PasswordPrompt) override {}
+
+private:
+    QString m_reason;
+};
 
 TEST_F(QtWebBrowserTest, NetworkPath_NoNameOrUnknownServer_ShowsWhyNot)
 {
@@ -238,6 +280,29 @@ TEST_F(QtWebBrowserTest, NetworkPath_NoNameOrUnknownServer_ShowsWhyNot)
 
     ASSERT_TRUE(go(QStringLiteral("\\\\NOPE")));
     EXPECT_TRUE(shown().contains(QStringLiteral("\\\\NOPE is not accessible.")));
+
+    // A reason of "no error" is no reason to show.
+    struct Case
+    {
+        QString reason;
+        QString shownReason;
+    };
+    const Case cases[] = {
+        {QStringLiteral("Success"), QStringLiteral("The server did not answer.")},
+        {QStringLiteral("The print server \"PS9\" cannot be reached: Success"),
+         QStringLiteral("The print server \"PS9\" cannot be reached.")},
+        {QStringLiteral("Connection refused"), QStringLiteral("Connection refused")},
+    };
+    for (const Case& c : cases) {
+        FailingPrintSystem failing(c.reason);
+        QtWebBrowser view(failing);
+        view.Navigate2(QStringLiteral("\\\\PS9"));
+        ASSERT_TRUE(waitFor([&] { return !view.isLoading(); }));
+        const QString text = view.view()->toPlainText();
+        EXPECT_TRUE(text.contains(QStringLiteral("\\\\PS9 is not accessible."))) << text.toStdString();
+        EXPECT_TRUE(text.contains(c.shownReason)) << text.toStdString();
+        EXPECT_FALSE(text.contains(QStringLiteral("Success"))) << text.toStdString();
+    }
 }
 
 } // namespace

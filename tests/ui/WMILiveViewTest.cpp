@@ -188,6 +188,7 @@ TEST(JobRowRules, SizeText_Boundaries_WholeKilobytesRemainderDropped)
     EXPECT_EQ(jobSizeText(1024), QStringLiteral("1KB"));
     EXPECT_EQ(jobSizeText(2047), QStringLiteral("1KB"));
     EXPECT_EQ(jobSizeText(2048), QStringLiteral("2KB"));
+    EXPECT_EQ(jobSizeText(std::nullopt), QStringLiteral("KB")) << "an unknown size";
 }
 
 TEST_F(LiveViewTest, RefreshJobList_Jobs_RowsHoldEveryColumnInOrder)
@@ -338,6 +339,33 @@ TEST_F(LiveViewTest, OnJobEvent_PrintingAtFirstSight_LoggedWithoutPagesAndSizeOn
     const QVariantMap row = logRow(QStringLiteral("2-3/14/2026 9:15:30 AM"));
     EXPECT_EQ(row.value(QStringLiteral("Description")).toString(), QStringLiteral("Doc"));
     EXPECT_TRUE(row.value(QStringLiteral("Pages")).toString().isEmpty());
+}
+
+// A "|" in the document leaves every other field in place: the job reaches both lists
+// and the job log under its own key, queue, pages and size, and later events find its row.
+TEST_F(LiveViewTest, OnJobEvent_BarInDocument_ListedAndLoggedInPlace)
+{
+    surface.queueBox = QStringLiteral("Sales");
+    const QString document = QStringLiteral("a|b|1KB|x");
+    view->OnJobEvent(QStringLiteral("New"), record(0, QStringLiteral("Sales"), 6, document));
+    view->OnJobEvent(QStringLiteral("Modified"), record(2, QStringLiteral("Sales"), 6, document));
+    ASSERT_EQ(surface.search.rowCount(), 1);
+    ASSERT_EQ(surface.queue.rowCount(), 1);
+    const JobRow s = surface.search.row(0);
+    EXPECT_EQ(s.text, QStringLiteral("Error"));
+    EXPECT_EQ(s.subItems,
+              (QStringList{document, QStringLiteral("\\\\PC7"), QStringLiteral("bob"), QStringLiteral("Sales"),
+                           QStringLiteral("3"), QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2KB"),
+                           QStringLiteral("3/14/2026 9:15:30 AM"), QStringLiteral("6"), QStringLiteral("Sales, 6")}));
+    EXPECT_EQ(surface.queue.row(0).name(), QStringLiteral("Sales, 6"));
+    const QVariantMap row = logRow(QStringLiteral("6-3/14/2026 9:15:30 AM"));
+    EXPECT_EQ(row.value(QStringLiteral("Description")).toString(), document);
+    EXPECT_EQ(row.value(QStringLiteral("Queue")).toString(), QStringLiteral("Sales"));
+    EXPECT_EQ(row.value(QStringLiteral("Pages")).toString(), QStringLiteral("3"));
+    EXPECT_EQ(row.value(QStringLiteral("Size")).toString(), QStringLiteral("2KB"));
+    view->OnJobEvent(QStringLiteral("Deleted"), record(0, QStringLiteral("Sales"), 6, document));
+    EXPECT_EQ(surface.search.rowCount(), 0);
+    EXPECT_EQ(surface.queue.rowCount(), 0);
 }
 
 TEST_F(LiveViewTest, OnJobEvent_ShortRecordOrOtherWord_ListsUnchanged)

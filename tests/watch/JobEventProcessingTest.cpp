@@ -215,11 +215,31 @@ TEST_F(JobEventProcessingTest, DamagedInputs_AreHandledAndProcessingGoesOn)
     ASSERT_EQ(popups.sent.size(), 2);
     EXPECT_FALSE(QFile::exists(outputs.csvPath));
     EXPECT_FALSE(QFile::exists(dbPath));
+}
 
-    // A "|" in the title shifts the later fields, as the record has no quoting.
-    const QString shifted =
-        process(QStringLiteral("New"), QStringLiteral("8|A|B|\\\\PC7|carol|Sales|4|1|1|12KB|3/14/2026|17|Sales, 17"));
-    EXPECT_TRUE(shifted.contains(QStringLiteral("Description: A\r\nComputer: B\r\nUser: \\\\PC7\r\n")));
+// The document is what lies between field 0 and the last ten fields, whatever it holds.
+TEST_F(JobEventProcessingTest, BarInTitle_EveryFieldInPlace_InTextCsvAndLog)
+{
+    outputs.csvOn = true;
+    outputs.csvPath = csvPath;
+    outputs.databaseOn = true;
+    outputs.emailOn = true;
+    const QString text =
+        process(QStringLiteral("New"),
+                QStringLiteral("2|A|B|1KB|\\\\PC7|carol|Sales|4|1|1|12KB|3/14/2026 9:15:30 AM|17|Sales, 17"));
+    EXPECT_TRUE(text.contains(QStringLiteral("Status: Error\r\nDescription: A|B|1KB\r\nComputer: \\\\PC7\r\n"
+                                             "User: carol\r\nQueue: Sales\r\nPages: 4\r\n")));
+    EXPECT_TRUE(text.endsWith(QStringLiteral("ID: 17\r\nName: Sales, 17\r\n")));
+    EXPECT_TRUE(
+        fileBytes(csvPath).contains("\"New\",\"PS1\",\"Error\",\"A|B|1KB\",\"\\\\PC7\",\"carol\",\"Sales\","
+                                    "\"4\",\"1\",\"1\",\"12KB\",\"3/14/2026 9:15:30 AM\",\"17\",\"Sales, 17\","));
+    const QVariantMap row = logRow(dbPath, QStringLiteral("17-3/14/2026 9:15:30 AM"));
+    ASSERT_FALSE(row.isEmpty());
+    EXPECT_EQ(row.value(QStringLiteral("Description")).toString(), QStringLiteral("A|B|1KB"));
+    EXPECT_EQ(row.value(QStringLiteral("Queue")).toString(), QStringLiteral("Sales"));
+    EXPECT_EQ(row.value(QStringLiteral("Pages")).toString(), QStringLiteral("4"));
+    EXPECT_EQ(row.value(QStringLiteral("Size")).toString(), QStringLiteral("12KB"));
+    EXPECT_TRUE(mail.MailAlertBody.startsWith(QStringLiteral("Warning: Job 17 titled A|B|1KB in Sales on PS1")));
 }
 
 TEST_F(JobEventProcessingTest, UnreadableLog_GetsNoWrites)

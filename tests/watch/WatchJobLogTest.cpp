@@ -1,14 +1,19 @@
 #include "watch/WatchJobLog.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "WatchDoubles.h"
 #include "WatchTestSupport.h"
 #include "platform/Clock.h"
 #include "store/JobLogStore.h"
+#include "store/JobLogStoreLock.h"
 #include "support/FakeEnvironment.h"
 #include "support/FakeStoreHost.h"
+#include "support/WaitFor.h"
+#include "watch/JobEventProcessing.h"
 
 namespace hlv::test {
 namespace {
@@ -89,6 +94,42 @@ TEST_F(WatchJobLogTest, ConsolesOwnLog_RowsOfEitherProgramCountForTheOther)
     ASSERT_TRUE(log.LogJobField(QStringLiteral("2-d"), QStringLiteral("User"), QStringLiteral("dave")));
     EXPECT_TRUE(console.IsJobLogged(QStringLiteral("2-d")));
     EXPECT_EQ(logCount(path), 2);
+}
+
+TEST_F(WatchJobLogTest, LockedByAnotherProcess_JobEventsGoOnAndTheirRowsLandInOrderAfterTheLock)
+{
+    ASSERT_TRUE(log.LogJobField(QStringLiteral("0-earlier"), QStringLiteral("User"), QStringLiteral("carol")));
+    SqliteLockHolder other;
+    ASSERT_TRUE(other.lock(path));
+
+    RecordingPopupMessages popups;
+    MailAlert mail;
+    JobEventProcessor processor(log, popups, mail, {});
+    WatchOutputs outputs;
+    outputs.server = QStringLiteral("PS1");
+    outputs.databaseOn = true;
+    QElapsedTimer events;
+    events.start();
+    for (int id = 1; id <= 5; ++id) {
+        processor.ProcessJobEvent(
+            QStringLiteral("New"),
+            QStringLiteral("8|Doc %1|PC7|bob|Sales|4|0|1|12KB|3/14/2026 9:15:30 AM|%1|Sales, %1").arg(id), outputs);
+    }
+    // The first event waits about a second at most, the others not at all (not 10 s each).
+    EXPECT_LT(events.elapsed(), 2000);
+    EXPECT_EQ(log.pendingWrites(), 5);
+
+    ASSERT_TRUE(other.release());
+    EXPECT_TRUE(waitFor([&] { return log.pendingWrites() == 0; }));
+    auto db = Database::open(path, Database::Mode::ReadOnly);
+    ASSERT_TRUE(db);
+    Query rows(*db, QStringLiteral("SELECT Description, Pages FROM HLV_Log ORDER BY rowid"));
+    QStringList stored;
+    while (rows.next()) {
+        stored << rows.value(0).toString() + QLatin1Char('/') + rows.value(1).toString();
+    }
+    EXPECT_EQ(stored, (QStringList{QStringLiteral("/"), QStringLiteral("Doc 1/4"), QStringLiteral("Doc 2/4"),
+                                   QStringLiteral("Doc 3/4"), QStringLiteral("Doc 4/4"), QStringLiteral("Doc 5/4")}));
 }
 
 } // namespace

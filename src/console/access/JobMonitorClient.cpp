@@ -3,17 +3,24 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QEventLoop>
+#include <QPointer>
+#include <QTimer>
 
 namespace hlv {
 
 namespace {
 
 const QString kDisconnected = QStringLiteral("Disconnected");
+// How long a released server has to end by itself before it is terminated (and as long
+// again before it is killed).
+constexpr int kEndGraceMs = 1500;
 
 } // namespace
 
 JobMonitorClient::JobMonitorClient(const JobMonitorClientOptions& options)
     : m_options(options)
+    , m_process(new QProcess)
 {}
 
 std::unique_ptr<JobMonitorClient> JobMonitorClient::create(const JobMonitorClientOptions& options, QString* error)
@@ -36,39 +43,39 @@ bool JobMonitorClient::startServer(QString* error)
     };
 
     const QString dir = m_options.programDir.isEmpty() ? QCoreApplication::applicationDirPath() : m_options.programDir;
-    m_process.setProgram(QDir(dir).filePath(m_options.programName));
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process->setProgram(QDir(dir).filePath(m_options.programName));
+    m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     if (m_options.environment) {
-        m_process.setProcessEnvironment(*m_options.environment);
+        m_process->setProcessEnvironment(*m_options.environment);
     }
-    m_process.start(QIODevice::ReadWrite);
+    m_process->start(QIODevice::ReadWrite);
     const QDeadlineTimer deadline(m_options.startTimeoutMs);
-    if (!m_process.waitForStarted(static_cast<int>(deadline.remainingTime()))) {
-        return fail(QStringLiteral("cannot start ") + m_process.program() + QStringLiteral(": ") +
-                    m_process.errorString());
+    if (!m_process->waitForStarted(static_cast<int>(deadline.remainingTime()))) {
+        return fail(QStringLiteral("cannot start ") + m_process->program() + QStringLiteral(": ") +
+                    m_process->errorString());
     }
-    m_serverPid = m_process.processId();
+    m_serverPid = m_process->processId();
 
     // The first line must be the server's announcement of its class.
     QByteArray line;
     while (!m_buffer.takeLine(line)) {
-        if (deadline.hasExpired() || !m_process.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
-            return fail(m_process.program() + QStringLiteral(" did not announce itself"));
+        if (deadline.hasExpired() || !m_process->waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
+            return fail(m_process->program() + QStringLiteral(" did not announce itself"));
         }
-        m_buffer.append(m_process.readAllStandardOutput());
+        m_buffer.append(m_process->readAllStandardOutput());
     }
     const QStringList hello = wire::decodeMessage(line);
     if (hello.size() < 2 || hello.at(0) != QLatin1String(wire::kHello)) {
-        return fail(m_process.program() + QStringLiteral(" is not a job monitor server"));
+        return fail(m_process->program() + QStringLiteral(" is not a job monitor server"));
     }
     if (hello.at(1) != m_options.classId) {
-        return fail(m_process.program() + QStringLiteral(" announced class ") + hello.at(1) + QStringLiteral(", not ") +
-                    m_options.classId);
+        return fail(m_process->program() + QStringLiteral(" announced class ") + hello.at(1) +
+                    QStringLiteral(", not ") + m_options.classId);
     }
     m_fileVersion = hello.value(2);
 
-    connect(&m_process, &QProcess::readyReadStandardOutput, this, &JobMonitorClient::readServer);
-    connect(&m_process, &QProcess::finished, this, [this] { Q_EMIT serverFinished(m_serverPid); });
+    connect(m_process, &QProcess::readyReadStandardOutput, this, &JobMonitorClient::readServer);
+    connect(m_process, &QProcess::finished, this, [this] { Q_EMIT serverFinished(m_serverPid); });
     // Lines that came with the announcement are handed on once the caller can connect.
     if (m_buffer.hasPartialLine()) {
         QMetaObject::invokeMethod(this, &JobMonitorClient::readServer, Qt::QueuedConnection);
@@ -79,42 +86,59 @@ bool JobMonitorClient::startServer(QString* error)
 JobMonitorClient::~JobMonitorClient()
 {
     // The destructor must not raise events into a half-destroyed receiver.
-    m_process.disconnect(this);
-    endServer();
+    m_process->disconnect(this);
+    abandonServer();
+}
+
+void JobMonitorClient::abandonServer()
+{
+    QProcess* process = m_process;
+    m_process = nullptr;
+    if (process->state() == QProcess::NotRunning) {
+        delete process;
+        return;
+    }
+    // The end of its stdin is the server's signal to end. Nobody waits for that here: the
+    // process object stays behind until its server has ended, and a server that has not
+    // ended within a moment (one stuck on its print server) is terminated, then killed.
+    process->closeWriteChannel();
+    QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
+    QTimer::singleShot(kEndGraceMs, process, [process] { process->terminate(); });
+    QTimer::singleShot(2 * kEndGraceMs, process, [process] { process->kill(); });
 }
 
 void JobMonitorClient::endServer()
 {
-    if (m_process.state() == QProcess::NotRunning) {
+    if (m_process->state() == QProcess::NotRunning) {
         return;
     }
     // The end of its stdin is the server's signal to end; terminate only one that does not.
-    m_process.closeWriteChannel();
-    if (m_process.waitForFinished(1500)) {
+    m_process->closeWriteChannel();
+    if (m_process->waitForFinished(1500)) {
         return;
     }
-    m_process.terminate();
-    if (m_process.waitForFinished(1500)) {
+    m_process->terminate();
+    if (m_process->waitForFinished(1500)) {
         return;
     }
-    m_process.kill();
-    m_process.waitForFinished(-1);
+    m_process->kill();
+    m_process->waitForFinished(-1);
 }
 
 bool JobMonitorClient::isServerRunning() const
 {
-    return m_process.state() == QProcess::Running;
+    return m_process->state() == QProcess::Running;
 }
 
 void JobMonitorClient::send(const QStringList& fields)
 {
-    if (m_process.state() != QProcess::Running) {
+    if (m_process->state() != QProcess::Running) {
         return;
     }
     // Handed to the pipe now rather than at the next turn of the event loop; the server
     // reads its input on a thread of its own, so the pipe never stays full for long.
-    m_process.write(wire::encodeMessage(fields));
-    m_process.waitForBytesWritten(1000);
+    m_process->write(wire::encodeMessage(fields));
+    m_process->waitForBytesWritten(1000);
 }
 
 void JobMonitorClient::StartMonitor(const QString& strComputer)
@@ -124,24 +148,41 @@ void JobMonitorClient::StartMonitor(const QString& strComputer)
 
 void JobMonitorClient::StopMonitor()
 {
-    if (m_process.state() != QProcess::Running) {
+    if (m_stopping || m_process->state() != QProcess::Running) {
         return;
     }
     m_disconnectSeen = false;
     send({QLatin1String(wire::kStopMonitor)});
-    const QDeadlineTimer deadline(m_options.stopTimeoutMs);
     // Lines already buffered may hold the answer.
     readServer();
-    while (!m_disconnectSeen && !deadline.hasExpired() && m_process.state() == QProcess::Running) {
-        if (m_process.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
-            readServer();
+    if (m_disconnectSeen) {
+        return;
+    }
+    // The answer is awaited with the program's events running, so a server that does not
+    // answer holds up this call only, never the window.
+    QEventLoop wait;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    connect(&deadline, &QTimer::timeout, &wait, &QEventLoop::quit);
+    connect(this, &JobMonitorClient::ConnectEvent, &wait, [this, &wait] {
+        if (m_disconnectSeen) {
+            wait.quit();
         }
+    });
+    connect(m_process, &QProcess::finished, &wait, &QEventLoop::quit);
+    connect(this, &QObject::destroyed, &wait, &QEventLoop::quit);
+    const QPointer<JobMonitorClient> self(this);
+    m_stopping = true;
+    deadline.start(m_options.stopTimeoutMs);
+    wait.exec();
+    if (self) {
+        m_stopping = false;
     }
 }
 
 void JobMonitorClient::readServer()
 {
-    m_buffer.append(m_process.readAllStandardOutput());
+    m_buffer.append(m_process->readAllStandardOutput());
     QByteArray line;
     while (m_buffer.takeLine(line)) {
         dispatch(wire::decodeMessage(line));

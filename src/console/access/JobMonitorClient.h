@@ -32,8 +32,9 @@ struct JobMonitorClientOptions
 // time or announces another class id; a refused server is ended at once.
 //
 // Releasing the client (deleting it) closes the server's stdin, on which the server ends by
-// itself; one that does not within a moment is terminated. Do not delete the client from a
-// handler of its own signals: use deleteLater.
+// itself; one that does not within a moment is terminated. The release does not wait for
+// the server to end. Do not delete the client from a handler of its own signals: use
+// deleteLater.
 class JobMonitorClient : public QObject
 {
     Q_OBJECT
@@ -45,7 +46,9 @@ public:
     void StartMonitor(const QString& strComputer);
     // Waits (up to stopTimeoutMs) until the server has answered with "Disconnected", so
     // that, as with a direct call, the events raised by the stop have arrived when it
-    // returns. Events still on their way before the answer arrive first.
+    // returns. Events still on their way before the answer arrive first. The program's
+    // events run meanwhile (the window does not freeze on a server that does not answer);
+    // a stop asked for while one waits returns at once.
     void StopMonitor();
 
     qint64 serverPid() const { return m_serverPid; }
@@ -66,13 +69,16 @@ private:
     void readServer();
     void dispatch(const QStringList& fields);
     void endServer();
+    void abandonServer();
 
     JobMonitorClientOptions m_options;
-    QProcess m_process;
+    // Owned; outlives the client while a released server is still ending.
+    QProcess* m_process;
     wire::LineBuffer m_buffer;
     qint64 m_serverPid = 0;
     QString m_fileVersion;
     bool m_disconnectSeen = false;
+    bool m_stopping = false;
 };
 
 } // namespace hlv

@@ -75,8 +75,13 @@ void MonitorBinding::StartJobMonitor(const QString& Server)
 void MonitorBinding::StopJobMonitor()
 {
     if (m_monitor) {
-        m_monitor->StopMonitor();
-        release();
+        // The stop lets the program's events run while it waits for the answer; a monitor
+        // started meanwhile is not the one being stopped and stays.
+        const QPointer<JobMonitorClient> stopping = m_monitor;
+        stopping->StopMonitor();
+        if (stopping && m_monitor == stopping) {
+            release();
+        }
     }
     KillProcess(m_programName);
 }

@@ -2,8 +2,10 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QSet>
 
 #include "console/access/StatusText.h"
+#include "jobmonitor/JobDetailRecord.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/GeneralDate.h"
@@ -18,7 +20,6 @@ namespace {
 constexpr quint32 kLampBlue = 0xFF0000;
 constexpr quint32 kLampOrange = 0x0080FF;
 constexpr quint32 kLampGreen = 0x00FF00;
-constexpr int kDetailFields = 12;
 
 bool writesPages(const QString& status)
 {
@@ -44,9 +45,9 @@ int jobStatusIcon(const QString& statusText)
     return 3;
 }
 
-QString jobSizeText(qint64 bytes)
+QString jobSizeText(std::optional<qint64> bytes)
 {
-    return QString::number(bytes / 1024) + QStringLiteral("KB");
+    return (bytes ? QString::number(*bytes / 1024) : QString()) + QStringLiteral("KB");
 }
 
 JobRow searchRowFromJob(const PrintJobInfo& job)
@@ -138,6 +139,16 @@ void WMILiveView::RefreshJobList(PrintServer* server, const QString& Server, con
 
     if (queried) {
         const QString serverBox = m_surface.serverBoxText();
+        // One look-up of the listed jobs and one write of the new ones, after the walk.
+        QStringList keys;
+        for (const PrintJobInfo& job : std::as_const(jobs)) {
+            if (!job.Name.isEmpty()) {
+                keys << QString::number(job.JobId) + QLatin1Char('-') + generalDateText(job.TimeSubmitted);
+            }
+        }
+        const std::optional<QSet<QString>> logged = m_log.LoggedJobs(keys);
+        QList<joblog::JobEntry> newJobs;
+        qsizetype next = 0;
         for (const PrintJobInfo& job : std::as_const(jobs)) {
             if (job.Name.isEmpty()) {
                 continue;
@@ -149,29 +160,32 @@ void WMILiveView::RefreshJobList(PrintServer* server, const QString& Server, con
                 m_surface.jobList().addRow(jobListRowFromSearchRow(row));
             }
 
-            const QString submitted = generalDateText(job.TimeSubmitted);
-            const QString key = QString::number(job.JobId) + QLatin1Char('-') + submitted;
-            bool failed = false;
-            const bool logged = m_log.IsJobLogged(key, &failed);
-            if (failed) {
+            const QString& key = keys.at(next++);
+            if (!logged) {
                 // An unreadable job log ends the walk; the rows listed so far stay.
                 break;
             }
-            if (!logged) {
-                m_log.LogJobField(key, QStringLiteral("Server"), serverBox);
-                m_log.LogJobField(key, QStringLiteral("Queue"), queueName);
-                m_log.LogJobField(key, QStringLiteral("Description"), job.Document);
-                m_log.LogJobField(key, QStringLiteral("Computer"), job.HostPrintQueue);
-                m_log.LogJobField(key, QStringLiteral("User"), job.Owner);
-                m_log.LogJobField(key, QStringLiteral("Name"), QString::number(job.JobId));
-                m_log.LogJobField(key, QStringLiteral("Time Submitted"), submitted);
-                m_log.LogJobField(key, QStringLiteral("Priority"), QString::number(job.Priority));
+            if (!logged->contains(key)) {
+                newJobs.append({key,
+                                {
+                                    {QStringLiteral("Server"), serverBox},
+                                    {QStringLiteral("Queue"), queueName},
+                                    {QStringLiteral("Description"), job.Document},
+                                    {QStringLiteral("Computer"), job.HostPrintQueue},
+                                    {QStringLiteral("User"), job.Owner},
+                                    {QStringLiteral("Name"), QString::number(job.JobId)},
+                                    {QStringLiteral("Time Submitted"), generalDateText(job.TimeSubmitted)},
+                                    {QStringLiteral("Priority"), QString::number(job.Priority)},
+                                }});
                 if (writesPages(row.text)) {
-                    m_log.LogJobField(key, QStringLiteral("Pages"),
-                                      job.TotalPages ? QString::number(*job.TotalPages) : QString());
-                    m_log.LogJobField(key, QStringLiteral("Size"), jobSizeText(job.Size));
+                    newJobs.last().fields.append(
+                        {QStringLiteral("Pages"), job.TotalPages ? QString::number(*job.TotalPages) : QString()});
+                    newJobs.last().fields.append({QStringLiteral("Size"), jobSizeText(job.Size)});
                 }
             }
+        }
+        if (!newJobs.isEmpty()) {
+            m_log.LogNewJobs(newJobs);
         }
     }
 
@@ -209,14 +223,9 @@ void WMILiveView::FilterQueueJobs(const QString& Queue)
 
 void WMILiveView::logNewJob(const QString& key, const QStringList& d, const QString& status)
 {
-    bool failed = false;
-    const bool logged = m_log.IsJobLogged(key, &failed);
-    // A job log that cannot be read only costs the log entry; the lists still follow the
-    // event, so a broken log file does not freeze the live view.
-    if (logged || failed) {
-        return;
-    }
-    joblog::logJobRecord(m_log, key, m_surface.serverBoxText(), d, writesPages(status));
+    // The look-up is part of the write: a job already logged is left alone, and a job log
+    // that cannot be read only costs the log entry; the lists still follow the event.
+    m_log.LogNewJobs({joblog::newJobEntry(key, m_surface.serverBoxText(), d, writesPages(status))});
 }
 
 void WMILiveView::upsert(JobRowList& list, const JobRow& row)
@@ -231,9 +240,10 @@ void WMILiveView::upsert(JobRowList& list, const JobRow& row)
 
 void WMILiveView::OnJobEvent(const QString& strAction, const QString& strDetail)
 {
-    const QStringList d = strDetail.split(QLatin1Char('|'));
+    bool complete = false;
+    const QStringList d = readJobDetailRecord(strDetail, &complete);
     // A record short of its twelve fields cannot be placed in either list: it is dropped.
-    if (d.size() < kDetailFields) {
+    if (!complete) {
         return;
     }
     JobRow searchRow;

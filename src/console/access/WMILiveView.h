@@ -68,8 +68,9 @@ public:
 // The icon of a status text: 1 "OK", 4 "Spooling", 2 "Printing" or "Printed", 5 "Paused",
 // 3 anything else.
 int jobStatusIcon(const QString& statusText);
-// A size in bytes as the lists show it: whole kilobytes, remainder dropped, then "KB".
-QString jobSizeText(qint64 bytes);
+// A size in bytes as the lists show it: whole kilobytes, remainder dropped, then "KB";
+// "KB" alone when the size is not known.
+QString jobSizeText(std::optional<qint64> bytes);
 // The all-jobs row of a job as the print server reports it.
 JobRow searchRowFromJob(const PrintJobInfo& job);
 // The queue-list row of an all-jobs row (the Printer column left out).

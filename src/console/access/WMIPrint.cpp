@@ -77,7 +77,11 @@ PrintResult WMIPrint::ConnectServer(const QString& Server)
         QString error;
         auto service = m_printSystem.connect(Server, &error);
         if (!service) {
-            // The previous connection stays; lamp and pointer tell that this one failed.
+            // Nothing stays bound: what the previous server answers must not be listed or
+            // logged under the name of the one that failed. Lamp and pointer tell that
+            // this bind failed.
+            m_objWMIService.reset();
+            m_ConnectedServerName.clear();
             return PrintResult::failure(error.isEmpty() ? QStringLiteral("Cannot connect to ") + Server : error);
         }
         m_objWMIService = std::move(service);

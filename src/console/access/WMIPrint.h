@@ -23,8 +23,10 @@ class Shell;
 //   nothing bound         -> ConnectServer(name) binds; an empty name binds nothing
 //   bound to name N       -> ConnectServer(N) only flashes the lamp (blue, then cyan);
 //                            ConnectServer(M), M != N exactly (letter case counts), binds M
-//                            and replaces N; when that bind fails N stays bound, the lamp
-//                            stays blue and the pointer the hourglass, and the caller is told.
+//                            and replaces N; when that bind fails nothing stays bound (the
+//                            job lists and the job log then get nothing until a server is
+//                            bound again), the lamp stays blue and the pointer the hourglass,
+//                            and the caller is told.
 // A second, separate connection serves GetHostComputerName for hosts other than the
 // connected server; it is made anew for each such call.
 class WMIPrint

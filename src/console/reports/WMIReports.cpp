@@ -157,6 +157,7 @@ QString WMIReports::PrinterReportTable(const QString& Server, const QString& Pri
             continue;
         }
         m_FoundPrinterName = printer.Name;
+        m_foundQueueName = printer.queueName();
         text += ReportFrame::tableOpening(true) +
                 ReportFrame::titleRow(10, ReportFrame::kPrinterTitleColour, QStringLiteral("Printer"));
         // The header row's end opens the data row.
@@ -235,7 +236,7 @@ QString WMIReports::jobRow(const PrintJobInfo& job)
     row += cell(computer) + cell(job.Owner) + cell(job.Document);
     row += cell(job.TotalPages ? QString::number(*job.TotalPages) : QString());
     row += cell(QString::number(job.PagesPrinted)) + cell(QString::number(job.Priority));
-    row += cell(QString::number(job.Size / 1024) + QStringLiteral("KB"));
+    row += cell((job.Size ? QString::number(*job.Size / 1024) : QString()) + QStringLiteral("KB"));
     row += cell(job.TimeSubmitted.isValid() ? generalDateText(job.TimeSubmitted) : QString());
     row += cell(QString::number(job.JobId)) + QStringLiteral("</tr>");
     return row;
@@ -267,16 +268,20 @@ QString WMIReports::JobReportTable(const QString& Server, const QString& Printer
 
     // A job belongs to the printer whose name and a comma begin the job's name, so the
     // jobs of "P2" never show under "P".
+    // Jobs carry the name the queue is listed under, which for a shared printer may be its
+    // share name.
     const QString prefix = Printer + QLatin1Char(',');
+    const QString queuePrefix =
+        (Printer == m_FoundPrinterName && !m_foundQueueName.isEmpty() ? m_foundQueueName : Printer) + QLatin1Char(',');
     for (const PrintJobInfo& job : jobs) {
-        if (job.Name.startsWith(prefix)) {
+        if (job.Name.startsWith(prefix) || job.Name.startsWith(queuePrefix)) {
             text += jobRow(job);
         }
     }
     return text + QStringLiteral("</table></div></p>");
 }
 
-void WMIReports::PrinterReport(const QString& Server, const QString& Printer, bool Quiet, bool Collapsible)
+bool WMIReports::PrinterReport(const QString& Server, const QString& Printer, bool Quiet, bool Collapsible)
 {
     const ReportSettings settings = m_window.reportSettings();
     const QString path = reportFilePath(settings, QLatin1String(kPrinterReportFile));
@@ -291,10 +296,10 @@ void WMIReports::PrinterReport(const QString& Server, const QString& Printer, bo
     }
     page += ReportFrame::pageTail();
     endReport();
-    m_writer.finish(path, page, !Quiet);
+    return m_writer.finish(path, page, !Quiet) && !table.isEmpty();
 }
 
-void WMIReports::ServerReport(const QString& Server, bool Quiet, bool Collapsible)
+bool WMIReports::ServerReport(const QString& Server, bool Quiet, bool Collapsible)
 {
     const ReportSettings settings = m_window.reportSettings();
     const QString path = reportFilePath(settings, QLatin1String(kServerReportFile));
@@ -303,7 +308,8 @@ void WMIReports::ServerReport(const QString& Server, bool Quiet, bool Collapsibl
                                          QStringLiteral("<h2><u>Server Report:</u> ") + htmlText(Server) +
                                              QStringLiteral("</h2>"));
     QList<PrinterInfo> printers;
-    if (m_connection->ConnectServer(Server) && m_connection->objWMIService() && readPrinters(printers)) {
+    const bool reached = m_connection->ConnectServer(Server) && m_connection->objWMIService() && readPrinters(printers);
+    if (reached) {
         for (const PrinterInfo& printer : printers) {
             if (!printer.Local || !printer.Shared) {
                 continue;
@@ -316,10 +322,10 @@ void WMIReports::ServerReport(const QString& Server, bool Quiet, bool Collapsibl
     }
     page += ReportFrame::pageTail();
     endReport();
-    m_writer.finish(path, page, !Quiet);
+    return m_writer.finish(path, page, !Quiet) && reached;
 }
 
-void WMIReports::FavouritesReport(bool Quiet)
+bool WMIReports::FavouritesReport(bool Quiet)
 {
     const ReportSettings settings = m_window.reportSettings();
     const QString path = reportFilePath(settings, QLatin1String(kFavouritesReportFile));
@@ -338,7 +344,7 @@ void WMIReports::FavouritesReport(bool Quiet)
     }
     page += ReportFrame::pageTail();
     endReport();
-    m_writer.finish(path, page, !Quiet);
+    return m_writer.finish(path, page, !Quiet);
 }
 
 } // namespace hlv

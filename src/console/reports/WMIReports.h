@@ -41,10 +41,11 @@ public:
     WMIReports& operator=(const WMIReports&) = delete;
 
     // Quiet writes the page without opening it; Collapsible folds each jobs table behind a
-    // "Show/Hide Jobs" link (and puts the script in the head).
-    void PrinterReport(const QString& Server, const QString& Printer, bool Quiet, bool Collapsible);
-    void ServerReport(const QString& Server, bool Quiet, bool Collapsible);
-    void FavouritesReport(bool Quiet);
+    // "Show/Hide Jobs" link (and puts the script in the head). True when the page was
+    // written with what it reports on: the printer found, the server reached.
+    bool PrinterReport(const QString& Server, const QString& Printer, bool Quiet, bool Collapsible);
+    bool ServerReport(const QString& Server, bool Quiet, bool Collapsible);
+    bool FavouritesReport(bool Quiet);
 
     // The tables of the printers of Server whose name or share name is Printer; empty
     // when none is. In favourite mode the automation cells come from the favourite's
@@ -87,6 +88,7 @@ private:
     ReportWindow& m_window;
     ReportWriter m_writer;
     QString m_FoundPrinterName;
+    QString m_foundQueueName; // the name that printer is listed under
     std::function<int()> m_sectionId;
     // The submitting computers' names, asked once per host and report.
     QHash<QString, QString> m_hostNames;

@@ -48,6 +48,7 @@ struct ConsoleSettings
     QString SimpleView;
     bool Audit = false;
     QDateTime ResetTotal;
+    QString ResetTotalStored; // the stored text when it did not read as a date; kept as is
 };
 
 namespace SettingsDefaults {

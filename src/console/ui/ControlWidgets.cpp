@@ -1,6 +1,7 @@
 #include "console/ui/ControlWidgets.h"
 
 #include <QMouseEvent>
+#include <QPainter>
 
 #include "console/ui/VbColour.h"
 
@@ -12,6 +13,18 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent* event)
         Q_EMIT clicked();
     }
     QLabel::mouseReleaseEvent(event);
+}
+
+void PanelFrame::paintEvent(QPaintEvent* event)
+{
+    QGroupBox::paintEvent(event);
+    if (isFlat()) {
+        return;
+    }
+    QPainter painter(this);
+    painter.setPen(QPen(palette().color(QPalette::WindowText), 1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 Lamp::Lamp(QWidget* parent)

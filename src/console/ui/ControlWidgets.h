@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFrame>
+#include <QGroupBox>
 #include <QLabel>
 
 namespace hlv {
@@ -17,6 +18,19 @@ Q_SIGNALS:
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+// A panel of the main window. Its border style is the group box's flat flag: flat draws
+// no border; otherwise a single line is drawn round the panel in its text colour, so the
+// border shows whatever the style draws for a group box.
+class PanelFrame : public QGroupBox
+{
+    Q_OBJECT
+public:
+    using QGroupBox::QGroupBox;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 };
 
 // A small coloured status lamp; its colour is kept as the 0xBBGGRR value it was given.

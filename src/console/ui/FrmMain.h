@@ -4,8 +4,11 @@
 #include <memory>
 #include <optional>
 
+#include <QDateTime>
+#include <QHash>
 #include <QMainWindow>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QTimer>
 
@@ -47,14 +50,25 @@ struct ConsoleContext;
 // names of the handlers they run, so the window reads like the design it implements.
 //
 // The class is split over files by concern:
-//   FrmMain_Controls.cpp  building controls and menus, small control helpers
-//   FrmMain_Startup.cpp   Form_Load, ConnectStartupQueue, Form_Unload, exit, About
-//   FrmMain_Settings.cpp  LoadSettings, SaveSettings
-//   FrmMain_Server.cpp    server search, history, job reload, network search
-//   FrmMain_Queue.cpp     queue selection and view refresh
-//   FrmMain_JobLists.cpp  job list columns, icons, sorting, job menu, monitor binding
-//   FrmMain_Panels.cpp    the panel and status bar switches
-//   FrmMain_Stubs.cpp     handlers of commands that are not there yet (empty)
+//   FrmMain_Controls.cpp       building controls and menus, small control helpers
+//   FrmMain_Startup.cpp        Form_Load, ConnectStartupQueue, Form_Unload, exit, About
+//   FrmMain_Settings.cpp       LoadSettings, SaveSettings
+//   FrmMain_Server.cpp         server search, history, job reload, network search
+//   FrmMain_Queue.cpp          queue selection and view refresh
+//   FrmMain_JobLists.cpp       job list columns, icons, sorting, job menu, monitor binding
+//   FrmMain_Panels.cpp         the panel and status bar switches
+//   FrmMain_Layout.cpp         placing the panels on resize, the hover borders
+//   FrmMain_Polling.cpp        the display timer and the polling loop
+//   FrmMain_Automation.cpp     AutoQueue, AutoRelease, AutoActivate, Exceptions
+//   FrmMain_JobActions.cpp     the Jobs menu's commands on the selected job
+//   FrmMain_QueueActions.cpp   commands on the selected queue as a whole
+//   FrmMain_ActionSupport.cpp  what the job and queue actions share
+//   FrmMain_Favourites.cpp     favourites
+//   FrmMain_MenuViews.cpp      the menu styles and the administrator test
+//   FrmMain_CommandLine.cpp    the command line
+//   FrmMain_Browser.cpp        server view, updates panel, update command, launchers
+//   FrmMain_Windows.cpp        the settings and statistics windows, the log reset
+//   FrmMain_Reports.cpp        reports and log commands
 //
 // Everything from outside (print system, dialogs, shell, clock, environment, job monitor,
 // administrator test) comes in through the ConsoleContext, so tests build the window
@@ -83,6 +97,9 @@ public:
     // the start-up already ended the program.
     void showAfterLoad();
     bool isUnloaded() const { return m_unloaded; }
+    // The program's exit status: non-zero when a report asked for on the command line
+    // could not be written.
+    int exitStatus() const { return m_exitStatus; }
 
     // ---- settings ----
     void LoadSettings();
@@ -441,6 +458,8 @@ private:
     void applyPrintStatusColour(const QString& status);
     void showComputerPicker();
     void ConnectStartupQueue();
+    // True once the window has been closed during start-up: the start-up ends there.
+    bool startupEnded();
 
     // LiveViewSurface
     JobRowList& searchList() override;
@@ -468,13 +487,32 @@ private:
     QString m_historyPath;
     QString m_iniPath;
     quint32 m_printStatusBack = 0xFFFFFF;
+    // History lines that were not UTF-8, by the name they are shown as, with their bytes.
+    QHash<QString, QByteArray> m_historyBytes;
+    QString historyName(const QByteArray& line);
+    QByteArray historyBytes(const QString& name) const;
     QList<double> m_columnTwips; // the twips each JobList column was last set to
     bool m_unloaded = false;
+    int m_exitStatus = 0;
 
     // ---- job and queue actions, polling loop and automation ----
     // The handlers restart Timer2 (the refresh arms it), so a tick could fire again while
     // its own tick waits in a message box or yields; such a nested tick is skipped.
     bool m_pollTickRunning = false;
+    // Releases the job behind the selected row; true when a job of the queue answered to
+    // it (a row left over from before a refresh releases nothing and opens nothing).
+    bool releaseSelectedJob();
+    // A favourite's own activation from the polling loop: loads it unless a Resume All is
+    // pending (then false; the next tick tries again). No box, no delete mode.
+    bool activateFavourite(int Index);
+    void loadFavourite(int Index);
+    // Shows a timed-release failure in the status bar and the audit, once for each cause.
+    void reportTimedReleaseFault(QLatin1String message, const QString& cause);
+    QSet<QString> m_exceptionReleases; // transaction ids of jobs Exceptions released
+    QDateTime m_timedPurgeMinute;      // the minute of the last timed purge
+    int m_activatedFavourite = -1;     // the favourite that loaded itself last, and when
+    QDateTime m_activationMinute;
+    QString m_timedReleaseFault; // the timed-release failure last reported
 
     // Layout, favourites, command line and menu views
 public:
@@ -496,6 +534,8 @@ public:
     QString helpFilePath() const;
 
 private:
+    // Ends a run of a report switch: records a report that could not be written and shuts down.
+    void endReportRun(bool written, const QString& report);
     void watchPanels();
     void frameMouseMove(QGroupBox* frame, int X, int Y);
     static void setBorderStyle(QGroupBox* frame, int style);
@@ -535,9 +575,10 @@ public:
     // The live reports of the Reports menu, also run from the command line ("rpt:Printer",
     // "rpt:Server", "rpt:Fav" pass Quiet true): Quiet writes the page without opening it,
     // Collapsible folds each jobs table behind a "Show/Hide Jobs" link.
-    void PrinterReport(const QString& Server, const QString& Printer, bool Quiet, bool Collapsible);
-    void ServerReport(const QString& Server, bool Quiet, bool Collapsible);
-    void FavouritesReport(bool Quiet);
+    // True when the report was written with what it reports on.
+    bool PrinterReport(const QString& Server, const QString& Printer, bool Quiet, bool Collapsible);
+    bool ServerReport(const QString& Server, bool Quiet, bool Collapsible);
+    bool FavouritesReport(bool Quiet);
     // The captions of the favourites in use, in slot order.
     QStringList favouriteCaptions() const;
     // The report procedures (built on first use).
@@ -564,6 +605,7 @@ public:
 
 private:
     void connectBrowserHandlers();
+    bool m_updateCheckUnreachable = false; // the update check's host did not resolve
 };
 
 } // namespace hlv

@@ -7,6 +7,7 @@
 
 #include "console/ui/AutoRelease.h"
 #include "console/ui/ConsoleContext.h"
+#include "console/ui/FavouriteCaption.h"
 #include "console/ui/FrmMain.h"
 #include "console/ui/FrmMain_ActionSupport.h"
 #include "console/ui/JobListWidget.h"
@@ -99,39 +100,45 @@ void FrmMain::chkAA_Click()
 void FrmMain::chkTimedRelease()
 {
     // A failure switches AutoRelease and AutoActivate off (with their own status text and
-    // audit record) and tells the operator; the polling tick goes on.
-    const auto fail = [this](QLatin1String message) {
+    // audit record) and is reported in the status bar and the audit, once for each cause:
+    // the polling tick goes on, and nobody may be there to answer a box.
+    const auto fail = [this](QLatin1String message, const QString& cause) {
         setValue(chkTimed, 0);
         setValue(chkAA, 0);
-        m_ctx.dialogs.msgBox(QString(message), 48, productName());
+        reportTimedReleaseFault(message, cause);
     };
 
     const QDateTime clock = m_ctx.clock.now();
     if (!clock.isValid()) {
-        fail(ActionText::CheckTimeError);
+        fail(ActionText::CheckTimeError, QString());
         return;
     }
     const QTime now = clock.time();
+    // The minute the set times are compared at; each timed action runs once in it.
+    const QDateTime minute(clock.date(), QTime(now.hour(), now.minute()));
 
     const TimedReleaseState state{value(chkTimed) == 1, chkTimed->isEnabled(), optTimed[0]->isChecked(),
                                   optTimed[1]->isChecked(), txtTimed->text()};
     const std::optional<TimedAction> due = timedActionDue(state, now);
     if (!due) {
-        fail(ActionText::PrintPurgeError);
+        fail(ActionText::PrintPurgeError, txtTimed->text());
         return;
     }
     if (*due == TimedAction::ResumeAll) {
         mnuresumealljobs_Click();
         actions::showStatus(*this, ActionText::ResumeAllJobs);
         writeAudit(QStringLiteral("AutoRelease"), QStringLiteral("Resume All Jobs - ") + queueBoxText());
-    } else if (*due == TimedAction::Purge) {
+    } else if (*due == TimedAction::Purge && m_timedPurgeMinute != minute) {
+        // Once in the set minute: a purge under AutoQueue makes the next tick come at
+        // the fast interval, and every further purge would do so again.
+        m_timedPurgeMinute = minute;
         PurgeAllJobs(true);
         actions::showStatus(*this, ActionText::PurgeAllJobs);
         writeAudit(QStringLiteral("AutoRelease"), QStringLiteral("Purge All Jobs - ") + queueBoxText());
     }
 
-    // Timed favourites: the first checked entry whose time is now loads itself. Nothing
-    // records that it ran, so it loads again on every tick of that minute.
+    // Timed favourites: the first checked entry whose time is now loads itself, once in
+    // that minute.
     QList<FavouriteSlot> entries;
     for (const QAction* entry : mnuFav) {
         entries.append(entry ? FavouriteSlot{entry->isEnabled(), entry->isVisible(), entry->isChecked(), entry->text()}
@@ -139,12 +146,35 @@ void FrmMain::chkTimedRelease()
     }
     const std::optional<int> favourite = dueFavourite(entries, now);
     if (!favourite) {
-        fail(ActionText::PrintPurgeError);
+        QString cause;
+        for (const FavouriteSlot& slot : std::as_const(entries)) {
+            if (slot.enabled && slot.visible && slot.checked && !comparedTimeText(favouriteField(slot.caption, 5))) {
+                cause = slot.caption;
+                break;
+            }
+        }
+        fail(ActionText::PrintPurgeError, cause);
         return;
     }
-    if (*favourite >= 0) {
-        mnuFav_Click(*favourite);
+    m_timedReleaseFault.clear();
+    if (*favourite >= 0 && !(m_activatedFavourite == *favourite && m_activationMinute == minute)) {
+        if (activateFavourite(*favourite)) {
+            m_activatedFavourite = *favourite;
+            m_activationMinute = minute;
+        }
     }
+}
+
+void FrmMain::reportTimedReleaseFault(QLatin1String message, const QString& cause)
+{
+    const QString fault = QString(message) + QLatin1Char('\n') + cause;
+    if (fault == m_timedReleaseFault) {
+        return;
+    }
+    m_timedReleaseFault = fault;
+    setStatusPanelText(1, QString(message) + QLatin1Char(' ') + timeText());
+    writeAudit(QStringLiteral("AutoRelease"),
+               cause.isEmpty() ? QString(message) : QString(message) + QStringLiteral(" - ") + cause);
 }
 
 void FrmMain::ResumeExceptions()
@@ -153,13 +183,26 @@ void FrmMain::ResumeExceptions()
     if (JobList->rowCount() == 0 || exceptions.isEmpty()) {
         return;
     }
+    // Jobs released here that have left the list are forgotten.
+    QSet<QString> listed;
+    for (int i = 0; i < JobList->rowCount(); ++i) {
+        listed.insert(transactionIdOf(actions::rowValues(JobList->row(i))));
+    }
+    m_exceptionReleases.intersect(listed);
+
     int match = -1;
     for (int i = 0; i < JobList->rowCount(); ++i) {
         // A job released under AutoQueue is still printing: the next one waits.
         if (releaseInFlight(Timer2.interval(), m_settings.PollAQactive)) {
             return;
         }
-        if (userMatchesExceptions(actions::rowValues(JobList->row(i)).User, exceptions)) {
+        const JobRowValues row = actions::rowValues(JobList->row(i));
+        // A job is released once: one that waits after its release (the queue held by
+        // hand) is not released and counted again, and the next user's job gets its turn.
+        if (m_exceptionReleases.contains(transactionIdOf(row))) {
+            continue;
+        }
+        if (userMatchesExceptions(row.User, exceptions)) {
             match = i;
             break;
         }
@@ -169,7 +212,10 @@ void FrmMain::ResumeExceptions()
     }
     JobList->selectRow(match);
     if (rowReleasableForExceptions(JobList->row(match).text)) {
-        MenuResumeJob_Click();
+        const QString key = transactionIdOf(actions::rowValues(JobList->row(match)));
+        if (releaseSelectedJob()) {
+            m_exceptionReleases.insert(key);
+        }
     }
 }
 

@@ -117,11 +117,17 @@ void FrmMain::WebServer_GotFocus()
 void FrmMain::WebVersion_StatusTextChange(const QString& Text)
 {
     // Only these two exact texts decide: the check's host did not resolve (offline, or no
-    // such site), or the site took the request. The panel's menu check stays as it is.
+    // such site), or the site took the request. The panel's menu check stays as it is. The
+    // answer is kept, so that the panel switches of start-up (which may run after it) do not
+    // show a panel the update check has hidden.
     if (Text == WebBrowser::dnsErrorStatusText()) {
+        m_updateCheckUnreachable = true;
         frmOnline->setVisible(false);
+        Form_Resize();
     } else if (Text == WebBrowser::waitingForReplyStatusText()) {
+        m_updateCheckUnreachable = false;
         frmOnline->setVisible(true);
+        Form_Resize();
     }
 }
 
@@ -135,7 +141,11 @@ void FrmMain::mnuUpdate_Click()
     if (answer != MsgBoxResult::Ok) {
         return;
     }
-    m_ctx.shell.open(address);
+    if (!m_ctx.shell.open(address)) {
+        // Without the page the operator could not download anything: the console stays.
+        m_ctx.dialogs.msgBox(QStringLiteral("Error launching web update."), 48, productName());
+        return;
+    }
     // Closing runs the whole shutdown: settings saved, program ended.
     close();
     Form_Unload();
@@ -143,7 +153,10 @@ void FrmMain::mnuUpdate_Click()
 
 void FrmMain::lblWebsite_Click()
 {
-    m_ctx.shell.open(webServerAddress() + QLatin1Char('/'));
+    const QString address = webServerAddress() + QLatin1Char('/');
+    if (!m_ctx.shell.open(address)) {
+        m_ctx.dialogs.msgBox(QStringLiteral("Error launching website - ") + address, 48, productName());
+    }
 }
 
 // ---------------------------------------------------------------------------------------

@@ -1,6 +1,8 @@
 // The console's command line: a scheduled task or a shortcut can write a report without an
 // operator (the console then closes), choose a menu style for one run, open the help, or
 // name the print server that an empty server box falls back to.
+#include <cstdio>
+
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
@@ -34,18 +36,18 @@ void FrmMain::GetCommandLine(int MaxArgs)
         switch (command.kind) {
         case CommandSwitch::PrinterReport:
             announce(QStringLiteral(" Generating Printer Report."));
-            PrinterReport(serverBoxText(), CurrentPrintQueue->currentText(), true, false);
-            Form_Unload();
+            endReportRun(PrinterReport(serverBoxText(), CurrentPrintQueue->currentText(), true, false),
+                         QStringLiteral("printer report of ") + CurrentPrintQueue->currentText() +
+                             QStringLiteral(" on ") + serverBoxText());
             return;
         case CommandSwitch::ServerReport:
             announce(QStringLiteral(" Generating Server Report."));
-            ServerReport(serverBoxText(), true, false);
-            Form_Unload();
+            endReportRun(ServerReport(serverBoxText(), true, false),
+                         QStringLiteral("server report of ") + serverBoxText());
             return;
         case CommandSwitch::FavouritesReport:
             announce(QStringLiteral(" Generating Favourites Report."));
-            FavouritesReport(true);
-            Form_Unload();
+            endReportRun(FavouritesReport(true), QStringLiteral("favourites report"));
             return;
         case CommandSwitch::MenuStyle:
             SwSimpleView(command.menuStyle);
@@ -61,6 +63,17 @@ void FrmMain::GetCommandLine(int MaxArgs)
             break;
         }
     }
+}
+
+void FrmMain::endReportRun(bool written, const QString& report)
+{
+    // Nobody waits for the run: a report that could not be written is told on stderr and
+    // in the exit status, and the console closes either way.
+    if (!written) {
+        m_exitStatus = 1;
+        std::fprintf(stderr, "hlv: the %s could not be written\n", qUtf8Printable(report));
+    }
+    Form_Unload();
 }
 
 } // namespace hlv

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCompleter>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -325,7 +326,7 @@ void FrmMain::buildPanels()
     setCentralWidget(central);
 
     const auto frame = [central](const QString& caption, const QRect& place) {
-        auto* box = new QGroupBox(caption, central);
+        auto* box = new PanelFrame(caption, central);
         box->setGeometry(place);
         box->setFlat(true);
         paintPanel(box, VbColours::PanelBack, VbColours::PanelFore);
@@ -343,6 +344,14 @@ void FrmMain::buildPanels()
         CurrentPrinter = new QComboBox(PrintQueue);
         CurrentPrinter->setEditable(true);
         CurrentPrinter->setInsertPolicy(QComboBox::NoInsert);
+        // What the operator types stays exactly as typed. The box's own completer would
+        // complete from the history as one types, and without a completer the box matches
+        // a finished text to its entries ignoring case ("ps1" became "PS1"). A completer
+        // that knows no names and compares case-sensitively does neither.
+        auto* exactOnly = new QCompleter(QStringList(), CurrentPrinter);
+        exactOnly->setCaseSensitivity(Qt::CaseSensitive);
+        exactOnly->setCompletionMode(QCompleter::InlineCompletion);
+        CurrentPrinter->setCompleter(exactOnly);
         CurrentPrinter->setToolTip(QStringLiteral("Enter Server name or IP address"));
         FindPrintQueues = toolButton(PrintQueue, QStringLiteral("Find"), QStringLiteral("Refresh Printer Queues"));
         FindComputers = toolButton(PrintQueue, QStringLiteral("..."), QStringLiteral("Search for Print Servers"));
@@ -400,6 +409,9 @@ void FrmMain::buildPanels()
         grid->setVerticalSpacing(1);
         const auto check = [this](const QString& caption) {
             auto* box = new QCheckBox(caption, frmQueueControl);
+            // A button fills its background with the Button role; these boxes carry their
+            // colours (the automation state) in the Window role, as the panels do.
+            box->setBackgroundRole(QPalette::Window);
             paintPanel(box, VbColours::PanelBack, VbColours::PanelFore);
             return box;
         };
@@ -411,6 +423,7 @@ void FrmMain::buildPanels()
         optTimed[0] = new QRadioButton(QStringLiteral("Print Jobs"), frmQueueControl);
         optTimed[1] = new QRadioButton(QStringLiteral("Delete Jobs"), frmQueueControl);
         for (QRadioButton* option : optTimed) {
+            option->setBackgroundRole(QPalette::Window);
             paintPanel(option, VbColours::PanelBack, VbColours::PanelFore);
             option->setEnabled(false);
         }
@@ -533,7 +546,9 @@ void FrmMain::buildPanels()
         auto* panel = new QLabel(StatusBar1);
         panel->setFrameShape(QFrame::Panel);
         panel->setFrameShadow(QFrame::Sunken);
-        panel->setMinimumWidth(i == 0 ? 240 : 160);
+        // Together the panels fit the narrowest window; a text longer than its panel is
+        // cut at the panel's edge rather than drawn over its neighbour.
+        panel->setMinimumWidth(i == 0 ? 150 : 90);
         StatusBar1->addWidget(panel, i == 0 ? 2 : 1);
         statusPanels[i] = panel;
     }
@@ -562,6 +577,9 @@ void FrmMain::connectHandlers()
 
     // A user's choice in the queue box; code selects entries through selectQueueEntry.
     connect(CurrentPrintQueue, &QComboBox::activated, this, [this](int) { CurrentPrintQueue_Click(); });
+    // Keys reach the combo box (the focus widget) and the combo passes them on to its line
+    // edit directly, so the combo is watched; the line edit too, for keys sent to it.
+    CurrentPrinter->installEventFilter(this);
     CurrentPrinter->lineEdit()->installEventFilter(this);
 
     // A check box runs its Click handler whenever its value changes, by a click or by code.
@@ -575,7 +593,8 @@ void FrmMain::connectHandlers()
 
 bool FrmMain::eventFilter(QObject* watched, QEvent* event)
 {
-    if (CurrentPrinter && watched == CurrentPrinter->lineEdit() && event->type() == QEvent::KeyPress) {
+    if (CurrentPrinter && (watched == CurrentPrinter || watched == CurrentPrinter->lineEdit()) &&
+        event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         CurrentPrinter_KeyDown(vbKeyCode(key), vbShift(key->modifiers()));
         // The combo box would act on Enter itself (completion, insertion); the key is ours.

@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QSaveFile>
 
+#include "console/ui/AutoRelease.h"
 #include "console/ui/ConsoleContext.h"
 #include "console/ui/FavouriteCaption.h"
 #include "console/ui/FrmMain.h"
@@ -22,6 +23,13 @@ namespace hlv {
 namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
+
+// A favourite with AutoRelease needs a release time that reads as a time of day: the
+// polling loop compares it on every tick.
+bool releaseTimeReadable(const QString& caption)
+{
+    return favouriteField(caption, 3) != QStringLiteral("AR On") || comparedTimeText(favouriteField(caption, 5));
+}
 
 } // namespace
 
@@ -87,6 +95,15 @@ void FrmMain::mnuAddFav_Click()
     // an earlier add through the image would otherwise decide for this one.
     FavouriteAutoActivate = value(chkAA) == 1;
     const bool autoActivate = FavouriteAutoActivate && value(chkTimed) == 1;
+
+    if (value(chkTimed) == 1 && !comparedTimeText(txtTimed->text())) {
+        m_ctx.dialogs.msgBox(QStringLiteral("The AutoRelease time \"") + txtTimed->text() +
+                                 QStringLiteral("\" is not a time of day (for example 5:00 PM or 17:00). "
+                                                "The favourite was not added."),
+                             MsgBoxStyle::Exclamation, productName());
+        FavouriteAutoActivate = false;
+        return;
+    }
 
     // Two favourites may not activate themselves at the same time. The times are compared
     // as typed, over every favourite that activates itself.
@@ -178,10 +195,28 @@ void FrmMain::mnuFav_Click(int Index)
         return;
     }
 
+    loadFavourite(Index);
+}
+
+bool FrmMain::activateFavourite(int Index)
+{
+    // Runs inside a polling tick: a pending Resume All is waited for without a box (the
+    // next tick of the minute tries again), and delete mode does not apply.
+    if (ResumeAllPending) {
+        setStatusPanelText(1, ActiveQueue + QStringLiteral(" is currently resuming print jobs ") + timeText());
+        return false;
+    }
+    loadFavourite(Index);
+    return true;
+}
+
+void FrmMain::loadFavourite(int Index)
+{
+    const QAction* entry = mnuFav[static_cast<size_t>(Index)];
     // Loading replaces the server, the queue and the whole automation. The polling loop
     // rests until the queue selection arms it again.
     Timer2.stop();
-    const QStringList fields = favouriteFields(caption);
+    const QStringList fields = favouriteFields(entry->text());
     const auto field = [&fields](int i) {
         return i < fields.size() ? fields.at(i) : QString();
     };
@@ -251,15 +286,26 @@ void FrmMain::mnuImportFav_Click()
         return;
     }
     const QStringList pieces = favouritesFromLine(favouritesFirstLine(file.readAll()));
+    QStringList refused;
     for (int i = 0; i < kFavouriteSlots; ++i) {
         const QString& piece = pieces.at(i);
-        if (piece.isEmpty()) {
+        const bool readable = releaseTimeReadable(piece);
+        if (!readable) {
+            refused.append(piece);
+        }
+        if (piece.isEmpty() || !readable) {
             freeFavouriteSlot(i);
             mnuFav[static_cast<size_t>(i)]->setEnabled(false);
         } else {
             setFavouriteSlot(i, piece, favouriteAutoActivates(piece));
             showFavouriteMenuEntries();
         }
+    }
+    if (!refused.isEmpty()) {
+        m_ctx.dialogs.msgBox(QStringLiteral("These favourites were not imported, as their AutoRelease time is not a "
+                                            "time of day:") +
+                                 kCrLf + refused.join(kCrLf),
+                             MsgBoxStyle::Exclamation, productName());
     }
 }
 

@@ -45,16 +45,26 @@ std::optional<qint64> priorityFromAnswer(const QString& answer)
 
 void FrmMain::MenuResumeJob_Click()
 {
+    releaseSelectedJob();
+}
+
+bool FrmMain::releaseSelectedJob()
+{
     actions::showStatus(*this, ActionText::ResumeJob);
-    writeAudit(QStringLiteral("Job"), QStringLiteral("Resume Job"));
 
     CurrentQueue = GetPrintQueue();
     const QString queue = actions::queueName(*this);
+    bool released = false;
     for (const PrintJobInfo& job : actions::queueJobs(*this)) {
         const std::optional<JobRowValues> row = actions::selectedRow(*this);
         if (!row || job.queueJobName() != row->ID) {
             continue;
         }
+        // One audit record per release; a row whose job has left the queue records nothing.
+        if (!released) {
+            writeAudit(QStringLiteral("Job"), QStringLiteral("Resume Job"));
+        }
+        released = true;
         const QString key = transactionIdOf(*row);
         actions::writeJobLogFields(*this, key,
                                    jobLogFields(JobLogKind::Release, *row, serverBoxText(), queueBoxText(),
@@ -68,7 +78,9 @@ void FrmMain::MenuResumeJob_Click()
 
     // AutoQueue holds the queue paused: resuming it lets the released job print, and the
     // fast interval lets the polling loop hold the queue again as soon as the job is gone.
-    if (value(chkAutoQueue) == 1) {
+    // A row that no longer stands for a job of the queue (the list not yet refreshed)
+    // releases nothing, so the queue stays held and the polling keeps its pace.
+    if (released && value(chkAutoQueue) == 1) {
         if (ServerContainer && CurrentQueue) {
             ServerContainer->resumeQueue(queue);
         }
@@ -76,6 +88,7 @@ void FrmMain::MenuResumeJob_Click()
         actions::restartPollTimer(*this, m_settings.PollAQactive);
     }
     yieldToEvents();
+    return released;
 }
 
 void FrmMain::MenuPauseJob_Click()

@@ -1,5 +1,7 @@
 // The window's layout: placing the visible panels whenever the window's size changes, the
 // minimum window size, and the border that marks the panel under the pointer.
+#include <algorithm>
+
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -7,6 +9,7 @@
 #include <QMouseEvent>
 #include <QStatusBar>
 
+#include "console/ui/ControlWidgets.h"
 #include "console/ui/FrmMain.h"
 #include "console/ui/JobListWidget.h"
 #include "console/ui/PanelLayout.h"
@@ -191,10 +194,24 @@ void FrmMain::Form_Resize()
     setWidth(FrameSearch, out.searchFrameWidth);
     setWidth(SearchList, out.searchListWidth);
     setHeight(SearchList, out.searchListHeight);
-    // The ServerView's two status lines stay just below its job list.
+    // The ServerView's two status lines stay just below its job list, side by side within
+    // the panel: narrower than designed, they share its width in the designed proportion.
     const int statusTop = SearchList->geometry().bottom() + 1 + pixels(75);
-    SearchStatus->move(SearchStatus->x(), statusTop);
-    ServerStatus->move(ServerStatus->x(), statusTop);
+    const int statusLeft = pixels(120);
+    const int statusGap = pixels(120);
+    const int statusRoom = FrameSearch->width() - statusLeft - statusGap - pixels(120);
+    int searchStatusWidth = pixels(6000);
+    int serverStatusWidth = pixels(3900);
+    if (searchStatusWidth + serverStatusWidth > statusRoom) {
+        searchStatusWidth = std::max(0, statusRoom * 6000 / 9900);
+        serverStatusWidth = std::max(0, statusRoom - searchStatusWidth);
+    }
+    SearchStatus->setGeometry(statusLeft, statusTop, searchStatusWidth, pixels(300));
+    ServerStatus->setGeometry(statusLeft + searchStatusWidth + statusGap, statusTop, serverStatusWidth, pixels(300));
+    // The retrieval lamp sits in the panel's caption row, at its right end, clear of the
+    // list's column headers.
+    SearchProgress->move(FrameSearch->width() - SearchProgress->width() - pixels(120),
+                         std::max(0, (SearchList->y() - SearchProgress->height()) / 2));
 
     rememberNormalSize();
     m_formResizeRunning = false;

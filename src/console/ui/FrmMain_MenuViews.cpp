@@ -22,14 +22,11 @@ void FrmMain::SwSimpleView(QString TempView)
     if (TempView.isEmpty()) {
         TempView = m_settings.SimpleView;
     }
-    bool anyFavourite = false;
-    for (int i = 0; i < static_cast<int>(mnuFav.size()); ++i) {
-        anyFavourite = anyFavourite || favouriteSlotInUse(i);
-    }
     MenuStyleInput in;
     in.style = TempView;
     in.showServerView = readBoolean(m_settings.ShowServerView) == std::optional<bool>(true);
-    in.favouritesInUse = anyFavourite;
+    // Export is offered with the full set only while the first favourite slot is in use.
+    in.favouritesInUse = mnuFav[0]->isVisible();
     in.userIsAdmin = [this] {
         return UserIsAdmin();
     };

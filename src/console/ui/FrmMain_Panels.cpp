@@ -15,7 +15,8 @@ void FrmMain::panelSwitch(QAction* entry, QWidget* frame, QString& flag)
         entry->setChecked(false);
         flag = QStringLiteral("False");
     } else {
-        frame->setVisible(true);
+        // The updates panel stays hidden while the update check's site cannot be reached.
+        frame->setVisible(!(frame == frmOnline && m_updateCheckUnreachable));
         entry->setChecked(true);
         flag = QStringLiteral("True");
     }

@@ -10,6 +10,7 @@
 //
 // While pending, the polling loop runs one more pass on every tick. Under AutoQueue a pass
 // releases one paused job and ends; the next pass waits until that job has left the queue.
+// A row whose job is no longer in the queue releases nothing and opens nothing.
 #include <QCheckBox>
 #include <QCursor>
 #include <QMenu>
@@ -93,9 +94,13 @@ void FrmMain::mnuresumealljobs_Click()
         if (!rowIsPausedForResumeAll(JobList->row(i).text)) {
             continue;
         }
-        MenuResumeJob_Click();
+        const bool released = releaseSelectedJob();
         if (value(chkAutoQueue) == 1) {
-            break;
+            // One job per pass; a row whose job has already gone is passed over.
+            if (released) {
+                break;
+            }
+            continue;
         }
         if (ServerContainer && CurrentQueue) {
             ServerContainer->resumeQueue(actions::queueName(*this));

@@ -115,19 +115,19 @@ QStringList FrmMain::favouriteCaptions() const
     return captions;
 }
 
-void FrmMain::PrinterReport(const QString& Server, const QString& Printer, bool Quiet, bool Collapsible)
+bool FrmMain::PrinterReport(const QString& Server, const QString& Printer, bool Quiet, bool Collapsible)
 {
-    wmiReports().PrinterReport(Server, Printer, Quiet, Collapsible);
+    return wmiReports().PrinterReport(Server, Printer, Quiet, Collapsible);
 }
 
-void FrmMain::ServerReport(const QString& Server, bool Quiet, bool Collapsible)
+bool FrmMain::ServerReport(const QString& Server, bool Quiet, bool Collapsible)
 {
-    wmiReports().ServerReport(Server, Quiet, Collapsible);
+    return wmiReports().ServerReport(Server, Quiet, Collapsible);
 }
 
-void FrmMain::FavouritesReport(bool Quiet)
+bool FrmMain::FavouritesReport(bool Quiet)
 {
-    wmiReports().FavouritesReport(Quiet);
+    return wmiReports().FavouritesReport(Quiet);
 }
 
 // ---- live reports ----

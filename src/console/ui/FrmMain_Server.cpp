@@ -1,11 +1,16 @@
 // Choosing and connecting a print server, the job reload, the network search and the
 // server history file.
 #include <QComboBox>
+#include <QDebug>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTextStream>
+#include <QSaveFile>
+#include <QSet>
+#include <QStringDecoder>
 #include <QVBoxLayout>
 
 #include "console/access/WMIPrint.h"
@@ -76,10 +81,16 @@ void FrmMain::FindPrintQueues_Click()
         StopJobMonitor();
         ConnectServer(server);
         RefreshJobList(server, QString());
+        if (m_unloaded) {
+            return; // the window was closed meanwhile: the shutdown has ended the program
+        }
         StartJobMonitor(server);
     }
 
     yieldToEvents();
+    if (m_unloaded) {
+        return;
+    }
     setStatusPanelText(1, QStringLiteral("Find Queues ") + timeText());
 
     ServerContainer.reset();
@@ -87,6 +98,9 @@ void FrmMain::FindPrintQueues_Click()
         ServerContainer = m_ctx.printSystem.connect(serverBoxText());
     }
     yieldToEvents();
+    if (m_unloaded) {
+        return;
+    }
 
     if (ServerContainer) {
         QList<PrinterInfo> printers;
@@ -171,34 +185,86 @@ void FrmMain::List_Add(QComboBox* thelist, const QString& text)
 
 void FrmMain::List_Load(QComboBox* thelist, const QString& FileName)
 {
+    Q_UNUSED(thelist); // the history is always the server box's
     QFile file(FileName);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    if (!file.open(QIODevice::ReadOnly)) {
         return;
     }
-    QTextStream in(&file);
-    while (!in.atEnd()) {
-        QString line = in.readLine();
-        if (line.endsWith(QLatin1Char('\r'))) {
+    // One pass over the file: a set of the names already listed keeps the load linear in
+    // the number of lines, however long the history has grown.
+    QSet<QString> listed;
+    for (int i = 0; i < CurrentPrinter->count(); ++i) {
+        listed.insert(CurrentPrinter->itemText(i));
+    }
+    QStringList names;
+    const QByteArray bytes = file.readAll();
+    // A byte-order mark some editors put first is no part of the first name.
+    qsizetype start = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    while (start < bytes.size()) {
+        qsizetype end = bytes.indexOf('\n', start);
+        if (end < 0) {
+            end = bytes.size();
+        }
+        QByteArray line = bytes.mid(start, end - start);
+        start = end + 1;
+        if (line.endsWith('\r')) {
             line.chop(1);
         }
-        List_Add(thelist, line);
+        const QString name = historyName(line);
+        if (name.isEmpty() || listed.contains(name)) {
+            continue;
+        }
+        listed.insert(name);
+        names.append(name);
+    }
+    if (!names.isEmpty()) {
+        // Adding the entries must not replace what the box shows.
+        const QString shown = CurrentPrinter->currentText();
+        CurrentPrinter->addItems(names);
+        CurrentPrinter->setEditText(shown);
     }
 }
 
 void FrmMain::List_Save(QComboBox* thelist, const QString& FileName)
 {
-    QFile file(FileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        return;
-    }
     QByteArray out;
     for (int i = 0; i < thelist->count(); ++i) {
         const QString entry = thelist->itemText(i);
         if (!entry.isEmpty()) {
-            out += entry.toUtf8() + "\r\n";
+            out += historyBytes(entry) + "\r\n";
         }
     }
-    file.write(out);
+    // A fresh account has no settings folder yet. The file is written beside the old one
+    // and renamed over it, so a crash while saving leaves the old history whole.
+    const QFileInfo target(FileName);
+    if (!QDir().mkpath(target.absolutePath())) {
+        qWarning().noquote() << "hlv: history: cannot create folder" << target.absolutePath();
+        return;
+    }
+    QSaveFile file(FileName);
+    if (!file.open(QIODevice::WriteOnly) || file.write(out) != out.size() || !file.commit()) {
+        qWarning().noquote() << "hlv: history: cannot write" << FileName << ":" << file.errorString();
+    }
+}
+
+QString FrmMain::historyName(const QByteArray& line)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString name = utf8.decode(line);
+    if (!utf8.hasError()) {
+        return name;
+    }
+    // A line in another encoding: shown as Latin-1, and written back with its own bytes
+    // while the entry stays as it was read.
+    name = QString::fromLatin1(line);
+    m_historyBytes.insert(name, line);
+    return name;
+}
+
+QByteArray FrmMain::historyBytes(const QString& name) const
+{
+    const auto kept = m_historyBytes.constFind(name);
+    return kept != m_historyBytes.constEnd() ? *kept : name.toUtf8();
 }
 
 } // namespace hlv

@@ -10,6 +10,7 @@
 #include "console/ui/ConsoleContext.h"
 #include "console/ui/FrmMain.h"
 #include "console/ui/JobListWidget.h"
+#include "console/ui/SettingsRules.h"
 #include "console/ui/VbColour.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -97,7 +98,7 @@ void FrmMain::LoadSettings()
     s.ShowServerView = read(QStringLiteral("ShowServerView"));
     s.StartMax = read(QStringLiteral("StartMax"));
     s.Company = read(QStringLiteral("Company"));
-    s.Tagline = read(QStringLiteral("Tagline"));
+    s.Tagline = taglineFromStored(read(QStringLiteral("Tagline")));
     if (const auto hide = readBoolean(read(QStringLiteral("QAHideAllButtons")))) {
         s.QAHideAllButtons = *hide;
     }
@@ -128,6 +129,9 @@ void FrmMain::LoadSettings()
             const QDateTime stored = parseGeneralDate(reset);
             if (stored.isValid()) {
                 s.ResetTotal = QDateTime(stored.date(), QTime(0, 0));
+            } else {
+                // Written under another locale, perhaps: kept as stored, not lost.
+                s.ResetTotalStored = reset;
             }
         } else {
             s.ResetTotal = m_ctx.clock.now();
@@ -228,15 +232,19 @@ void FrmMain::LoadSettings()
 void FrmMain::SaveSettings()
 {
     List_Save(CurrentPrinter, m_ctx.environment.appData() + QStringLiteral("/hlv.his"));
-    yieldToEvents();
+    // At shutdown nothing pending may run any more (a late connection failure would raise
+    // its box with nobody left to answer it).
+    if (!m_unloaded) {
+        yieldToEvents();
+    }
 
     const IniFile& ini = *m_ini;
     ConsoleSettings& s = m_settings;
+    // A key that cannot be written is reported once at the end; the keys after it are
+    // still written.
     bool ok = true;
     const auto write = [&ini, &ok](const QString& key, const QString& value) {
-        if (ok) {
-            ok = ini.WriteIni(kSection, key, value);
-        }
+        ok = ini.WriteIni(kSection, key, value) && ok;
     };
 
     write(QStringLiteral("Server"), serverBoxText());
@@ -267,7 +275,7 @@ void FrmMain::SaveSettings()
     write(QStringLiteral("ShowServerView"), s.ShowServerView);
     write(QStringLiteral("StartMax"), s.StartMax);
     write(QStringLiteral("Company"), s.Company);
-    write(QStringLiteral("Tagline"), s.Tagline);
+    write(QStringLiteral("Tagline"), storedTagline(s.Tagline));
     write(QStringLiteral("ShowUpdates"), s.ShowUpdates);
     write(QStringLiteral("FavouritesPanel"), s.FavouritesPanel);
     write(QStringLiteral("ShowNetwork"), s.ShowNetwork);
@@ -282,13 +290,14 @@ void FrmMain::SaveSettings()
     write(QStringLiteral("QuickAction"), QString::number(s.QuickAction));
     write(QStringLiteral("JobAction"), s.JobAction);
     write(QStringLiteral("Exceptions"), s.Exceptions);
-    write(QStringLiteral("ResetTotal"), generalDateText(s.ResetTotal));
+    write(QStringLiteral("ResetTotal"),
+          s.ResetTotal.isValid() || s.ResetTotalStored.isEmpty() ? generalDateText(s.ResetTotal) : s.ResetTotalStored);
     write(QStringLiteral("ReportPath"), s.ReportPath);
     write(QStringLiteral("LogPath"), s.LogPath);
     write(QStringLiteral("SimpleView"), s.SimpleView);
     write(QStringLiteral("QAHideAllButtons"), booleanText(s.QAHideAllButtons));
-    for (int i = 0; i < 20 && ok; ++i) {
-        ok = ini.WriteIni(kFavouritesSection, QString::number(i), mnuFav[static_cast<size_t>(i)]->text());
+    for (int i = 0; i < 20; ++i) {
+        ok = ini.WriteIni(kFavouritesSection, QString::number(i), mnuFav[static_cast<size_t>(i)]->text()) && ok;
     }
 
     if (!ok) {

@@ -118,12 +118,24 @@ void FrmMain::appendProgress(const QString& piece)
 // ---------------------------------------------------------------------------------------
 // Start-up
 
+bool FrmMain::startupEnded()
+{
+    if (m_unloaded) {
+        // A step that ran on to its end after the shutdown may have armed the timers again.
+        Timer1.stop();
+        Timer2.stop();
+    }
+    return m_unloaded;
+}
+
 void FrmMain::Form_Load()
 {
     splash().lblStatus->setText(QStringLiteral("Loading....     "));
 
     // From here on a failing step is passed over and the next one runs; every step below
-    // reports its own failures, if any, and none stops the start-up.
+    // reports its own failures, if any, and none stops the start-up. Only the shutdown
+    // does: the window closed while start-up yields (or waits for a slow server) ends the
+    // program at once, and nothing of the start-up runs after it.
     setWindowTitle(productName());
     appendProgress(QStringLiteral("History, "));
     appendProgress(QStringLiteral("Internet Connection, "));
@@ -132,6 +144,9 @@ void FrmMain::Form_Load()
     WebVersion->Navigate2(updateCheckAddress());
 
     yieldToEvents();
+    if (startupEnded()) {
+        return;
+    }
     if (UserIsAdmin()) {
         mnuMenu->setVisible(true);
     }
@@ -141,6 +156,9 @@ void FrmMain::Form_Load()
     m_iniPath = m_appDataFolder + QStringLiteral("/hlv.ini");
     List_Load(CurrentPrinter, m_historyPath);
     yieldToEvents();
+    if (startupEnded()) {
+        return;
+    }
 
     appendProgress(QStringLiteral("Settings, "));
     resize(twipsToPixels(kStartWidthTwips), height());
@@ -151,12 +169,21 @@ void FrmMain::Form_Load()
 
     writeAudit(QStringLiteral("Program"), QStringLiteral("Queue Manager Started"));
     yieldToEvents();
+    if (startupEnded()) {
+        return;
+    }
 
     applyColumnLayout();
     ConnectStartupQueue();
+    if (startupEnded()) {
+        return;
+    }
     appendProgress(QStringLiteral("Done."));
 
     GetCommandLine();
+    if (startupEnded()) {
+        return;
+    }
 
     yieldToEvents();
     if (!m_splash.isNull()) {
@@ -199,21 +226,36 @@ void FrmMain::ConnectStartupQueue()
 
     FindPrintQueues_Click();
     yieldToEvents();
+    if (startupEnded()) {
+        return;
+    }
 
     // Every entry equal to the saved queue is selected in turn, as a user's choice would.
     if (!m_settings.Queue.isEmpty()) {
         for (int i = 0; i < CurrentPrintQueue->count(); ++i) {
+            if (startupEnded()) {
+                return;
+            }
             if (CurrentPrintQueue->itemText(i) == m_settings.Queue) {
                 selectQueueEntry(i);
             }
         }
     }
+    if (startupEnded()) {
+        return;
+    }
 
     appendProgress(QStringLiteral("Queue (") + m_settings.Queue + QStringLiteral("), "));
     appendProgress(QStringLiteral("WMI Job Monitor") + QStringLiteral(", "));
     yieldToEvents();
+    if (startupEnded()) {
+        return;
+    }
 
     CurrentPrintQueue_Click();
+    if (startupEnded()) {
+        return;
+    }
 
     if (const auto autoQueue = wholeNumber(m_settings.AutoQueue)) {
         setValue(chkAutoQueue, *autoQueue);

@@ -33,7 +33,7 @@ struct MenuStyleInput
 {
     QString style;
     bool showServerView = false;  // the ServerView command is offered
-    bool favouritesInUse = false; // some favourite slot is in use
+    bool favouritesInUse = false; // favourite slot 0 is in use
     // Asked only by the two styles that offer "Show Full Menu" to administrators.
     std::function<bool()> userIsAdmin;
 };

@@ -13,7 +13,8 @@ constexpr int kQueueControlLeft = 4320;
 constexpr int kServerDesignWidth = 4095;
 constexpr int kWebServerMargin = 700;
 constexpr int kSearchListMarginWidth = 250;
-constexpr int kSearchListMarginHeight = 850;
+// Below the ServerView's list: a small gap and its two status lines.
+constexpr int kSearchListMarginHeight = 420;
 constexpr int kHoverBand = 150;
 
 } // namespace
@@ -65,12 +66,13 @@ PanelLayoutResult computePanelLayout(const PanelLayoutInput& in)
     }
     out.webServerWidth = out.serverWidth - kWebServerMargin;
 
-    // The ServerView panel covers the window whether it is shown or not, so that it has the
-    // right size when it is.
-    out.searchFrameWidth = in.outerWidth;
-    out.searchFrameHeight = in.outerHeight;
-    out.searchListWidth = in.outerWidth - kSearchListMarginWidth;
-    out.searchListHeight = in.outerHeight - in.searchListTop - kSearchListMarginHeight;
+    // The ServerView panel covers the client area between the menu bar and the status bar
+    // whether it is shown or not, so that it has the right size when it is; its list leaves
+    // room for the two status lines below it.
+    out.searchFrameWidth = in.innerWidth;
+    out.searchFrameHeight = in.innerHeight - (v.statusBar ? in.statusBarHeight : 0);
+    out.searchListWidth = out.searchFrameWidth - kSearchListMarginWidth;
+    out.searchListHeight = out.searchFrameHeight - in.searchListTop - kSearchListMarginHeight;
     return out;
 }
 

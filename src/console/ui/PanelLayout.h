@@ -9,7 +9,7 @@ namespace hlv {
 // The panels sit in a fixed order: the print queue box with the queue information below it
 // on the left, then a row of queue control, favourites, network and updates panels along
 // the top, each 100 twips after the previous one. The queue's job list fills the rest of
-// the window down to the status bar; the ServerView panel covers the whole window.
+// the window down to the status bar; the ServerView panel covers the client area above the status bar.
 
 // The smallest window the layout works in; a smaller one is snapped back to this.
 constexpr int kMinWindowWidthTwips = 8150;

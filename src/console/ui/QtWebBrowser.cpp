@@ -39,6 +39,31 @@ QString notFoundPage(const QString& address)
     return errorPage(QStringLiteral("The network path was not found."), address);
 }
 
+// Why a server could not be listed. A failure the system reports with the text of "no
+// error" ("Success", from an errno of 0) says nothing: the reason becomes unknown.
+QString failureDetail(QString error)
+{
+    const QString noError = QStringLiteral("Success");
+    if (error.trimmed() == noError) {
+        error.clear();
+    } else if (error.endsWith(QStringLiteral(": ") + noError)) {
+        error.chop(noError.size() + 2);
+        error += QLatin1Char('.');
+    }
+    return error.trimmed().isEmpty() ? QStringLiteral("The server did not answer.") : error;
+}
+
+// The part of a file address that names the computer: its host, with the port when the
+// server is named as "host:port".
+QString computerOf(const QUrl& url)
+{
+    QString host = url.host();
+    if (host.contains(QLatin1Char(':'))) {
+        host = QLatin1Char('[') + host + QLatin1Char(']'); // an IPv6 address
+    }
+    return url.port() >= 0 ? host + QLatin1Char(':') + QString::number(url.port()) : host;
+}
+
 } // namespace
 
 QtWebBrowser::QtWebBrowser(PrintSystem& printSystem, QWidget* parent)
@@ -53,8 +78,9 @@ QtWebBrowser::QtWebBrowser(PrintSystem& printSystem, QWidget* parent)
         if (target.scheme() == QStringLiteral("file") && !target.host().isEmpty()) {
             // Addresses spell host names in small letters; the server keeps its own spelling.
             QString path = networkPathOf(target);
-            if (target.host().compare(m_serverName, Qt::CaseInsensitive) == 0) {
-                path.replace(2, target.host().size(), m_serverName);
+            const QString computer = computerOf(target);
+            if (computer.compare(m_serverName, Qt::CaseInsensitive) == 0) {
+                path.replace(2, computer.size(), m_serverName);
             }
             Navigate2(path);
         } else {
@@ -83,7 +109,7 @@ QString QtWebBrowser::networkPathOf(const QUrl& url)
         path.chop(1);
     }
     path.replace(QLatin1Char('/'), QLatin1Char('\\'));
-    return QStringLiteral("\\\\") + url.host() + path;
+    return QStringLiteral("\\\\") + computerOf(url) + path;
 }
 
 void QtWebBrowser::load(const QString& address)
@@ -142,7 +168,8 @@ void QtWebBrowser::loadNetworkPath(const QString& address, quint64 generation)
         return;
     }
     if (!listed) {
-        showPage(errorPage(QStringLiteral("\\\\") + serverName + QStringLiteral(" is not accessible."), listed.error));
+        showPage(errorPage(QStringLiteral("\\\\") + serverName + QStringLiteral(" is not accessible."),
+                           failureDetail(listed.error)));
         finish(false);
         return;
     }
@@ -189,7 +216,8 @@ void QtWebBrowser::loadNetworkPath(const QString& address, quint64 generation)
         for (const PrinterInfo& printer : std::as_const(shared)) {
             QUrl link;
             link.setScheme(QStringLiteral("file"));
-            link.setHost(serverName);
+            // A server named "host:port" keeps its port in the link.
+            link.setAuthority(serverName);
             link.setPath(QLatin1Char('/') + printer.queueName());
             body += QStringLiteral("<tr><td><a href=\"") + escaped(link.toString(QUrl::FullyEncoded)) +
                     QStringLiteral("\">") + escaped(printer.queueName()) +

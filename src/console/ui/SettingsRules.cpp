@@ -61,4 +61,40 @@ bool menuStyleHidesSettings(const QString& style)
     return style == QStringLiteral("Help Menu") || style == QStringLiteral("No Menu");
 }
 
+QString storedTagline(const QString& tagline)
+{
+    QString out;
+    out.reserve(tagline.size());
+    for (const QChar c : tagline) {
+        if (c == QLatin1Char('\\')) {
+            out += QStringLiteral("\\\\");
+        } else if (c == QLatin1Char('\r')) {
+            out += QStringLiteral("\\r");
+        } else if (c == QLatin1Char('\n')) {
+            out += QStringLiteral("\\n");
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+QString taglineFromStored(const QString& stored)
+{
+    QString out;
+    out.reserve(stored.size());
+    for (qsizetype i = 0; i < stored.size(); ++i) {
+        const QChar c = stored.at(i);
+        const QChar next = i + 1 < stored.size() ? stored.at(i + 1) : QChar();
+        if (c == QLatin1Char('\\') &&
+            (next == QLatin1Char('\\') || next == QLatin1Char('r') || next == QLatin1Char('n'))) {
+            out += next == QLatin1Char('r') ? QLatin1Char('\r') : next == QLatin1Char('n') ? QLatin1Char('\n') : next;
+            ++i;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 } // namespace hlv

@@ -48,6 +48,12 @@ struct QuickActionEnabling
 };
 QuickActionEnabling quickActionEnabling(bool quickActionTicked);
 
+// The tagline as the settings file keeps it: one line, its line breaks written as "\r" and
+// "\n" and a backslash doubled; taglineFromStored reads it back (a backslash before any
+// other character stays as it is, so a one-line tagline stored plainly reads unchanged).
+QString storedTagline(const QString& tagline);
+QString taglineFromStored(const QString& stored);
+
 // The menu styles, in the order the settings window offers them, and whether choosing
 // one of them hides the settings command (so the operator is warned first).
 const QStringList& menuStyles();

@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextDocument>
 
 #include "console/ui/FrmMain.h"
 #include "console/ui/FrmMain_ActionSupport.h"
@@ -76,6 +77,11 @@ void frmAction::buildControls()
     QFont arial(QStringLiteral("Arial"));
     arial.setPointSizeF(9);
     txtPrintJob->setFont(arial);
+    // The box holds the two-line summary exactly: no scroll bars, a thin frame and a small
+    // document margin, so both lines show in the designed height.
+    txtPrintJob->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    txtPrintJob->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    txtPrintJob->document()->setDocumentMargin(1);
     m_summary = actionNoJobText() + QStringLiteral("\r\n");
     txtPrintJob->setPlainText(actionNoJobText() + QLatin1Char('\n'));
 

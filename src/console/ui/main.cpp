@@ -12,6 +12,7 @@
 #include "console/ui/ConsoleContext.h"
 #include "console/ui/FrmMain.h"
 #include "console/ui/QtWebBrowser.h"
+#include "console/ui/UnattendedDialogs.h"
 #include "desktop/DesktopShell.h"
 #include "desktop/QtDialogs.h"
 #include "desktop/XdgMailClient.h"
@@ -43,9 +44,14 @@ int main(int argc, char** argv)
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
 
-    hlv::ConsoleContext context(*printSystem, dialogs, shell, clock, environment, processes);
+    // A report switch runs the console without an operator: no box may wait for an answer.
+    const QString commandLine = arguments.join(QLatin1Char(' '));
+    hlv::UnattendedDialogs boxes(dialogs);
+    boxes.setUnattended(hlv::runsUnattended(commandLine));
+
+    hlv::ConsoleContext context(*printSystem, boxes, shell, clock, environment, processes);
     context.programDir = QCoreApplication::applicationDirPath();
-    context.commandLine = arguments.join(QLatin1Char(' '));
+    context.commandLine = commandLine;
     context.mailClient = &mail;
     hlv::DnsSdNetworkResources network;
     context.networkResources = &network;
@@ -55,28 +61,34 @@ int main(int argc, char** argv)
     context.endProgram = [] {
         QCoreApplication::exit(0);
     };
-    context.userIsAdmin = [&environment] {
+    // Rights follow the account the program runs as, not a name the user can set.
+    context.userIsAdmin = [] {
         hlv::LinuxAccountDirectory accounts;
-        return hlv::isLocalAdministrator(accounts, environment.userName());
+        return hlv::isLocalAdministrator(accounts, hlv::processAccountName());
     };
     context.screenshotPath = qEnvironmentVariable("HLV_SCREENSHOT");
 
     hlv::FrmMain window(context);
     dialogs.setParent(&window);
     // A print server that wants a password asks the operator for it.
-    printSystem->setPasswordPrompt([&window](const QString& server, const QString& user) -> std::optional<QString> {
-        bool ok = false;
-        const QString password = QInputDialog::getText(&window, hlv::FrmMain::productName(),
-                                                       QStringLiteral("Password for %1 on %2:").arg(user, server),
-                                                       QLineEdit::Password, QString(), &ok);
-        if (!ok) {
-            return std::nullopt;
-        }
-        return password;
-    });
+    printSystem->setPasswordPrompt(
+        [&window, &boxes](const QString& server, const QString& user) -> std::optional<QString> {
+            if (boxes.unattended()) {
+                std::fprintf(stderr, "hlv: %s wants a password for %s\n", qUtf8Printable(server), qUtf8Printable(user));
+                return std::nullopt;
+            }
+            bool ok = false;
+            const QString password = QInputDialog::getText(&window, hlv::FrmMain::productName(),
+                                                           QStringLiteral("Password for %1 on %2:").arg(user, server),
+                                                           QLineEdit::Password, QString(), &ok);
+            if (!ok) {
+                return std::nullopt;
+            }
+            return password;
+        });
     window.Form_Load();
     if (window.isUnloaded()) {
-        return 0;
+        return window.exitStatus();
     }
     window.showAfterLoad();
 

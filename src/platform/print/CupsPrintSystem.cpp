@@ -1,13 +1,16 @@
 #include "platform/print/CupsPrintSystem.h"
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 
 #include <QDateTime>
 #include <QSysInfo>
-#include <QTemporaryFile>
 #include <QUrl>
 #include <cups/cups.h>
 
+#include "platform/print/CupsStateMap.h"
+#include "platform/print/CupsSubscription.h"
 #include "platform/print/LocalUser.h"
 
 namespace hlv {
@@ -37,17 +40,6 @@ int giveUp(http_t*, void*)
 const char* noPassword(const char*, http_t*, const char*, const char*, void*)
 {
     return nullptr;
-}
-
-// Strips the severity suffix IPP puts on printer-state-reasons.
-QString baseReason(const QString& reason)
-{
-    for (const char* suffix : {"-report", "-warning", "-error"}) {
-        if (reason.endsWith(QLatin1String(suffix))) {
-            return reason.left(reason.size() - static_cast<qsizetype>(qstrlen(suffix)));
-        }
-    }
-    return reason;
 }
 
 QStringList strings(ipp_attribute_t* attr)
@@ -126,10 +118,11 @@ QList<Group> groups(ipp_t* response, ipp_tag_t tag)
     return out;
 }
 
-// The last segment of a printer URI: the queue name.
+// The last segment of a printer URI: the queue name, its percent escapes decoded once
+// ("Q%2541x" is the printer "Q%41x").
 QString queueFromUri(const QString& uri)
 {
-    const QString path = QUrl(uri).path();
+    const QString path = QUrl(uri).path(QUrl::FullyEncoded);
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     return QUrl::fromPercentEncoding(path.mid(slash + 1).toUtf8());
 }
@@ -191,9 +184,9 @@ public:
     {
         out.clear();
         static const char* const wanted[] = {
-            "printer-name", "printer-info",          "printer-location",         "printer-make-and-model",
-            "device-uri",   "printer-state",         "printer-state-reasons",    "printer-is-shared",
-            "printer-type", "printer-uri-supported", "printer-is-accepting-jobs"};
+            "printer-name",      "printer-info",  "printer-location",      "printer-make-and-model",
+            "device-uri",        "printer-state", "printer-state-reasons", "printer-state-message",
+            "printer-is-shared", "printer-type",  "printer-uri-supported", "printer-is-accepting-jobs"};
         ipp_t* request = newRequest(IPP_OP_CUPS_GET_PRINTERS, QString());
         ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
                       static_cast<int>(std::size(wanted)), nullptr, wanted);
@@ -202,7 +195,7 @@ public:
         const PrintResult r = run(request, "/", &response, &answered);
         if (!r) {
             // A server without any printer answers "not found": that is an empty list.
-            if (answered && cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) {
+            if (answered && m_lastStatus == IPP_STATUS_ERROR_NOT_FOUND) {
                 return PrintResult::success();
             }
             return r;
@@ -221,8 +214,9 @@ public:
             p.DriverName = g.string("printer-make-and-model");
             p.PortName = g.string("device-uri");
             const int state = g.integer("printer-state").value_or(IPP_PSTATE_IDLE);
-            p.Status = CupsPrintSystem::printerStatusBits(state, g.list("printer-state-reasons"));
-            p.ExtendedPrinterStatus = CupsPrintSystem::extendedPrinterStatus(state, p.Status);
+            p.Status =
+                cupsstate::printerStatusBits(state, g.list("printer-state-reasons"), g.string("printer-state-message"));
+            p.ExtendedPrinterStatus = cupsstate::extendedPrinterStatus(state, p.Status);
             p.PrinterPath = QStringLiteral("\\\\") + m_name + QLatin1Char('\\') + p.ShareName;
             out.append(p);
         }
@@ -231,6 +225,23 @@ public:
     }
 
     PrintResult jobs(QList<PrintJobInfo>& out) override { return listJobs(QString(), out); }
+
+    std::unique_ptr<JobWatch> watchJobs() override
+    {
+        prepare();
+        return CupsSubscription::create(m_http, printerUri(QString()), utf8(localUserName()));
+    }
+
+    PrintResult job(qint64 jobId, PrintJobInfo& out, bool& found) override
+    {
+        QList<PrintJobInfo> one;
+        const PrintResult r = listJobs(QString(), one, jobId);
+        found = !one.isEmpty();
+        if (found) {
+            out = one.first();
+        }
+        return r;
+    }
 
     PrintResult queueJobs(const QString& queue, QList<PrintJobInfo>& out) override
     {
@@ -283,22 +294,14 @@ public:
         ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr, "Test Page");
         ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_MIMETYPE, "document-format", nullptr, "text/plain");
 
-        // A file request, because libcups then answers a password challenge and sends again.
-        QTemporaryFile file;
-        if (!file.open() || file.write(page) != page.size() || !file.flush()) {
-            ippDelete(request);
-            return TestPageResult::Failed;
-        }
-        const std::string resource = "/printers/" + utf8(printerName);
-        prepare();
-        ipp_t* response =
-            cupsDoFileRequest(m_http, request, resource.c_str(), QFile::encodeName(file.fileName()).constData());
-        const bool ok = response && cupsLastError() <= IPP_STATUS_OK_EVENTS_COMPLETE;
+        const QByteArray resource = "/printers/" + QUrl::toPercentEncoding(printerName);
+        ipp_t* response = exchange(request, resource.constData(), page);
+        const bool ok = response && m_lastStatus <= IPP_STATUS_OK_EVENTS_COMPLETE;
         ippDelete(response);
         if (ok) {
             return TestPageResult::Success;
         }
-        const ipp_status_t ipp = cupsLastError();
+        const ipp_status_t ipp = m_lastStatus;
         if (ipp == IPP_STATUS_ERROR_FORBIDDEN || ipp == IPP_STATUS_ERROR_NOT_AUTHORIZED ||
             ipp == IPP_STATUS_ERROR_NOT_AUTHENTICATED || ipp == IPP_STATUS_ERROR_CUPS_AUTHENTICATION_CANCELED) {
             return TestPageResult::AccessDenied;
@@ -323,7 +326,7 @@ public:
         url.setScheme(QStringLiteral("http"));
         url.setHost(m_host);
         url.setPort(m_port);
-        url.setPath(QStringLiteral("/printers/") + printerName);
+        url.setPath(QStringLiteral("/printers/") + printerName, QUrl::DecodedMode);
         return url.toString(QUrl::FullyEncoded);
     }
 
@@ -361,19 +364,14 @@ private:
     // *answered tells whether an IPP answer came back at all (a failure status included).
     PrintResult run(ipp_t* request, const char* resource, ipp_t** response = nullptr, bool* answered = nullptr)
     {
-        prepare();
-        ipp_t* answer = cupsDoRequest(m_http, request, resource);
-        const ipp_status_t status = cupsLastError();
+        ipp_t* answer = exchange(request, resource);
         if (answered) {
             *answered = answer != nullptr;
         }
-        if (!answer || status > IPP_STATUS_OK_EVENTS_COMPLETE) {
+        if (!answer || m_lastStatus > IPP_STATUS_OK_EVENTS_COMPLETE) {
             ippDelete(answer);
-            QString message = text(cupsLastErrorString());
-            if (message.isEmpty()) {
-                message = QStringLiteral("The print server did not answer.");
-            }
-            return PrintResult::failure(message);
+            return PrintResult::failure(m_lastMessage.isEmpty() ? QStringLiteral("The print server did not answer.")
+                                                                : m_lastMessage);
         }
         if (response) {
             *response = answer;
@@ -381,6 +379,148 @@ private:
             ippDelete(answer);
         }
         return PrintResult::success();
+    }
+
+    // One IPP exchange: sends the request (taking it over), followed by `document` when it
+    // is not empty, and returns the answer, or null when none came; m_lastStatus and
+    // m_lastMessage tell the outcome. The answer is read whole, in large blocks, and then
+    // parsed from memory: parsed straight off the connection, libcups reads it a few bytes
+    // per call, each with its own wait under the time-out, which costs more than the
+    // server's work for long job lists. The time-out still holds for every block.
+    // A password challenge is answered through the prompt and the request sent again.
+    ipp_t* exchange(ipp_t* request, const char* resource, const QByteArray& document = QByteArray())
+    {
+        prepare();
+        m_lastStatus = IPP_STATUS_OK;
+        m_lastMessage.clear();
+        // Credentials of the local socket go stale between requests.
+        if (const char* auth = httpGetAuthString(m_http); auth && qstrncmp(auth, "Local ", 6) == 0) {
+            httpSetAuthString(m_http, nullptr, nullptr);
+        }
+        const size_t length = ippLength(request) + static_cast<size_t>(document.size());
+        ipp_t* response = nullptr;
+        http_status_t status = HTTP_STATUS_ERROR;
+        for (int attempt = 0; attempt < kMaxSends; ++attempt) {
+            status = cupsSendRequest(m_http, request, resource, length);
+            if (status == HTTP_STATUS_CONTINUE && ippGetState(request) == IPP_STATE_DATA && !document.isEmpty()) {
+                status = cupsWriteRequestData(m_http, document.constData(), static_cast<size_t>(document.size()));
+            }
+            if (status > HTTP_STATUS_CONTINUE && status != HTTP_STATUS_OK) {
+                break; // refused before the answer (a cancelled password included)
+            }
+            do {
+                status = httpUpdate(m_http);
+            } while (status == HTTP_STATUS_CONTINUE);
+            if (status == HTTP_STATUS_OK) {
+                response = readResponse();
+                break;
+            }
+            if (status == HTTP_STATUS_ERROR) {
+                break;
+            }
+            httpFlush(m_http);
+            if (status == HTTP_STATUS_UNAUTHORIZED) {
+                if (cupsDoAuthentication(m_http, "POST", resource) != 0) {
+                    status = HTTP_STATUS_CUPS_AUTHORIZATION_CANCELED;
+                    break;
+                }
+                if (httpReconnect2(m_http, kConnectTimeoutMs, nullptr) == 0) {
+                    continue;
+                }
+            } else if (status == HTTP_STATUS_UPGRADE_REQUIRED) {
+                if (httpReconnect2(m_http, kConnectTimeoutMs, nullptr) == 0 &&
+                    httpEncryption(m_http, HTTP_ENCRYPTION_REQUIRED) == 0) {
+                    continue;
+                }
+            }
+            break;
+        }
+        ippDelete(request);
+        if (response) {
+            m_lastStatus = ippGetStatusCode(response);
+            ipp_attribute_t* message = ippFindAttribute(response, "status-message", IPP_TAG_TEXT);
+            m_lastMessage = message ? text(ippGetString(message, 0, nullptr)) : text(ippErrorString(m_lastStatus));
+        } else if (status == HTTP_STATUS_OK) {
+            m_lastStatus = IPP_STATUS_ERROR_INTERNAL;
+            m_lastMessage = QStringLiteral("The print server's answer could not be read.");
+        } else {
+            setHttpFailure(status);
+        }
+        if (httpGetState(m_http) != HTTP_STATE_WAITING) {
+            httpFlush(m_http);
+        }
+        return response;
+    }
+
+    // The body of an answer whose header said OK, read in blocks and parsed.
+    ipp_t* readResponse()
+    {
+        QByteArray body;
+        if (const off_t expected = httpGetLength2(m_http); expected > 0 && expected < (off_t(1) << 30)) {
+            body.reserve(static_cast<qsizetype>(expected));
+        }
+        char block[65536];
+        for (;;) {
+            const ssize_t got = httpRead2(m_http, block, sizeof(block));
+            if (got < 0) {
+                return nullptr; // time-out or a broken connection
+            }
+            if (got == 0) {
+                break;
+            }
+            body.append(block, static_cast<qsizetype>(got));
+        }
+        struct Memory
+        {
+            const QByteArray* data;
+            qsizetype at;
+        } memory{&body, 0};
+        const auto readMemory = [](void* context, ipp_uchar_t* buffer, size_t bytes) -> ssize_t {
+            auto* m = static_cast<Memory*>(context);
+            const qsizetype n = std::min<qsizetype>(static_cast<qsizetype>(bytes), m->data->size() - m->at);
+            memcpy(buffer, m->data->constData() + m->at, static_cast<size_t>(n));
+            m->at += n;
+            return n;
+        };
+        ipp_t* response = ippNew();
+        ipp_state_t state;
+        while ((state = ippReadIO(&memory, readMemory, 1, nullptr, response)) != IPP_STATE_DATA) {
+            if (state == IPP_STATE_ERROR) {
+                ippDelete(response);
+                return nullptr;
+            }
+        }
+        return response;
+    }
+
+    void setHttpFailure(http_status_t status)
+    {
+        switch (status) {
+        case HTTP_STATUS_NOT_FOUND:
+            m_lastStatus = IPP_STATUS_ERROR_NOT_FOUND;
+            break;
+        case HTTP_STATUS_UNAUTHORIZED:
+            m_lastStatus = IPP_STATUS_ERROR_NOT_AUTHENTICATED;
+            break;
+        case HTTP_STATUS_CUPS_AUTHORIZATION_CANCELED:
+            m_lastStatus = IPP_STATUS_ERROR_CUPS_AUTHENTICATION_CANCELED;
+            break;
+        case HTTP_STATUS_FORBIDDEN:
+            m_lastStatus = IPP_STATUS_ERROR_FORBIDDEN;
+            break;
+        case HTTP_STATUS_ERROR:
+            m_lastStatus = IPP_STATUS_ERROR_INTERNAL;
+            break;
+        default:
+            m_lastStatus = IPP_STATUS_ERROR_SERVICE_UNAVAILABLE;
+            break;
+        }
+        if (status == HTTP_STATUS_ERROR) {
+            const int error = httpError(m_http);
+            m_lastMessage = error != 0 ? text(strerror(error)) : QStringLiteral("The print server did not answer.");
+        } else {
+            m_lastMessage = text(httpStatus(status));
+        }
     }
 
     PrintResult queueOperation(ipp_op_t op, const QString& queue)
@@ -435,7 +575,9 @@ private:
         return PrintResult::success();
     }
 
-    PrintResult listJobs(const QString& queue, QList<PrintJobInfo>& out)
+    // The jobs of a queue (all queues when empty) that are not completed; with a job id,
+    // that one job as long as it is not completed (none when the server no longer has it).
+    PrintResult listJobs(const QString& queue, QList<PrintJobInfo>& out, qint64 jobId = 0)
     {
         out.clear();
         static const char* const wanted[] = {"job-id",
@@ -451,18 +593,26 @@ private:
                                              "job-impressions",
                                              "job-impressions-completed",
                                              "job-media-sheets",
-                                             "job-media-sheets-completed"};
-        ipp_t* request = newRequest(IPP_OP_GET_JOBS, queue);
-        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "not-completed");
+                                             "job-media-sheets-completed",
+                                             "job-pages"};
+        ipp_t* request = newRequest(jobId > 0 ? IPP_OP_GET_JOB_ATTRIBUTES : IPP_OP_GET_JOBS, queue);
+        if (jobId > 0) {
+            ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", static_cast<int>(jobId));
+        } else {
+            ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "not-completed");
+        }
         ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
                       static_cast<int>(std::size(wanted)), nullptr, wanted);
         ipp_t* response = nullptr;
-        const PrintResult r = run(request, "/", &response);
+        bool answered = false;
+        const PrintResult r = run(request, "/", &response, &answered);
         if (!r) {
-            return r;
+            const bool gone = jobId > 0 && answered && m_lastStatus == IPP_STATUS_ERROR_NOT_FOUND;
+            return gone ? PrintResult::success() : r;
         }
-        // The reasons of the printers explain why a stopped job stopped.
-        QHash<QString, QStringList> printerReasons;
+        // Every job that is not held reads the trouble of its printer; the printers are
+        // asked once, when the first such job comes.
+        std::optional<QHash<QString, quint32>> printerBits;
         for (const Group& g : groups(response, IPP_TAG_JOB)) {
             const auto id = g.integer("job-id");
             if (!id) {
@@ -482,50 +632,70 @@ private:
             }
             job.HostPrintQueue = host.isEmpty() ? QString() : QStringLiteral("\\\\") + host;
             job.Owner = g.string("job-originating-user-name");
-            if (const auto pages = g.integer("job-impressions")) {
-                job.TotalPages = *pages;
-            } else if (const auto sheets = g.integer("job-media-sheets")) {
-                job.TotalPages = *sheets;
+            for (const char* pages : {"job-impressions", "job-media-sheets", "job-pages"}) {
+                if (const auto count = g.integer(pages)) {
+                    job.TotalPages = *count;
+                    break;
+                }
             }
             job.PagesPrinted =
                 g.integer("job-impressions-completed").value_or(g.integer("job-media-sheets-completed").value_or(0));
             job.Priority = g.integer("job-priority").value_or(50);
-            job.Size = qint64(g.integer("job-k-octets").value_or(0)) * 1024;
+            if (const auto kilobytes = g.integer("job-k-octets")) {
+                job.Size = qint64(*kilobytes) * 1024;
+            }
             job.TimeSubmitted = QDateTime::fromSecsSinceEpoch(g.integer("time-at-creation").value_or(0));
             const int state = g.integer("job-state").value_or(IPP_JSTATE_PENDING);
-            QStringList reasons;
-            if (state == IPP_JSTATE_STOPPED) {
-                if (!printerReasons.contains(printer)) {
-                    printerReasons.insert(printer, reasonsOf(printer));
-                }
-                reasons = printerReasons.value(printer);
+            // One job read by id may have ended meanwhile: then it is gone, as a listing says.
+            if (jobId > 0 && state >= IPP_JSTATE_CANCELED) {
+                continue;
             }
-            job.StatusMask = CupsPrintSystem::jobStatusMask(state, g.list("job-state-reasons"), reasons);
+            quint32 trouble = 0;
+            if (state == IPP_JSTATE_PENDING || state == IPP_JSTATE_PROCESSING || state == IPP_JSTATE_STOPPED) {
+                if (!printerBits) {
+                    printerBits = printerStates(queue);
+                }
+                trouble = printerBits->value(printer);
+            }
+            job.StatusMask = cupsstate::jobStatusMask(state, g.list("job-state-reasons"), trouble);
             out.append(job);
         }
         ippDelete(response);
         return PrintResult::success();
     }
 
-    QStringList reasonsOf(const QString& printer)
+    // The Status bits of the printers by name: of every printer, or of the one named.
+    QHash<QString, quint32> printerStates(const QString& queue)
     {
-        static const char* const wanted[] = {"printer-state-reasons"};
-        ipp_t* request = newRequest(IPP_OP_GET_PRINTER_ATTRIBUTES, printer);
-        ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 1, nullptr, wanted);
+        static const char* const wanted[] = {"printer-name", "printer-state", "printer-state-reasons",
+                                             "printer-state-message"};
+        const bool one = !queue.isEmpty();
+        ipp_t* request = newRequest(one ? IPP_OP_GET_PRINTER_ATTRIBUTES : IPP_OP_CUPS_GET_PRINTERS, queue);
+        ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                      static_cast<int>(std::size(wanted)), nullptr, wanted);
         ipp_t* response = nullptr;
+        QHash<QString, quint32> out;
         if (!run(request, "/", &response)) {
-            return {};
+            return out;
         }
-        QStringList out;
-        if (ipp_attribute_t* a = ippFindAttribute(response, "printer-state-reasons", IPP_TAG_KEYWORD)) {
-            out = strings(a);
+        for (const Group& g : groups(response, IPP_TAG_PRINTER)) {
+            const QString name = g.string("printer-name");
+            if (!name.isEmpty()) {
+                out.insert(name, cupsstate::printerStatusBits(g.integer("printer-state").value_or(IPP_PSTATE_IDLE),
+                                                              g.list("printer-state-reasons"),
+                                                              g.string("printer-state-message")));
+            }
         }
         ippDelete(response);
         return out;
     }
 
+    static constexpr int kMaxSends = 5;
+
     QString m_name;
     bool m_localComputer;
+    ipp_status_t m_lastStatus = IPP_STATUS_OK;
+    QString m_lastMessage;
     QString m_host;
     int m_port;
     http_t* m_http;
@@ -645,94 +815,6 @@ std::unique_ptr<PrintServer> CupsPrintSystem::connect(const QString& server, QSt
     }
     httpSetTimeout(http, kAnswerTimeoutSeconds, &giveUp, nullptr);
     return connection;
-}
-
-quint32 CupsPrintSystem::printerStatusBits(int printerState, const QStringList& reasons)
-{
-    quint32 bits = printerState == IPP_PSTATE_STOPPED ? PrinterStatus::Paused : 0;
-    for (const QString& full : reasons) {
-        const QString r = baseReason(full);
-        if (r == QStringLiteral("none") || r.isEmpty()) {
-            continue;
-        }
-        if (r == QStringLiteral("paused") || r == QStringLiteral("moving-to-paused")) {
-            bits |= PrinterStatus::Paused;
-        } else if (r == QStringLiteral("media-jam")) {
-            bits |= PrinterStatus::PaperJam;
-        } else if (r == QStringLiteral("media-empty") || r == QStringLiteral("media-needed")) {
-            bits |= PrinterStatus::PaperOut;
-        } else if (r == QStringLiteral("input-tray-missing") || r == QStringLiteral("media-low")) {
-            bits |= PrinterStatus::PaperProblem;
-        } else if (r == QStringLiteral("offline") || r == QStringLiteral("shutdown") ||
-                   r == QStringLiteral("timed-out") || r == QStringLiteral("connecting-to-device")) {
-            bits |= PrinterStatus::Offline;
-        } else if (r == QStringLiteral("output-area-full")) {
-            bits |= PrinterStatus::OutputBinFull;
-        } else if (r == QStringLiteral("spool-area-full")) {
-            bits |= PrinterStatus::OutOfMemory;
-        } else if (r == QStringLiteral("toner-low") || r == QStringLiteral("marker-supply-low")) {
-            bits |= PrinterStatus::TonerLow;
-        } else if (r == QStringLiteral("toner-empty") || r == QStringLiteral("marker-supply-empty")) {
-            bits |= PrinterStatus::NoToner;
-        } else if (r == QStringLiteral("door-open") || r == QStringLiteral("cover-open") ||
-                   r == QStringLiteral("interlock-open")) {
-            bits |= PrinterStatus::DoorOpen;
-        } else if (r == QStringLiteral("other") || full.endsWith(QStringLiteral("-error"))) {
-            bits |= PrinterStatus::Error;
-        }
-    }
-    return bits;
-}
-
-int CupsPrintSystem::extendedPrinterStatus(int printerState, quint32 statusBits)
-{
-    if (statusBits & PrinterStatus::Paused) {
-        return 8;
-    }
-    if (statusBits & PrinterStatus::Offline) {
-        return 7;
-    }
-    if (statusBits & PrinterStatus::Error) {
-        return 9;
-    }
-    if (statusBits != 0) {
-        return 1;
-    }
-    return printerState == IPP_PSTATE_PROCESSING ? 4 : 3;
-}
-
-quint32 CupsPrintSystem::jobStatusMask(int jobState, const QStringList& jobReasons, const QStringList& printerReasons)
-{
-    const bool incoming = jobReasons.contains(QStringLiteral("job-incoming"));
-    switch (jobState) {
-    case IPP_JSTATE_PENDING:
-        return incoming ? JobStatus::Spooling : 0;
-    case IPP_JSTATE_HELD:
-        return JobStatus::Paused;
-    case IPP_JSTATE_PROCESSING:
-        if (jobReasons.contains(QStringLiteral("processing-to-stop-point"))) {
-            return JobStatus::Deleting;
-        }
-        return incoming ? JobStatus::Spooling : JobStatus::Printing;
-    case IPP_JSTATE_STOPPED: {
-        const quint32 printer = printerStatusBits(IPP_PSTATE_IDLE, printerReasons);
-        if (printer & PrinterStatus::PaperOut) {
-            return JobStatus::PaperOut;
-        }
-        if (printer & PrinterStatus::Offline) {
-            return JobStatus::Offline;
-        }
-        return JobStatus::Error;
-    }
-    case IPP_JSTATE_CANCELED:
-        return JobStatus::Deleted;
-    case IPP_JSTATE_ABORTED:
-        return JobStatus::Error;
-    case IPP_JSTATE_COMPLETED:
-        return JobStatus::Printed;
-    default:
-        return 0;
-    }
 }
 
 } // namespace hlv

@@ -52,7 +52,10 @@ constexpr quint32 kJobStoppedBits = JobStatus::Paused | JobStatus::Error | JobSt
                                     JobStatus::PaperOut | JobStatus::BlockedDevQueue |
                                     JobStatus::UserInterventionRequired;
 
-const char* const kJobColumns = "j.id, q.name, j.document, j.host, j.owner, j.total_pages, j.pages_printed, "
+// A job is named after its queue as the queue list shows it: the share name, or the
+// printer's own name when it is not shared.
+const char* const kJobColumns = "j.id, CASE WHEN q.share_name <> '' THEN q.share_name ELSE q.name END, j.document, "
+                                "j.host, j.owner, j.total_pages, j.pages_printed, "
                                 "j.priority, j.size, j.submitted, j.status_mask";
 
 PrintJobInfo readJob(const Query& q)
@@ -69,7 +72,9 @@ PrintJobInfo readJob(const Query& q)
     }
     job.PagesPrinted = q.value(6).toLongLong();
     job.Priority = q.value(7).toLongLong();
-    job.Size = q.value(8).toLongLong();
+    if (!q.value(8).isNull()) {
+        job.Size = q.value(8).toLongLong();
+    }
     job.TimeSubmitted = QDateTime::fromMSecsSinceEpoch(q.value(9).toLongLong());
     job.StatusMask = static_cast<quint32>(q.value(10).toLongLong());
     return job;
@@ -283,6 +288,15 @@ PrintResult SimPrintStore::printers(QList<PrinterInfo>& out, const QString& serv
     const bool failed = q.failed();
     m_db->commit();
     return failed ? dbFailure() : PrintResult::success();
+}
+
+std::optional<qint64> SimPrintStore::dataVersion()
+{
+    const auto version = m_db->scalar(QStringLiteral("PRAGMA data_version"));
+    if (!version) {
+        return std::nullopt;
+    }
+    return version->toLongLong();
 }
 
 PrintResult SimPrintStore::jobs(QList<PrintJobInfo>& out, const QString& queue)
@@ -643,7 +657,8 @@ PrintResult SimPrintStore::show(QStringList& lines, const QString& serverName)
                                     "\tPagesPrinted=%7\tPriority=%8\tSize=%9")
                          .arg(QString::number(j.JobId), flat(j.Name), flat(j.Document), flat(j.Owner),
                               flat(j.HostPrintQueue), j.TotalPages ? QString::number(*j.TotalPages) : QString(),
-                              QString::number(j.PagesPrinted), QString::number(j.Priority), QString::number(j.Size)) +
+                              QString::number(j.PagesPrinted), QString::number(j.Priority),
+                              j.Size ? QString::number(*j.Size) : QString()) +
                      QStringLiteral("\tStatusMask=%1\tTimeSubmitted=%2")
                          .arg(QString::number(j.StatusMask), j.TimeSubmitted.toString(Qt::ISODate)));
     }

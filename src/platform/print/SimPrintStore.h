@@ -98,6 +98,9 @@ public:
     PrintResult show(QStringList& lines, const QString& serverName);
 
     QString path() const { return m_db->path(); }
+    // A number that changes whenever another connection changed the file; nothing when the
+    // file cannot be read.
+    std::optional<qint64> dataVersion();
 
 private:
     explicit SimPrintStore(std::unique_ptr<Database> db);

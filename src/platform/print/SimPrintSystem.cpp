@@ -9,6 +9,33 @@ namespace hlv {
 
 namespace {
 
+// Changes to a simulated server are writes to its file by other programs: the jobs are read
+// again only when the file changed since the last look.
+class SimJobWatch final : public JobWatch
+{
+public:
+    explicit SimJobWatch(sim::SimPrintStore& store)
+        : m_store(store)
+        , m_version(store.dataVersion())
+    {}
+
+    PrintResult changes(JobChanges& out) override
+    {
+        out = JobChanges();
+        const std::optional<qint64> version = m_store.dataVersion();
+        if (!version) {
+            return PrintResult::failure(QStringLiteral("The print server cannot be read."));
+        }
+        out.everything = version != m_version;
+        m_version = version;
+        return PrintResult::success();
+    }
+
+private:
+    sim::SimPrintStore& m_store;
+    std::optional<qint64> m_version;
+};
+
 class SimPrintServer final : public PrintServer
 {
 public:
@@ -20,6 +47,7 @@ public:
     QString serverName() const override { return m_name; }
     PrintResult printers(QList<PrinterInfo>& out) override { return m_store->printers(out, m_name); }
     PrintResult jobs(QList<PrintJobInfo>& out) override { return m_store->jobs(out); }
+    std::unique_ptr<JobWatch> watchJobs() override { return std::make_unique<SimJobWatch>(*m_store); }
     PrintResult queueJobs(const QString& queue, QList<PrintJobInfo>& out) override
     {
         if (queue.isEmpty()) {

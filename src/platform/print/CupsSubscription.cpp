@@ -1,0 +1,209 @@
+#include "platform/print/CupsSubscription.h"
+
+#include <iterator>
+
+#include <QSet>
+#include <QUrl>
+#include <cups/cups.h>
+
+namespace hlv {
+
+namespace {
+
+QString text(const char* value)
+{
+    return value ? QString::fromUtf8(value) : QString();
+}
+
+ipp_t* newRequest(ipp_op_t op, const std::string& uri, const std::string& user)
+{
+    ipp_t* request = ippNewRequest(op);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, user.c_str());
+    return request;
+}
+
+// Sends the request (taking it over); the answer, or null with why set when the server
+// refused or did not answer.
+ipp_t* send(http_t* http, ipp_t* request, QString* why)
+{
+    ipp_t* answer = cupsDoRequest(http, request, "/");
+    if (!answer || cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE) {
+        ippDelete(answer);
+        if (why) {
+            *why = text(cupsLastErrorString());
+            if (why->isEmpty()) {
+                *why = QStringLiteral("The print server did not answer.");
+            }
+        }
+        return nullptr;
+    }
+    return answer;
+}
+
+// One event of a Get-Notifications answer.
+struct Event
+{
+    int sequence = 0;
+    QString name;
+    qint64 jobId = 0;
+    QString queue;
+};
+
+QList<Event> events(ipp_t* answer)
+{
+    QList<Event> out;
+    Event current;
+    bool inside = false;
+    const auto finish = [&] {
+        if (inside) {
+            out.append(current);
+        }
+        current = Event();
+        inside = false;
+    };
+    for (ipp_attribute_t* a = ippFirstAttribute(answer); a; a = ippNextAttribute(answer)) {
+        const char* name = ippGetName(a);
+        if (!name || ippGetGroupTag(a) != IPP_TAG_EVENT_NOTIFICATION) {
+            finish();
+            continue;
+        }
+        inside = true;
+        const QLatin1String n(name);
+        if (n == QLatin1String("notify-sequence-number")) {
+            current.sequence = ippGetInteger(a, 0);
+        } else if (n == QLatin1String("notify-subscribed-event")) {
+            current.name = text(ippGetString(a, 0, nullptr));
+        } else if (n == QLatin1String("notify-job-id")) {
+            current.jobId = ippGetInteger(a, 0);
+        } else if (n == QLatin1String("printer-name")) {
+            current.queue = text(ippGetString(a, 0, nullptr));
+        } else if (n == QLatin1String("notify-printer-uri") && current.queue.isEmpty()) {
+            const QString path = QUrl(text(ippGetString(a, 0, nullptr))).path();
+            current.queue = QUrl::fromPercentEncoding(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1).toUtf8());
+        }
+    }
+    finish();
+    return out;
+}
+
+} // namespace
+
+std::unique_ptr<CupsSubscription> CupsSubscription::create(http_t* http, std::string serverUri, std::string user,
+                                                           int leaseSeconds, QString* why)
+{
+    static const char* const wanted[] = {"job-created",        "job-completed",   "job-state-changed",
+                                         "job-config-changed", "job-progress",    "printer-state-changed",
+                                         "printer-deleted",    "server-restarted"};
+    ipp_t* request = newRequest(IPP_OP_CREATE_PRINTER_SUBSCRIPTIONS, serverUri, user);
+    ippAddString(request, IPP_TAG_SUBSCRIPTION, IPP_TAG_KEYWORD, "notify-pull-method", nullptr, "ippget");
+    ippAddStrings(request, IPP_TAG_SUBSCRIPTION, IPP_TAG_KEYWORD, "notify-events", static_cast<int>(std::size(wanted)),
+                  nullptr, wanted);
+    ippAddInteger(request, IPP_TAG_SUBSCRIPTION, IPP_TAG_INTEGER, "notify-lease-duration", leaseSeconds);
+    ipp_t* answer = send(http, request, why);
+    if (!answer) {
+        return nullptr;
+    }
+    ipp_attribute_t* idAttr = ippFindAttribute(answer, "notify-subscription-id", IPP_TAG_INTEGER);
+    const int id = idAttr ? ippGetInteger(idAttr, 0) : 0;
+    ippDelete(answer);
+    if (id <= 0) {
+        if (why) {
+            *why = QStringLiteral("The print server made no subscription.");
+        }
+        return nullptr;
+    }
+    return std::unique_ptr<CupsSubscription>(
+        new CupsSubscription(http, std::move(serverUri), std::move(user), id, leaseSeconds));
+}
+
+CupsSubscription::CupsSubscription(http_t* http, std::string serverUri, std::string user, int id, int leaseSeconds)
+    : m_http(http)
+    , m_uri(std::move(serverUri))
+    , m_user(std::move(user))
+    , m_id(id)
+    , m_lease(leaseSeconds)
+{
+    m_sinceLease.start();
+}
+
+CupsSubscription::~CupsSubscription()
+{
+    if (m_abandoned) {
+        return;
+    }
+    ipp_t* request = newRequest(IPP_OP_CANCEL_SUBSCRIPTION, m_uri, m_user);
+    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-subscription-id", m_id);
+    ippDelete(send(m_http, request, nullptr));
+}
+
+PrintResult CupsSubscription::renew()
+{
+    ipp_t* request = newRequest(IPP_OP_RENEW_SUBSCRIPTION, m_uri, m_user);
+    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-subscription-id", m_id);
+    ippAddInteger(request, IPP_TAG_SUBSCRIPTION, IPP_TAG_INTEGER, "notify-lease-duration", m_lease);
+    QString why;
+    ipp_t* answer = send(m_http, request, &why);
+    if (!answer) {
+        return PrintResult::failure(why);
+    }
+    ippDelete(answer);
+    m_sinceLease.start();
+    ++m_renewals;
+    return PrintResult::success();
+}
+
+PrintResult CupsSubscription::changes(JobChanges& out)
+{
+    out = JobChanges();
+    // Renewed at a third of the lease: the server counts whole seconds.
+    if (m_sinceLease.elapsed() >= qint64(m_lease) * 1000 / 3) {
+        if (PrintResult r = renew(); !r) {
+            m_abandoned = true;
+            return r;
+        }
+    }
+    ipp_t* request = newRequest(IPP_OP_GET_NOTIFICATIONS, m_uri, m_user);
+    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-subscription-ids", m_id);
+    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-sequence-numbers", m_nextSequence);
+    ippAddBoolean(request, IPP_TAG_OPERATION, "notify-wait", 0);
+    QString why;
+    ipp_t* answer = send(m_http, request, &why);
+    if (!answer) {
+        // Gone (lease ran out, server restarted without it) or not answering: either way
+        // this subscription is of no further use.
+        m_abandoned = true;
+        return PrintResult::failure(why);
+    }
+    const QList<Event> list = events(answer);
+    ippDelete(answer);
+
+    QSet<qint64> ids;
+    QSet<QString> queues;
+    for (const Event& e : list) {
+        if (e.sequence < m_nextSequence) {
+            continue; // seen before
+        }
+        // Events the server dropped before they were read leave a gap in the numbers.
+        if (e.sequence > m_nextSequence) {
+            out.everything = true;
+        }
+        m_nextSequence = e.sequence + 1;
+        if (e.name.startsWith(QLatin1String("job-")) && e.jobId > 0) {
+            if (!ids.contains(e.jobId)) {
+                ids.insert(e.jobId);
+                out.jobIds.append(e.jobId);
+            }
+        } else if (e.name.startsWith(QLatin1String("printer-")) && !e.queue.isEmpty()) {
+            if (!queues.contains(e.queue)) {
+                queues.insert(e.queue);
+                out.queues.append(e.queue);
+            }
+        } else {
+            out.everything = true;
+        }
+    }
+    return PrintResult::success();
+}
+
+} // namespace hlv

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include <QElapsedTimer>
+#include <QString>
+
+#include "platform/PrintSystem.h"
+
+typedef struct _http_s http_t;
+
+namespace hlv {
+
+// A CUPS printer subscription for the job and queue events of every queue of a server,
+// read by the pull method: Get-Notifications asks for the events after the last one seen.
+//
+// The lease is short and renewed while the subscription is read (at a third of it), so
+// a watcher that goes away without cancelling leaves nothing behind for long; the object's
+// end cancels it unless the server was given up (abandon). Events tell which jobs changed
+// (job-created, -state-changed, -config-changed, -progress, -completed) and which queues
+// changed state (printer-state-changed, -deleted); a gap in the event numbers (the server
+// keeps only so many events) or a server restart asks for a whole reading.
+//
+// Uses the connection of the PrintServer that made it, on that server's thread, and must
+// go before it.
+class CupsSubscription final : public JobWatch
+{
+public:
+    static constexpr int kLeaseSeconds = 60;
+
+    // Subscribes on the server that http is connected to (serverUri: "ipp://host:port/").
+    // Null when the server refuses or does not answer; why then tells what it said.
+    static std::unique_ptr<CupsSubscription> create(http_t* http, std::string serverUri, std::string user,
+                                                    int leaseSeconds = kLeaseSeconds, QString* why = nullptr);
+    ~CupsSubscription() override;
+    CupsSubscription(const CupsSubscription&) = delete;
+    CupsSubscription& operator=(const CupsSubscription&) = delete;
+
+    PrintResult changes(JobChanges& out) override;
+    void abandon() override { m_abandoned = true; }
+
+    int id() const { return m_id; }
+    int renewals() const { return m_renewals; }
+
+private:
+    CupsSubscription(http_t* http, std::string serverUri, std::string user, int id, int leaseSeconds);
+    PrintResult renew();
+
+    http_t* m_http;
+    std::string m_uri;
+    std::string m_user;
+    int m_id;
+    int m_lease;
+    int m_nextSequence = 1;
+    int m_renewals = 0;
+    bool m_abandoned = false;
+    QElapsedTimer m_sinceLease;
+};
+
+} // namespace hlv

@@ -1,0 +1,109 @@
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <utility>
+
+#include <QDeadlineTimer>
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QTimer>
+#include <QVariantList>
+
+namespace hlv {
+
+class Database;
+
+// The writing side of a job log, shared by the console's store and the watch program's
+// log. It runs on the window's thread and never holds it long for a lock another program
+// keeps on the file:
+//
+// - Writes wait in one queue, in the order they were given. A flush opens the file once,
+//   writes everything queued in one transaction and closes it; each job's row is written
+//   by one statement, so it is stored whole or not at all, and a write that fails for any
+//   reason but a lock is dropped with a line on stderr while the others are kept.
+// - A lock is waited for up to the wait budget of the call (about a second, less when the
+//   busy timeout is shorter). A write stopped by a lock stays queued and a timer of the
+//   window's event loop tries again until it gets through; while writes are queued behind
+//   a lock, and for a second after any lock stopped an operation, calls do not wait at
+//   all, so one user action or event costs at most about a second in total.
+// - The file is looked up by path for every flush: a log deleted between operations (a
+//   reset) is made again from the template by prepare, and a log deleted while a flush
+//   is writing is noticed before the commit and the flush is written again to the new one.
+class JobLogWriter
+{
+public:
+    // Makes sure the log file exists (a copy of the template when it is missing) and
+    // gives its path; an empty path (with error) when there is no log to write.
+    using Prepare = std::function<QString(QString* error)>;
+    // One queued job write: the fields (names as the table spells them) as text.
+    using Fields = QList<std::pair<QString, QString>>;
+
+    JobLogWriter(QString programTag, Prepare prepare);
+    ~JobLogWriter();
+    JobLogWriter(const JobLogWriter&) = delete;
+    JobLogWriter& operator=(const JobLogWriter&) = delete;
+
+    // Queues a job's row: with onlyIfNew it is added only when the log holds no row for
+    // the key when the write gets through (and not queued twice); otherwise the row is
+    // edited or added. Returns a ticket for stored().
+    quint64 queueJob(const QString& transactionId, Fields fields, bool onlyIfNew);
+    // Queues one statement (an audit record).
+    quint64 queueStatement(const QString& what, const QString& sql, const QVariantList& binds);
+    // Writes what is queued, waiting for a lock up to the call's budget. True when the
+    // queue is empty afterwards.
+    bool flush();
+    // Whether the write of the ticket has been stored (false while it waits or when it
+    // failed).
+    bool stored(quint64 ticket) const { return m_stored.value(ticket, false); }
+    int pendingCount() const { return static_cast<int>(m_queue.size()); }
+
+    // Starts the wait budget of one call: the deadline that the connections opened for it
+    // (openLog with waitDeadline()) wait for a lock.
+    void startWait();
+    const QDeadlineTimer* waitDeadline() const { return &m_waitUntil; }
+    // Tells the writer that a lock stopped an operation of the owner (a read).
+    void lockSeen();
+
+    // The longest wait for a lock on the window's thread (the owner's busy timeout when
+    // that is shorter); the queued writes are retried after it for as long as it takes.
+    void setBusyTimeoutMs(int ms) { m_busyTimeoutMs = ms; }
+    // Called after each job's row was written into the open transaction (progress, tests).
+    void setAfterJobWritten(std::function<void(const QString&)> hook) { m_afterJob = std::move(hook); }
+
+private:
+    struct Pending
+    {
+        quint64 ticket = 0;
+        QString key;   // a job's key; empty for a statement
+        Fields fields; // a job's fields
+        bool onlyIfNew = false;
+        QString what; // a statement's name for the messages
+        QString sql;  // a statement
+        QVariantList binds;
+    };
+    enum class Outcome { Done, Locked, Failed };
+
+    Outcome writeQueued(int count);
+    void dropQueued(int count, const QString& why);
+    void popFront(bool stored);
+    void warn(const QString& text) const;
+
+    QString m_tag;
+    Prepare m_prepare;
+    std::deque<Pending> m_queue;
+    QSet<QString> m_queuedNew; // keys of the queued first sightings
+    QHash<quint64, bool> m_stored;
+    quint64 m_nextTicket = 1;
+    QDeadlineTimer m_waitUntil;
+    QDeadlineTimer m_quietUntil;
+    int m_busyTimeoutMs;
+    bool m_flushing = false;
+    std::function<void(const QString&)> m_afterJob;
+    QTimer m_retry;
+};
+
+} // namespace hlv

@@ -1,0 +1,100 @@
+#include <QProcessEnvironment>
+
+#include "SmtpTestServer.h"
+#include "WatchFixture.h"
+#include "console/access/JobMonitorClient.h"
+#include "console/access/MonitorBinding.h"
+#include "platform/ProcessControl.h"
+#include "support/ToolProcess.h"
+
+namespace hlv::test {
+namespace {
+
+// The watch window with its real job monitor server on the private CUPS server, a queue
+// whose backend cannot reach its device (error policy stop-printer) and a loopback mail
+// server.
+class WatchCupsTest : public WatchFixture
+{
+protected:
+    void SetUp() override
+    {
+        WatchFixture::SetUp();
+        cupsServer = privateCupsServer();
+        if (cupsServer.isEmpty()) {
+            GTEST_SKIP() << "no private CUPS server: run through ctest (fixture private_cupsd)";
+        }
+        queue = QStringLiteral("hlvwatch_%1").arg(QCoreApplication::applicationPid());
+        runToolChecked(QStringLiteral("lpadmin"),
+                       {QStringLiteral("-h"), cupsServer, QStringLiteral("-p"), queue, QStringLiteral("-E"),
+                        QStringLiteral("-v"), QStringLiteral("serial:/dev/hlv-no-such-port"), QStringLiteral("-o"),
+                        QStringLiteral("printer-error-policy=stop-printer")});
+    }
+    void TearDown() override
+    {
+        WatchFixture::TearDown();
+        if (!cupsServer.isEmpty()) {
+            runToolChecked(QStringLiteral("lpadmin"), {QStringLiteral("-h"), cupsServer, QStringLiteral("-x"), queue});
+        }
+    }
+    void configure(WatchContext& ctx) override
+    {
+        ctx.programDir = QStringLiteral(HLV_BIN_DIR);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HLV_PRINT_SYSTEM"), QStringLiteral("cups"));
+        ctx.monitorEnvironment = environment;
+    }
+
+    LinuxProcessControl realProcesses;
+    QString cupsServer;
+    QString queue;
+};
+
+TEST_F(WatchCupsTest, JobOnQueueStoppedByBackend_AlertsByCsvAndMail)
+{
+    processControl = &realProcesses;
+    SmtpTestServer smtp;
+    ASSERT_TRUE(smtp.isListening());
+    const QString csv = path(QStringLiteral("jobs.csv"));
+    writeIni(QStringLiteral("[Halvern]\nServer=%1\nWatchJobs=True\nJobsCSVfile=%2\nMailServer=127.0.0.1\n"
+                            "MailFrom=<watch@example.org>\nMailTo=<ops@example.org>\nJobsEmailError=True\n")
+                 .arg(cupsServer, csv));
+    build();
+    context->smtpPort = smtp.port();
+    frmWatch& w = *window;
+    w.Form_Load();
+    w.cmdStart_Click();
+    ASSERT_TRUE(waitFor([&] { return w.lblStatus->text() == QStringLiteral("Connected"); }, 30000))
+        << w.lblStatus->text().toStdString();
+
+    const QString out = runToolChecked(QStringLiteral("lp"), {QStringLiteral("-h"), cupsServer, QStringLiteral("-d"),
+                                                              queue, QStringLiteral("-t"), QStringLiteral("Stuck|A4"),
+                                                              QStringLiteral("/etc/hostname")});
+    const QString id = out.section(QLatin1Char(' '), 3, 3).section(QLatin1Char('-'), -1);
+    ASSERT_FALSE(id.isEmpty()) << out.toStdString();
+
+    // The monitor reports the job with the Error bit once the backend has stopped the queue.
+    const QString line = QStringLiteral("\"Error\",\"Stuck|A4\",");
+    ASSERT_TRUE(waitFor([&] { return QString::fromUtf8(fileBytes(csv)).contains(line); }, 30000))
+        << QString::fromUtf8(fileBytes(csv)).toStdString();
+    const QString csvText = QString::fromUtf8(fileBytes(csv));
+    EXPECT_TRUE(csvText.contains(QStringLiteral("\"") + queue + QStringLiteral("\",")));
+    EXPECT_TRUE(csvText.contains(QStringLiteral("\"") + id + QStringLiteral("\",\"") + queue + QStringLiteral(", ") +
+                                 id + QStringLiteral("\",\r\n")));
+    // Other tests share the server: only the mail about this job counts.
+    const QByteArray warning =
+        "Warning: Job " + id.toUtf8() + " titled Stuck|A4 in " + queue.toUtf8() + " on " + cupsServer.toUtf8() + "\r\n";
+    const auto ourMail = [&]() -> QByteArray {
+        for (const QByteArray& m : std::as_const(smtp.messages)) {
+            if (m.contains(warning) && m.contains("is reporting a status of Error")) {
+                return m;
+            }
+        }
+        return {};
+    };
+    ASSERT_TRUE(waitFor([&] { return !ourMail().isEmpty(); }, 30000));
+    EXPECT_TRUE(ourMail().contains("Subject:HLV: Job Error on " + cupsServer.toUtf8() + "\r\n"));
+    w.cmdStop_Click();
+}
+
+} // namespace
+} // namespace hlv::test
