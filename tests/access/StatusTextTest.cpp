@@ -1,4 +1,4 @@
-#include "console/access/StatusText.h"
+#include "platform/print/StatusText.h"
 
 #include <limits>
 #include <set>

@@ -7,10 +7,10 @@
 #include <gtest/gtest.h>
 
 #include "ReportDoubles.h"
-#include "console/access/StatusText.h"
 #include "platform/GeneralDate.h"
 #include "platform/print/SimPrintStore.h"
 #include "platform/print/SimPrintSystem.h"
+#include "platform/print/StatusText.h"
 #include "support/RecordingShell.h"
 #include "support/ScriptedDialogs.h"
 

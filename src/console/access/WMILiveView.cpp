@@ -4,12 +4,12 @@
 #include <QDateTime>
 #include <QSet>
 
-#include "console/access/StatusText.h"
 #include "jobmonitor/JobDetailRecord.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/GeneralDate.h"
 #include "platform/PrintSystem.h"
+#include "platform/print/StatusText.h"
 #include "store/JobLogStore.h"
 #include "store/JobLogTable.h"
 
