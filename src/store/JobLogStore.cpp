@@ -248,10 +248,11 @@ bool JobLogStore::WriteAudit(const QString& action, const QVariant& description)
     if (!m_host.auditOn()) {
         return true;
     }
-    const QDateTime now = m_clock.now();
     if (!OpenLogDatabase()) {
         return false;
     }
+    // Taken after the open, which writes a new log's own records first.
+    const QDateTime now = m_clock.now();
     const std::optional<QString> text = vbText(description);
     const bool ok =
         m_db->exec(QStringLiteral("INSERT INTO HLV_Audit (\"Time\", \"Action\", \"Description\", "
