@@ -46,7 +46,8 @@ QString joinNumbers(const QList<double>& values)
 
 void FrmMain::LoadSettings()
 {
-    const IniFile& ini = *m_ini;
+    // One read of the settings file for the whole load.
+    const IniPass ini(*m_ini);
     const auto read = [&ini](const QString& key) {
         return ini.ReadIni(kSection, key);
     };
@@ -230,7 +231,8 @@ void FrmMain::SaveSettings()
     List_Save(CurrentPrinter, m_ctx.environment.appData() + QStringLiteral("/hlv.his"));
     yieldToEvents();
 
-    const IniFile& ini = *m_ini;
+    // One write of the settings file for the whole save, at its end.
+    IniPass ini(*m_ini);
     ConsoleSettings& s = m_settings;
     bool ok = true;
     const auto write = [&ini, &ok](const QString& key, const QString& value) {
@@ -289,6 +291,9 @@ void FrmMain::SaveSettings()
     write(QStringLiteral("QAHideAllButtons"), booleanText(s.QAHideAllButtons));
     for (int i = 0; i < 20 && ok; ++i) {
         ok = ini.WriteIni(kFavouritesSection, QString::number(i), mnuFav[static_cast<size_t>(i)]->text());
+    }
+    if (!ini.commit()) {
+        ok = false;
     }
 
     if (!ok) {
