@@ -12,10 +12,12 @@
 -- - A four-digit first field is the year: year, month, day.
 -- - Otherwise the third field is the year, and day and month are told apart by, in turn:
 --   a field above 12 (it is the day); the other rows of the log written in the same form
---   (same separator, same clock) where a field above 12 showed the order; for a row without
---   a time, the clock of the log's rows with that separator; and last the form itself: "/"
---   with a 12-hour clock (or none) and no leading zero is month first, as the English (US)
---   form is, every other form is day first.
+--   (same separator, same clock) where a field above 12 showed one order and none the
+--   other; for a row without a time, the same proof from all rows with its separator, then
+--   their clock; and last the form itself: "/" with a 12-hour clock (or none) and no
+--   leading zero is month first, as the English (US) form is, every other form is day
+--   first. Only a log that mixes a month-first and a day-first form with one separator
+--   can leave a midnight row (the date alone, both fields above 9) to that last rule.
 -- A text that gives no valid date has no SubmitDay.
 WITH
     -- Every digit turned into '9': runs of digits are then found with instr and ltrim.
@@ -23,8 +25,14 @@ WITH
                  replace(replace(replace(replace(replace(replace(replace(replace(replace(Text,
                      '0', '9'), '1', '9'), '2', '9'), '3', '9'), '4', '9'), '5', '9'), '6', '9'), '7', '9'),
                      '8', '9') AS Mask
-          FROM (SELECT rowid AS RowNo, trim("Time Submitted") AS Text FROM HLV_Log
-                WHERE "Time Submitted" IS NOT NULL)),
+          -- Arabic-Indic and Persian digits read as the digits they are.
+          FROM (SELECT rowid AS RowNo,
+                       replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(trim("Time Submitted"),
+                           '٠', '0'), '١', '1'), '٢', '2'), '٣', '3'), '٤', '4'),
+                           '٥', '5'), '٦', '6'), '٧', '7'), '٨', '8'), '٩', '9'),
+                           '۰', '0'), '۱', '1'), '۲', '2'), '۳', '3'), '۴', '4'),
+                           '۵', '5'), '۶', '6'), '۷', '7'), '۸', '8'), '۹', '9') AS Text
+                FROM HLV_Log WHERE "Time Submitted" IS NOT NULL)),
     r1 AS MATERIALIZED (SELECT *, instr(Mask, '9') AS A1 FROM m),
     l1 AS MATERIALIZED (SELECT *, length(substr(Mask, A1)) - length(ltrim(substr(Mask, A1), '9')) AS L1 FROM r1 WHERE A1 > 0),
     r2 AS MATERIALIZED (SELECT *, A1 + L1 - 1 + instr(substr(Mask, A1 + L1), '9') AS A2 FROM l1
@@ -43,7 +51,9 @@ WITH
     yl AS MATERIALIZED (SELECT *, CAST(F1 AS INTEGER) AS N1, CAST(F2 AS INTEGER) AS N2 FROM f
            WHERE length(F3) = 4 AND length(F1) <= 2 AND length(F2) <= 2),
     proof AS MATERIALIZED (SELECT Sep, Clock, MAX(N1 > 12) AS DayFirst, MAX(N2 > 12) AS MonthFirst FROM yl GROUP BY Sep, Clock),
-    clocks AS MATERIALIZED (SELECT Sep, MAX(Clock = '12h') AS Has12, MAX(Clock = '24h') AS Has24 FROM yl GROUP BY Sep),
+    bySep AS MATERIALIZED (SELECT Sep, MAX(N1 > 12) AS DayFirst, MAX(N2 > 12) AS MonthFirst,
+                                  MAX(Clock = '12h') AS Has12, MAX(Clock = '24h') AS Has24
+                           FROM yl GROUP BY Sep),
     ymd AS MATERIALIZED (SELECT RowNo, F1 AS YText, F2 AS MText, F3 AS DText FROM f WHERE length(F1) = 4
             UNION ALL
             SELECT RowNo, F3,
@@ -54,14 +64,16 @@ WITH
                               WHEN N2 > 12 THEN 'mdy'
                               WHEN proof.DayFirst AND NOT proof.MonthFirst THEN 'dmy'
                               WHEN proof.MonthFirst AND NOT proof.DayFirst THEN 'mdy'
-                              WHEN yl.Clock = 'none' AND clocks.Has24 AND NOT clocks.Has12 THEN 'dmy'
-                              WHEN yl.Clock = 'none' AND clocks.Has12 AND NOT clocks.Has24 THEN 'mdy'
+                              WHEN yl.Clock = 'none' AND bySep.DayFirst AND NOT bySep.MonthFirst THEN 'dmy'
+                              WHEN yl.Clock = 'none' AND bySep.MonthFirst AND NOT bySep.DayFirst THEN 'mdy'
+                              WHEN yl.Clock = 'none' AND bySep.Has24 AND NOT bySep.Has12 THEN 'dmy'
+                              WHEN yl.Clock = 'none' AND bySep.Has12 AND NOT bySep.Has24 THEN 'mdy'
                               WHEN yl.Sep = '/' AND yl.Clock <> '24h' AND NOT (F1 GLOB '0*' OR F2 GLOB '0*')
                                   THEN 'mdy'
                               ELSE 'dmy' END AS Ord
                   FROM yl
                   JOIN proof ON proof.Sep = yl.Sep AND proof.Clock = yl.Clock
-                  JOIN clocks ON clocks.Sep = yl.Sep) AS ordered),
+                  JOIN bySep ON bySep.Sep = yl.Sep) AS ordered),
     days AS MATERIALIZED (SELECT RowNo, printf('%04d-%02d-%02d', CAST(YText AS INTEGER), CAST(MText AS INTEGER),
                                   CAST(DText AS INTEGER)) AS Iso
              FROM ymd),

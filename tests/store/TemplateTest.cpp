@@ -179,6 +179,9 @@ TEST_F(TemplateViewsTest, DayViews_RightDayForTheTextsOfEveryLocale)
         {"fr_FR", nullptr},
         {"ja_JP", nullptr},
         {"zh_CN", nullptr},
+        // Day first in the English (US) shape ("9/12/2026 4:22:44 PM"), and other digits.
+        {"en_AU", nullptr},
+        {"ar_EG", nullptr},
         // The console and the watch program under different locales, writing one log.
         {"en_US", "en_GB"},
         {"de_DE", "en_US"},
