@@ -44,7 +44,7 @@ protected:
     {
         ASSERT_TRUE(m_dir.isValid());
         m_savedLocale = QLocale();
-        QLocale::setDefault(QLocale::c());
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
         simDir = m_dir.filePath(QStringLiteral("sim"));
         reportDir = m_dir.filePath(QStringLiteral("reports"));
         ASSERT_TRUE(QDir().mkpath(simDir));
