@@ -36,7 +36,7 @@
 #include <cups/cups.h>
 #include <unistd.h>
 
-#include "console/access/JobMonitorClient.h"
+#include "jobmonitor/client/JobMonitorClient.h"
 #include "console/reports/LogReports.h"
 #include "console/ui/JobListWidget.h"
 #include "jobmonitor/MonitorBuilds.h"

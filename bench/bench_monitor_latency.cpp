@@ -31,8 +31,8 @@
 #include <cups/cups.h>
 #include <unistd.h>
 
-#include "console/access/JobMonitorClient.h"
 #include "jobmonitor/MonitorBuilds.h"
+#include "jobmonitor/client/JobMonitorClient.h"
 #include "platform/print/SimPrintStore.h"
 
 namespace {

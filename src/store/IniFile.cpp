@@ -22,25 +22,50 @@ QString IniFile::path() const
 
 QString IniFile::ReadIni(const QString& section, const QString& key) const
 {
-    return readPrivateProfileString(path(), section, key);
+    return IniPass(*this).ReadIni(section, key);
 }
 
 bool IniFile::WriteIni(const QString& section, const QString& key, const QVariant& value) const
 {
-    const QString file = path();
+    IniPass pass(*this);
+    return pass.WriteIni(section, key, value) && pass.commit();
+}
+
+IniPass::IniPass(const IniFile& ini)
+    : m_profile(std::make_unique<PrivateProfile>(ini.path()))
+{}
+
+IniPass::~IniPass() = default;
+
+QString IniPass::ReadIni(const QString& section, const QString& key) const
+{
+    return m_profile->read(section, key);
+}
+
+bool IniPass::WriteIni(const QString& section, const QString& key, const QVariant& value)
+{
     const std::optional<QString> text = vbText(value);
     if (!text) {
         qWarning().noquote() << "hlv: settings: no text for" << section << key << "- not written";
         return false;
     }
+    if (!m_profile->write(section, key, *text)) {
+        qWarning().noquote() << "hlv: settings: cannot write" << section << key << "to" << m_profile->path();
+        return false;
+    }
+    return true;
+}
+
+bool IniPass::commit()
+{
     // The application-data folder of a fresh account may not exist yet.
-    const QString folder = QFileInfo(file).absolutePath();
+    const QString folder = QFileInfo(m_profile->path()).absolutePath();
     if (!QDir().mkpath(folder)) {
         qWarning().noquote() << "hlv: settings: cannot create folder" << folder;
         return false;
     }
-    if (!writePrivateProfileString(file, section, key, *text)) {
-        qWarning().noquote() << "hlv: settings: cannot write" << section << key << "to" << file;
+    if (!m_profile->commit()) {
+        qWarning().noquote() << "hlv: settings: cannot write" << m_profile->path();
         return false;
     }
     return true;

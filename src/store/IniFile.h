@@ -1,11 +1,14 @@
 #pragma once
 
+#include <memory>
+
 #include <QString>
 #include <QVariant>
 
 namespace hlv {
 
 class Environment;
+class PrivateProfile;
 
 // One per-user settings file in the application-data folder: hlv.ini for the console,
 // hlvw.ini for the watch program. The path is built anew on every call and the file is
@@ -35,6 +38,28 @@ public:
 private:
     const Environment& m_env;
     QString m_fileName;
+};
+
+// One load or save pass over a settings file (LoadSettings, SaveSettings, the watch
+// program's settings): ReadIni and WriteIni as IniFile gives them, each read seeing the
+// writes before it, with the file read once, on first use, and written once, by commit().
+class IniPass
+{
+public:
+    explicit IniPass(const IniFile& ini);
+    ~IniPass();
+    IniPass(const IniPass&) = delete;
+    IniPass& operator=(const IniPass&) = delete;
+
+    QString ReadIni(const QString& section, const QString& key) const;
+    // False, after a line on stderr, for a value without text or a refused name.
+    bool WriteIni(const QString& section, const QString& key, const QVariant& value);
+    // Writes the file when a write changed it, creating the folder as needed. False, after
+    // a line on stderr, when it could not.
+    bool commit();
+
+private:
+    std::unique_ptr<PrivateProfile> m_profile;
 };
 
 // The workstation's running page totals, kept in the settings file so that they survive a

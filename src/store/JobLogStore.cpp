@@ -368,6 +368,11 @@ bool JobLogStore::WriteAudit(const QString& action, const QVariant& description)
     if (!m_host.auditOn()) {
         return true;
     }
+    // A missing log is made first, with its creation records, so that this record's time,
+    // taken next, follows theirs.
+    if (!m_creating) {
+        prepareLog(nullptr);
+    }
     const QDateTime now = m_clock.now();
     const std::optional<QString> text = vbText(description);
     const QString sql = QStringLiteral("INSERT INTO HLV_Audit (\"Time\", \"Action\", \"Description\", "

@@ -5,6 +5,7 @@
 #include <QTemporaryFile>
 #include <QThread>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/Database.h"
@@ -17,6 +18,26 @@ namespace {
 QString quoted(const QString& identifier)
 {
     return QLatin1Char('"') + identifier + QLatin1Char('"');
+}
+
+// The process's umask, read without changing it where the system tells it.
+mode_t processUmask()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith("Umask:")) {
+                bool ok = false;
+                const uint mask = line.mid(6).trimmed().toUInt(&ok, 8);
+                if (ok) {
+                    return static_cast<mode_t>(mask);
+                }
+            }
+        }
+    }
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return mask;
 }
 
 void setError(QString* error, const QString& text)
@@ -70,8 +91,12 @@ bool copyTemplate(const QString& templatePath, const QString& path, QString* err
         setError(error, QStringLiteral("cannot copy the template to %1").arg(path));
         return false;
     }
-    copy.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                        QFileDevice::ReadOther);
+    // The mode a new file gets under the umask, so that a group the umask admits (the watch
+    // program under another account) can write a shared log.
+    if (::fchmod(copy.handle(), 0666 & ~processUmask()) != 0) {
+        setError(error, QStringLiteral("cannot set the mode of %1").arg(copy.fileName()));
+        return false;
+    }
     copy.close();
     // QFile::rename never replaces an existing file.
     if (!QFile::rename(copy.fileName(), path)) {

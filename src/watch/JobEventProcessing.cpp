@@ -4,8 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "console/access/StatusText.h"
 #include "jobmonitor/JobDetailRecord.h"
+#include "platform/print/StatusText.h"
 #include "store/JobLogTable.h"
 #include "watch/PopupMessages.h"
 #include "watch/WatchJobLog.h"

@@ -11,7 +11,7 @@ QString section()
     return QString::fromLatin1(kWatchSettingsSection);
 }
 
-void loadCaption(const IniFile& ini, const char* key, const char* unsetWord, WatchMenuValue& menu)
+void loadCaption(const IniPass& ini, const char* key, const char* unsetWord, WatchMenuValue& menu)
 {
     const QString unset = QString::fromLatin1(unsetWord);
     const QString value = ini.ReadIni(section(), QString::fromLatin1(key));
@@ -21,16 +21,18 @@ void loadCaption(const IniFile& ini, const char* key, const char* unsetWord, Wat
     }
 }
 
-bool loadFlag(const IniFile& ini, const char* key)
+bool loadFlag(const IniPass& ini, const char* key)
 {
     return ini.ReadIni(section(), QString::fromLatin1(key)) == QLatin1String("True");
 }
 
 } // namespace
 
-void SaveWatchSettings(const IniFile& ini, const WatchSettingsState& s)
+void SaveWatchSettings(const IniFile& file, const WatchSettingsState& s)
 {
     // Each write stands alone: one that fails does not keep the others from being written.
+    // The file is written once, after the last.
+    IniPass ini(file);
     const auto write = [&ini](const char* key, const QVariant& value) {
         ini.WriteIni(section(), QString::fromLatin1(key), value);
     };
@@ -47,10 +49,13 @@ void SaveWatchSettings(const IniFile& ini, const WatchSettingsState& s)
     write("JobsPopupError", s.jobsPopupError);
     write("JobsEmailError", s.jobsEmailError);
     write("JobDatabase", s.jobDatabase);
+    ini.commit();
 }
 
-void LoadWatchSettings(const IniFile& ini, WatchSettingsState& s)
+void LoadWatchSettings(const IniFile& file, WatchSettingsState& s)
 {
+    // One read of the file for all the keys.
+    const IniPass ini(file);
     loadCaption(ini, "MailServer", WatchUnset::kMailServer, s.mailServer);
     loadCaption(ini, "MailFrom", WatchUnset::kMailFrom, s.mailFrom);
     loadCaption(ini, "MailTo", WatchUnset::kMailTo, s.mailTo);

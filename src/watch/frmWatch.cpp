@@ -18,8 +18,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "console/access/MonitorBinding.h"
 #include "jobmonitor/MonitorBuilds.h"
+#include "jobmonitor/client/MonitorBinding.h"
 #include "platform/Dialogs.h"
 #include "platform/Environment.h"
 #include "store/IniFile.h"

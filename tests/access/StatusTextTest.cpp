@@ -1,5 +1,6 @@
-#include "console/access/StatusText.h"
+#include "platform/print/StatusText.h"
 
+#include <cmath>
 #include <limits>
 #include <set>
 
@@ -141,7 +142,21 @@ TEST(StatusTextTest, RandomBetween_StaysWithinBounds)
         seen.insert(small);
     }
     EXPECT_EQ(seen.size(), 5u);
-    // The widest range does not overflow.
-    const int wide = RandomBetween(std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
-    (void)wide;
+    // The widest range does not overflow: its draws spread over both signs and its whole
+    // width rather than piling up at a clamped end.
+    std::set<int> wide;
+    double sum = 0;
+    int negative = 0;
+    for (int i = 0; i < 4000; ++i) {
+        const int value = RandomBetween(std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
+        wide.insert(value);
+        sum += value;
+        negative += value < 0 ? 1 : 0;
+    }
+    EXPECT_GT(wide.size(), 3900u);
+    EXPECT_GT(negative, 1600);
+    EXPECT_LT(negative, 2400);
+    EXPECT_LT(std::abs(sum / 4000), 0.1 * std::numeric_limits<int>::max());
+    EXPECT_LT(*wide.begin(), std::numeric_limits<int>::min() / 2);
+    EXPECT_GT(*wide.rbegin(), std::numeric_limits<int>::max() / 2);
 }

@@ -6,8 +6,8 @@
 
 #include <QCoreApplication>
 
-#include "console/access/JobMonitorClient.h"
 #include "jobmonitor/MonitorBuilds.h"
+#include "jobmonitor/client/JobMonitorClient.h"
 
 int main(int argc, char** argv)
 {

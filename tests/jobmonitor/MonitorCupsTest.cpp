@@ -17,9 +17,9 @@
 #include <cups/cups.h>
 #include <gtest/gtest.h>
 
-#include "console/access/JobMonitorClient.h"
 #include "jobmonitor/JobMonitor.h"
 #include "jobmonitor/MonitorBuilds.h"
+#include "jobmonitor/client/JobMonitorClient.h"
 #include "platform/PrintSystem.h"
 #include "platform/print/CupsPrintSystem.h"
 #include "platform/print/CupsSubscription.h"

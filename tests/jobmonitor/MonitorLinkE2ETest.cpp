@@ -13,10 +13,10 @@
 #include <sys/types.h>
 #include <unistd.h>
 
-#include "console/access/JobMonitorClient.h"
-#include "console/access/MonitorBinding.h"
 #include "jobmonitor/MonitorBuilds.h"
 #include "jobmonitor/WireProtocol.h"
+#include "jobmonitor/client/JobMonitorClient.h"
+#include "jobmonitor/client/MonitorBinding.h"
 #include "platform/Database.h"
 #include "platform/GeneralDate.h"
 #include "platform/ProcessControl.h"

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "console/access/MonitorBinding.h"
+#include "jobmonitor/client/MonitorBinding.h"
 #include "platform/ProcessControl.h"
 #include "support/FakeProcessControl.h"
 

@@ -25,10 +25,15 @@ TEST_F(GeneralDateTest, RoundTrip_KeepsSecondsAndDropsTimeAtMidnight)
         QDateTime(QDate(1999, 7, 4), QTime(12, 0, 1)),
         QDateTime(QDate(2026, 12, 9), QTime(0, 0, 0)),
     };
-    for (const QDateTime& value : values) {
-        const QString text = generalDateText(value);
-        EXPECT_EQ(parseGeneralDate(text), value) << text.toStdString();
+    // The C locale writes like English (US); the others as each program would under them.
+    for (const char* name : {"C", "en_US", "en_GB", "de_DE", "nl_NL", "fr_FR", "ja_JP", "zh_CN"}) {
+        QLocale::setDefault(QLocale(QString::fromLatin1(name)));
+        for (const QDateTime& value : values) {
+            const QString text = generalDateText(value);
+            EXPECT_EQ(parseGeneralDate(text), value) << name << " " << text.toStdString();
+        }
     }
+    QLocale::setDefault(QLocale::c());
     EXPECT_FALSE(generalDateText(QDateTime(QDate(2026, 12, 9), QTime(0, 0))).contains(QLatin1Char(':')));
     EXPECT_TRUE(generalDateText(QDateTime(QDate(2026, 12, 9), QTime(0, 0, 1))).contains(QLatin1Char(':')));
 }

@@ -95,6 +95,19 @@ TEST_F(PrivateProfileTest, Write_GarbageAndForeignBytes_AreKeptAndIgnored)
     QByteArray expected = original;
     expected.replace("Server=A\r\n", "Server=B\n");
     EXPECT_EQ(readBytes(path()), expected);
+
+    // A value written back as it reads keeps its bytes: one in another encoding, and one
+    // longer than a read gives back.
+    const QString longValue(3000, QLatin1Char('x'));
+    ASSERT_TRUE(writePrivateProfileString(path(), QStringLiteral("Halvern"), QStringLiteral("Long"), longValue));
+    expected = readBytes(path());
+    for (const char* key : {"latin", "Long"}) {
+        const QString value = readPrivateProfileString(path(), QStringLiteral("Halvern"), QString::fromLatin1(key));
+        ASSERT_FALSE(value.isEmpty());
+        ASSERT_TRUE(writePrivateProfileString(path(), QStringLiteral("Halvern"), QString::fromLatin1(key), value));
+    }
+    EXPECT_EQ(readBytes(path()), expected);
+    EXPECT_TRUE(expected.contains("latin=caf\xE9\n"));
 }
 
 TEST_F(PrivateProfileTest, Write_AwkwardValues_RoundTrip)
@@ -178,4 +191,17 @@ TEST_F(PrivateProfileTest, Write_ReadOnlyFolder_FailsAndKeepsTheOldFile)
     }
     EXPECT_EQ(readBytes(file), QByteArray("[S]\nK=old\n"));
     EXPECT_EQ(QDir(lockedDir).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("hlv.ini")});
+}
+
+TEST_F(PrivateProfileTest, Pass_FileChangedByAnotherProgram_WritesAreMadeOnItsNewContent)
+{
+    writeBytes(path(), "[Halvern]\nServer=A\n");
+    PrivateProfile pass(path());
+    EXPECT_EQ(pass.read(QStringLiteral("Halvern"), QStringLiteral("Server")), QStringLiteral("A"));
+    ASSERT_TRUE(pass.write(QStringLiteral("Halvern"), QStringLiteral("Queue"), QStringLiteral("Q1")));
+    // Another program's write between this pass's read and its commit.
+    ASSERT_TRUE(writePrivateProfileString(path(), QStringLiteral("Log Counters"), QStringLiteral("DeletedCounter"),
+                                          QStringLiteral("5")));
+    ASSERT_TRUE(pass.commit());
+    EXPECT_EQ(readBytes(path()), QByteArray("[Halvern]\nServer=A\nQueue=Q1\n\n[Log Counters]\nDeletedCounter=5\n"));
 }

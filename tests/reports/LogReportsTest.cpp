@@ -50,7 +50,7 @@ protected:
     {
         ASSERT_TRUE(m_dir.isValid());
         m_savedLocale = QLocale();
-        QLocale::setDefault(QLocale::c());
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
         env.appDataPath = m_dir.filePath(QStringLiteral("appdata"));
         env.tempPath = m_dir.filePath(QStringLiteral("temp"));
         reportDir = m_dir.filePath(QStringLiteral("reports"));

@@ -7,10 +7,10 @@
 #include <gtest/gtest.h>
 
 #include "ReportDoubles.h"
-#include "console/access/StatusText.h"
 #include "platform/GeneralDate.h"
 #include "platform/print/SimPrintStore.h"
 #include "platform/print/SimPrintSystem.h"
+#include "platform/print/StatusText.h"
 #include "support/RecordingShell.h"
 #include "support/ScriptedDialogs.h"
 
@@ -44,7 +44,7 @@ protected:
     {
         ASSERT_TRUE(m_dir.isValid());
         m_savedLocale = QLocale();
-        QLocale::setDefault(QLocale::c());
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
         simDir = m_dir.filePath(QStringLiteral("sim"));
         reportDir = m_dir.filePath(QStringLiteral("reports"));
         ASSERT_TRUE(QDir().mkpath(simDir));

@@ -12,6 +12,12 @@ const QByteArray kHeader =
 class CsvExportTest : public StoreFixture
 {
 protected:
+    // The submit times below are English (US) general texts, read back through the locale.
+    void SetUp() override
+    {
+        StoreFixture::SetUp();
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    }
     QByteArray exported()
     {
         EXPECT_TRUE(store->ExportLogToCsv());

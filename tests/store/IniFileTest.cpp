@@ -1,6 +1,7 @@
 #include "store/IniFile.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLocale>
 #include <QTemporaryDir>
@@ -120,6 +121,49 @@ TEST_F(IniFileTest, WriteIni_GoodFileSurvivesRefusedWrite)
     const QByteArray before = fileBytes(ini.path());
     EXPECT_FALSE(ini.WriteIni(QStringLiteral("Favourites"), QStringLiteral("1"), QStringLiteral("line\r\nbreak")));
     EXPECT_EQ(fileBytes(ini.path()), before);
+}
+
+// A load pass and a save pass read the file once and write it once: a hostile file (a
+// 10 MB line, a million lines) costs about one read, not one per key.
+TEST_F(IniFileTest, Passes_OverAHostileFile_ReadAndWriteItOnce)
+{
+    const IniFile ini(env);
+    const std::pair<const char*, QByteArray> cases[] = {
+        {"a 10 MB line", "[Halvern]\nServer=PRINT1\nNotes=" + QByteArray(10 << 20, 'n') + "\n"},
+        {"a million lines", "[Halvern]\nServer=PRINT1\n" + QByteArray("junk line\n").repeated(1000000)},
+    };
+    constexpr int kKeys = 60;
+    for (const auto& [name, bytes] : cases) {
+        QFile file(ini.path());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(file.write(bytes), bytes.size());
+        file.close();
+
+        QElapsedTimer timer;
+        timer.start();
+        {
+            const IniPass load(ini);
+            for (int i = 0; i < kKeys; ++i) {
+                EXPECT_EQ(load.ReadIni(QStringLiteral("Halvern"), QStringLiteral("Server")), QStringLiteral("PRINT1"));
+                EXPECT_EQ(load.ReadIni(QStringLiteral("Halvern"), QStringLiteral("Key%1").arg(i)), QString());
+            }
+        }
+        {
+            IniPass save(ini);
+            for (int i = 0; i < kKeys; ++i) {
+                ASSERT_TRUE(save.WriteIni(QStringLiteral("halvern"), QStringLiteral("Key%1").arg(i), i));
+                EXPECT_EQ(save.ReadIni(QStringLiteral("Halvern"), QStringLiteral("key%1").arg(i)), QString::number(i));
+            }
+            ASSERT_TRUE(save.commit());
+        }
+        EXPECT_LT(timer.elapsed(), 10000) << name;
+
+        QByteArray expected = bytes;
+        for (int i = 0; i < kKeys; ++i) {
+            expected += "Key" + QByteArray::number(i) + '=' + QByteArray::number(i) + '\n';
+        }
+        EXPECT_TRUE(fileBytes(ini.path()) == expected) << name;
+    }
 }
 
 TEST_F(IniFileTest, LogCounters_LeadingNumberRuleThenAdd)

@@ -1,12 +1,17 @@
 #include "store/JobLogArchive.h"
 
+#include <csignal>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
+#include <sys/resource.h>
 
 #include "StoreFixture.h"
 #include "platform/Dialogs.h"
 #include "support/ScriptedDialogs.h"
+#include "support/ToolProcess.h"
 
 inline void PrintTo(const QString& text, std::ostream* os)
 {
@@ -34,7 +39,11 @@ TEST(ArchiveFileName, YearMonthNameDayHourMinuteWithoutLeadingZeros)
     };
     for (const auto& c : cases) {
         EXPECT_EQ(archiveFileName(c.when), QString::fromLatin1(c.name));
+        EXPECT_EQ(archiveFileName(c.when, 1), QString::fromLatin1(c.name));
     }
+    // A taken name gets a suffix that no first name can end in.
+    EXPECT_EQ(archiveFileName(QDateTime(QDate(2024, 6, 1), QTime(1, 15)), 3),
+              QStringLiteral("2024-June-1-115-hlv-3.mdb"));
     QLocale::setDefault(saved);
 }
 
@@ -119,7 +128,7 @@ TEST_F(JobLogArchiveTest, NoLogFile_NothingDeletedNoErrorListsRefreshed)
     EXPECT_EQ(refreshes, 2);
 }
 
-TEST_F(JobLogArchiveTest, TwoResetsInOneMinute_OneArchiveHoldingTheSecondLog)
+TEST_F(JobLogArchiveTest, TwoResetsInOneMinute_SecondArchiveTakesTheNextNameBothKept)
 {
     dialogs.msgAnswers.push_back(MsgBoxResult::Yes);
     ASSERT_TRUE(reset());
@@ -128,8 +137,49 @@ TEST_F(JobLogArchiveTest, TwoResetsInOneMinute_OneArchiveHoldingTheSecondLog)
     dialogs.msgAnswers.push_back(MsgBoxResult::Yes);
     ASSERT_TRUE(reset());
     const QStringList files = QDir(QFileInfo(logPath()).absolutePath()).entryList(QDir::Files);
-    EXPECT_EQ(files, QStringList{QStringLiteral("2024-March-5-95-hlv.mdb")});
-    EXPECT_EQ(keysIn(archivePath("2024-March-5-95-hlv.mdb")), QStringList{QStringLiteral("2-second")});
+    EXPECT_EQ(files,
+              (QStringList{QStringLiteral("2024-March-5-95-hlv-2.mdb"), QStringLiteral("2024-March-5-95-hlv.mdb")}));
+    EXPECT_EQ(keysIn(archivePath("2024-March-5-95-hlv.mdb")), QStringList{QStringLiteral("1-old")});
+    EXPECT_EQ(keysIn(archivePath("2024-March-5-95-hlv-2.mdb")), QStringList{QStringLiteral("2-second")});
+}
+
+TEST_F(JobLogArchiveTest, Yes_WriterOfAnotherProcessWaitsForTheDeleteNoWriteLost)
+{
+    const QString sqlite = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
+    ASSERT_FALSE(sqlite.isEmpty()) << "the sqlite3 tool is needed";
+    // Another program writes while the archive is made and the log not yet deleted. It
+    // opens the file anew, as the programs do for every write.
+    ToolRun writer;
+    archive->setBeforeDelete([&] {
+        writer = runTool(sqlite, {QStringLiteral("-cmd"), QStringLiteral(".timeout 300"), logPath(),
+                                  QStringLiteral("INSERT INTO HLV_Log (TransactionID) VALUES ('3-during')")});
+    });
+    dialogs.msgAnswers.push_back(MsgBoxResult::Yes);
+    EXPECT_TRUE(reset());
+    ASSERT_TRUE(writer.finished);
+    EXPECT_NE(writer.exitCode, 0) << "the write landed in the log about to be deleted";
+    EXPECT_EQ(keysIn(archivePath("2024-March-5-95-hlv.mdb")), QStringList{QStringLiteral("1-old")});
+    EXPECT_FALSE(QFile::exists(logPath()));
+}
+
+TEST_F(JobLogArchiveTest, DamagedLog_BytesArchivedOnYesAndLogDeleted)
+{
+    const QByteArray garbage = QByteArray("this is no database\n").repeated(300);
+    for (const auto answer : {MsgBoxResult::Yes, MsgBoxResult::No}) {
+        QFile::remove(archivePath("2024-March-5-95-hlv.mdb"));
+        QFile log(logPath());
+        ASSERT_TRUE(log.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(log.write(garbage), garbage.size());
+        log.close();
+
+        dialogs.msgAnswers.push_back(answer);
+        EXPECT_TRUE(reset());
+        EXPECT_FALSE(QFile::exists(logPath()));
+        EXPECT_EQ(fileBytes(archivePath("2024-March-5-95-hlv.mdb")),
+                  answer == MsgBoxResult::Yes ? garbage : QByteArray());
+        EXPECT_EQ(dialogs.messages().last().text, JobLogArchive::questionText()); // no error shown
+    }
+    EXPECT_EQ(refreshes, 2);
 }
 
 TEST_F(JobLogArchiveTest, LogInUseByAnotherProgram_ErrorShownLogUnchanged)
@@ -153,25 +203,35 @@ TEST_F(JobLogArchiveTest, LogInUseByAnotherProgram_ErrorShownLogUnchanged)
     EXPECT_FALSE(QFile::exists(archivePath("2024-March-5-95-hlv.mdb")));
 }
 
-TEST_F(JobLogArchiveTest, ReadOnlyLog_NotDeletedArchiveKept)
+TEST_F(JobLogArchiveTest, ReadOnlyLog_ArchivedFirstThenNotDeletedBothKept)
 {
     ASSERT_TRUE(QFile::setPermissions(logPath(), QFileDevice::ReadOwner | QFileDevice::ReadGroup));
     dialogs.msgAnswers.push_back(MsgBoxResult::Yes);
     EXPECT_FALSE(reset());
     EXPECT_EQ(dialogs.messages().last().text, JobLogArchive::failureText());
-    EXPECT_TRUE(QFile::exists(logPath()));
+    EXPECT_EQ(keysIn(logPath()), QStringList{QStringLiteral("1-old")});
+    EXPECT_EQ(keysIn(archivePath("2024-March-5-95-hlv.mdb")), QStringList{QStringLiteral("1-old")});
     EXPECT_EQ(refreshes, 0);
     QFile::setPermissions(logPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
 TEST_F(JobLogArchiveTest, ArchiveCopyRefused_LogLeftInPlace)
 {
-    // A folder where the archive file would go makes the copy fail.
-    ASSERT_TRUE(QDir().mkpath(archivePath("2024-March-5-95-hlv.mdb")));
+    // The system refuses to write the copy (a file size limit, which holds for root too).
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     dialogs.msgAnswers.push_back(MsgBoxResult::Yes);
-    EXPECT_FALSE(reset());
+    const bool done = reset();
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_FALSE(done);
     EXPECT_EQ(dialogs.messages().last().text, JobLogArchive::failureText());
     EXPECT_EQ(keysIn(logPath()), QStringList{QStringLiteral("1-old")});
+    EXPECT_EQ(QDir(QFileInfo(logPath()).absolutePath()).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{QStringLiteral("hlv.mdb"), QStringLiteral("hlv.mdb-journal")}));
     EXPECT_EQ(refreshes, 0);
 }
 

@@ -4,6 +4,8 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QProcess>
+#include <sys/stat.h>
 
 #include "JobLogStoreLock.h"
 #include "StoreFixture.h"
@@ -93,6 +95,40 @@ TEST_F(JobLogStoreTest, WriteAudit_Off_CreatesNoFile_On_FirstActionFollowsCreati
     EXPECT_EQ(audit[3], audit[4]);
     EXPECT_EQ(audit[3][0], QStringLiteral("2026-03-14 09:30:01"));
     EXPECT_EQ(JobLogStore::displayTimeText(audit[3][0]), generalDateText(clock.current));
+
+    // A record's time is that of its writing, after the records that open a new log: by
+    // time it sorts after them.
+    struct TickingClock : Clock
+    {
+        QDateTime now() const override { return QDateTime(QDate(2026, 3, 14), QTime(9, 30)).addSecs(++calls); }
+        mutable int calls = 0;
+    } ticking;
+    JobLogStore store2(env, ticking, host, builtTemplatePath());
+    ASSERT_TRUE(QFile::remove(logPath()));
+    ASSERT_TRUE(store2.WriteAudit(QStringLiteral("Job"), QStringLiteral("Remove Job")));
+    EXPECT_EQ(rows(QStringLiteral("SELECT Description FROM HLV_Audit ORDER BY \"Time\", rowid")),
+              (QList<QStringList>{{QStringLiteral("New log file created.")},
+                                  {QStringLiteral("Current Queue PRINT1-Q1")},
+                                  {QStringLiteral("Remove Job")}}));
+}
+
+TEST_F(JobLogStoreTest, NewLog_FileModeIsWhatTheUmaskAllows)
+{
+    const std::pair<mode_t, QFileDevice::Permissions> cases[] = {
+        {022, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther},
+        {002, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                  QFileDevice::ReadOther},
+        {077, QFileDevice::ReadOwner | QFileDevice::WriteOwner},
+    };
+    for (const auto& [mask, expected] : cases) {
+        QFile::remove(logPath());
+        const mode_t saved = ::umask(mask);
+        const bool created = store->LogJobField(kKey, QStringLiteral("Server"), QStringLiteral("PRINT1"));
+        ::umask(saved);
+        ASSERT_TRUE(created);
+        EXPECT_EQ(QFileInfo(logPath()).permissions() & ~(QFileDevice::ReadUser | QFileDevice::WriteUser), expected)
+            << std::oct << mask;
+    }
 }
 
 TEST_F(JobLogStoreTest, LogJobField_SameKeySeveralFields_OneRow)

@@ -19,6 +19,12 @@ struct Row
 class LogStatsTest : public StoreFixture
 {
 protected:
+    // The submit times below are English (US) general texts, read back through the locale.
+    void SetUp() override
+    {
+        StoreFixture::SetUp();
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    }
     // Rows go straight into a fresh copy of the template, as another writer would leave them.
     void insert(const QList<Row>& rows)
     {

@@ -28,7 +28,7 @@ inline QByteArray fileBytes(const QString& path)
 }
 
 // A job log store over a temporary application-data folder and the built template, with
-// dates written in the English (US) general form.
+// dates written in a day-first general form (English, UK) that cannot pass for month first.
 class StoreFixture : public ::testing::Test
 {
 protected:
@@ -36,7 +36,7 @@ protected:
     {
         ASSERT_TRUE(m_dir.isValid());
         m_savedLocale = QLocale();
-        QLocale::setDefault(QLocale::c());
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
         env.appDataPath = m_dir.filePath(QStringLiteral("appdata"));
         env.tempPath = m_dir.filePath(QStringLiteral("temp"));
         ASSERT_TRUE(QDir().mkpath(env.appDataPath));

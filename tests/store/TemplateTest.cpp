@@ -1,3 +1,5 @@
+#include <QMap>
+
 #include "StoreFixture.h"
 #include "platform/GeneralDate.h"
 
@@ -15,6 +17,16 @@ QStringList columnsOf(Database& db, const QString& name)
         columns << query.value(0).toString();
     }
     return columns;
+}
+
+// Rows as one readable text: fields joined by "|", rows by "; ".
+std::string joined(const QList<QStringList>& rows)
+{
+    QStringList out;
+    for (const QStringList& row : rows) {
+        out << row.join(QLatin1Char('|'));
+    }
+    return out.join(QStringLiteral("; ")).toStdString();
 }
 
 QStringList split(const char* names)
@@ -133,4 +145,85 @@ TEST_F(TemplateViewsTest, AuditViews_TodayAndCounts)
         rows(QStringLiteral("SELECT Description, Count FROM LogAuditActionsReport WHERE Action = 'Job'"));
     EXPECT_EQ(counts, (QList<QStringList>{{QStringLiteral("Pause Job"), QStringLiteral("2")},
                                           {QStringLiteral("Remove Job"), QStringLiteral("1")}}));
+}
+
+// The day-based views read the submit time as whichever program wrote it: the general date
+// text of that program's locale, with logs that mix the texts of two locales.
+TEST_F(TemplateViewsTest, DayViews_RightDayForTheTextsOfEveryLocale)
+{
+    host.audit = false;
+    const QDate today = QDate::currentDate();
+    // A midnight text is the date alone. With both fields above 9 ("12/10/2026") only the
+    // log's other rows can tell its order, which a log mixing "/" locales cannot.
+    const struct
+    {
+        QDateTime moment;
+        bool inMixedLogs;
+    } moments[] = {
+        {QDateTime(today, QTime(10, 0)), true},
+        {QDateTime(today, QTime(23, 59, 59)), true},
+        {QDateTime(QDate(2026, 1, 5), QTime(9, 0)), true},
+        {QDateTime(QDate(2026, 1, 13), QTime(14, 30)), true},
+        {QDateTime(QDate(2026, 2, 3), QTime(0, 0)), true},
+        {QDateTime(QDate(2026, 10, 12), QTime(0, 0)), false},
+        {QDateTime(QDate(2026, 12, 9), QTime(16, 22, 44)), true},
+        {QDateTime(QDate(2026, 12, 9), QTime(4, 5, 6)), true},
+        {QDateTime(QDate(2026, 12, 10), QTime(11, 0)), true},
+        {QDateTime(QDate(2027, 3, 31), QTime(12, 0)), true},
+    };
+    const std::pair<const char*, const char*> cases[] = {
+        {"en_US", nullptr},
+        {"en_GB", nullptr},
+        {"de_DE", nullptr},
+        {"nl_NL", nullptr},
+        {"fr_FR", nullptr},
+        {"ja_JP", nullptr},
+        {"zh_CN", nullptr},
+        // Day first in the English (US) shape ("9/12/2026 4:22:44 PM"), and other digits.
+        {"en_AU", nullptr},
+        {"ar_EG", nullptr},
+        // The console and the watch program under different locales, writing one log.
+        {"en_US", "en_GB"},
+        {"de_DE", "en_US"},
+        {"zh_CN", "fr_FR"},
+    };
+    for (const auto& [first, second] : cases) {
+        const std::string label = std::string(first) + (second ? std::string("+") + second : std::string());
+        QFile::remove(logPath());
+        QMap<QDate, int> perDay;
+        QMap<QPair<int, int>, int> perMonth;
+        int todays = 0;
+        int n = 0;
+        for (const char* name : {first, second}) {
+            if (!name) {
+                continue;
+            }
+            QLocale::setDefault(QLocale(QString::fromLatin1(name)));
+            for (const auto& [moment, inMixedLogs] : moments) {
+                if (second && !inMixedLogs) {
+                    continue;
+                }
+                const QString key = QString::number(++n);
+                ASSERT_TRUE(store->LogJobField(key, QStringLiteral("Time Submitted"), generalDateText(moment)));
+                ++perDay[moment.date()];
+                ++perMonth[{moment.date().year(), moment.date().month()}];
+                todays += moment.date() == today ? 1 : 0;
+            }
+        }
+        QList<QStringList> daily;
+        for (auto it = perDay.cbegin(); it != perDay.cend(); ++it) {
+            daily << QStringList{QString::number(it.key().year()), QString::number(it.key().month()),
+                                 QString::number(it.key().day()), QString::number(it.value())};
+        }
+        QList<QStringList> monthly;
+        for (auto it = perMonth.cbegin(); it != perMonth.cend(); ++it) {
+            monthly << QStringList{QString::number(it.key().first), QString::number(it.key().second),
+                                   QString::number(it.value())};
+        }
+        EXPECT_EQ(joined(rows(QStringLiteral("SELECT Year, Month, Day, Jobs FROM LogDailyJobsReport"))), joined(daily))
+            << label;
+        EXPECT_EQ(joined(rows(QStringLiteral("SELECT Year, Month, Jobs FROM LogMonthlyJobsReport"))), joined(monthly))
+            << label;
+        EXPECT_EQ(rows(QStringLiteral("SELECT * FROM LogTodayReport")).size(), todays) << label;
+    }
 }

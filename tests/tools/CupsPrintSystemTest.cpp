@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QScopeGuard>
 #include <QTemporaryFile>
+#include <cups/cups.h>
 #include <gtest/gtest.h>
 
 #include "support/ToolProcess.h"
@@ -211,6 +212,25 @@ TEST_F(CupsPrivateServer, ComputerName_RemoteServer_IsItsHostName)
     QString name;
     ASSERT_TRUE(conn->computerName(name));
     EXPECT_EQ(name, QStringLiteral("127.0.0.1"));
+}
+
+// A server named without a port is looked for on the IPP port, even while the default
+// server (CUPS_SERVER) names another port: here the private server's port is that other
+// one, and nothing listens on the IPP port of the loopback address.
+TEST_F(CupsPrivateServer, NameWithoutPort_IppPortNotTheDefaultServersPort)
+{
+    const QByteArray saved = qgetenv("CUPS_SERVER");
+    qputenv("CUPS_SERVER", server.toUtf8());
+    cupsSetServer(nullptr);
+    QString error;
+    auto other = system.connect(server.section(QLatin1Char(':'), 0, 0), &error);
+    if (saved.isNull()) {
+        qunsetenv("CUPS_SERVER");
+    } else {
+        qputenv("CUPS_SERVER", saved);
+    }
+    cupsSetServer(nullptr);
+    EXPECT_FALSE(other) << "reached the default server's port";
 }
 
 } // namespace

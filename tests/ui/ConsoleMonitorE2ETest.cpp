@@ -3,8 +3,8 @@
 #include <QProcessEnvironment>
 
 #include "ConsoleFixture.h"
-#include "console/access/MonitorBinding.h"
 #include "console/ui/JobListWidget.h"
+#include "jobmonitor/client/MonitorBinding.h"
 #include "platform/ProcessControl.h"
 
 namespace hlv::test {

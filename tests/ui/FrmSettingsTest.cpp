@@ -1,5 +1,7 @@
 #include "console/ui/FrmSettings.h"
 
+#include <csignal>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -9,6 +11,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QToolButton>
+#include <sys/resource.h>
 
 #include "ConsoleFixture.h"
 #include "console/ui/JobListWidget.h"
@@ -485,13 +488,17 @@ TEST_F(FrmSettingsTest, ResetLog_ArchiveOrDeleteRefused_ErrorAndLogKept)
         EXPECT_EQ(logCount(), 1);
     };
 
-    // A folder in the way of the archive copy makes the copy fail.
-    const QString blocker = env.appDataPath + QStringLiteral("/2026-March-14-930-hlv.mdb");
-    ASSERT_TRUE(QDir().mkpath(blocker + QStringLiteral("/inside")));
+    // The system refuses to write the archive copy (a file size limit holds for root too).
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     dialogs.msgAnswers = {MsgBoxResult::Yes, MsgBoxResult::Yes};
     dlg.cmdClear_Click();
+    ::setrlimit(RLIMIT_FSIZE, &saved);
     expectRefusal(3);
-    ASSERT_TRUE(QDir(blocker).removeRecursively());
 
     // A read-only log is not deleted.
     ASSERT_TRUE(QFile::setPermissions(logFile(), QFileDevice::ReadOwner | QFileDevice::ReadGroup));

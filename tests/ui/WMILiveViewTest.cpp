@@ -384,6 +384,8 @@ TEST_F(LiveViewTest, OnConnectEvent_ConnectionError_ShowsBoxAndStateTexts)
     EXPECT_EQ(dialogs.messages().at(0).text, QStringLiteral("Cannot connect to server, jobs will not update!"));
     EXPECT_EQ(dialogs.messages().at(0).style, 16);
     EXPECT_EQ(dialogs.messages().at(0).title, QStringLiteral("Halvern"));
+    // A monitor event never waits for the operator.
+    EXPECT_FALSE(dialogs.messages().at(0).waited);
     const QString expected = QStringLiteral("Server WMI Connection Error 3/14/2026 9:30:00 AM");
     EXPECT_EQ(surface.infoPanel, expected);
     EXPECT_EQ(surface.searchStatus, expected);

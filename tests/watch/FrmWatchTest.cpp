@@ -7,8 +7,8 @@
 
 #include "SmtpTestServer.h"
 #include "WatchFixture.h"
-#include "console/access/MonitorBinding.h"
 #include "desktop/QtDialogs.h"
+#include "jobmonitor/client/MonitorBinding.h"
 #include "watch/frmMailer.h"
 
 namespace hlv::test {

@@ -2,8 +2,8 @@
 
 #include "SmtpTestServer.h"
 #include "WatchFixture.h"
-#include "console/access/JobMonitorClient.h"
-#include "console/access/MonitorBinding.h"
+#include "jobmonitor/client/JobMonitorClient.h"
+#include "jobmonitor/client/MonitorBinding.h"
 #include "platform/ProcessControl.h"
 #include "support/ToolProcess.h"
 

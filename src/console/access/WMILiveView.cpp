@@ -4,12 +4,12 @@
 #include <QDateTime>
 #include <QSet>
 
-#include "console/access/StatusText.h"
 #include "jobmonitor/JobDetailRecord.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/GeneralDate.h"
 #include "platform/PrintSystem.h"
+#include "platform/print/StatusText.h"
 #include "store/JobLogStore.h"
 #include "store/JobLogTable.h"
 
@@ -289,9 +289,11 @@ void WMILiveView::OnJobEvent(const QString& strAction, const QString& strDetail)
 
 void WMILiveView::OnConnectEvent(const QString& strConnect)
 {
+    // The event comes from the monitor: the box is shown without waiting for the operator,
+    // so that the events behind it are not held up.
     if (strConnect == QStringLiteral("WMI Connection Error")) {
-        m_dialogs.msgBox(QStringLiteral("Cannot connect to server, jobs will not update!"), 16,
-                         QStringLiteral("Halvern"));
+        m_dialogs.showMessage(QStringLiteral("Cannot connect to server, jobs will not update!"), 16,
+                              QStringLiteral("Halvern"));
     }
     const QString prefix = QStringLiteral("Server ") + strConnect + QLatin1Char(' ');
     m_surface.setInfoPanel(prefix + nowText());

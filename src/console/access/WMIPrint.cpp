@@ -7,9 +7,9 @@
 #include <QVBoxLayout>
 
 #include "console/access/ConnectionSurface.h"
-#include "console/access/StatusText.h"
 #include "platform/Dialogs.h"
 #include "platform/Shell.h"
+#include "platform/print/StatusText.h"
 
 namespace hlv {
 

@@ -1,10 +1,10 @@
 #include "console/reports/WMIReports.h"
 
-#include "console/access/StatusText.h"
 #include "console/access/WMIPrint.h"
 #include "console/reports/ReportWindow.h"
 #include "platform/GeneralDate.h"
 #include "platform/PrintSystem.h"
+#include "platform/print/StatusText.h"
 
 namespace hlv {
 

@@ -6,12 +6,12 @@
 #include <QHeaderView>
 #include <QMenu>
 
-#include "console/access/MonitorBinding.h"
 #include "console/ui/ConsoleContext.h"
 #include "console/ui/FrmMain.h"
 #include "console/ui/JobListWidget.h"
 #include "console/ui/VbColour.h"
 #include "jobmonitor/MonitorBuilds.h"
+#include "jobmonitor/client/MonitorBinding.h"
 
 namespace hlv {
 

@@ -6,7 +6,6 @@
 #include <QMenu>
 #include <QToolButton>
 
-#include "console/access/StatusText.h"
 #include "console/ui/ConsoleContext.h"
 #include "console/ui/ControlWidgets.h"
 #include "console/ui/FrmMain.h"
@@ -14,6 +13,7 @@
 #include "console/ui/QueueStatusColour.h"
 #include "console/ui/VbColour.h"
 #include "platform/Dialogs.h"
+#include "platform/print/StatusText.h"
 
 namespace hlv {
 

@@ -47,7 +47,8 @@ QString joinNumbers(const QList<double>& values)
 
 void FrmMain::LoadSettings()
 {
-    const IniFile& ini = *m_ini;
+    // One read of the settings file for the whole load.
+    const IniPass ini(*m_ini);
     const auto read = [&ini](const QString& key) {
         return ini.ReadIni(kSection, key);
     };
@@ -238,7 +239,8 @@ void FrmMain::SaveSettings()
         yieldToEvents();
     }
 
-    const IniFile& ini = *m_ini;
+    // One write of the settings file for the whole save, at its end.
+    IniPass ini(*m_ini);
     ConsoleSettings& s = m_settings;
     // A key that cannot be written is reported once at the end; the keys after it are
     // still written.
@@ -298,6 +300,9 @@ void FrmMain::SaveSettings()
     write(QStringLiteral("QAHideAllButtons"), booleanText(s.QAHideAllButtons));
     for (int i = 0; i < 20; ++i) {
         ok = ini.WriteIni(kFavouritesSection, QString::number(i), mnuFav[static_cast<size_t>(i)]->text()) && ok;
+    }
+    if (!ini.commit()) {
+        ok = false;
     }
 
     if (!ok) {

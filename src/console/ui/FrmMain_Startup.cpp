@@ -7,7 +7,6 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
-#include "console/access/MonitorBinding.h"
 #include "console/access/WMIPrint.h"
 #include "console/ui/ConsoleContext.h"
 #include "console/ui/FrmMain.h"
@@ -16,6 +15,7 @@
 #include "console/ui/WebBrowser.h"
 #include "console/ui/frmSplash.h"
 #include "jobmonitor/MonitorBuilds.h"
+#include "jobmonitor/client/MonitorBinding.h"
 #include "platform/Environment.h"
 #include "store/IniFile.h"
 #include "store/JobLogStore.h"

@@ -792,7 +792,9 @@ std::unique_ptr<PrintServer> CupsPrintSystem::connect(const QString& server, QSt
             return fail(QStringLiteral("\"%1\" is not a print server name.").arg(server));
         }
         target = utf8(host);
-        targetPort = port == 0 ? ippPort() : port;
+        // A server named without a port listens on the IPP port; the port of the default
+        // server (CUPS_SERVER, client.conf) belongs to that server alone.
+        targetPort = port == 0 ? IPP_PORT : port;
     }
 
     http_t* http =

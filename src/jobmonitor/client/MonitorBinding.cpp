@@ -1,4 +1,4 @@
-#include "console/access/MonitorBinding.h"
+#include "jobmonitor/client/MonitorBinding.h"
 
 #include "platform/ProcessControl.h"
 

@@ -9,7 +9,7 @@
 #include <QSet>
 #include <QString>
 
-#include "console/access/JobMonitorClient.h"
+#include "jobmonitor/client/JobMonitorClient.h"
 
 namespace hlv {
 

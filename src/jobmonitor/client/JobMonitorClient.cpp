@@ -1,4 +1,4 @@
-#include "console/access/JobMonitorClient.h"
+#include "jobmonitor/client/JobMonitorClient.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

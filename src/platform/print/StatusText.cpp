@@ -1,4 +1,4 @@
-#include "StatusText.h"
+#include "platform/print/StatusText.h"
 
 #include <algorithm>
 #include <array>
