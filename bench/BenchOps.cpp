@@ -25,21 +25,19 @@
 #include <random>
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <cups/cups.h>
 #include <unistd.h>
 
-#include "jobmonitor/client/JobMonitorClient.h"
 #include "console/reports/LogReports.h"
 #include "console/ui/JobListWidget.h"
 #include "jobmonitor/MonitorBuilds.h"
+#include "jobmonitor/client/JobMonitorClient.h"
 #include "platform/Database.h"
 #include "platform/GeneralDate.h"
 #include "platform/PrintSystem.h"
@@ -51,6 +49,7 @@
 #include "support/FakeEnvironment.h"
 #include "support/FakeStoreHost.h"
 #include "support/RecordingShell.h"
+#include "support/WaitFor.h"
 
 using namespace hlv;
 
@@ -67,18 +66,15 @@ void figure(const char* name, double value)
     std::fflush(stdout);
 }
 
-bool waitFor(const std::function<bool()>& condition, int timeoutMs)
+using test::waitFor;
+
+// A connection to "host:port" (the IPP port when none is given).
+http_t* connectTo(const QString& server)
 {
-    const QDeadlineTimer deadline(timeoutMs);
-    QTimer wake;
-    wake.start(5);
-    while (!condition()) {
-        if (deadline.hasExpired()) {
-            return condition();
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    }
-    return true;
+    const QByteArray host = server.section(QLatin1Char(':'), 0, 0).toUtf8();
+    const int port = server.section(QLatin1Char(':'), 1, 1).toInt();
+    return httpConnect2(host.constData(), port > 0 ? port : IPP_PORT, nullptr, AF_UNSPEC, HTTP_ENCRYPTION_IF_REQUESTED,
+                        1, 30000, nullptr);
 }
 
 // The job log store over the log file at path: the file's folder is the log folder.
@@ -146,10 +142,7 @@ int fillCups(const QString& server, const QString& queue, int count)
 {
     // The job requests name the printer through the default server.
     cupsSetServer(server.toUtf8().constData());
-    const QByteArray host = server.section(QLatin1Char(':'), 0, 0).toUtf8();
-    const int port = server.section(QLatin1Char(':'), 1, 1).toInt();
-    http_t* http = httpConnect2(host.constData(), port > 0 ? port : ippPort(), nullptr, AF_UNSPEC,
-                                HTTP_ENCRYPTION_IF_REQUESTED, 1, 30000, nullptr);
+    http_t* http = connectTo(server);
     if (!http) {
         return 1;
     }
@@ -199,17 +192,33 @@ int jobList(const QString& server, int runs)
     return 0;
 }
 
+// The attributes the CUPS backend asks for in a job list.
+const char* const kJobAttributes[] = {"job-id",
+                                      "job-name",
+                                      "job-originating-host-name",
+                                      "job-originating-user-name",
+                                      "job-printer-uri",
+                                      "job-priority",
+                                      "job-k-octets",
+                                      "time-at-creation",
+                                      "job-state",
+                                      "job-state-reasons",
+                                      "job-impressions",
+                                      "job-impressions-completed",
+                                      "job-media-sheets",
+                                      "job-media-sheets-completed",
+                                      "job-pages"};
+
 // The anchor of a job list reading: the same Get-Jobs request, its whole answer read into
 // memory in large blocks and parsed from there.
 int jobListAnchor(const QString& server, int runs)
 {
-    const QByteArray host = server.section(QLatin1Char(':'), 0, 0).toUtf8();
-    const int port = server.section(QLatin1Char(':'), 1, 1).toInt();
-    http_t* http = httpConnect2(host.constData(), port > 0 ? port : ippPort(), nullptr, AF_UNSPEC,
-                                HTTP_ENCRYPTION_IF_REQUESTED, 1, 30000, nullptr);
+    http_t* http = connectTo(server);
     if (!http) {
         return 1;
     }
+    const QByteArray host = server.section(QLatin1Char(':'), 0, 0).toUtf8();
+    const int port = server.section(QLatin1Char(':'), 1, 1).toInt();
     char uri[HTTP_MAX_URI];
     httpAssembleURI(HTTP_URI_CODING_ALL, uri, sizeof(uri), "ipp", nullptr, host.constData(), port, "/");
     QList<double> times;
@@ -221,7 +230,8 @@ int jobListAnchor(const QString& server, int runs)
         ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
         ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
         ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "not-completed");
-        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr, "all");
+        ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                      static_cast<int>(std::size(kJobAttributes)), nullptr, kJobAttributes);
         if (cupsSendRequest(http, request, "/", ippLength(request)) != HTTP_STATUS_CONTINUE) {
             ippDelete(request);
             return 1;

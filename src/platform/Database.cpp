@@ -258,14 +258,15 @@ QByteArrayView Query::rawText(int column, Kind* kind) const
         *kind = Kind::Integer;
         break;
     case SQLITE_FLOAT:
+        // Not turned into text: value() still gives the number.
         *kind = Kind::Float;
-        break;
+        return {};
     case SQLITE_TEXT:
         *kind = Kind::Text;
         break;
     case SQLITE_BLOB:
         *kind = Kind::Blob;
-        break;
+        return {};
     default:
         return {};
     }

@@ -81,9 +81,10 @@ public:
     QVariant value(int column) const;
     // How a value is stored, as value() would turn it into a QVariant.
     enum class Kind { Null, Integer, Float, Text, Blob };
-    // The column's value as SQLite's own text (UTF-8 as stored), valid until the next step,
-    // without building a QVariant, and how it was stored. Meant for readers that copy many
-    // values straight into a file.
+    // How the column's value is stored, and for whole numbers and text its text as SQLite
+    // gives it (UTF-8 as stored), valid until the next step, without building a QVariant.
+    // Real numbers and blobs give no text (read them with value()). Meant for readers that
+    // copy many values straight into a file.
     QByteArrayView rawText(int column, Kind* kind) const;
 
 private:

@@ -1,5 +1,7 @@
 #include "JobLogStore.h"
 
+#include <algorithm>
+
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
@@ -23,8 +25,25 @@ namespace hlv {
 
 namespace {
 
+// The stored name and text of one field of a job's row, or nothing (with a line on stderr)
+// when the field is not one of the row's or its value has no text.
+std::optional<std::pair<QString, QString>> fieldToWrite(const QString& transactionId, const QString& field,
+                                                        const QVariant& value, bool keyAllowed)
+{
+    const QString name = joblog::canonicalField(field);
+    if (name.isEmpty() || (!keyAllowed && name == QLatin1String("TransactionID"))) {
+        qWarning().noquote() << "hlv: job log: no field" << field << "- not written";
+        return std::nullopt;
+    }
+    std::optional<QString> text = vbText(value);
+    if (!text) {
+        qWarning().noquote() << "hlv: job log: no text for" << name << "of" << transactionId << "- not written";
+        return std::nullopt;
+    }
+    return std::pair{name, std::move(*text)};
+}
+
 const QString kStoredTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
-const QLatin1String kCrLf("\r\n");
 
 QString fieldText(const QVariant& value)
 {
@@ -33,6 +52,16 @@ QString fieldText(const QVariant& value)
 
 // The calendar day of a submit-time text, cached by its date part: a log holds many jobs
 // per day, and reading a date through the locale is the costly step of a pass.
+QString caseFolded(const QString& name)
+{
+    return name.toCaseFolded();
+}
+
+bool isAscii(QByteArrayView text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 class SubmitDateReader
 {
 public:
@@ -57,28 +86,110 @@ public:
         return date;
     }
 
+    // The same for a value as SQLite gives it. Rows come mostly in the order they were
+    // logged, so the date part of the previous row answers most of them without a look-up.
+    QDate dateOf(QByteArrayView utf8)
+    {
+        if (!m_byDatePart || !isAscii(utf8)) {
+            return dateOf(QString::fromUtf8(utf8));
+        }
+        qsizetype start = 0;
+        qsizetype end = utf8.size();
+        while (start < end && isAsciiSpace(utf8[start])) {
+            ++start;
+        }
+        while (end > start && isAsciiSpace(utf8[end - 1])) {
+            --end;
+        }
+        QByteArrayView datePart = utf8.sliced(start, end - start);
+        if (const qsizetype blank = datePart.indexOf(' '); blank >= 0) {
+            datePart = datePart.first(blank);
+        }
+        if (m_hasLast && datePart == QByteArrayView(m_lastPart)) {
+            return m_lastDate;
+        }
+        m_lastDate = dateOf(QString::fromLatin1(datePart));
+        m_lastPart = datePart.toByteArray();
+        m_hasLast = true;
+        return m_lastDate;
+    }
+
 private:
+    static bool isAsciiSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
     bool m_byDatePart;
     QHash<QString, QDate> m_cache;
+    bool m_hasLast = false;
+    QByteArray m_lastPart;
+    QDate m_lastDate;
 };
 
-QString csvCell(const QString& text)
+// The text a column gives, as fieldText(query.value(column)) would, for whole numbers and
+// ASCII text straight from SQLite's bytes (nothing when the value must take the QVariant
+// route: real numbers, blobs, text beyond ASCII).
+std::optional<QByteArrayView> plainText(const Query& query, int column, bool* null)
 {
-    static const QString special = QStringLiteral(",\"\r\n");
-    for (const QChar c : text) {
-        if (special.contains(c)) {
-            QString escaped = text;
-            escaped.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-            return QLatin1Char('"') + escaped + QLatin1Char('"');
-        }
+    Query::Kind kind = Query::Kind::Null;
+    const QByteArrayView raw = query.rawText(column, &kind);
+    *null = kind == Query::Kind::Null;
+    if (*null) {
+        return QByteArrayView();
     }
-    return text;
+    if (kind == Query::Kind::Integer || (kind == Query::Kind::Text && isAscii(raw))) {
+        return raw;
+    }
+    return std::nullopt;
 }
 
-QString caseFolded(const QString& name)
+// leadingNumber of a column's text; plain digits are read without building a text.
+double numberOf(const Query& query, int column)
 {
-    return name.toCaseFolded();
+    bool null = false;
+    const std::optional<QByteArrayView> raw = plainText(query, column, &null);
+    if (null) {
+        return 0;
+    }
+    if (raw && !raw->isEmpty() && raw->size() <= 15 &&
+        std::all_of(raw->begin(), raw->end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        qint64 value = 0;
+        for (const char c : *raw) {
+            value = value * 10 + (c - '0');
+        }
+        return static_cast<double>(value);
+    }
+    return leadingNumber(raw ? QString::fromLatin1(*raw) : fieldText(query.value(column)));
 }
+
+// The names of one column told apart ignoring letter case, each value's bytes folded once.
+class NameSet
+{
+public:
+    void add(const Query& query, int column)
+    {
+        bool null = false;
+        const std::optional<QByteArrayView> raw = plainText(query, column, &null);
+        if (null || (raw && raw->isEmpty())) {
+            return;
+        }
+        if (!raw) {
+            const QString text = fieldText(query.value(column));
+            if (!text.isEmpty()) {
+                m_folded.insert(caseFolded(text));
+            }
+            return;
+        }
+        const QByteArray key = QByteArray::fromRawData(raw->data(), raw->size());
+        if (!m_seen.contains(key)) {
+            m_seen.insert(raw->toByteArray());
+            m_folded.insert(caseFolded(QString::fromLatin1(*raw)));
+        }
+    }
+    int count() const { return static_cast<int>(m_folded.size()); }
+
+private:
+    QSet<QByteArray> m_seen;
+    QSet<QString> m_folded;
+};
 
 } // namespace
 
@@ -243,17 +354,11 @@ bool JobLogStore::queueJob(const QString& transactionId, const QList<std::pair<Q
 {
     JobLogWriter::Fields texts;
     for (const auto& [field, value] : fields) {
-        const QString name = joblog::canonicalField(field);
-        if (name.isEmpty() || name == QLatin1String("TransactionID")) {
-            qWarning().noquote() << "hlv: job log: no field" << field << "- not written";
+        auto named = fieldToWrite(transactionId, field, value, false);
+        if (!named) {
             return false;
         }
-        const std::optional<QString> text = vbText(value);
-        if (!text) {
-            qWarning().noquote() << "hlv: job log: no text for" << name << "of" << transactionId << "- not written";
-            return false;
-        }
-        texts.append({name, *text});
+        texts.append(std::move(*named));
     }
     *ticket = m_writer->queueJob(transactionId, std::move(texts), onlyIfNew);
     return true;
@@ -318,19 +423,13 @@ bool JobLogStore::SetJobField(const QString& transactionId, const QString& field
     if (!m_db) {
         return false;
     }
-    const QString name = joblog::canonicalField(field);
-    if (name.isEmpty()) {
-        qWarning().noquote() << "hlv: job log: no field" << field << "- not written";
+    const auto named = fieldToWrite(transactionId, field, value, true);
+    if (!named) {
         return false;
     }
-    const std::optional<QString> text = vbText(value);
-    if (!text) {
-        qWarning().noquote() << "hlv: job log: no text for" << name << "of" << transactionId << "- not written";
-        return false;
-    }
-
+    const auto& [name, text] = *named;
     QString error;
-    if (!joblog::writeField(*m_db, transactionId, name, *text, &error)) {
+    if (!joblog::writeField(*m_db, transactionId, name, text, &error)) {
         qWarning().noquote() << "hlv: job log: write of" << name << "for" << transactionId << "failed:" << error;
         return false;
     }
@@ -401,24 +500,48 @@ bool JobLogStore::ExportLogToCsv()
 {
     // The file is written as the rows are read, a block at a time, so a large log is never
     // held whole in memory; QSaveFile still replaces the old file only when all is written.
+    // Whole numbers and ASCII text go from SQLite's bytes straight into the block; other
+    // values take the QVariant route, so every cell reads as it always has.
     const QString path = csvFilePath();
     QSaveFile file(path);
-    const bool fileOpen = file.open(QIODevice::WriteOnly);
-    bool writeOk = fileOpen;
-    QString text;
-    constexpr qsizetype kBlock = 1 << 17;
-    text.reserve(kBlock + kBlock / 4);
+    bool writeOk = file.open(QIODevice::WriteOnly);
+    QByteArray out;
+    constexpr qsizetype kBlock = 1 << 16;
+    out.reserve(kBlock + kBlock / 4);
     const auto flush = [&](bool always) {
-        if (always || text.size() >= kBlock) {
-            const QByteArray bytes = text.toUtf8();
-            writeOk = writeOk && file.write(bytes) == bytes.size();
-            text.clear();
+        if (always || out.size() >= kBlock) {
+            writeOk = writeOk && file.write(out) == out.size();
+            out.clear();
         }
     };
-    text += QStringLiteral("Server,Queue,Description,Computer,User,Pages,Priority,Size,Time Submitted,Year,"
-                           "Month,Day,ID,Deleted,Resumed,Deleted Pages,Printed Pages,HLV Computer,HLV User,"
-                           "Comments") +
-            kCrLf;
+    // A cell quoted, its quotes doubled, when it holds a comma, a quote or a line break.
+    const auto appendCell = [&out](QByteArrayView cell) {
+        const bool quoted = std::any_of(cell.begin(), cell.end(),
+                                        [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; });
+        if (!quoted) {
+            out.append(cell);
+        } else {
+            out.append('"');
+            for (const char c : cell) {
+                out.append(c);
+                if (c == '"') {
+                    out.append('"');
+                }
+            }
+            out.append('"');
+        }
+        out.append(',');
+    };
+    const auto appendColumn = [&](const Query& query, int column) {
+        bool null = false;
+        if (const std::optional<QByteArrayView> raw = plainText(query, column, &null)) {
+            appendCell(*raw);
+        } else {
+            appendCell(fieldText(query.value(column)).toUtf8());
+        }
+    };
+    out += "Server,Queue,Description,Computer,User,Pages,Priority,Size,Time Submitted,Year,Month,Day,ID,Deleted,"
+           "Resumed,Deleted Pages,Printed Pages,HLV Computer,HLV User,Comments\r\n";
     bool readOk = false;
     if (OpenLogDatabase()) {
         Query query(*m_db, QStringLiteral("SELECT Server, Queue, Description, Computer, User, Pages, Priority, Size, "
@@ -426,33 +549,53 @@ bool JobLogStore::ExportLogToCsv()
                                           "\"Printed Pages\", \"HLV Computer\", \"HLV User\", Comments "
                                           "FROM HLV_Log ORDER BY rowid"));
         SubmitDateReader dates;
+        QList<QByteArray> monthNames;
         const QLocale locale;
-        const auto addCell = [&](const QString& cell) {
-            text += csvCell(cell);
-            text += QLatin1Char(',');
-        };
+        for (int month = 1; month <= 12; ++month) {
+            monthNames.append(locale.monthName(month, QLocale::LongFormat).toUtf8());
+        }
+        QByteArray description;
         while (query.next()) {
-            for (int column = 0; column < 2; ++column) {
-                addCell(fieldText(query.value(column)));
-            }
-            addCell(QLatin1Char('\'') + StripChars(fieldText(query.value(2)), QStringLiteral(",")) + QLatin1Char('\''));
-            for (int column = 3; column < 9; ++column) {
-                addCell(fieldText(query.value(column)));
-            }
-            const QString submitted = fieldText(query.value(8));
-            const QDate date = submitted.isEmpty() ? QDate() : dates.dateOf(submitted);
-            if (date.isValid()) {
-                text += QString::number(date.year()) + QLatin1Char(',') +
-                        locale.monthName(date.month(), QLocale::LongFormat) + QLatin1Char(',') +
-                        QString::number(date.day()) + QLatin1Char(',');
+            appendColumn(query, 0);
+            appendColumn(query, 1);
+            // The description between single quotes, its commas taken out.
+            bool null = false;
+            if (const std::optional<QByteArrayView> raw = plainText(query, 2, &null)) {
+                description = "'";
+                for (const char c : *raw) {
+                    if (c != ',') {
+                        description.append(c);
+                    }
+                }
+                description.append('\'');
+                appendCell(description);
             } else {
-                text += QStringLiteral(",,,");
+                appendCell(
+                    (QLatin1Char('\'') + StripChars(fieldText(query.value(2)), QStringLiteral(",")) + QLatin1Char('\''))
+                        .toUtf8());
+            }
+            for (int column = 3; column < 9; ++column) {
+                appendColumn(query, column);
+            }
+            const std::optional<QByteArrayView> submitted = plainText(query, 8, &null);
+            QDate date;
+            if (submitted) {
+                date = null || submitted->isEmpty() ? QDate() : dates.dateOf(*submitted);
+            } else {
+                const QString text = fieldText(query.value(8));
+                date = text.isEmpty() ? QDate() : dates.dateOf(text);
+            }
+            if (date.isValid()) {
+                out += QByteArray::number(date.year()) + ',' + monthNames.at(date.month() - 1) + ',' +
+                       QByteArray::number(date.day()) + ',';
+            } else {
+                out += ",,,";
             }
             for (int column = 9; column < 17; ++column) {
-                addCell(fieldText(query.value(column)));
+                appendColumn(query, column);
             }
-            text.chop(1); // the last cell's comma
-            text += kCrLf;
+            out.chop(1); // the last cell's comma
+            out += "\r\n";
             flush(false);
         }
         readOk = !query.failed();
@@ -461,7 +604,7 @@ bool JobLogStore::ExportLogToCsv()
         }
         CloseLogDatabase();
     }
-    text += kCrLf;
+    out += "\r\n";
     flush(true);
 
     if (!writeOk || !file.commit()) {
@@ -484,18 +627,19 @@ bool JobLogStore::ComputeLogStats()
     Query query(*m_db, QStringLiteral("SELECT \"Time Submitted\", Server, Queue, User, Pages, \"Deleted Pages\", "
                                       "\"Printed Pages\" FROM HLV_Log"));
     SubmitDateReader dates;
-    QSet<QString> servers;
-    QSet<QString> queues;
-    QSet<QString> users;
+    NameSet servers;
+    NameSet queues;
+    NameSet users;
     // Days are compared as dates while reading; only the earliest and the latest become
     // moments, once, after the pass.
     QDate firstDay;
     QDate lastDay;
     while (query.next()) {
         ++figures.LogJobsManaged;
-        const QString submitted = fieldText(query.value(0));
-        if (!submitted.isEmpty()) {
-            const QDate date = dates.dateOf(submitted);
+        bool null = false;
+        const std::optional<QByteArrayView> submitted = plainText(query, 0, &null);
+        if (!null && !(submitted && submitted->isEmpty())) {
+            const QDate date = submitted ? dates.dateOf(*submitted) : dates.dateOf(fieldText(query.value(0)));
             if (date.isValid()) {
                 if (!firstDay.isValid() || date < firstDay) {
                     firstDay = date;
@@ -506,24 +650,16 @@ bool JobLogStore::ComputeLogStats()
             }
         }
         // Names are told apart exactly, ignoring letter case only.
-        const QString server = fieldText(query.value(1));
-        if (!server.isEmpty()) {
-            servers.insert(caseFolded(server));
-        }
-        const QString queue = fieldText(query.value(2));
-        if (!queue.isEmpty()) {
-            queues.insert(caseFolded(queue));
-        }
-        const QString user = fieldText(query.value(3));
-        if (!user.isEmpty()) {
-            users.insert(caseFolded(user));
-        }
-        figures.LogPagesManaged += leadingNumber(fieldText(query.value(4)));
-        const QString deletedPages = fieldText(query.value(5));
-        figures.LogDeletedPages += leadingNumber(deletedPages);
+        servers.add(query, 1);
+        queues.add(query, 2);
+        users.add(query, 3);
+        figures.LogPagesManaged += numberOf(query, 4);
+        figures.LogDeletedPages += numberOf(query, 5);
         // A job released and then deleted counts as deleted only.
-        if (deletedPages.isEmpty()) {
-            figures.LogPrintedPages += leadingNumber(fieldText(query.value(6)));
+        const std::optional<QByteArrayView> deletedPages = plainText(query, 5, &null);
+        if (null || (deletedPages && deletedPages->isEmpty()) ||
+            (!deletedPages && fieldText(query.value(5)).isEmpty())) {
+            figures.LogPrintedPages += numberOf(query, 6);
         }
     }
     const bool ok = !query.failed();
@@ -540,9 +676,9 @@ bool JobLogStore::ComputeLogStats()
     if (lastDay.isValid() && QDateTime(lastDay, QTime(0, 0)) > figures.LogFinished) {
         figures.LogFinished = QDateTime(lastDay, QTime(0, 0));
     }
-    figures.LogServersManaged = static_cast<int>(servers.size());
-    figures.LogQueuesManaged = static_cast<int>(queues.size());
-    figures.LogUsersManaged = static_cast<int>(users.size());
+    figures.LogServersManaged = servers.count();
+    figures.LogQueuesManaged = queues.count();
+    figures.LogUsersManaged = users.count();
     const double handled = figures.LogDeletedPages + figures.LogPrintedPages;
     if (handled > 0) {
         figures.LogSaving = 100 * figures.LogDeletedPages / handled;

@@ -134,6 +134,23 @@ TEST_F(CsvExportTest, SpecialCharacters_QuotedSoColumnsStayInPlace)
     EXPECT_EQ(row[19], QStringLiteral("line one\nline two"));
 }
 
+// Another program may write numbers as numbers and text in another encoding: every cell
+// still reads as the value's own text, bytes that are not UTF-8 as replacement characters.
+TEST_F(CsvExportTest, ValuesWrittenAsNumbersOrForeignBytes_CellsAsTheirText)
+{
+    logFields(QStringLiteral("1"), {{"User", QStringLiteral("u")}});
+    auto db = Database::open(store->logFilePath());
+    ASSERT_TRUE(db);
+    ASSERT_TRUE(db->exec(QStringLiteral("UPDATE HLV_Log SET Priority = ?1, Server = ?2, Comments = CAST(?3 AS TEXT)"),
+                         {QVariant(qint64(7)), QString::fromUtf8("Caf\u00e9,1"), QByteArray("serv\xe9r")}));
+    db.reset();
+    const QStringList row = cells(QString::fromUtf8(exported()).section(QStringLiteral("\r\n"), 1, 1));
+    ASSERT_EQ(row.size(), 20);
+    EXPECT_EQ(row[0], QString::fromUtf8("Caf\u00e9,1"));
+    EXPECT_EQ(row[6], QStringLiteral("7"));
+    EXPECT_EQ(row[19], QString::fromUtf8("serv\uFFFDr"));
+}
+
 TEST_F(CsvExportTest, RowsInStoredOrder)
 {
     for (const char* key : {"b", "a", "c"}) {

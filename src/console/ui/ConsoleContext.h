@@ -50,7 +50,7 @@ struct ConsoleContext
     QString commandLine;
     // The environment the job monitor server runs in; empty: the console's own.
     std::optional<QProcessEnvironment> monitorEnvironment;
-    // False starts no job monitor server (tests that do not want the process).
+    // False starts no job monitor server (report runs, and tests that do not want the process).
     bool startJobMonitor = true;
 
     // Composes mail in the desktop's mail client; unset: no mail client (nothing is sent).

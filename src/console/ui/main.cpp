@@ -52,6 +52,9 @@ int main(int argc, char** argv)
     hlv::ConsoleContext context(*printSystem, boxes, shell, clock, environment, processes);
     context.programDir = QCoreApplication::applicationDirPath();
     context.commandLine = commandLine;
+    // A report run closes as soon as its page is written: a job monitor would only make the
+    // server answer one more reading of every job while the report waits for its own.
+    context.startJobMonitor = !boxes.unattended();
     context.mailClient = &mail;
     hlv::DnsSdNetworkResources network;
     context.networkResources = &network;
