@@ -1,6 +1,11 @@
 #include "console/reports/WMIReports.h"
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLocale>
 #include <QTemporaryDir>
@@ -227,6 +232,60 @@ TEST_F(WMIReportsTest, JobsTable_SizeStatusAndComputerCells)
     EXPECT_TRUE(jobs.contains(jobRow(own, QStringLiteral("own"), QStringLiteral("2KB"),
                                      QStringLiteral("<td style='background-color: #00FF00'>OK</td>"),
                                      QStringLiteral("PRINTSRV"))));
+}
+
+// The simulated servers, where every other computer takes a while to answer (or not at all)
+// and the most connects under way at one moment are counted.
+class SlowHostsPrintSystem : public PrintSystem
+{
+public:
+    explicit SlowHostsPrintSystem(const QString& folder)
+        : m_sim(folder)
+    {}
+    std::unique_ptr<PrintServer> connect(const QString& server, QString* error) override
+    {
+        if (server == QStringLiteral("PRINT1")) {
+            return m_sim.connect(server, error);
+        }
+        const int now = ++m_running;
+        int seen = m_mostAtOnce.load();
+        while (now > seen && !m_mostAtOnce.compare_exchange_weak(seen, now)) {
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        --m_running;
+        if (error) {
+            *error = QStringLiteral("no answer");
+        }
+        return nullptr;
+    }
+    void setPasswordPrompt(PasswordPrompt) override {}
+    int mostAtOnce() const { return m_mostAtOnce.load(); }
+
+private:
+    SimPrintSystem m_sim;
+    std::atomic<int> m_running{0};
+    std::atomic<int> m_mostAtOnce{0};
+};
+
+// Submitting computers that do not answer are asked all at once, each once per report: five
+// of them cost one wait, not five, and their jobs show the names the jobs give.
+TEST_F(WMIReportsTest, JobsTable_SilentComputers_AskedAtOnceEachOnce)
+{
+    addQueue(QStringLiteral("P"));
+    QList<qint64> ids;
+    for (int i = 0; i < 10; ++i) {
+        ids.append(
+            addJob(QStringLiteral("P"), QStringLiteral("d%1").arg(i), 2048, 3, QStringLiteral("WS%1").arg(i % 5)));
+    }
+    SlowHostsPrintSystem slow(simDir);
+    WMIReports slowReports(slow, surface, dialogs, shell, window);
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(slowReports.PrinterReport(QStringLiteral("PRINT1"), QStringLiteral("P"), true, false));
+    EXPECT_LT(clock.elapsed(), 1500) << "the computers were asked one after another";
+    EXPECT_EQ(slow.mostAtOnce(), 5);
+    const QString text = page(QStringLiteral("/HLV_PrinterReport.html"));
+    EXPECT_TRUE(text.contains(QStringLiteral("<td>\\\\WS3</td><td>alice</td><td>d8</td>"))) << text.toStdString();
 }
 
 TEST(StatusColours, WholeValuesOnly)

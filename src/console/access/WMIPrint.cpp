@@ -92,41 +92,50 @@ PrintResult WMIPrint::ConnectServer(const QString& Server)
     return PrintResult::success();
 }
 
-QString WMIPrint::GetHostComputerName(const QString& Host, PrintResult* result)
+namespace {
+
+// What the computer behind service calls itself; Host when it says nothing.
+QString computerNameOf(PrintServer* service, const QString& Host, PrintResult* result)
 {
-    const auto fail = [&](const QString& message) {
-        if (result) {
-            *result = PrintResult::failure(message);
-        }
-        return QString();
-    };
-    if (result) {
-        *result = PrintResult::success();
-    }
-    if (Host.size() < 2) {
-        return fail(QStringLiteral("\"%1\" names no computer.").arg(Host));
-    }
-    const QString computer = Host.mid(2);
-    PrintServer* service = nullptr;
-    if (computer == m_ConnectedServerName) {
-        service = m_objWMIService.get();
-    } else {
-        QString error;
-        auto hostService = m_printSystem.connect(computer, &error);
-        if (!hostService) {
-            return fail(error);
-        }
-        m_hostService = std::move(hostService);
-        service = m_hostService.get();
-    }
-    if (!service) {
-        return fail(QStringLiteral("No print server is connected."));
-    }
     QString name;
-    if (const PrintResult r = service->computerName(name); !r) {
-        return fail(r.error);
+    PrintResult r =
+        service ? service->computerName(name) : PrintResult::failure(QStringLiteral("No print server is connected."));
+    if (result) {
+        *result = r;
+    }
+    if (!r) {
+        return QString();
     }
     return name.isEmpty() ? Host : name;
+}
+
+} // namespace
+
+QString WMIPrint::GetHostComputerName(const QString& Host, PrintResult* result)
+{
+    if (Host.size() >= 2 && Host.mid(2) == m_ConnectedServerName) {
+        return computerNameOf(m_objWMIService.get(), Host, result);
+    }
+    return hostComputerName(m_printSystem, Host, result);
+}
+
+QString WMIPrint::hostComputerName(PrintSystem& printSystem, const QString& Host, PrintResult* result)
+{
+    if (Host.size() < 2) {
+        if (result) {
+            *result = PrintResult::failure(QStringLiteral("\"%1\" names no computer.").arg(Host));
+        }
+        return QString();
+    }
+    QString error;
+    const std::unique_ptr<PrintServer> service = printSystem.connect(Host.mid(2), &error);
+    if (!service) {
+        if (result) {
+            *result = PrintResult::failure(error);
+        }
+        return QString();
+    }
+    return computerNameOf(service.get(), Host, result);
 }
 
 bool WMIPrint::ShowPrinterProperties(const QString& PrinterName)

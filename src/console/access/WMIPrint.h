@@ -27,8 +27,8 @@ class Shell;
 //                            job lists and the job log then get nothing until a server is
 //                            bound again), the lamp stays blue and the pointer the hourglass,
 //                            and the caller is told.
-// A second, separate connection serves GetHostComputerName for hosts other than the
-// connected server; it is made anew for each such call.
+// GetHostComputerName asks hosts other than the connected server through a connection of
+// their own, made for the question and closed after it.
 class WMIPrint
 {
 public:
@@ -50,6 +50,9 @@ public:
     // none. An empty text, with the reason in *result, when the host cannot be asked
     // (Host shorter than two characters, unreachable).
     QString GetHostComputerName(const QString& Host, PrintResult* result = nullptr);
+    // The same for a host asked through a connection of its own: touches nothing of a
+    // WMIPrint, so several hosts can be asked at once on threads of their own.
+    static QString hostComputerName(PrintSystem& printSystem, const QString& Host, PrintResult* result = nullptr);
 
     // Shows the properties of a printer, named by its path ("\\server\printer") or by its
     // name on the connected server: the print system's own printer page through the
@@ -72,7 +75,6 @@ private:
 
     std::unique_ptr<PrintServer> m_objWMIService;
     QString m_ConnectedServerName;
-    std::unique_ptr<PrintServer> m_hostService;
     QPointer<QDialog> m_propertiesDialog;
 };
 

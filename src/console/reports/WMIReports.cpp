@@ -1,5 +1,9 @@
 #include "console/reports/WMIReports.h"
 
+#include <algorithm>
+#include <future>
+#include <vector>
+
 #include "console/access/WMIPrint.h"
 #include "console/reports/ReportWindow.h"
 #include "platform/GeneralDate.h"
@@ -87,7 +91,8 @@ QString jobStatusColour(quint32 statusMask)
 
 WMIReports::WMIReports(PrintSystem& printSystem, ConnectionSurface& surface, Dialogs& dialogs, Shell& shell,
                        ReportWindow& window)
-    : m_connection(std::make_unique<WMIPrint>(printSystem, surface, dialogs, shell))
+    : m_printSystem(printSystem)
+    , m_connection(std::make_unique<WMIPrint>(printSystem, surface, dialogs, shell))
     , m_window(window)
     , m_writer(surface, shell)
     , m_sectionId([] { return RandomBetween(1, 1000000000); })
@@ -225,6 +230,39 @@ QString WMIReports::computerName(const QString& host)
     return name;
 }
 
+void WMIReports::askComputerNames(const QList<const PrintJobInfo*>& jobs)
+{
+    // Every submitting computer not asked yet in this report is asked now, all of them at
+    // once (a few at a time), each on a thread and connection of its own: a computer that
+    // keeps the others waiting costs its time-out once, not once per computer. The
+    // connected server answers on this thread, through its own connection.
+    constexpr int kAtOnce = 16;
+    QStringList hosts;
+    for (const PrintJobInfo* job : jobs) {
+        const QString& host = job->HostPrintQueue;
+        if (!m_hostNames.contains(host) && !hosts.contains(host)) {
+            if (host.size() >= 2 && host.mid(2) == m_connection->ConnectedServerName()) {
+                m_hostNames.insert(host, m_connection->GetHostComputerName(host));
+            } else {
+                hosts.append(host);
+            }
+        }
+    }
+    PrintSystem& printSystem = m_printSystem;
+    for (qsizetype first = 0; first < hosts.size(); first += kAtOnce) {
+        std::vector<std::future<QString>> answers;
+        const qsizetype end = std::min<qsizetype>(first + kAtOnce, hosts.size());
+        for (qsizetype i = first; i < end; ++i) {
+            answers.push_back(std::async(std::launch::async, [&printSystem, host = hosts.at(i)] {
+                return WMIPrint::hostComputerName(printSystem, host);
+            }));
+        }
+        for (qsizetype i = first; i < end; ++i) {
+            m_hostNames.insert(hosts.at(i), answers.at(static_cast<size_t>(i - first)).get());
+        }
+    }
+}
+
 QString WMIReports::jobRow(const PrintJobInfo& job)
 {
     QString computer = computerName(job.HostPrintQueue);
@@ -273,10 +311,15 @@ QString WMIReports::JobReportTable(const QString& Server, const QString& Printer
     const QString prefix = Printer + QLatin1Char(',');
     const QString queuePrefix =
         (Printer == m_FoundPrinterName && !m_foundQueueName.isEmpty() ? m_foundQueueName : Printer) + QLatin1Char(',');
+    QList<const PrintJobInfo*> listed;
     for (const PrintJobInfo& job : jobs) {
         if (job.Name.startsWith(prefix) || job.Name.startsWith(queuePrefix)) {
-            text += jobRow(job);
+            listed.append(&job);
         }
+    }
+    askComputerNames(listed);
+    for (const PrintJobInfo* job : listed) {
+        text += jobRow(*job);
     }
     return text + QStringLiteral("</table></div></p>");
 }

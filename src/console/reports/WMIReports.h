@@ -67,6 +67,7 @@ private:
                        const QStringList& FavouriteParts) const;
     QString jobRow(const PrintJobInfo& job);
     QString computerName(const QString& host);
+    void askComputerNames(const QList<const PrintJobInfo*>& jobs);
     void beginReport();
     void endReport();
     // The connected server's printers and jobs, read once per report (and on every call
@@ -84,6 +85,7 @@ private:
         QList<PrintJobInfo> jobs;
     };
 
+    PrintSystem& m_printSystem;
     std::unique_ptr<WMIPrint> m_connection;
     ReportWindow& m_window;
     ReportWriter m_writer;

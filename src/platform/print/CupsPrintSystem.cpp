@@ -4,8 +4,10 @@
 #include <cstring>
 #include <string>
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QSysInfo>
+#include <QThread>
 #include <QUrl>
 #include <cups/cups.h>
 
@@ -139,27 +141,34 @@ QString testPageText(const QString& server, const QString& printer, const QStrin
 
 // State shared between the print system and every connection it opened: the password
 // prompt may be set after a connection was made.
+// Connections may be made and used on other threads than the program's own (a report asks
+// many computers at once): what one request needs for the prompt is kept per thread, and
+// only the program's own thread asks the operator, as only it may show a window.
 struct CupsPrintSystem::Shared
 {
     PasswordPrompt prompt;
-    std::string password; // the answer handed to libcups; must outlive the callback
-    QString server;       // the server of the request running now, for the prompt
+    static thread_local std::string password; // the answer handed to libcups; must outlive the callback
+    static thread_local QString server;       // the server of the request running now, for the prompt
 
     static const char* passwordCallback(const char* prompt, http_t*, const char*, const char*, void* data)
     {
         Q_UNUSED(prompt);
         auto* self = static_cast<Shared*>(data);
-        if (!self || !self->prompt) {
+        const QCoreApplication* app = QCoreApplication::instance();
+        if (!self || !self->prompt || !app || QThread::currentThread() != app->thread()) {
             return nullptr;
         }
-        const std::optional<QString> answer = self->prompt(self->server, text(cupsUser()));
+        const std::optional<QString> answer = self->prompt(server, text(cupsUser()));
         if (!answer) {
             return nullptr;
         }
-        self->password = utf8(*answer);
-        return self->password.c_str();
+        password = utf8(*answer);
+        return password.c_str();
     }
 };
+
+thread_local std::string CupsPrintSystem::Shared::password;
+thread_local QString CupsPrintSystem::Shared::server;
 
 namespace {
 
@@ -333,7 +342,7 @@ public:
 private:
     void prepare()
     {
-        m_shared->server = m_name;
+        CupsPrintSystem::Shared::server = m_name;
         cupsSetPasswordCB2(&CupsPrintSystem::Shared::passwordCallback, m_shared.get());
     }
 
