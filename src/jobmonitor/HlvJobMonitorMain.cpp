@@ -18,6 +18,7 @@
 
 #include "jobmonitor/InputReader.h"
 #include "jobmonitor/MonitorServer.h"
+#include "platform/GeneralDate.h"
 #include "platform/PrintSystem.h"
 
 #ifndef HLV_MONITOR_EXE_NAME
@@ -57,6 +58,7 @@ void printVersion()
 
 int main(int argc, char** argv)
 {
+    hlv::readLocalTimeZoneOnce();
     if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
         printVersion();
         return 0;

@@ -1,5 +1,6 @@
 #include "GeneralDate.h"
 
+#include <QFileInfo>
 #include <QLocale>
 #include <QRegularExpression>
 
@@ -70,6 +71,13 @@ QDateTime parseGeneralDate(const QString& text)
         return QDateTime(date, QTime(0, 0));
     }
     return {};
+}
+
+void readLocalTimeZoneOnce()
+{
+    if (!qEnvironmentVariableIsSet("TZ") && QFileInfo::exists(QStringLiteral("/etc/localtime"))) {
+        qputenv("TZ", ":/etc/localtime");
+    }
 }
 
 } // namespace hlv

@@ -23,4 +23,9 @@ QDateTime parseGeneralDate(const QString& text);
 QString generalDateFormat();
 QString generalTimeFormat();
 
+// Every job is turned into local time several times. Without TZ set, the C library looks
+// at /etc/localtime again at every conversion, one file-system call each; naming that file
+// in TZ has it read once. The programs call this first thing; a TZ already set is kept.
+void readLocalTimeZoneOnce();
+
 } // namespace hlv

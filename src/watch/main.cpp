@@ -9,6 +9,7 @@
 #include "desktop/DesktopShell.h"
 #include "desktop/QtDialogs.h"
 #include "platform/Environment.h"
+#include "platform/GeneralDate.h"
 #include "platform/ProcessControl.h"
 #include "watch/PopupMessages.h"
 #include "watch/TrayIcon.h"
@@ -17,6 +18,7 @@
 
 int main(int argc, char** argv)
 {
+    hlv::readLocalTimeZoneOnce();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("HlvWatch"));
     QApplication::setApplicationVersion(QStringLiteral(HLV_VERSION_STRING));

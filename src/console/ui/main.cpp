@@ -18,6 +18,7 @@
 #include "desktop/XdgMailClient.h"
 #include "platform/Clock.h"
 #include "platform/Environment.h"
+#include "platform/GeneralDate.h"
 #include "platform/NetworkResources.h"
 #include "platform/PrintSystem.h"
 #include "platform/ProcessControl.h"
@@ -25,6 +26,7 @@
 
 int main(int argc, char** argv)
 {
+    hlv::readLocalTimeZoneOnce();
     QApplication app(argc, argv);
     QApplication::setApplicationName(hlv::FrmMain::productName());
     QApplication::setApplicationVersion(hlv::FrmMain::versionText());
