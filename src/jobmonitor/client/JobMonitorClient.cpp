@@ -102,6 +102,9 @@ void JobMonitorClient::abandonServer()
     // process object stays behind until its server has ended, and a server that has not
     // ended within a moment (one stuck on its print server) is terminated, then killed.
     process->closeWriteChannel();
+    // Held by the application, so a program that ends before its server does still ends
+    // that server and frees the object.
+    process->setParent(QCoreApplication::instance());
     QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
     QTimer::singleShot(kEndGraceMs, process, [process] { process->terminate(); });
     QTimer::singleShot(2 * kEndGraceMs, process, [process] { process->kill(); });
