@@ -1,3 +1,5 @@
+#include <cstdio>
+
 #include <QAction>
 #include <QComboBox>
 #include <QMenu>
@@ -5,6 +7,7 @@
 
 #include "ActionsFixture.h"
 #include "console/reports/WMIReports.h"
+#include "console/ui/UnattendedDialogs.h"
 #include "platform/print/AccountDirectory.h"
 #include "support/FakeAccountDirectory.h"
 
@@ -304,6 +307,27 @@ TEST_F(StartupCloseTest, ClosedAtEachStepOfStartup_ShutdownEndsIt)
         EXPECT_FALSE(w.Timer2.isActive()) << closeAt;
         EXPECT_TRUE(dialogs.messages().isEmpty()) << closeAt;
     }
+}
+
+// Every kind of box passes through to the real dialogs while an operator is there (a box
+// nothing waits for stays one); in a report run none is shown and each leaves a line.
+TEST(UnattendedDialogsTest, BoxesPassedOnWithOperatorLinesWithout)
+{
+    ScriptedDialogs inner;
+    char buffer[1024] = {};
+    FILE* errors = fmemopen(buffer, sizeof(buffer), "w");
+    ASSERT_NE(errors, nullptr);
+    UnattendedDialogs boxes(inner, errors);
+    boxes.showMessage(QStringLiteral("Lost"), 16, QStringLiteral("Halvern"));
+    ASSERT_EQ(inner.shown.size(), 1);
+    EXPECT_FALSE(inner.shown.at(0).waited);
+    boxes.setUnattended(true);
+    boxes.showMessage(QStringLiteral("Lost again"), 16, QStringLiteral("Halvern"));
+    EXPECT_EQ(boxes.msgBox(QStringLiteral("Sure?"), 20, QStringLiteral("Warning")), MsgBoxResult::No);
+    EXPECT_TRUE(boxes.appendFileName(QStringLiteral("t"), QString(), QString()).isEmpty());
+    std::fclose(errors);
+    EXPECT_EQ(inner.shown.size(), 1);
+    EXPECT_STREQ(buffer, "hlv: Halvern: Lost again\nhlv: Warning: Sure?\n");
 }
 
 } // namespace

@@ -78,4 +78,18 @@ QString UnattendedDialogs::folderName(const QString& title, const QString& folde
     return m_unattended ? QString() : m_inner.folderName(title, folder);
 }
 
+void UnattendedDialogs::showMessage(const QString& text, int style, const QString& title)
+{
+    if (!m_unattended) {
+        m_inner.showMessage(text, style, title);
+        return;
+    }
+    report(title, text);
+}
+
+QString UnattendedDialogs::appendFileName(const QString& title, const QString& folder, const QString& filter)
+{
+    return m_unattended ? QString() : m_inner.appendFileName(title, folder, filter);
+}
+
 } // namespace hlv

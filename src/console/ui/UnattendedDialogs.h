@@ -29,6 +29,8 @@ public:
     QString openFileName(const QString& title, const QString& folder, const QString& filter) override;
     QString saveFileName(const QString& title, const QString& folder, const QString& filter) override;
     QString folderName(const QString& title, const QString& folder) override;
+    void showMessage(const QString& text, int style, const QString& title) override;
+    QString appendFileName(const QString& title, const QString& folder, const QString& filter) override;
 
     // The answer an unanswered box of that style gives.
     static int unansweredResult(int style);
