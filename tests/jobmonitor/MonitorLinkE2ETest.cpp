@@ -395,6 +395,38 @@ TEST_F(MonitorLinkE2E, Binding_StopOfAMonitorThatDoesNotAnswer_ProgramKeepsRunni
     lock->rollback();
 }
 
+// A monitor started while another is being stopped (the operator searches again while the
+// stop waits) keeps its server: the kill that ends a stop ends only the stopped one's.
+TEST_F(MonitorLinkE2E, Binding_MonitorStartedDuringAStop_KeepsItsServer)
+{
+    const auto lock = Database::open(dir.filePath(QStringLiteral("srv.sqlite")));
+    ASSERT_TRUE(lock);
+    ASSERT_TRUE(lock->exec(QStringLiteral("PRAGMA locking_mode = EXCLUSIVE")));
+    ASSERT_TRUE(lock->begin(true));
+    ASSERT_TRUE(lock->exec(QStringLiteral("CREATE TABLE hold_the_lock(x)")));
+    LinuxProcessControl processes;
+    MonitorBinding binding(QString::fromLatin1(kJobMonitorBuild.programName),
+                           QString::fromLatin1(kJobMonitorBuild.classId), processes);
+    binding.setProgramDir(kBinDir);
+    binding.setServerEnvironment(environment());
+    binding.StartJobMonitor(QStringLiteral("srv"));
+    ASSERT_NE(binding.mwcmnMonitor(), nullptr);
+    const qint64 first = binding.mwcmnMonitor()->serverPid();
+
+    qint64 second = 0;
+    QTimer::singleShot(200, [&] {
+        binding.StartJobMonitor(QStringLiteral("srv"));
+        second = binding.mwcmnMonitor() ? binding.mwcmnMonitor()->serverPid() : 0;
+    });
+    binding.StopJobMonitor();
+    ASSERT_GT(second, 0);
+    ASSERT_NE(binding.mwcmnMonitor(), nullptr);
+    EXPECT_EQ(binding.mwcmnMonitor()->serverPid(), second);
+    EXPECT_TRUE(waitFor([&] { return !processAlive(first); }, 10000));
+    EXPECT_TRUE(processAlive(second)) << "the new monitor's server was ended with the old one";
+    lock->rollback();
+}
+
 TEST_F(MonitorLinkE2E, ClientKilled_NoMonitorProcessLeft)
 {
     QProcess probe;

@@ -83,7 +83,13 @@ void MonitorBinding::StopJobMonitor()
             release();
         }
     }
-    KillProcess(m_programName);
+    // The kill that follows a stop leaves alone the server of a monitor started meanwhile:
+    // that one is the program's monitor now.
+    QSet<qint64> ended = m_started;
+    if (m_monitor) {
+        ended.remove(m_monitor->serverPid());
+    }
+    endStartedProcesses(m_processes, m_programName, ended);
 }
 
 void MonitorBinding::release()
