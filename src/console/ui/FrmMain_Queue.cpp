@@ -172,12 +172,13 @@ void FrmMain::CurrentPrintQueue_Click()
         return;
     }
 
-    // AutoQueue holds every job of the queue except the one it released last.
-    if (CurrentQueue && ServerContainer) {
+    // AutoQueue holds every job of the queue except the one it released last. Without
+    // AutoQueue the pass holds nothing, so the queue's jobs are not read for it.
+    if (CurrentQueue && ServerContainer && value(chkAutoQueue) == 1) {
         QList<PrintJobInfo> jobs;
         if (ServerContainer->queueJobs(ActiveQueue, jobs)) {
             for (const PrintJobInfo& job : std::as_const(jobs)) {
-                if (value(chkAutoQueue) == 1 && job.Status() != 1 && job.queueJobName() != LastReleasedJob) {
+                if (job.Status() != 1 && job.queueJobName() != LastReleasedJob) {
                     ServerContainer->pauseJob(ActiveQueue, job.JobId);
                 }
             }
