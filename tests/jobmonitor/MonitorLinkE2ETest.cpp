@@ -132,6 +132,18 @@ protected:
         return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
     }
 
+    // Holds the simulated server's file locked, so that a monitor reading it gets stuck
+    // there until the returned connection rolls back; null when the lock cannot be taken.
+    std::unique_ptr<Database> lockServerFile() const
+    {
+        auto lock = Database::open(dir.filePath(QStringLiteral("srv.sqlite")));
+        if (!lock || !lock->exec(QStringLiteral("PRAGMA locking_mode = EXCLUSIVE")) || !lock->begin(true) ||
+            !lock->exec(QStringLiteral("CREATE TABLE hold_the_lock(x)"))) {
+            return nullptr;
+        }
+        return lock;
+    }
+
     QProcessEnvironment environment() const
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -329,11 +341,8 @@ TEST_F(MonitorLinkE2E, ServerStuckOnPrintServer_StillEndsSoonAfterStdinCloses)
 {
     // GIVEN a print server that holds every reader: the simulated server's file locked
     // exclusively by this test, so the monitor's reading waits on the lock.
-    const auto lock = Database::open(dir.filePath(QStringLiteral("srv.sqlite")));
+    const auto lock = lockServerFile();
     ASSERT_TRUE(lock);
-    ASSERT_TRUE(lock->exec(QStringLiteral("PRAGMA locking_mode = EXCLUSIVE")));
-    ASSERT_TRUE(lock->begin(true));
-    ASSERT_TRUE(lock->exec(QStringLiteral("CREATE TABLE hold_the_lock(x)")));
 
     QProcess server;
     server.setProcessEnvironment(environment());
@@ -359,11 +368,8 @@ TEST_F(MonitorLinkE2E, Binding_StopOfAMonitorThatDoesNotAnswer_ProgramKeepsRunni
 {
     // GIVEN a monitor stuck on its print server (the simulated server's file locked by this
     // test), so that it never answers the stop.
-    const auto lock = Database::open(dir.filePath(QStringLiteral("srv.sqlite")));
+    const auto lock = lockServerFile();
     ASSERT_TRUE(lock);
-    ASSERT_TRUE(lock->exec(QStringLiteral("PRAGMA locking_mode = EXCLUSIVE")));
-    ASSERT_TRUE(lock->begin(true));
-    ASSERT_TRUE(lock->exec(QStringLiteral("CREATE TABLE hold_the_lock(x)")));
     LinuxProcessControl processes;
     MonitorBinding binding(QString::fromLatin1(kJobMonitorBuild.programName),
                            QString::fromLatin1(kJobMonitorBuild.classId), processes);
@@ -399,11 +405,8 @@ TEST_F(MonitorLinkE2E, Binding_StopOfAMonitorThatDoesNotAnswer_ProgramKeepsRunni
 // stop waits) keeps its server: the kill that ends a stop ends only the stopped one's.
 TEST_F(MonitorLinkE2E, Binding_MonitorStartedDuringAStop_KeepsItsServer)
 {
-    const auto lock = Database::open(dir.filePath(QStringLiteral("srv.sqlite")));
+    const auto lock = lockServerFile();
     ASSERT_TRUE(lock);
-    ASSERT_TRUE(lock->exec(QStringLiteral("PRAGMA locking_mode = EXCLUSIVE")));
-    ASSERT_TRUE(lock->begin(true));
-    ASSERT_TRUE(lock->exec(QStringLiteral("CREATE TABLE hold_the_lock(x)")));
     LinuxProcessControl processes;
     MonitorBinding binding(QString::fromLatin1(kJobMonitorBuild.programName),
                            QString::fromLatin1(kJobMonitorBuild.classId), processes);
