@@ -41,6 +41,7 @@
 #include "platform/Database.h"
 #include "platform/GeneralDate.h"
 #include "platform/PrintSystem.h"
+#include "platform/print/CupsAttributes.h"
 #include "platform/print/CupsPrintSystem.h"
 #include "platform/print/SimPrintStore.h"
 #include "reports/ReportDoubles.h"
@@ -192,23 +193,6 @@ int jobList(const QString& server, int runs)
     return 0;
 }
 
-// The attributes the CUPS backend asks for in a job list.
-const char* const kJobAttributes[] = {"job-id",
-                                      "job-name",
-                                      "job-originating-host-name",
-                                      "job-originating-user-name",
-                                      "job-printer-uri",
-                                      "job-priority",
-                                      "job-k-octets",
-                                      "time-at-creation",
-                                      "job-state",
-                                      "job-state-reasons",
-                                      "job-impressions",
-                                      "job-impressions-completed",
-                                      "job-media-sheets",
-                                      "job-media-sheets-completed",
-                                      "job-pages"};
-
 // The anchor of a job list reading: the same Get-Jobs request, its whole answer read into
 // memory in large blocks and parsed from there.
 int jobListAnchor(const QString& server, int runs)
@@ -231,7 +215,7 @@ int jobListAnchor(const QString& server, int runs)
         ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
         ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "not-completed");
         ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
-                      static_cast<int>(std::size(kJobAttributes)), nullptr, kJobAttributes);
+                      cupsattr::count(cupsattr::kJob), nullptr, cupsattr::kJob);
         if (cupsSendRequest(http, request, "/", ippLength(request)) != HTTP_STATUS_CONTINUE) {
             ippDelete(request);
             return 1;
