@@ -1,10 +1,15 @@
 #include "platform/print/CupsExchange.h"
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <map>
 #include <mutex>
+#include <thread>
 
 #include <QElapsedTimer>
+#include <sys/socket.h>
 
 namespace hlv {
 
@@ -26,6 +31,93 @@ std::mutex limitsMutex;
 CupsExchange::Limits currentLimits;
 
 } // namespace
+
+// Ends the connection of an exchange whose deadline has passed. libcups reads a header
+// line by line and waits afresh for each piece that arrives, so a server that sends a
+// byte every now and then never lets a wait run out; shutting the socket down ends any
+// read or write in progress at once. The exchange reconnects for its next request.
+class CupsExchange::Watchdog
+{
+public:
+    static Watchdog& instance()
+    {
+        static Watchdog watchdog;
+        return watchdog;
+    }
+    ~Watchdog()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+    }
+
+    void watch(const CupsExchange* exchange, int fd, std::chrono::steady_clock::time_point deadline)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_watched[exchange] = Entry{fd, deadline, false};
+        }
+        m_wake.notify_all();
+    }
+    // Whether the deadline had ended the connection.
+    bool release(const CupsExchange* exchange)
+    {
+        std::lock_guard lock(m_mutex);
+        const auto it = m_watched.find(exchange);
+        if (it == m_watched.end()) {
+            return false;
+        }
+        const bool fired = it->second.fired;
+        m_watched.erase(it);
+        return fired;
+    }
+
+private:
+    struct Entry
+    {
+        int fd;
+        std::chrono::steady_clock::time_point deadline;
+        bool fired;
+    };
+
+    Watchdog()
+        : m_thread([this] { run(); })
+    {}
+
+    void run()
+    {
+        std::unique_lock lock(m_mutex);
+        while (!m_stop) {
+            auto next = std::chrono::steady_clock::time_point::max();
+            const auto now = std::chrono::steady_clock::now();
+            for (auto& [exchange, entry] : m_watched) {
+                if (entry.fired) {
+                    continue;
+                }
+                if (entry.deadline <= now) {
+                    ::shutdown(entry.fd, SHUT_RDWR);
+                    entry.fired = true;
+                } else {
+                    next = std::min(next, entry.deadline);
+                }
+            }
+            if (next == std::chrono::steady_clock::time_point::max()) {
+                m_wake.wait(lock);
+            } else {
+                m_wake.wait_until(lock, next);
+            }
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::map<const CupsExchange*, Entry> m_watched;
+    bool m_stop = false;
+    std::thread m_thread;
+};
 
 CupsExchange::Limits CupsExchange::limits()
 {
@@ -80,13 +172,23 @@ int CupsExchange::remainingMs() const
 // answer's.
 bool CupsExchange::reconnect()
 {
+    m_cutOff = Watchdog::instance().release(this) || m_cutOff;
     QElapsedTimer took;
     took.start();
     const int connectMs = limits().connectMs;
     const bool ok = httpReconnect2(m_http, connectMs, nullptr) == 0;
     httpClearFields(m_http);
     m_deadline = QDeadlineTimer(m_deadline.remainingTime() + std::min<qint64>(took.elapsed(), connectMs));
+    watch();
     return ok;
+}
+
+void CupsExchange::watch()
+{
+    const int fd = httpGetFd(m_http);
+    if (fd >= 0) {
+        Watchdog::instance().watch(this, fd, m_deadline.deadline<std::chrono::steady_clock>());
+    }
 }
 
 ipp_t* CupsExchange::sendGranted(ipp_t* request, const char* resource)
@@ -118,9 +220,12 @@ ipp_t* CupsExchange::send(ipp_t* request, const char* resource, const QByteArray
     // libcups would reconnect by itself here, with a time-out of its own.
     const char* connection = httpGetField(m_http, HTTP_FIELD_CONNECTION);
     const bool closing = connection && qstricmp(connection, "close") == 0;
-    if (closing || httpGetState(m_http) != HTTP_STATE_WAITING) {
+    if (closing || m_cutOff || httpGetState(m_http) != HTTP_STATE_WAITING) {
         reconnect();
+    } else {
+        watch();
     }
+    m_cutOff = false;
     const size_t length = ippLength(request) + static_cast<size_t>(document.size());
     ipp_t* answer = nullptr;
     http_status_t status = HTTP_STATUS_ERROR;
@@ -150,6 +255,7 @@ ipp_t* CupsExchange::send(ipp_t* request, const char* resource, const QByteArray
             }
             // The operator's time at the prompt is not the server's.
             m_deadline = QDeadlineTimer(limits.answerMs);
+            watch();
             if (reconnect()) {
                 continue;
             }
@@ -161,6 +267,7 @@ ipp_t* CupsExchange::send(ipp_t* request, const char* resource, const QByteArray
         break;
     }
     ippDelete(request);
+    m_cutOff = Watchdog::instance().release(this) || m_cutOff;
     if (answer) {
         m_answered = true;
         m_status = ippGetStatusCode(answer);
@@ -170,7 +277,7 @@ ipp_t* CupsExchange::send(ipp_t* request, const char* resource, const QByteArray
         m_status = IPP_STATUS_ERROR_INTERNAL;
         m_message = QStringLiteral("The print server's answer is larger than %1 MB.")
                         .arg(limits.maxAnswerBytes / (1024 * 1024));
-    } else if (m_deadline.hasExpired()) {
+    } else if (m_cutOff || m_deadline.hasExpired()) {
         m_status = IPP_STATUS_ERROR_SERVICE_UNAVAILABLE;
         m_message = QStringLiteral("The print server did not answer in time.");
     } else if (status == HTTP_STATUS_OK) {

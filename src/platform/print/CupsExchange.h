@@ -70,7 +70,10 @@ public:
     const QString& message() const { return m_message; }
 
 private:
+    class Watchdog;
+
     CupsExchange(http_t* http, std::function<void()> prepare);
+    void watch();
     static int keepWaiting(http_t* http, void* self);
     bool reconnect();
     ipp_t* readAnswer();
@@ -82,6 +85,7 @@ private:
     QDeadlineTimer m_deadline;
     bool m_first = true;
     bool m_tooLarge = false;
+    bool m_cutOff = false; // the deadline ended the connection
     bool m_answered = false;
     ipp_status_t m_status = IPP_STATUS_OK;
     QString m_message;

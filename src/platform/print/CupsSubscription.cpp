@@ -1,6 +1,7 @@
 #include "platform/print/CupsSubscription.h"
 
-#include <iterator>
+#include <algorithm>
+#include <climits>
 
 #include <QSet>
 #include <QUrl>
@@ -43,7 +44,7 @@ ipp_t* send(CupsExchange& exchange, ipp_t* request, QString* why)
 // One event of a Get-Notifications answer.
 struct Event
 {
-    int sequence = 0;
+    qint64 sequence = 0; // IPP numbers reach 2^31 - 1: the one after it must not wrap
     QString name;
     qint64 jobId = 0;
     QString queue;
@@ -163,7 +164,9 @@ PrintResult CupsSubscription::changes(JobChanges& out)
     }
     ipp_t* request = newRequest(IPP_OP_GET_NOTIFICATIONS, m_uri, m_user);
     ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-subscription-ids", m_id);
-    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-sequence-numbers", m_nextSequence);
+    // Past the largest number IPP carries, ask from the last one and pass over it below.
+    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-sequence-numbers",
+                  static_cast<int>(std::min<qint64>(m_nextSequence, INT_MAX)));
     ippAddBoolean(request, IPP_TAG_OPERATION, "notify-wait", 0);
     QString why;
     ipp_t* answer = send(*m_exchange, request, &why);

@@ -53,7 +53,7 @@ private:
     std::string m_user;
     int m_id;
     int m_lease;
-    int m_nextSequence = 1;
+    qint64 m_nextSequence = 1;
     int m_renewals = 0;
     bool m_abandoned = false;
     QElapsedTimer m_sinceLease;
