@@ -9,6 +9,7 @@
 //   bench_ops fill-cups SERVER QUEUE N     N held jobs on a CUPS server (one request each)
 //   bench_ops joblist SERVER [RUNS]        ms of one job list reading through the CUPS backend
 //   bench_ops joblist-anchor SERVER [RUNS] ms of the same Get-Jobs read whole, parsed from memory
+//   bench_ops job-attributes               the attributes a job list asks for, joined by ","
 //   bench_ops monitor-start SERVER         ms from starting the monitor program to "Connected"
 //   bench_ops monitor-idle SERVER SECONDS  % of a core the monitor uses watching, once connected
 //   bench_ops widget ROWS                  ms to add ROWS rows to a sorted and an unsorted job list
@@ -503,6 +504,13 @@ int main(int argc, char** argv)
     }
     if (command == QStringLiteral("joblist-anchor")) {
         return jobListAnchor(arg(argc, argv, 2), std::max(1, arg(argc, argv, 3).toInt()));
+    }
+    if (command == QStringLiteral("job-attributes")) {
+        for (int i = 0; i < cupsattr::count(cupsattr::kJob); ++i) {
+            std::printf("%s%s", i ? "," : "", cupsattr::kJob[i]);
+        }
+        std::printf("\n");
+        return 0;
     }
     if (command == QStringLiteral("monitor-start")) {
         return monitorStart(arg(argc, argv, 2));
