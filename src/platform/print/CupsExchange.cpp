@@ -163,11 +163,6 @@ int CupsExchange::keepWaiting(http_t*, void* self)
     return static_cast<CupsExchange*>(self)->m_deadline.hasExpired() ? 0 : 1;
 }
 
-int CupsExchange::remainingMs() const
-{
-    return static_cast<int>(std::max<qint64>(0, m_deadline.remainingTime()));
-}
-
 // A fresh connection: the old one may hold the unread rest of an answer that was given up,
 // or the server said it closes it. The time it takes is the connect time-out's, not the
 // answer's.
