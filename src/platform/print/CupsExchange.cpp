@@ -332,6 +332,14 @@ ipp_t* CupsExchange::readAnswer()
     // across blocks, as far as the answer goes.
     const auto read = [](void* context, ipp_uchar_t* buffer, size_t bytes) -> ssize_t {
         auto* r = static_cast<Reader*>(context);
+        if (r->block < r->blocks->size()) { // the common case: well inside one block
+            const QByteArray& from = (*r->blocks)[r->block];
+            if (static_cast<size_t>(from.size() - r->at) > bytes) {
+                memcpy(buffer, from.constData() + r->at, bytes);
+                r->at += static_cast<qsizetype>(bytes);
+                return static_cast<ssize_t>(bytes);
+            }
+        }
         size_t done = 0;
         while (done < bytes && r->block < r->blocks->size()) {
             const QByteArray& from = (*r->blocks)[r->block];
