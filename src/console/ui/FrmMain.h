@@ -509,10 +509,14 @@ private:
     // Shows a timed-release failure in the status bar and the audit, once for each cause.
     void reportTimedReleaseFault(QLatin1String message, const QString& cause);
     QSet<QString> m_exceptionReleases; // transaction ids of jobs Exceptions released
-    QDateTime m_timedPurgeMinute;      // the minute of the last timed purge
     int m_activatedFavourite = -1;     // the favourite that loaded itself last, and when
     QDateTime m_activationMinute;
     QString m_timedReleaseFault; // the timed-release failure last reported
+    // The minute of the last timed purge of each queue ("server\nqueue"), so that a
+    // favourite loaded within that minute still purges its own queue.
+    QHash<QString, QDateTime> m_timedPurgeMinutes;
+    // Self-activating favourites whose time is not a time, reported once ("slot\ncaption").
+    QSet<QString> m_unreadableFavourites;
 
     // Layout, favourites, command line and menu views
 public:
