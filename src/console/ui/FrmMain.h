@@ -147,6 +147,8 @@ public:
     void StopJobMonitor();
     void KillProcess(const QString& processName);
     MonitorBinding* monitorBinding() const { return mwcmnMonitor.get(); }
+    // The wait before the next start of a monitor that stopped; 0 when none is due.
+    int monitorRestartDelayMs() const { return m_monitorRestart.isActive() ? m_monitorRestartDelayMs : 0; }
 
     // ---- menu views and the administrator test ----
     bool UserIsAdmin();
@@ -471,6 +473,13 @@ private:
 
     // job monitor
     void bindMonitor();
+    // A monitor whose server process ended, or that could not be started, is started again
+    // after a wait that doubles at each failed attempt; the status bar says so.
+    void monitorEnded();
+    void restartMonitor();
+    QTimer m_monitorRestart;
+    int m_monitorRestartDelayMs = 0;
+    QString m_monitorServer; // the server the monitor was started on
 
     ConsoleContext& m_ctx;
     ConsoleSettings m_settings;
