@@ -43,7 +43,7 @@ TEST_F(PollingTest, NoQueueSelected_TickTurnsLampOrangeAndDisplayEmptiesDetails)
     ASSERT_TRUE(w.queueBoxText().isEmpty());
     w.Timer2.start();
     const int interval = w.Timer2.interval();
-    w.Timer2_Timer();
+    runPollTick(w);
     EXPECT_EQ(w.activeUpdateColour(), VbColours::Orange);
     EXPECT_TRUE(w.Timer2.isActive());
     EXPECT_EQ(w.Timer2.interval(), interval);
@@ -60,7 +60,7 @@ TEST_F(PollingTest, NoQueueSelected_TickTurnsLampOrangeAndDisplayEmptiesDetails)
 TEST_F(PollingTest, AutoQueueOff_TickUsesPollNormAndLampGreen)
 {
     FrmMain& w = open(QStringLiteral("PollNorm=2500\n"));
-    w.Timer2_Timer();
+    runPollTick(w);
     EXPECT_EQ(w.Timer2.interval(), 2500);
     EXPECT_TRUE(w.Timer2.isActive());
     EXPECT_EQ(w.activeUpdateColour(), VbColours::Green);
@@ -72,7 +72,7 @@ TEST_F(PollingTest, AutoQueueOnNothingReleased_TickHoldsQueueAtPollAQ)
     FrmMain& w = open(QStringLiteral("AutoQueue=1\nPollAQ=700\n"));
     ps1().resumeQueue(QStringLiteral("Sales"));
     ASSERT_TRUE(w.LastReleasedJob.isEmpty());
-    w.Timer2_Timer();
+    runPollTick(w);
     EXPECT_NE(queueStatus() & PrinterStatus::Paused, 0u);
     EXPECT_EQ(w.Timer2.interval(), 700);
     EXPECT_EQ(w.activeUpdateColour(), VbColours::Green);
@@ -89,19 +89,19 @@ TEST_F(PollingTest, ReleasedJob_InFlightThenGone_FastPollingThenHeldAgain)
     ASSERT_EQ(w.Timer2.interval(), 15);
 
     w.setStatusPanelText(1, QString());
-    w.Timer2_Timer();
+    runPollTick(w);
     EXPECT_EQ(w.activeUpdateColour(), VbColours::Red);
     EXPECT_EQ(w.Timer2.interval(), 15);
     EXPECT_EQ(w.statusPanelText(1), QStringLiteral("Resume Print Job ") + w.timeText());
     EXPECT_EQ(queueStatus() & PrinterStatus::Paused, 0u); // the queue runs while A prints
 
     ASSERT_TRUE(ps1().print(1).ok); // half printed: still in flight
-    w.Timer2_Timer();
+    runPollTick(w);
     EXPECT_EQ(w.activeUpdateColour(), VbColours::Red);
 
     ASSERT_TRUE(ps1().print(1).ok); // A has left the queue
     ASSERT_FALSE(jobListed(a));
-    w.Timer2_Timer();
+    runPollTick(w);
     EXPECT_EQ(w.activeUpdateColour(), VbColours::Green);
     EXPECT_EQ(w.Timer2.interval(), 700);
     EXPECT_NE(queueStatus() & PrinterStatus::Paused, 0u);
@@ -128,7 +128,7 @@ TEST_F(PollingTest, ResumeAllOverStaleRows_QueueOpenedOnlyForTheReleasedJob)
     printLog.calls.clear();
     QList<int> intervals;
     for (int tick = 0; tick < 6; ++tick) {
-        w.Timer2_Timer();
+        runPollTick(w);
         intervals << w.Timer2.interval();
     }
     EXPECT_TRUE(w.ResumeAllPending);
@@ -157,7 +157,7 @@ TEST_F(PollingTest, ResumeAll_JobPausedWhilePrinting_ReleasedPassEndsLaterChange
     EXPECT_EQ(jobInfo(a).StatusMask & JobStatus::Paused, 0u);
     ASSERT_TRUE(ps1().print(2).ok); // A has printed and left
     reload();
-    w.Timer2_Timer();
+    runPollTick(w);
     EXPECT_FALSE(w.ResumeAllPending);
 
     QAction* entry = w.mnuFav[0];
@@ -177,12 +177,12 @@ TEST_F(PollingTest, ReleasedJobPausedOrQueueHeldByHand_NotInFlight)
     w.MenuResumeJob_Click();
 
     ps1().pauseJob(QStringLiteral("Sales"), a);
-    w.Timer2_Timer();
+    runPollTick(w);
     EXPECT_EQ(w.Timer2.interval(), 700);
 
     ps1().resumeJob(QStringLiteral("Sales"), a);
     ps1().pauseQueue(QStringLiteral("Sales"));
-    w.Timer2_Timer();
+    runPollTick(w);
     EXPECT_EQ(w.Timer2.interval(), 700);
     EXPECT_EQ(w.activeUpdateColour(), VbColours::Green);
 }
@@ -196,7 +196,7 @@ TEST_F(PollingTest, InFlightWithEmptyJobList_PanelOneUntouched)
     w.MenuResumeJob_Click();
     w.JobList->clear();
     w.setStatusPanelText(1, QStringLiteral("before"));
-    w.Timer2_Timer();
+    runPollTick(w);
     EXPECT_EQ(w.statusPanelText(1), QStringLiteral("before"));
     EXPECT_EQ(w.activeUpdateColour(), VbColours::Red);
 }
@@ -308,7 +308,7 @@ TEST_F(AutomationTest, TimedRelease_DeleteAtSetMinute_PurgesSilentlyOnceInTheMin
                                      "TimedReleaseAction=CLEAR\nPollAQ=6000\nPollAQactive=10\n"));
     const QStringList auditBefore = audit();
     clock.current = QDateTime(QDate(2026, 3, 14), QTime(17, 0, 0));
-    w.Timer2_Timer();
+    runPollTick(w);
     EXPECT_TRUE(dialogs.shown.isEmpty());
     EXPECT_FALSE(jobListed(a));
     EXPECT_FALSE(w.ResumeAllPending);
@@ -320,7 +320,7 @@ TEST_F(AutomationTest, TimedRelease_DeleteAtSetMinute_PurgesSilentlyOnceInTheMin
     QList<int> intervals{w.Timer2.interval()};
     for (int tick = 1; tick < 10; ++tick) {
         clock.current = clock.current.addSecs(6);
-        w.Timer2_Timer();
+        runPollTick(w);
         intervals << w.Timer2.interval();
     }
     EXPECT_EQ(intervals, (QList<int>{10, 6000, 6000, 6000, 6000, 6000, 6000, 6000, 6000, 6000}));
@@ -329,7 +329,7 @@ TEST_F(AutomationTest, TimedRelease_DeleteAtSetMinute_PurgesSilentlyOnceInTheMin
     EXPECT_TRUE(jobListed(late));
 
     clock.current = QDateTime(QDate(2026, 3, 15), QTime(17, 0, 30)); // the set minute of the next day
-    w.Timer2_Timer();
+    runPollTick(w);
     EXPECT_FALSE(jobListed(late));
     EXPECT_EQ(printLog.calls.filter(QStringLiteral("purgeQueue")).size(), 2);
 }
@@ -346,7 +346,7 @@ TEST_F(AutomationTest, TimedDelete_FavouriteOfAnotherQueueDueSameMinute_EachQueu
     const QStringList auditBefore = audit();
     clock.current = QDateTime(QDate(2026, 3, 14), QTime(17, 0, 0));
     for (int tick = 0; tick < 10; ++tick) {
-        w.Timer2_Timer();
+        runPollTick(w);
         clock.advance(6);
     }
     EXPECT_EQ(w.queueBoxText(), QStringLiteral("Admin"));
@@ -377,7 +377,7 @@ TEST_F(AutomationTest, TimedRelease_TimeNotATime_SwitchedOffReportedOnceWithoutB
     FrmMain::setValue(w.chkAA, 1);
     const QStringList auditBefore = audit();
     for (int tick = 0; tick < 5; ++tick) {
-        w.Timer2_Timer();
+        runPollTick(w);
         clock.advance(6);
     }
     EXPECT_TRUE(dialogs.messages().isEmpty());
@@ -421,7 +421,7 @@ TEST_F(AutomationTest, Exceptions_QueueHeldByHand_EachJobReleasedAndCountedOnce)
     QList<int> intervals;
     for (int tick = 0; tick < 6; ++tick) {
         reload();
-        w.Timer2_Timer();
+        runPollTick(w);
         intervals << w.Timer2.interval();
         clock.advance(1);
     }
@@ -533,7 +533,7 @@ TEST_F(TimedFavouriteTest, GarbageTimeFromIni_FailsOnlyItsOwnActivationOnce)
                              w.queueBoxText() == QStringLiteral("Sales");
         }
         w.setStatusPanelText(1, QString());
-        w.Timer2_Timer();
+        runPollTick(w);
         errorLines += w.statusPanelText(1).startsWith(QStringLiteral("ERROR")) ? 1 : 0;
         clock.advance(6);
     }
@@ -567,7 +567,7 @@ TEST_F(TimedFavouriteTest, SelfActivation_LoadedOnceInItsMinuteNoBoxWhileItsResu
     const QStringList auditBefore = audit();
     clock.current = QDateTime(QDate(2026, 3, 14), QTime(9, 45, 0));
     for (int tick = 0; tick < 8; ++tick) {
-        w.Timer2_Timer();
+        runPollTick(w);
         static_cast<void>(ps1().print(1)); // a released job prints and leaves before the next tick
         clock.advance(6);
     }
@@ -587,20 +587,20 @@ TEST_F(PollingTest, ResumeAllEndsInTick_ExceptionsRunInSameTick)
     reload();
     w.JobList->clear(); // the pass finds no rows and ends the Resume All
     w.ResumeAllPending = true;
-    w.Timer2_Timer();
+    runPollTick(w);
     EXPECT_FALSE(w.ResumeAllPending);
     EXPECT_TRUE(printLog.calls.isEmpty()); // no row to release from
 
     reload();
     w.ResumeAllPending = true; // a pending Resume All keeps the exceptions waiting
-    w.Timer2_Timer();
+    runPollTick(w);
     EXPECT_TRUE(w.ResumeAllPending);
     EXPECT_EQ(printLog.calls.filter(QStringLiteral("resumeJob")).size(), 1); // released by the pass
     w.ResumeAllPending = false;
     printLog.calls.clear();
     ps1().pauseJob(QStringLiteral("Sales"), admin);
     reload();
-    w.Timer2_Timer();
+    runPollTick(w);
     EXPECT_EQ(printLog.calls.filter(QStringLiteral("resumeJob")),
               QStringList{QStringLiteral("resumeJob Sales ") + QString::number(admin)});
 }
@@ -628,7 +628,7 @@ TEST_F(PollingTest, TickFiresWhileItsOwnTickYields_SecondTickDoesNothing)
         callsInYield = printLog.calls.mid(before);
         lampInYield = w.activeUpdateColour();
     });
-    w.Timer2_Timer();
+    runPollTick(w);
     EXPECT_EQ(nested, 1);
     EXPECT_TRUE(callsInYield.isEmpty());
     EXPECT_EQ(lampInYield, VbColours::Cyan);
