@@ -328,6 +328,8 @@ TEST_F(MonitorLinkE2E, RawLink_HelloThenServerEndsWhenStdinCloses)
 
     server.write("StartMonitor\tsrv\n");
     ASSERT_TRUE(waitFor([&] { return server.canReadLine(); }));
+    EXPECT_EQ(server.readLine(), QByteArray("JobList\n"));
+    ASSERT_TRUE(waitFor([&] { return server.canReadLine(); }));
     EXPECT_EQ(server.readLine(), QByteArray("ConnectEvent\tConnected\n"));
 
     // Monitoring is running; the end of stdin alone must end the program.
