@@ -1,8 +1,6 @@
 #include "platform/print/CupsPrintSystem.h"
 
-#include <algorithm>
 #include <climits>
-#include <cstring>
 #include <string>
 
 #include <QCoreApplication>
