@@ -9,9 +9,9 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QLocale>
-#include <QSaveFile>
 #include <QSet>
 
+#include "platform/AtomicFile.h"
 #include "platform/Clock.h"
 #include "platform/Database.h"
 #include "platform/Environment.h"
@@ -251,7 +251,7 @@ QString JobLogStore::logFilePath() const
 
 QString JobLogStore::csvFilePath() const
 {
-    return m_env.temp() + QStringLiteral("/HLV_Log.csv");
+    return outputFilePath(m_env.temp() + QStringLiteral("/HLV_Log.csv"));
 }
 
 QString JobLogStore::storedTimeText(const QDateTime& value)
@@ -499,18 +499,18 @@ bool JobLogStore::WriteAudit(const QString& action, const QVariant& description)
 bool JobLogStore::ExportLogToCsv()
 {
     // The file is written as the rows are read, a block at a time, so a large log is never
-    // held whole in memory; QSaveFile still replaces the old file only when all is written.
+    // held whole in memory; the old file is still replaced only once all is on the disk.
     // Whole numbers and ASCII text go from SQLite's bytes straight into the block; other
     // values take the QVariant route, so every cell reads as it always has.
     const QString path = csvFilePath();
-    QSaveFile file(path);
-    bool writeOk = file.open(QIODevice::WriteOnly);
+    AtomicFile file(path, ReplaceTarget::NameOnly);
+    bool writeOk = file.open();
     QByteArray out;
     constexpr qsizetype kBlock = 1 << 16;
     out.reserve(kBlock + kBlock / 4);
     const auto flush = [&](bool always) {
         if (always || out.size() >= kBlock) {
-            writeOk = writeOk && file.write(out) == out.size();
+            writeOk = writeOk && file.write(out);
             out.clear();
         }
     };
@@ -608,7 +608,7 @@ bool JobLogStore::ExportLogToCsv()
     flush(true);
 
     if (!writeOk || !file.commit()) {
-        qWarning().noquote() << "hlv: job log: cannot write" << path << ":" << file.errorString();
+        qWarning().noquote() << "hlv: job log: export:" << file.errorString();
         return false;
     }
     return readOk;

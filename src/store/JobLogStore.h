@@ -78,7 +78,8 @@ public:
     // The setting LogPath (or the application-data folder when it is empty) + "/hlv.mdb".
     QString logFilePath() const;
     QString templatePath() const { return m_templatePath; }
-    // The TEMP folder + "/HLV_Log.csv".
+    // The TEMP folder + "/HLV_Log.csv", or that name in this account's private folder when
+    // another account holds it in a shared TEMP folder.
     QString csvFilePath() const;
 
     // Creates the log from the template when it is missing (writing the new-log audit
