@@ -1,5 +1,8 @@
 #include "store/JobLogTable.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
@@ -87,8 +90,14 @@ bool copyTemplate(const QString& templatePath, const QString& path, QString* err
     const QByteArray bytes = source.readAll();
     const QFileInfo target(path);
     QTemporaryFile copy(target.absolutePath() + QLatin1Char('/') + target.fileName() + QStringLiteral(".XXXXXX"));
-    if (!copy.open() || copy.write(bytes) != bytes.size() || !copy.flush() || ::fsync(copy.handle()) != 0) {
-        setError(error, QStringLiteral("cannot copy the template to %1").arg(path));
+    // A full disk shows here, by name, and leaves no log of part of the template behind.
+    if (!copy.open() || copy.write(bytes) != bytes.size() || !copy.flush()) {
+        setError(error, QStringLiteral("cannot copy the template to %1: %2").arg(path, copy.errorString()));
+        return false;
+    }
+    if (::fsync(copy.handle()) != 0) {
+        setError(error, QStringLiteral("cannot copy the template to %1: %2")
+                            .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
         return false;
     }
     // The mode a new file gets under the umask, so that a group the umask admits (the watch
@@ -105,6 +114,37 @@ bool copyTemplate(const QString& templatePath, const QString& path, QString* err
     }
     copy.setAutoRemove(false);
     return true;
+}
+
+bool removeEmptyLog(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info
+    {};
+    if (::lstat(native.constData(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size != 0) {
+        return false;
+    }
+    // Taken aside under a name of its own first: what is removed is then surely the empty
+    // file, never a log another program made at the path meanwhile.
+    QTemporaryFile aside(path + QStringLiteral(".empty-XXXXXX"));
+    if (!aside.open()) {
+        return false;
+    }
+    const QByteArray asideName = QFile::encodeName(aside.fileName());
+    aside.close();
+    if (::rename(native.constData(), asideName.constData()) != 0) {
+        return false; // gone already: another program is at the same work
+    }
+    struct stat moved
+    {};
+    if (::lstat(asideName.constData(), &moved) == 0 && moved.st_size == 0) {
+        return true; // removed with the temporary file
+    }
+    // Written meanwhile after all: back under its name, unless a new log took it.
+    if (::link(asideName.constData(), native.constData()) != 0) {
+        aside.setAutoRemove(false);
+    }
+    return false;
 }
 
 bool writeField(Database& db, const QString& transactionId, const QString& field, const QString& text, QString* error)

@@ -153,6 +153,9 @@ void JobLogWriter::popFront(bool stored)
         m_queuedNew.remove(done.key);
     }
     m_stored.insert(done.ticket, stored);
+    if (!stored) {
+        ++m_lost;
+    }
     m_queue.pop_front();
 }
 
@@ -208,6 +211,12 @@ JobLogWriter::Outcome JobLogWriter::writeQueued(int count)
             if (!written && (refusedAsMoved(*db) || replacedUnder(*db))) {
                 replaced = true;
                 break;
+            }
+            if (!written && !db->inTransaction()) {
+                // The failure (a full disk) ended the transaction: nothing of it is stored,
+                // for the reason the failed step gave.
+                dropQueued(count, error);
+                return Outcome::Failed;
             }
             if (!written) {
                 failures[i] = (p.key.isEmpty() ? p.what : p.key) + QStringLiteral(" not stored: ") + error;
