@@ -116,14 +116,41 @@ bool copyTemplate(const QString& templatePath, const QString& path, QString* err
     return true;
 }
 
-bool removeEmptyLog(const QString& path)
+bool holdsNoTable(const QString& path)
 {
-    const QByteArray native = QFile::encodeName(path);
     struct stat info
     {};
-    if (::lstat(native.constData(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size != 0) {
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return false;
     }
+    if (info.st_size == 0) {
+        return true;
+    }
+    // Every table takes a page of its own beside the first: a database of one page, the
+    // first page an earlier run's failed writes initialised, has none.
+    constexpr qint64 kLargestPage = 65536;
+    if (info.st_size > kLargestPage) {
+        return false;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QByteArray header = file.read(100);
+    if (header.size() < 100 || !header.startsWith(QByteArrayView("SQLite format 3\0", 16))) {
+        return false;
+    }
+    const qint64 stored = (qint64(quint8(header.at(16))) << 8) | quint8(header.at(17));
+    const qint64 pageSize = stored == 1 ? kLargestPage : stored;
+    return info.st_size == pageSize;
+}
+
+bool removeEmptyLog(const QString& path)
+{
+    if (!holdsNoTable(path)) {
+        return false;
+    }
+    const QByteArray native = QFile::encodeName(path);
     // Taken aside under a name of its own first: what is removed is then surely the empty
     // file, never a log another program made at the path meanwhile.
     QTemporaryFile aside(path + QStringLiteral(".empty-XXXXXX"));
@@ -135,9 +162,7 @@ bool removeEmptyLog(const QString& path)
     if (::rename(native.constData(), asideName.constData()) != 0) {
         return false; // gone already: another program is at the same work
     }
-    struct stat moved
-    {};
-    if (::lstat(asideName.constData(), &moved) == 0 && moved.st_size == 0) {
+    if (holdsNoTable(aside.fileName())) {
         return true; // removed with the temporary file
     }
     // Written meanwhile after all: back under its name, unless a new log took it.

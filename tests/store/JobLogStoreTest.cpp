@@ -68,16 +68,22 @@ private:
 
 TEST_F(JobLogStoreTest, NewLog_AuditOn_RecordsCreationInOrderThenTheRow)
 {
-    // A log file of no bytes has no table: it is made anew as a missing one is.
-    for (const auto& [autoQueue, emptyFile] :
-         {std::pair{false, false}, std::pair{true, false}, std::pair{false, true}, std::pair{true, true}}) {
+    // A log without a table (a file of no bytes, or the one page failed writes leave in
+    // it) is made anew as a missing one is.
+    enum class Before { Missing, NoBytes, OnePage };
+    for (const auto& [autoQueue, before] :
+         {std::pair{false, Before::Missing}, std::pair{true, Before::Missing}, std::pair{false, Before::NoBytes},
+          std::pair{true, Before::NoBytes}, std::pair{false, Before::OnePage}}) {
         QFile::remove(logPath());
         host.autoQueue = autoQueue;
-        if (emptyFile) {
+        if (before == Before::NoBytes) {
             QFile empty(logPath());
             ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+        } else if (before == Before::OnePage) {
+            auto db = Database::open(logPath(), Database::Mode::Create);
+            ASSERT_TRUE(db && db->exec(QStringLiteral("PRAGMA user_version = 7")));
         }
-        ASSERT_EQ(QFile::exists(logPath()), emptyFile);
+        ASSERT_EQ(QFile::exists(logPath()), before != Before::Missing);
 
         ASSERT_TRUE(store->LogJobField(kKey, QStringLiteral("Server"), QStringLiteral("PRINT1")));
 
@@ -92,7 +98,7 @@ TEST_F(JobLogStoreTest, NewLog_AuditOn_RecordsCreationInOrderThenTheRow)
             expected.append({time, QStringLiteral("AutoQueue"), QStringLiteral("AutoQueue Enabled"),
                              QStringLiteral("operator"), QStringLiteral("WS01")});
         }
-        EXPECT_EQ(auditRows(), expected) << "AutoQueue " << autoQueue << " empty file " << emptyFile;
+        EXPECT_EQ(auditRows(), expected) << "AutoQueue " << autoQueue << " before " << int(before);
         EXPECT_EQ(jobRows(), (QList<QStringList>{{kKey, QStringLiteral("PRINT1"), QStringLiteral("<null>"),
                                                   QStringLiteral("<null>"), QStringLiteral("<null>")}}));
     }
