@@ -456,6 +456,15 @@ TEST_F(JobLogStoreTest, FullDisk_WritesReportedAsAFullDiskCountedAsLostLogKept)
     EXPECT_EQ(store->pendingWrites(), 0);
     EXPECT_EQ(store->lostWrites(), 3001);
     EXPECT_EQ(jobRows().size(), 1);
+
+    // A log made anew on the full disk fails by that name too, and leaves no part of a log.
+    ASSERT_TRUE(QFile::remove(logPath()));
+    ASSERT_TRUE(disk.fill());
+    EXPECT_FALSE(store->LogJobField(kKey, QStringLiteral("Server"), QStringLiteral("PRINT1")));
+    const QStringList later = warnings.lines().mid(lines.size());
+    EXPECT_FALSE(later.filter(QStringLiteral("No space left on device")).isEmpty())
+        << later.join(QLatin1Char('\n')).toStdString();
+    EXPECT_FALSE(QFile::exists(logPath()));
     store.reset();
 }
 
