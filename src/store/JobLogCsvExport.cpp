@@ -14,7 +14,6 @@ namespace hlv {
 
 using joblog::fieldText;
 using joblog::plainText;
-using joblog::SubmitDateReader;
 
 namespace {
 
@@ -74,17 +73,19 @@ bool JobLogStore::ExportLogToCsv()
            "Resumed,Deleted Pages,Printed Pages,HLV Computer,HLV User,Comments\r\n";
     bool readOk = false;
     if (OpenLogDatabase()) {
-        Query query(*m_db, QStringLiteral("SELECT Server, Queue, Description, Computer, User, Pages, Priority, Size, "
-                                          "\"Time Submitted\", Name, Deleted, Resumed, \"Deleted Pages\", "
-                                          "\"Printed Pages\", \"HLV Computer\", \"HLV User\", Comments "
-                                          "FROM HLV_Log ORDER BY rowid"));
-        SubmitDateReader dates;
+        // Year, month and day are the day the views give the row.
+        Query query(*m_db, joblog::jobDaysSql(*m_db) +
+                               QStringLiteral(" SELECT Server, Queue, Description, Computer, User, Pages, Priority, "
+                                              "Size, \"Time Submitted\", Name, Deleted, Resumed, \"Deleted Pages\", "
+                                              "\"Printed Pages\", \"HLV Computer\", \"HLV User\", Comments, SubmitDay "
+                                              "FROM jobs ORDER BY RowNo"));
         QList<QByteArray> monthNames;
         const QLocale locale;
         for (int month = 1; month <= 12; ++month) {
             monthNames.append(locale.monthName(month, QLocale::LongFormat).toUtf8());
         }
         QByteArray description;
+        Query::Kind kind = Query::Kind::Null;
         while (query.next()) {
             appendColumn(query, 0);
             appendColumn(query, 1);
@@ -107,14 +108,7 @@ bool JobLogStore::ExportLogToCsv()
             for (int column = 3; column < 9; ++column) {
                 appendColumn(query, column);
             }
-            const std::optional<QByteArrayView> submitted = plainText(query, 8, &null);
-            QDate date;
-            if (submitted) {
-                date = null || submitted->isEmpty() ? QDate() : dates.dateOf(*submitted);
-            } else {
-                const QString text = fieldText(query.value(8));
-                date = text.isEmpty() ? QDate() : dates.dateOf(text);
-            }
+            const QDate date = joblog::submitDay(query.rawText(17, &kind));
             if (date.isValid()) {
                 out += QByteArray::number(date.year()) + ',' + monthNames.at(date.month() - 1) + ',' +
                        QByteArray::number(date.day()) + ',';

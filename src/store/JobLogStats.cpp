@@ -12,7 +12,6 @@ namespace hlv {
 using joblog::fieldText;
 using joblog::numberOf;
 using joblog::plainText;
-using joblog::SubmitDateReader;
 
 namespace {
 
@@ -64,29 +63,26 @@ bool JobLogStore::ComputeLogStats()
     if (!OpenLogDatabase()) {
         return false;
     }
-    Query query(*m_db, QStringLiteral("SELECT \"Time Submitted\", Server, Queue, User, Pages, \"Deleted Pages\", "
-                                      "\"Printed Pages\" FROM HLV_Log"));
-    SubmitDateReader dates;
+    // The day of each row is the one the views give it; days as 'yyyy-MM-dd' compare as
+    // text, and only the earliest and the latest become moments, once, after the pass.
+    Query query(*m_db, joblog::jobDaysSql(*m_db) +
+                           QStringLiteral(" SELECT SubmitDay, Server, Queue, User, Pages, \"Deleted Pages\", "
+                                          "\"Printed Pages\" FROM jobs"));
     NameSet servers;
     NameSet queues;
     NameSet users;
-    // Days are compared as dates while reading; only the earliest and the latest become
-    // moments, once, after the pass.
-    QDate firstDay;
-    QDate lastDay;
+    QByteArray firstDay;
+    QByteArray lastDay;
+    Query::Kind kind = Query::Kind::Null;
     while (query.next()) {
         ++figures.LogJobsManaged;
-        bool null = false;
-        const std::optional<QByteArrayView> submitted = plainText(query, 0, &null);
-        if (!null && !(submitted && submitted->isEmpty())) {
-            const QDate date = submitted ? dates.dateOf(*submitted) : dates.dateOf(fieldText(query.value(0)));
-            if (date.isValid()) {
-                if (!firstDay.isValid() || date < firstDay) {
-                    firstDay = date;
-                }
-                if (!lastDay.isValid() || date > lastDay) {
-                    lastDay = date;
-                }
+        const QByteArrayView day = query.rawText(0, &kind);
+        if (kind == Query::Kind::Text && !day.isEmpty()) {
+            if (firstDay.isEmpty() || day < QByteArrayView(firstDay)) {
+                firstDay = day.toByteArray();
+            }
+            if (lastDay.isEmpty() || day > QByteArrayView(lastDay)) {
+                lastDay = day.toByteArray();
             }
         }
         // Names are told apart exactly, ignoring letter case only.
@@ -96,6 +92,7 @@ bool JobLogStore::ComputeLogStats()
         figures.LogPagesManaged += numberOf(query, 4);
         figures.LogDeletedPages += numberOf(query, 5);
         // A job released and then deleted counts as deleted only.
+        bool null = false;
         const std::optional<QByteArrayView> deletedPages = plainText(query, 5, &null);
         if (null || (deletedPages && deletedPages->isEmpty()) ||
             (!deletedPages && fieldText(query.value(5)).isEmpty())) {
@@ -110,11 +107,13 @@ bool JobLogStore::ComputeLogStats()
     if (!ok) {
         return false;
     }
-    if (firstDay.isValid() && QDateTime(firstDay, QTime(0, 0)) < figures.LogStarted) {
-        figures.LogStarted = QDateTime(firstDay, QTime(0, 0));
+    const QDateTime first(joblog::submitDay(firstDay), QTime(0, 0));
+    const QDateTime last(joblog::submitDay(lastDay), QTime(0, 0));
+    if (first.isValid() && first < figures.LogStarted) {
+        figures.LogStarted = first;
     }
-    if (lastDay.isValid() && QDateTime(lastDay, QTime(0, 0)) > figures.LogFinished) {
-        figures.LogFinished = QDateTime(lastDay, QTime(0, 0));
+    if (last.isValid() && last > figures.LogFinished) {
+        figures.LogFinished = last;
     }
     figures.LogServersManaged = servers.count();
     figures.LogQueuesManaged = queues.count();

@@ -10,10 +10,13 @@
 
 #include "platform/Database.h"
 #include "store/JobLogStore.h"
+#include "store/SubmitDates.h"
 
 namespace hlv::joblog {
 
 namespace {
+
+const QString kSubmitField = QStringLiteral("Time Submitted");
 
 QString quoted(const QString& identifier)
 {
@@ -58,6 +61,16 @@ int waitForLock(void* deadline, int /*count*/)
     }
     QThread::msleep(static_cast<unsigned long>(left < 0 ? 5 : qMin<qint64>(left, 5)));
     return 1;
+}
+
+// The date forms of the submit times among a job's fields just written.
+void recordDateForms(Database& db, const QList<std::pair<QString, QString>>& fields)
+{
+    for (const auto& [field, text] : fields) {
+        if (!text.isEmpty() && field.compare(kSubmitField, Qt::CaseInsensitive) == 0) {
+            recordDateForm(db, text);
+        }
+    }
 }
 
 } // namespace
@@ -126,6 +139,9 @@ bool writeField(Database& db, const QString& transactionId, const QString& field
                  ? db.exec(QStringLiteral("INSERT INTO HLV_Log (TransactionID) VALUES (?1)"), {bound})
                  : db.exec(QStringLiteral("INSERT INTO HLV_Log (TransactionID, %1) VALUES (?1, ?2)").arg(quoted(name)),
                            {transactionId, bound});
+    }
+    if (ok && name == kSubmitField && !text.isEmpty()) {
+        recordDateForm(db, text);
     }
     if (!ok || !db.commit()) {
         setError(error, db.lastError());
@@ -212,6 +228,7 @@ bool writeJob(Database& db, const QString& transactionId, const QList<std::pair<
             return false;
         }
         if (db.changes() > 0) {
+            recordDateForms(db, fields);
             return true;
         }
     }
@@ -229,6 +246,7 @@ bool writeJob(Database& db, const QString& transactionId, const QList<std::pair<
     if (added) {
         *added = true;
     }
+    recordDateForms(db, fields);
     return true;
 }
 

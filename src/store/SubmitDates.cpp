@@ -1,55 +1,119 @@
 #include "store/SubmitDates.h"
 
+#include "platform/Database.h"
 #include "platform/GeneralDate.h"
-#include "store/JobLogColumns.h"
+#include "store/JobDaysSql.h"
 
 namespace hlv::joblog {
 
-SubmitDateReader::SubmitDateReader()
-    : m_byDatePart(!generalDateFormat().contains(QLatin1Char(' ')))
-{}
+namespace {
 
-QDate SubmitDateReader::dateOf(const QString& text)
+// The order of day, month and year in this program's general date form.
+QString writtenOrder()
 {
-    if (!m_byDatePart) {
-        return parseGeneralDate(text).date();
+    const QString format = generalDateFormat();
+    const qsizetype day = format.indexOf(QLatin1Char('d'));
+    const qsizetype month = format.indexOf(QLatin1Char('M'));
+    const qsizetype year = format.indexOf(QLatin1Char('y'));
+    if (day < 0 || month < 0 || year < 0) {
+        return QString();
     }
-    const QString trimmed = text.trimmed();
-    const qsizetype blank = trimmed.indexOf(QLatin1Char(' '));
-    const QString datePart = blank < 0 ? trimmed : trimmed.left(blank);
-    const auto found = m_cache.constFind(datePart);
-    if (found != m_cache.constEnd()) {
-        return found.value();
+    if (year < month && month < day) {
+        return QStringLiteral("ymd");
     }
-    const QDate date = parseGeneralDate(datePart).date();
-    m_cache.insert(datePart, date);
-    return date;
+    if (day < month && month < year) {
+        return QStringLiteral("dmy");
+    }
+    if (month < day && day < year) {
+        return QStringLiteral("mdy");
+    }
+    return QString();
 }
 
-QDate SubmitDateReader::dateOf(QByteArrayView utf8)
+// The value of a digit as the views read it (ASCII, Arabic-Indic and Persian digits), or -1.
+int digitValue(QChar c)
 {
-    if (!m_byDatePart || !isAscii(utf8)) {
-        return dateOf(QString::fromUtf8(utf8));
+    const char16_t u = c.unicode();
+    for (const char16_t zero : {u'0', char16_t(0x0660), char16_t(0x06F0)}) {
+        if (u >= zero && u <= zero + 9) {
+            return u - zero;
+        }
     }
+    return -1;
+}
+
+} // namespace
+
+QString jobDaysSql(Database& db)
+{
+    QString sql = QString::fromUtf8(kJobDaysSql);
+    const std::optional<QVariant> forms =
+        db.scalar(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = 'HLV_DateForms'"));
+    if (!forms || forms->toInt() == 0) {
+        sql.replace(QStringLiteral("FROM HLV_DateForms"),
+                    QStringLiteral("FROM (SELECT NULL AS Form, NULL AS \"Order\" WHERE 0)"));
+    }
+    return sql;
+}
+
+QDate submitDay(QByteArrayView iso)
+{
+    if (iso.size() != 10 || iso[4] != '-' || iso[7] != '-') {
+        return QDate();
+    }
+    const auto number = [&iso](qsizetype from, qsizetype count) {
+        int value = 0;
+        for (qsizetype i = from; i < from + count; ++i) {
+            if (iso[i] < '0' || iso[i] > '9') {
+                return -1;
+            }
+            value = value * 10 + (iso[i] - '0');
+        }
+        return value;
+    };
+    return QDate(number(0, 4), number(5, 2), number(8, 2));
+}
+
+QString dateForm(const QString& text)
+{
+    // SQLite's trim() takes off blanks only.
     qsizetype start = 0;
-    qsizetype end = utf8.size();
-    while (start < end && isAsciiSpace(utf8[start])) {
+    qsizetype end = text.size();
+    while (start < end && text.at(start) == QLatin1Char(' ')) {
         ++start;
     }
-    while (end > start && isAsciiSpace(utf8[end - 1])) {
+    while (end > start && text.at(end - 1) == QLatin1Char(' ')) {
         --end;
     }
-    QByteArrayView datePart = utf8.sliced(start, end - start);
-    if (const qsizetype blank = datePart.indexOf(' '); blank >= 0) {
-        datePart = datePart.first(blank);
+    QString form = text.mid(start, end - start);
+    int run = 0; // runs of digits begun so far
+    for (qsizetype i = 0; i < form.size(); ++i) {
+        const int digit = digitValue(form.at(i));
+        if (digit < 0) {
+            continue;
+        }
+        const bool first = i == 0 || digitValue(form.at(i - 1)) < 0;
+        run += first ? 1 : 0;
+        const bool keptZero = first && run <= 2 && digit == 0 && i + 1 < form.size() && digitValue(form.at(i + 1)) >= 0;
+        form[i] = keptZero ? QLatin1Char('0') : QLatin1Char('9');
     }
-    if (m_hasLast && datePart == QByteArrayView(m_lastPart)) {
-        return m_lastDate;
+    return form;
+}
+
+void recordDateForm(Database& db, const QString& text)
+{
+    // Only a text this program wrote tells the order of its form: a text written elsewhere
+    // may merely look like one of its forms.
+    const QDateTime written = parseGeneralDate(text);
+    if (!written.isValid() || generalDateText(written) != text.trimmed()) {
+        return;
     }
-    m_lastDate = dateOf(QString::fromLatin1(datePart));
-    m_lastPart = datePart.toByteArray();
-    m_hasLast = true;
-    return m_lastDate;
+    const QString order = writtenOrder();
+    if (order.isEmpty()) {
+        return;
+    }
+    db.exec(QStringLiteral("INSERT OR IGNORE INTO HLV_DateForms (\"Form\", \"Order\") VALUES (?1, ?2)"),
+            {dateForm(text), order});
 }
 
 } // namespace hlv::joblog
