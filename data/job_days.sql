@@ -29,19 +29,21 @@
 --   last rule.
 -- A text that gives no valid date has no SubmitDay.
 WITH
+    -- The submit times read, by row.
+    submitted AS (SELECT rowid AS RowNo, "Time Submitted" AS Submitted FROM HLV_Log WHERE "Time Submitted" IS NOT NULL),
     -- Every digit turned into '9': runs of digits are then found with instr and ltrim.
     m AS MATERIALIZED (SELECT RowNo, Text,
                  replace(replace(replace(replace(replace(replace(replace(replace(replace(Text,
                      '0', '9'), '1', '9'), '2', '9'), '3', '9'), '4', '9'), '5', '9'), '6', '9'), '7', '9'),
                      '8', '9') AS Mask
           -- Arabic-Indic and Persian digits read as the digits they are.
-          FROM (SELECT rowid AS RowNo,
-                       replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(trim("Time Submitted"),
+          FROM (SELECT RowNo,
+                       replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(trim(Submitted),
                            '٠', '0'), '١', '1'), '٢', '2'), '٣', '3'), '٤', '4'),
                            '٥', '5'), '٦', '6'), '٧', '7'), '٨', '8'), '٩', '9'),
                            '۰', '0'), '۱', '1'), '۲', '2'), '۳', '3'), '۴', '4'),
                            '۵', '5'), '۶', '6'), '۷', '7'), '۸', '8'), '۹', '9') AS Text
-                FROM HLV_Log WHERE "Time Submitted" IS NOT NULL)),
+                FROM submitted)),
     r1 AS MATERIALIZED (SELECT *, instr(Mask, '9') AS A1 FROM m),
     l1 AS MATERIALIZED (SELECT *, length(substr(Mask, A1)) - length(ltrim(substr(Mask, A1), '9')) AS L1 FROM r1 WHERE A1 > 0),
     r2 AS MATERIALIZED (SELECT *, A1 + L1 - 1 + instr(substr(Mask, A1 + L1), '9') AS A2 FROM l1

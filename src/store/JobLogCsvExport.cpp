@@ -73,19 +73,21 @@ bool JobLogStore::ExportLogToCsv()
            "Resumed,Deleted Pages,Printed Pages,HLV Computer,HLV User,Comments\r\n";
     bool readOk = false;
     if (OpenLogDatabase()) {
-        // Year, month and day are the day the views give the row.
-        Query query(*m_db, joblog::jobDaysSql(*m_db) +
-                               QStringLiteral(" SELECT Server, Queue, Description, Computer, User, Pages, Priority, "
-                                              "Size, \"Time Submitted\", Name, Deleted, Resumed, \"Deleted Pages\", "
-                                              "\"Printed Pages\", \"HLV Computer\", \"HLV User\", Comments, SubmitDay "
-                                              "FROM jobs ORDER BY RowNo"));
+        // Year, month and day are the day the views give the row. The days and the rows are
+        // read in one transaction, so both see the same log.
+        const bool inTransaction = m_db->begin();
+        joblog::SubmitDays days;
+        const bool daysOk = days.load(*m_db);
+        Query query(*m_db, QStringLiteral("SELECT Server, Queue, Description, Computer, User, Pages, Priority, Size, "
+                                          "\"Time Submitted\", Name, Deleted, Resumed, \"Deleted Pages\", "
+                                          "\"Printed Pages\", \"HLV Computer\", \"HLV User\", Comments "
+                                          "FROM HLV_Log ORDER BY rowid"));
         QList<QByteArray> monthNames;
         const QLocale locale;
         for (int month = 1; month <= 12; ++month) {
             monthNames.append(locale.monthName(month, QLocale::LongFormat).toUtf8());
         }
         QByteArray description;
-        Query::Kind kind = Query::Kind::Null;
         while (query.next()) {
             appendColumn(query, 0);
             appendColumn(query, 1);
@@ -108,7 +110,13 @@ bool JobLogStore::ExportLogToCsv()
             for (int column = 3; column < 9; ++column) {
                 appendColumn(query, column);
             }
-            const QDate date = joblog::submitDay(query.rawText(17, &kind));
+            const std::optional<QByteArrayView> submitted = plainText(query, 8, &null);
+            QDate date;
+            if (submitted) {
+                date = null || submitted->isEmpty() ? QDate() : days.dayOf(*submitted);
+            } else {
+                date = days.dayOf(fieldText(query.value(8)));
+            }
             if (date.isValid()) {
                 out += QByteArray::number(date.year()) + ',' + monthNames.at(date.month() - 1) + ',' +
                        QByteArray::number(date.day()) + ',';
@@ -122,9 +130,13 @@ bool JobLogStore::ExportLogToCsv()
             out += "\r\n";
             flush(false);
         }
-        readOk = !query.failed();
+        readOk = daysOk && !query.failed();
         if (!readOk) {
             qWarning().noquote() << "hlv: job log: export read failed:" << m_db->lastError();
+        }
+        query.reset();
+        if (inTransaction) {
+            m_db->rollback();
         }
         CloseLogDatabase();
     }

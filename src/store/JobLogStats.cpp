@@ -63,52 +63,46 @@ bool JobLogStore::ComputeLogStats()
     if (!OpenLogDatabase()) {
         return false;
     }
-    // The day of each row is the one the views give it; days as 'yyyy-MM-dd' compare as
-    // text, and only the earliest and the latest become moments, once, after the pass.
-    Query query(*m_db, joblog::jobDaysSql(*m_db) +
-                           QStringLiteral(" SELECT SubmitDay, Server, Queue, User, Pages, \"Deleted Pages\", "
-                                          "\"Printed Pages\" FROM jobs"));
+    // The first and last days are those the views give the rows; the days and the rows are
+    // read in one transaction, so both see the same log.
+    const bool inTransaction = m_db->begin();
+    joblog::SubmitDays days;
+    bool ok = days.load(*m_db);
+    Query query(*m_db, QStringLiteral("SELECT Server, Queue, User, Pages, \"Deleted Pages\", \"Printed Pages\" "
+                                      "FROM HLV_Log"));
     NameSet servers;
     NameSet queues;
     NameSet users;
-    QByteArray firstDay;
-    QByteArray lastDay;
-    Query::Kind kind = Query::Kind::Null;
-    while (query.next()) {
+    while (ok && query.next()) {
         ++figures.LogJobsManaged;
-        const QByteArrayView day = query.rawText(0, &kind);
-        if (kind == Query::Kind::Text && !day.isEmpty()) {
-            if (firstDay.isEmpty() || day < QByteArrayView(firstDay)) {
-                firstDay = day.toByteArray();
-            }
-            if (lastDay.isEmpty() || day > QByteArrayView(lastDay)) {
-                lastDay = day.toByteArray();
-            }
-        }
         // Names are told apart exactly, ignoring letter case only.
-        servers.add(query, 1);
-        queues.add(query, 2);
-        users.add(query, 3);
-        figures.LogPagesManaged += numberOf(query, 4);
-        figures.LogDeletedPages += numberOf(query, 5);
+        servers.add(query, 0);
+        queues.add(query, 1);
+        users.add(query, 2);
+        figures.LogPagesManaged += numberOf(query, 3);
+        figures.LogDeletedPages += numberOf(query, 4);
         // A job released and then deleted counts as deleted only.
         bool null = false;
-        const std::optional<QByteArrayView> deletedPages = plainText(query, 5, &null);
+        const std::optional<QByteArrayView> deletedPages = plainText(query, 4, &null);
         if (null || (deletedPages && deletedPages->isEmpty()) ||
-            (!deletedPages && fieldText(query.value(5)).isEmpty())) {
-            figures.LogPrintedPages += numberOf(query, 6);
+            (!deletedPages && fieldText(query.value(4)).isEmpty())) {
+            figures.LogPrintedPages += numberOf(query, 5);
         }
     }
-    const bool ok = !query.failed();
+    ok = ok && !query.failed();
     if (!ok) {
         qWarning().noquote() << "hlv: job log: statistics read failed:" << m_db->lastError();
+    }
+    query.reset();
+    if (inTransaction) {
+        m_db->rollback();
     }
     CloseLogDatabase();
     if (!ok) {
         return false;
     }
-    const QDateTime first(joblog::submitDay(firstDay), QTime(0, 0));
-    const QDateTime last(joblog::submitDay(lastDay), QTime(0, 0));
+    const QDateTime first(days.earliest(), QTime(0, 0));
+    const QDateTime last(days.latest(), QTime(0, 0));
     if (first.isValid() && first < figures.LogStarted) {
         figures.LogStarted = first;
     }

@@ -1,5 +1,10 @@
 #include "store/SubmitDates.h"
 
+#include <algorithm>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
 #include "platform/Database.h"
 #include "platform/GeneralDate.h"
 #include "store/JobDaysSql.h"
@@ -42,20 +47,40 @@ int digitValue(QChar c)
     return -1;
 }
 
-} // namespace
-
-QString jobDaysSql(Database& db)
+// The text as the rule reads it, with every digit after the third run of digits (the time's,
+// or whatever follows a date) turned into '9'.
+void ruleKey(QByteArrayView utf8, QByteArray& key)
 {
-    QString sql = QString::fromUtf8(kJobDaysSql);
-    const std::optional<QVariant> forms =
-        db.scalar(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = 'HLV_DateForms'"));
-    if (!forms || forms->toInt() == 0) {
-        sql.replace(QStringLiteral("FROM HLV_DateForms"),
-                    QStringLiteral("FROM (SELECT NULL AS Form, NULL AS \"Order\" WHERE 0)"));
+    const bool ascii =
+        std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii) {
+        key.resize(utf8.size());
+        char* out = key.data();
+        int runs = 0;
+        bool inRun = false;
+        for (const char c : utf8) {
+            const bool digit = c >= '0' && c <= '9';
+            runs += digit && !inRun ? 1 : 0;
+            inRun = digit;
+            *out++ = digit && runs > 3 ? '9' : c;
+        }
+        return;
     }
-    return sql;
+    QString text = QString::fromUtf8(utf8);
+    int runs = 0;
+    bool inRun = false;
+    for (QChar& c : text) {
+        const bool digit = digitValue(c) >= 0;
+        runs += digit && !inRun ? 1 : 0;
+        inRun = digit;
+        if (digit && runs > 3) {
+            c = QLatin1Char('9');
+        }
+    }
+    key = text.toUtf8();
 }
 
+// The day of a 'yyyy-MM-dd' text; invalid for anything else.
 QDate submitDay(QByteArrayView iso)
 {
     if (iso.size() != 10 || iso[4] != '-' || iso[7] != '-') {
@@ -72,6 +97,105 @@ QDate submitDay(QByteArrayView iso)
         return value;
     };
     return QDate(number(0, 4), number(5, 2), number(8, 2));
+}
+
+} // namespace
+
+bool SubmitDays::load(Database& db)
+{
+    m_days.clear();
+    m_hasLast = false;
+    QList<QByteArray> keys;
+    {
+        Query query(db, QStringLiteral("SELECT \"Time Submitted\" FROM HLV_Log WHERE \"Time Submitted\" IS NOT NULL"));
+        Query::Kind kind = Query::Kind::Null;
+        QByteArray key;
+        QByteArray lastKey;
+        while (query.next()) {
+            const QByteArrayView raw = query.rawText(0, &kind);
+            if (kind == Query::Kind::Float || kind == Query::Kind::Blob) {
+                ruleKey(query.value(0).toString().toUtf8(), key);
+            } else {
+                ruleKey(raw, key);
+            }
+            // Rows come mostly in the order they were logged: most share the previous key.
+            if (key != lastKey && !m_days.contains(key)) {
+                m_days.insert(key, QDate());
+                keys.append(key);
+            }
+            std::swap(key, lastKey);
+        }
+        if (query.failed()) {
+            return false;
+        }
+    }
+    if (keys.isEmpty()) {
+        return true;
+    }
+    // The rule reads the texts handed to it in place of the log's rows. A log made before the
+    // programs recorded their date forms has no HLV_DateForms: it is read by the older rules
+    // alone, as its own views read it.
+    QString sql = QString::fromUtf8(kJobDaysSql);
+    const qsizetype source = sql.indexOf(QLatin1String("submitted AS ("));
+    const qsizetype sourceEnd = source < 0 ? -1 : sql.indexOf(QLatin1Char('\n'), source);
+    if (sourceEnd < 0) {
+        return false;
+    }
+    sql.replace(source, sourceEnd - source,
+                QStringLiteral("submitted AS (SELECT key AS RowNo, value AS Submitted FROM json_each(?1)),"));
+    const std::optional<QVariant> forms =
+        db.scalar(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = 'HLV_DateForms'"));
+    if (!forms) {
+        return false;
+    }
+    if (forms->toInt() == 0) {
+        sql.replace(QStringLiteral("FROM HLV_DateForms"),
+                    QStringLiteral("FROM (SELECT NULL AS Form, NULL AS \"Order\" WHERE 0)"));
+    }
+    sql += QStringLiteral(" SELECT RowNo, Iso FROM days WHERE date(Iso, '+0 days') = Iso");
+    QJsonArray texts;
+    for (const QByteArray& key : std::as_const(keys)) {
+        texts.append(QString::fromUtf8(key));
+    }
+    Query days(db, sql);
+    days.bind(1, QString::fromUtf8(QJsonDocument(texts).toJson(QJsonDocument::Compact)));
+    Query::Kind kind = Query::Kind::Null;
+    while (days.next()) {
+        const qint64 row = days.value(0).toLongLong();
+        if (row >= 0 && row < keys.size()) {
+            m_days.insert(keys.at(row), submitDay(days.rawText(1, &kind)));
+        }
+    }
+    return !days.failed();
+}
+
+QDate SubmitDays::dayOf(QByteArrayView utf8)
+{
+    ruleKey(utf8, m_key);
+    if (!m_hasLast || m_key != m_lastKey) {
+        m_lastDay = m_days.value(m_key);
+        std::swap(m_key, m_lastKey);
+        m_hasLast = true;
+    }
+    return m_lastDay;
+}
+
+QDate SubmitDays::earliest() const
+{
+    QDate first;
+    for (const QDate& day : m_days) {
+        first = day.isValid() && (!first.isValid() || day < first) ? day : first;
+    }
+    return first;
+}
+
+QDate SubmitDays::latest() const
+{
+    QDate last;
+    for (const QDate& day : m_days) {
+        last = day.isValid() && (!last.isValid() || day > last) ? day : last;
+    }
+    return last;
 }
 
 QString dateForm(const QString& text)

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QDate>
+#include <QHash>
 #include <QString>
 
 namespace hlv {
@@ -17,14 +19,31 @@ class Database;
 // order of day, month and year each form of submit time text it writes uses.
 namespace joblog {
 
-// The WITH clause of the rule for this log, ending in the set "jobs": the columns of
-// HLV_Log with RowNo and SubmitDay ('yyyy-MM-dd', NULL when the day cannot be told). A log
-// made before the programs recorded their date forms has no HLV_DateForms: its rows are
-// read by the older rules alone, as its own views read them.
-QString jobDaysSql(Database& db);
+// The days of the submit times of one pass over the log, by the rule of the views. The rule
+// looks at a text's first three runs of digits, the character after the first, what follows
+// the third and the log's other texts; the passes hand it each different text once, with the
+// digits after the third run all '9' (which the rule reads alike), so that a log of a year's
+// jobs gives it a few thousand texts however many rows it holds.
+class SubmitDays
+{
+public:
+    // Reads the log's submit times and works out their days. The caller keeps the log in one
+    // read transaction until its pass is done. False when the log could not be read.
+    bool load(Database& db);
+    // The day of a submit time text as it is stored; invalid when the rule gives none.
+    QDate dayOf(QByteArrayView utf8);
+    QDate dayOf(const QString& text) { return dayOf(QByteArrayView(text.toUtf8())); }
+    // The earliest and the latest day of the log's rows; invalid when no row has one.
+    QDate earliest() const;
+    QDate latest() const;
 
-// The day of a SubmitDay value; invalid for anything else.
-QDate submitDay(QByteArrayView iso);
+private:
+    QHash<QByteArray, QDate> m_days;
+    QByteArray m_key;
+    QByteArray m_lastKey;
+    QDate m_lastDay;
+    bool m_hasLast = false;
+};
 
 // The form of a submit time text as the views see it: blanks around it taken off, every
 // digit (Arabic-Indic and Persian ones too) turned into '9', except that the first two runs
