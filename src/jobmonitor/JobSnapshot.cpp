@@ -26,6 +26,33 @@ void JobSnapshot::reset(const QList<PrintJobInfo>& jobs)
     update(jobs);
 }
 
+void JobSnapshot::restore(const QStringList& records)
+{
+    clear();
+    for (const QString& record : records) {
+        // A "|" inside a document name shifts the fields before the last two: the job name
+        // and the job id are read from the end.
+        const QStringList fields = record.split(QLatin1Char('|'));
+        const QString name = fields.last();
+        if (fields.size() < 2 || name.isEmpty() || m_record.contains(name)) {
+            continue;
+        }
+        const qsizetype comma = name.lastIndexOf(QLatin1Char(','));
+        m_order.append(name);
+        m_record.insert(name, {record, fields.at(fields.size() - 2).toLongLong(), comma < 0 ? name : name.left(comma)});
+    }
+}
+
+QStringList JobSnapshot::records() const
+{
+    QStringList out;
+    out.reserve(m_order.size());
+    for (const QString& name : m_order) {
+        out.append(m_record.value(name).record);
+    }
+    return out;
+}
+
 QList<JobChange> JobSnapshot::update(const QList<PrintJobInfo>& jobs)
 {
     QList<JobChange> changes;
