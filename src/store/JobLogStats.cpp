@@ -63,18 +63,17 @@ bool JobLogStore::ComputeLogStats()
     if (!OpenLogDatabase()) {
         return false;
     }
-    // The first and last days are those the views give the rows; the days and the rows are
-    // read in one transaction, so both see the same log.
+    // The first and last days are those the views give the rows.
     const bool inTransaction = m_db->begin();
     joblog::SubmitDays days;
-    bool ok = days.load(*m_db);
-    Query query(*m_db, QStringLiteral("SELECT Server, Queue, User, Pages, \"Deleted Pages\", \"Printed Pages\" "
-                                      "FROM HLV_Log"));
+    Query query(*m_db, QStringLiteral("SELECT Server, Queue, User, Pages, \"Deleted Pages\", \"Printed Pages\", "
+                                      "\"Time Submitted\" FROM HLV_Log"));
     NameSet servers;
     NameSet queues;
     NameSet users;
-    while (ok && query.next()) {
+    while (query.next()) {
         ++figures.LogJobsManaged;
+        days.add(query, 6);
         // Names are told apart exactly, ignoring letter case only.
         servers.add(query, 0);
         queues.add(query, 1);
@@ -89,7 +88,7 @@ bool JobLogStore::ComputeLogStats()
             figures.LogPrintedPages += numberOf(query, 5);
         }
     }
-    ok = ok && !query.failed();
+    const bool ok = !query.failed() && days.resolve(*m_db);
     if (!ok) {
         qWarning().noquote() << "hlv: job log: statistics read failed:" << m_db->lastError();
     }

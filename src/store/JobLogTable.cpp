@@ -63,16 +63,6 @@ int waitForLock(void* deadline, int /*count*/)
     return 1;
 }
 
-// The date forms of the submit times among a job's fields just written.
-void recordDateForms(Database& db, const QList<std::pair<QString, QString>>& fields)
-{
-    for (const auto& [field, text] : fields) {
-        if (!text.isEmpty() && field.compare(kSubmitField, Qt::CaseInsensitive) == 0) {
-            recordDateForm(db, text);
-        }
-    }
-}
-
 } // namespace
 
 QString canonicalField(const QString& field)
@@ -228,7 +218,6 @@ bool writeJob(Database& db, const QString& transactionId, const QList<std::pair<
             return false;
         }
         if (db.changes() > 0) {
-            recordDateForms(db, fields);
             return true;
         }
     }
@@ -246,7 +235,6 @@ bool writeJob(Database& db, const QString& transactionId, const QList<std::pair<
     if (added) {
         *added = true;
     }
-    recordDateForms(db, fields);
     return true;
 }
 

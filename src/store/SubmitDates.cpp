@@ -103,32 +103,38 @@ QDate submitDay(QByteArrayView iso)
 
 bool SubmitDays::load(Database& db)
 {
-    m_days.clear();
-    m_hasLast = false;
-    QList<QByteArray> keys;
-    {
-        Query query(db, QStringLiteral("SELECT \"Time Submitted\" FROM HLV_Log WHERE \"Time Submitted\" IS NOT NULL"));
-        Query::Kind kind = Query::Kind::Null;
-        QByteArray key;
-        QByteArray lastKey;
-        while (query.next()) {
-            const QByteArrayView raw = query.rawText(0, &kind);
-            if (kind == Query::Kind::Float || kind == Query::Kind::Blob) {
-                ruleKey(query.value(0).toString().toUtf8(), key);
-            } else {
-                ruleKey(raw, key);
-            }
-            // Rows come mostly in the order they were logged: most share the previous key.
-            if (key != lastKey && !m_days.contains(key)) {
-                m_days.insert(key, QDate());
-                keys.append(key);
-            }
-            std::swap(key, lastKey);
-        }
-        if (query.failed()) {
-            return false;
-        }
+    Query query(db, QStringLiteral("SELECT \"Time Submitted\" FROM HLV_Log"));
+    while (query.next()) {
+        add(query, 0);
     }
+    return !query.failed() && resolve(db);
+}
+
+void SubmitDays::add(const Query& query, int column)
+{
+    Query::Kind kind = Query::Kind::Null;
+    const QByteArrayView raw = query.rawText(column, &kind);
+    if (kind == Query::Kind::Null) {
+        return;
+    }
+    if (kind == Query::Kind::Float || kind == Query::Kind::Blob) {
+        ruleKey(query.value(column).toString().toUtf8(), m_key);
+    } else {
+        ruleKey(raw, m_key);
+    }
+    // Rows come mostly in the order they were logged: most share the previous key.
+    if (m_key != m_lastKey && !m_days.contains(m_key)) {
+        m_days.insert(m_key, QDate());
+        m_keys.append(m_key);
+    }
+    std::swap(m_key, m_lastKey);
+}
+
+bool SubmitDays::resolve(Database& db)
+{
+    const QList<QByteArray> keys = std::move(m_keys);
+    m_keys.clear();
+    m_hasLast = false;
     if (keys.isEmpty()) {
         return true;
     }
@@ -224,20 +230,21 @@ QString dateForm(const QString& text)
     return form;
 }
 
-void recordDateForm(Database& db, const QString& text)
+bool recordDateForm(Database& db, const QString& text)
 {
     // Only a text this program wrote tells the order of its form: a text written elsewhere
     // may merely look like one of its forms.
     const QDateTime written = parseGeneralDate(text);
     if (!written.isValid() || generalDateText(written) != text.trimmed()) {
-        return;
+        return false;
     }
     const QString order = writtenOrder();
     if (order.isEmpty()) {
-        return;
+        return false;
     }
     db.exec(QStringLiteral("INSERT OR IGNORE INTO HLV_DateForms (\"Form\", \"Order\") VALUES (?1, ?2)"),
             {dateForm(text), order});
+    return true;
 }
 
 } // namespace hlv::joblog

@@ -4,11 +4,13 @@
 #include <QByteArrayView>
 #include <QDate>
 #include <QHash>
+#include <QList>
 #include <QString>
 
 namespace hlv {
 
 class Database;
+class Query;
 
 // The one reading of the stored "Time Submitted" texts. The template's day views, the CSV
 // export and the statistics all take a row's day by the rule of data/job_days.sql: the
@@ -30,6 +32,10 @@ public:
     // Reads the log's submit times and works out their days. The caller keeps the log in one
     // read transaction until its pass is done. False when the log could not be read.
     bool load(Database& db);
+    // The same in two steps, for a pass that needs the days only at its end: the submit time
+    // of each row (a column of the pass), then the days of all of them.
+    void add(const Query& query, int column);
+    bool resolve(Database& db);
     // The day of a submit time text as it is stored; invalid when the rule gives none.
     QDate dayOf(QByteArrayView utf8);
     QDate dayOf(const QString& text) { return dayOf(QByteArrayView(text.toUtf8())); }
@@ -39,6 +45,7 @@ public:
 
 private:
     QHash<QByteArray, QDate> m_days;
+    QList<QByteArray> m_keys; // added, not yet resolved
     QByteArray m_key;
     QByteArray m_lastKey;
     QDate m_lastDay;
@@ -51,10 +58,10 @@ private:
 QString dateForm(const QString& text);
 
 // Records in the log the order of day, month and year of the form of text, when text is
-// this program's own general date text (as the job lists and events write it). Runs in
-// the caller's transaction after the row was written and never fails that write; a log
-// without the table (made from an older template) is left as it is.
-void recordDateForm(Database& db, const QString& text);
+// this program's own general date text (as the job lists and events write it); true when
+// it was. Runs in the caller's transaction after the row was written and never fails that
+// write; a log without the table (made from an older template) is left as it is.
+bool recordDateForm(Database& db, const QString& text);
 
 } // namespace joblog
 } // namespace hlv
