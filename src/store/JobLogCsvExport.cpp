@@ -14,7 +14,6 @@ namespace hlv {
 
 using joblog::fieldText;
 using joblog::plainText;
-using joblog::SubmitDateReader;
 
 bool JobLogStore::ExportLogToCsv()
 {
@@ -65,11 +64,15 @@ bool JobLogStore::ExportLogToCsv()
            "Resumed,Deleted Pages,Printed Pages,HLV Computer,HLV User,Comments\r\n";
     bool readOk = false;
     if (OpenLogDatabase()) {
+        // Year, month and day are the day the views give the row. The days and the rows are
+        // read in one transaction, so both see the same log.
+        const bool inTransaction = m_db->begin();
+        joblog::SubmitDays days;
+        const bool daysOk = days.load(*m_db);
         Query query(*m_db, QStringLiteral("SELECT Server, Queue, Description, Computer, User, Pages, Priority, Size, "
                                           "\"Time Submitted\", Name, Deleted, Resumed, \"Deleted Pages\", "
                                           "\"Printed Pages\", \"HLV Computer\", \"HLV User\", Comments "
                                           "FROM HLV_Log ORDER BY rowid"));
-        SubmitDateReader dates;
         QList<QByteArray> monthNames;
         const QLocale locale;
         for (int month = 1; month <= 12; ++month) {
@@ -101,10 +104,9 @@ bool JobLogStore::ExportLogToCsv()
             const std::optional<QByteArrayView> submitted = plainText(query, 8, &null);
             QDate date;
             if (submitted) {
-                date = null || submitted->isEmpty() ? QDate() : dates.dateOf(*submitted);
+                date = null || submitted->isEmpty() ? QDate() : days.dayOf(*submitted);
             } else {
-                const QString text = fieldText(query.value(8));
-                date = text.isEmpty() ? QDate() : dates.dateOf(text);
+                date = days.dayOf(fieldText(query.value(8)));
             }
             if (date.isValid()) {
                 out += QByteArray::number(date.year()) + ',' + monthNames.at(date.month() - 1) + ',' +
@@ -119,9 +121,13 @@ bool JobLogStore::ExportLogToCsv()
             out += "\r\n";
             flush(false);
         }
-        readOk = !query.failed();
+        readOk = daysOk && !query.failed();
         if (!readOk) {
             qWarning().noquote() << "hlv: job log: export read failed:" << m_db->lastError();
+        }
+        query.reset();
+        if (inTransaction) {
+            m_db->rollback();
         }
         CloseLogDatabase();
     }

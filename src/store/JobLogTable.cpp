@@ -13,10 +13,13 @@
 
 #include "platform/Database.h"
 #include "store/JobLogStore.h"
+#include "store/SubmitDates.h"
 
 namespace hlv::joblog {
 
 namespace {
+
+const QString kSubmitField = QStringLiteral("Time Submitted");
 
 QString quoted(const QString& identifier)
 {
@@ -191,6 +194,9 @@ bool writeField(Database& db, const QString& transactionId, const QString& field
                  ? db.exec(QStringLiteral("INSERT INTO HLV_Log (TransactionID) VALUES (?1)"), {bound})
                  : db.exec(QStringLiteral("INSERT INTO HLV_Log (TransactionID, %1) VALUES (?1, ?2)").arg(quoted(name)),
                            {transactionId, bound});
+    }
+    if (ok && name == kSubmitField && !text.isEmpty()) {
+        recordDateForm(db, text);
     }
     if (!ok || !db.commit()) {
         setError(error, db.lastError());
