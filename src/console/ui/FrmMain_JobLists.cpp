@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QMenu>
 
+#include "console/access/PrintWorker.h"
 #include "console/ui/ConsoleContext.h"
 #include "console/ui/FrmMain.h"
 #include "console/ui/JobListWidget.h"
@@ -139,9 +140,43 @@ void FrmMain::JobList_MouseDown(int Button, int Shift, int X, int Y)
 // ---------------------------------------------------------------------------------------
 // Live view and job monitor
 
-void FrmMain::RefreshJobList(const QString& Server, const QString& Queue)
+bool FrmMain::RefreshJobList(const QString& Server, const QString& Queue)
 {
-    m_liveView->RefreshJobList(objWMIService(), Server, Queue);
+    Q_UNUSED(Server); // the jobs come from the bound server, whatever name the caller passes
+    const QDateTime start = m_liveView->beginRefresh();
+    struct Reading
+    {
+        bool connected = false;
+        bool queried = false;
+        QList<PrintJobInfo> jobs;
+    };
+    auto reading = std::make_shared<Reading>();
+    const quint64 seq = ++m_jobReadingSeq;
+    // The one query runs on the print worker while the window's events run: the yield the
+    // retrieval makes after its query anyway.
+    const bool answered = m_printWorker->call([reading](PrintServer* server, const QString&) {
+        reading->connected = server != nullptr;
+        if (server) {
+            reading->queried = static_cast<bool>(server->jobs(reading->jobs));
+            if (!reading->queried) {
+                PrintWorker::connectionLost();
+            }
+        }
+    });
+    if (!answered || m_unloaded) {
+        return false; // a search superseded it and shows its own retrieval
+    }
+    if (m_connectPending) {
+        m_connectPending = false;
+        if (reading->connected) {
+            setActiveUpdateColour(0xFFFF00);
+        }
+    }
+    if (seq != m_jobReadingSeq) {
+        return true; // a later retrieval has listed the jobs meanwhile; this one is older
+    }
+    m_liveView->finishRefresh(reading->queried, reading->jobs, Queue, start);
+    return true;
 }
 
 void FrmMain::FilterQueueJobs(const QString& Queue)
