@@ -30,16 +30,14 @@ void JobSnapshot::restore(const QStringList& records)
 {
     clear();
     for (const QString& record : records) {
-        // A "|" inside a document name shifts the fields before the last two: the job name
-        // and the job id are read from the end.
-        const QStringList fields = record.split(QLatin1Char('|'));
-        const QString name = fields.last();
-        if (fields.size() < 2 || name.isEmpty() || m_record.contains(name)) {
+        const QStringList fields = readJobDetailRecord(record);
+        const QString& name = fields.at(11);
+        if (name.isEmpty() || m_record.contains(name)) {
             continue;
         }
         const qsizetype comma = name.lastIndexOf(QLatin1Char(','));
         m_order.append(name);
-        m_record.insert(name, {record, fields.at(fields.size() - 2).toLongLong(), comma < 0 ? name : name.left(comma)});
+        m_record.insert(name, {record, fields.at(10).toLongLong(), comma < 0 ? name : name.left(comma)});
     }
 }
 
