@@ -655,18 +655,18 @@ private:
             }
             job.TimeSubmitted = QDateTime::fromSecsSinceEpoch(g.integer("time-at-creation").value_or(0));
             const int state = g.integer("job-state").value_or(IPP_JSTATE_PENDING);
-            // One job read by id may have ended meanwhile: then it is gone, as a listing says.
-            if (jobId > 0 && state >= IPP_JSTATE_CANCELED) {
-                continue;
-            }
-            quint32 trouble = 0;
-            if (state == IPP_JSTATE_PENDING || state == IPP_JSTATE_PROCESSING || state == IPP_JSTATE_STOPPED) {
+            // One job read by id may have ended meanwhile; the server's history still has it.
+            job.ended = state >= IPP_JSTATE_CANCELED;
+            const QStringList reasons = g.list("job-state-reasons");
+            job.ownStatus = cupsstate::jobOwnStatus(state, reasons);
+            if (job.ownStatus) {
                 if (!printerBits) {
                     printerBits = printerStates(queue);
                 }
-                trouble = printerBits->value(printer);
+                job.StatusMask = cupsstate::jobStatusOnPrinter(*job.ownStatus, printerBits->value(printer));
+            } else {
+                job.StatusMask = cupsstate::jobStatusMask(state, reasons);
             }
-            job.StatusMask = cupsstate::jobStatusMask(state, g.list("job-state-reasons"), trouble);
             out.append(job);
         }
         ippDelete(response);

@@ -2,9 +2,13 @@
 
 #include <iterator>
 
+#include <QDateTime>
+#include <QHash>
 #include <QSet>
 #include <QUrl>
 #include <cups/cups.h>
+
+#include "platform/print/CupsStateMap.h"
 
 namespace hlv {
 
@@ -23,13 +27,27 @@ ipp_t* newRequest(ipp_op_t op, const std::string& uri, const std::string& user)
     return request;
 }
 
+// Whether a status is the server's refusal of the operation (a password it wants, or
+// a policy that forbids it), as opposed to a server that is not there.
+bool isRefusal(ipp_status_t status)
+{
+    return status == IPP_STATUS_ERROR_FORBIDDEN || status == IPP_STATUS_ERROR_NOT_AUTHENTICATED ||
+           status == IPP_STATUS_ERROR_NOT_AUTHORIZED || status == IPP_STATUS_ERROR_CUPS_AUTHENTICATION_CANCELED ||
+           status == IPP_STATUS_ERROR_NOT_POSSIBLE || status == IPP_STATUS_ERROR_OPERATION_NOT_SUPPORTED ||
+           status == IPP_STATUS_ERROR_TOO_MANY_SUBSCRIPTIONS;
+}
+
 // Sends the request (taking it over); the answer, or null with why set when the server
-// refused or did not answer.
-ipp_t* send(http_t* http, ipp_t* request, QString* why)
+// refused or did not answer (*refused tells which).
+ipp_t* send(http_t* http, ipp_t* request, QString* why, bool* refused = nullptr)
 {
     ipp_t* answer = cupsDoRequest(http, request, "/");
-    if (!answer || cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE) {
+    const ipp_status_t status = cupsLastError();
+    if (!answer || status > IPP_STATUS_OK_EVENTS_COMPLETE) {
         ippDelete(answer);
+        if (refused) {
+            *refused = isRefusal(status);
+        }
         if (why) {
             *why = text(cupsLastErrorString());
             if (why->isEmpty()) {
@@ -41,6 +59,11 @@ ipp_t* send(http_t* http, ipp_t* request, QString* why)
     return answer;
 }
 
+PrintResult failed(const QString& why, bool refused)
+{
+    return refused ? PrintResult::refusal(why) : PrintResult::failure(why);
+}
+
 // One event of a Get-Notifications answer.
 struct Event
 {
@@ -48,6 +71,11 @@ struct Event
     QString name;
     qint64 jobId = 0;
     QString queue;
+    // What a job event tells of its job.
+    int jobState = 0;
+    QString jobName;
+    QStringList jobReasons;
+    qint64 time = 0; // printer-up-time: CUPS gives the time of day in seconds
 };
 
 QList<Event> events(ipp_t* answer)
@@ -76,6 +104,16 @@ QList<Event> events(ipp_t* answer)
             current.name = text(ippGetString(a, 0, nullptr));
         } else if (n == QLatin1String("notify-job-id")) {
             current.jobId = ippGetInteger(a, 0);
+        } else if (n == QLatin1String("job-state")) {
+            current.jobState = ippGetInteger(a, 0);
+        } else if (n == QLatin1String("job-name")) {
+            current.jobName = text(ippGetString(a, 0, nullptr));
+        } else if (n == QLatin1String("job-state-reasons")) {
+            for (int i = 0; i < ippGetCount(a); ++i) {
+                current.jobReasons.append(text(ippGetString(a, i, nullptr)));
+            }
+        } else if (n == QLatin1String("printer-up-time")) {
+            current.time = ippGetInteger(a, 0);
         } else if (n == QLatin1String("printer-name")) {
             current.queue = text(ippGetString(a, 0, nullptr));
         } else if (n == QLatin1String("notify-printer-uri") && current.queue.isEmpty()) {
@@ -87,11 +125,37 @@ QList<Event> events(ipp_t* answer)
     return out;
 }
 
+// Takes what a job event tells into the job as told so far: the later event wins, the
+// creation gives the time the job was submitted.
+void tell(PrintJobInfo& job, const Event& e)
+{
+    job.JobId = e.jobId;
+    if (!e.queue.isEmpty()) {
+        job.Name = e.queue + QStringLiteral(", ") + QString::number(e.jobId);
+    }
+    if (!e.jobName.isEmpty()) {
+        job.Document = e.jobName;
+    }
+    if (e.jobState > 0) {
+        // Only a job that has ended is ever taken from these notices alone, so the
+        // printer's trouble, which no notice tells in full, does not matter here.
+        job.ownStatus = cupsstate::jobOwnStatus(e.jobState, e.jobReasons);
+        job.StatusMask = job.ownStatus ? *job.ownStatus : cupsstate::jobStatusMask(e.jobState, e.jobReasons);
+        job.ended = e.jobState >= IPP_JSTATE_CANCELED;
+    }
+    if (e.name == QLatin1String("job-created") && e.time > 0) {
+        job.TimeSubmitted = QDateTime::fromSecsSinceEpoch(e.time);
+    }
+}
+
 } // namespace
 
 std::unique_ptr<CupsSubscription> CupsSubscription::create(http_t* http, std::string serverUri, std::string user,
-                                                           int leaseSeconds, QString* why)
+                                                           int leaseSeconds, QString* why, bool* refused)
 {
+    if (refused) {
+        *refused = false;
+    }
     static const char* const wanted[] = {"job-created",        "job-completed",   "job-state-changed",
                                          "job-config-changed", "job-progress",    "printer-state-changed",
                                          "printer-deleted",    "server-restarted"};
@@ -100,7 +164,7 @@ std::unique_ptr<CupsSubscription> CupsSubscription::create(http_t* http, std::st
     ippAddStrings(request, IPP_TAG_SUBSCRIPTION, IPP_TAG_KEYWORD, "notify-events", static_cast<int>(std::size(wanted)),
                   nullptr, wanted);
     ippAddInteger(request, IPP_TAG_SUBSCRIPTION, IPP_TAG_INTEGER, "notify-lease-duration", leaseSeconds);
-    ipp_t* answer = send(http, request, why);
+    ipp_t* answer = send(http, request, why, refused);
     if (!answer) {
         return nullptr;
     }
@@ -143,9 +207,10 @@ PrintResult CupsSubscription::renew()
     ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-subscription-id", m_id);
     ippAddInteger(request, IPP_TAG_SUBSCRIPTION, IPP_TAG_INTEGER, "notify-lease-duration", m_lease);
     QString why;
-    ipp_t* answer = send(m_http, request, &why);
+    bool refused = false;
+    ipp_t* answer = send(m_http, request, &why, &refused);
     if (!answer) {
-        return PrintResult::failure(why);
+        return failed(why, refused);
     }
     ippDelete(answer);
     m_sinceLease.start();
@@ -159,7 +224,7 @@ PrintResult CupsSubscription::changes(JobChanges& out)
     // Renewed at a third of the lease: the server counts whole seconds.
     if (m_sinceLease.elapsed() >= qint64(m_lease) * 1000 / 3) {
         if (PrintResult r = renew(); !r) {
-            m_abandoned = true;
+            m_abandoned = !r.refused;
             return r;
         }
     }
@@ -168,18 +233,21 @@ PrintResult CupsSubscription::changes(JobChanges& out)
     ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-sequence-numbers", m_nextSequence);
     ippAddBoolean(request, IPP_TAG_OPERATION, "notify-wait", 0);
     QString why;
-    ipp_t* answer = send(m_http, request, &why);
+    bool refused = false;
+    ipp_t* answer = send(m_http, request, &why, &refused);
     if (!answer) {
-        // Gone (lease ran out, server restarted without it) or not answering: either way
-        // this subscription is of no further use.
-        m_abandoned = true;
-        return PrintResult::failure(why);
+        // Refused, gone (lease ran out, server restarted without it) or not answering:
+        // either way this subscription is of no further use. A server that refuses still
+        // answers, and is asked to cancel it; one that does not answer is not.
+        m_abandoned = !refused;
+        return failed(why, refused);
     }
     const QList<Event> list = events(answer);
     ippDelete(answer);
 
     QSet<qint64> ids;
     QSet<QString> queues;
+    QHash<qint64, PrintJobInfo> told;
     for (const Event& e : list) {
         if (e.sequence < m_nextSequence) {
             continue; // seen before
@@ -194,6 +262,7 @@ PrintResult CupsSubscription::changes(JobChanges& out)
                 ids.insert(e.jobId);
                 out.jobIds.append(e.jobId);
             }
+            tell(told[e.jobId], e);
         } else if (e.name.startsWith(QLatin1String("printer-")) && !e.queue.isEmpty()) {
             if (!queues.contains(e.queue)) {
                 queues.insert(e.queue);
@@ -202,6 +271,9 @@ PrintResult CupsSubscription::changes(JobChanges& out)
         } else {
             out.everything = true;
         }
+    }
+    for (const qint64 id : std::as_const(out.jobIds)) {
+        out.told.append(told.value(id));
     }
     return PrintResult::success();
 }
