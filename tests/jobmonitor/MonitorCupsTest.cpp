@@ -20,7 +20,9 @@
 #include "jobmonitor/JobMonitor.h"
 #include "jobmonitor/MonitorBuilds.h"
 #include "jobmonitor/client/JobMonitorClient.h"
+#include "jobmonitor/client/MonitorBinding.h"
 #include "platform/PrintSystem.h"
+#include "platform/ProcessControl.h"
 #include "platform/print/CupsPrintSystem.h"
 #include "platform/print/CupsSubscription.h"
 #include "platform/print/LocalUser.h"
@@ -260,6 +262,110 @@ TEST(MonitorOnCups, ServerLostAndBack_QueryErrorThenConnectedThenNewJob)
             30000));
         EXPECT_EQ(connects.size(), 3) << connects.join(QLatin1Char(',')).toStdString();
         client->StopMonitor();
+    }
+}
+
+// The subscriptions a server holds now (of every user); -1 when it does not answer.
+int subscriptionCount(const QString& server)
+{
+    http_t* http = httpConnect2(server.section(QLatin1Char(':'), 0, 0).toUtf8().constData(),
+                                server.section(QLatin1Char(':'), 1).toInt(), nullptr, AF_UNSPEC,
+                                HTTP_ENCRYPTION_IF_REQUESTED, 1, 5000, nullptr);
+    if (!http) {
+        return -1;
+    }
+    const std::string uri = "ipp://" + server.toStdString() + "/";
+    ipp_t* request = ippNewRequest(IPP_OP_GET_SUBSCRIPTIONS);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+                 localUserName().toUtf8().constData());
+    ippAddBoolean(request, IPP_TAG_OPERATION, "my-subscriptions", 0);
+    ipp_t* answer = cupsDoRequest(http, request, "/");
+    int count = -1;
+    if (answer && cupsLastError() <= IPP_STATUS_OK_EVENTS_COMPLETE) {
+        count = 0;
+        for (ipp_attribute_t* a = ippFirstAttribute(answer); a; a = ippNextAttribute(answer)) {
+            if (ippGetName(a) && qstrcmp(ippGetName(a), "notify-subscription-id") == 0) {
+                ++count;
+            }
+        }
+    } else if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) {
+        count = 0;
+    }
+    ippDelete(answer);
+    httpClose(http);
+    return count;
+}
+
+bool processAlive(qint64 pid)
+{
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 && !readText(QStringLiteral("/proc/%1/stat").arg(pid))
+                                                           .section(QLatin1Char(')'), 1)
+                                                           .trimmed()
+                                                           .startsWith(QLatin1Char('Z'));
+}
+
+// However the monitor ends (its program ends, its client releases it, SIGTERM, its client
+// killed), it cancels its subscription first: the server holds none afterwards, long before
+// the lease would run out. At the program's end the client waits for its server, so none is
+// running when the call returns.
+TEST(MonitorOnCups, MonitorEnded_LeavesNoSubscription)
+{
+    OwnCupsd cupsd(QStringLiteral("leave"));
+    ASSERT_FALSE(cupsd.server.isEmpty());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HLV_PRINT_SYSTEM"), QStringLiteral("cups"));
+
+    enum class End { ProgramEnds, Released, Terminated, ClientKilled };
+    const QList<std::pair<const char*, End>> cases = {{"program ends", End::ProgramEnds},
+                                                      {"client releases it", End::Released},
+                                                      {"SIGTERM", End::Terminated},
+                                                      {"client killed", End::ClientKilled}};
+    for (const auto& [name, how] : cases) {
+        SCOPED_TRACE(name);
+        LinuxProcessControl processes;
+        MonitorBinding binding(QString::fromLatin1(kJobMonitorBuild.programName),
+                               QString::fromLatin1(kJobMonitorBuild.classId), processes);
+        binding.setProgramDir(QStringLiteral(HLV_BIN_DIR));
+        binding.setServerEnvironment(env);
+        QProcess probe;
+        qint64 pid = 0;
+        if (how == End::ClientKilled) {
+            probe.setProcessEnvironment(env);
+            probe.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            probe.start(QStringLiteral(HLV_BINARY_DIR "/tests/monitor_client_probe"),
+                        {QStringLiteral(HLV_BIN_DIR), cupsd.server});
+            ASSERT_TRUE(probe.waitForStarted(10000));
+            ASSERT_TRUE(waitFor([&] { return probe.canReadLine(); }, 10000));
+            pid = probe.readLine().trimmed().toLongLong();
+        } else {
+            binding.StartJobMonitor(cupsd.server);
+            ASSERT_NE(binding.mwcmnMonitor(), nullptr);
+            pid = binding.mwcmnMonitor()->serverPid();
+        }
+        ASSERT_GT(pid, 0);
+        ASSERT_TRUE(waitFor([&] { return subscriptionCount(cupsd.server) == 1; }, 20000));
+
+        switch (how) {
+        case End::ProgramEnds:
+            binding.EndJobMonitor();
+            EXPECT_FALSE(processAlive(pid)) << "the program's end did not wait for its monitor";
+            break;
+        case End::Released:
+            delete binding.mwcmnMonitor();
+            break;
+        case End::Terminated:
+            ::kill(static_cast<pid_t>(pid), SIGTERM);
+            break;
+        case End::ClientKilled:
+            probe.kill();
+            probe.waitForFinished(10000);
+            break;
+        }
+        EXPECT_TRUE(waitFor([&] { return !processAlive(pid); }, 10000));
+        // Well within the lease of a minute.
+        EXPECT_TRUE(waitFor([&] { return subscriptionCount(cupsd.server) == 0; }, 5000))
+            << subscriptionCount(cupsd.server) << " subscriptions left";
     }
 }
 

@@ -293,6 +293,9 @@ void FrmMain::Form_Unload()
     m_unloaded = true;
     Timer1.stop();
     Timer2.stop();
+    // The monitor is stopped and waited for, so that it cancels its subscription and no
+    // server process is left running when the program goes.
+    mwcmnMonitor->EndJobMonitor();
     KillProcess(QString::fromLatin1(kJobMonitorBuild.programName));
     writeAudit(QStringLiteral("Program"), QStringLiteral("Queue Manager Shutdown"));
     SaveSettings();
