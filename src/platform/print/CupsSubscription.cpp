@@ -1,5 +1,6 @@
 #include "platform/print/CupsSubscription.h"
 
+#include <algorithm>
 #include <iterator>
 
 #include <QDateTime>
@@ -163,7 +164,11 @@ std::unique_ptr<CupsSubscription> CupsSubscription::create(http_t* http, std::st
     ippAddString(request, IPP_TAG_SUBSCRIPTION, IPP_TAG_KEYWORD, "notify-pull-method", nullptr, "ippget");
     ippAddStrings(request, IPP_TAG_SUBSCRIPTION, IPP_TAG_KEYWORD, "notify-events", static_cast<int>(std::size(wanted)),
                   nullptr, wanted);
-    ippAddInteger(request, IPP_TAG_SUBSCRIPTION, IPP_TAG_INTEGER, "notify-lease-duration", leaseSeconds);
+    // Made with a short lease, lengthened by the first reading: a server that lets anybody
+    // subscribe but wants a password to read, renew or cancel keeps what it refused only
+    // for these few seconds.
+    ippAddInteger(request, IPP_TAG_SUBSCRIPTION, IPP_TAG_INTEGER, "notify-lease-duration",
+                  std::min(leaseSeconds, kFirstLeaseSeconds));
     ipp_t* answer = send(http, request, why, refused);
     if (!answer) {
         return nullptr;
@@ -221,8 +226,9 @@ PrintResult CupsSubscription::renew()
 PrintResult CupsSubscription::changes(JobChanges& out)
 {
     out = JobChanges();
-    // Renewed at a third of the lease: the server counts whole seconds.
-    if (m_sinceLease.elapsed() >= qint64(m_lease) * 1000 / 3) {
+    // Renewed at the first reading, then at a third of the lease: the server counts whole
+    // seconds.
+    if (m_renewals == 0 || m_sinceLease.elapsed() >= qint64(m_lease) * 1000 / 3) {
         if (PrintResult r = renew(); !r) {
             m_abandoned = !r.refused;
             return r;

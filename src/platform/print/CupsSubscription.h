@@ -30,6 +30,9 @@ class CupsSubscription final : public JobWatch
 {
 public:
     static constexpr int kLeaseSeconds = 60;
+    // The lease asked for at creation, until the first reading has shown that the server
+    // lets the subscription be read.
+    static constexpr int kFirstLeaseSeconds = 10;
 
     // Subscribes on the server that http is connected to (serverUri: "ipp://host:port/").
     // Null when the server refuses or does not answer; why then tells what it said, and
