@@ -52,6 +52,15 @@ void JobMonitor::StartMonitor(const QString& strComputer)
     frmMonitor->tmrConnect.start(1);
 }
 
+void JobMonitor::ResumeMonitor(const QString& strComputer, const QStringList& knownJobs)
+{
+    StartMonitor(strComputer);
+    if (m_state == State::Connecting) {
+        colEvents.restore(knownJobs);
+        m_haveBaseline = true;
+    }
+}
+
 void JobMonitor::mwtmrConnect_Timer()
 {
     frmMonitor->tmrConnect.stop();
@@ -89,6 +98,7 @@ void JobMonitor::mwtmrConnect_Timer()
         m_lastWholeReading.start();
         colEvents.reset(jobs);
         m_haveBaseline = true;
+        Q_EMIT JobListEvent(colEvents.records());
     }
     m_connectedSince.start();
     m_state = State::Waiting;

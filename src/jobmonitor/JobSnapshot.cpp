@@ -10,6 +10,13 @@ const QString kNew = QStringLiteral("New");
 const QString kModified = QStringLiteral("Modified");
 const QString kDeleted = QStringLiteral("Deleted");
 
+// A record with another status: the status is its first field, digits only.
+QString withStatus(const QString& record, quint32 status)
+{
+    const qsizetype bar = record.indexOf(QLatin1Char('|'));
+    return QString::number(status) + (bar < 0 ? QString() : record.mid(bar));
+}
+
 // The record of a job as it is now, under the name it was last seen by.
 QString recordAs(PrintJobInfo job, const QString& name)
 {
@@ -29,6 +36,35 @@ void JobSnapshot::reset(const QList<PrintJobInfo>& jobs)
 {
     clear();
     update(jobs);
+}
+
+void JobSnapshot::restore(const QStringList& records)
+{
+    clear();
+    for (const QString& record : records) {
+        const QStringList fields = readJobDetailRecord(record);
+        const QString& name = fields.at(11);
+        if (name.isEmpty() || m_entries.contains(name)) {
+            continue;
+        }
+        // Only what a record tells: enough to settle the job by its name and id.
+        PrintJobInfo job;
+        job.Name = name;
+        job.JobId = fields.at(10).toLongLong();
+        job.StatusMask = fields.at(0).toUInt();
+        m_order.append(name);
+        m_entries.insert(name, {record, job});
+    }
+}
+
+QStringList JobSnapshot::records() const
+{
+    QStringList out;
+    out.reserve(m_order.size());
+    for (const QString& name : m_order) {
+        out.append(m_entries.value(name).record);
+    }
+    return out;
 }
 
 QList<JobChange> JobSnapshot::update(const QList<PrintJobInfo>& jobs, const QList<PrintJobInfo>& ended,
@@ -138,9 +174,7 @@ QList<JobChange> JobSnapshot::settle(const QList<PrintJobInfo>& jobs, bool whole
         } else if (const PrintJobInfo* over = endedById.value(id)) {
             record = recordAs(*over, name);
         } else if (const PrintJobInfo* notice = toldById.value(id)) {
-            PrintJobInfo last = entry.job;
-            last.StatusMask = notice->StatusMask;
-            record = buildJobDetailRecord(last);
+            record = withStatus(entry.record, notice->StatusMask);
         } else {
             record = entry.record;
         }

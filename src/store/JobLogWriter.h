@@ -31,8 +31,9 @@ class Database;
 //   a lock, and for a second after any lock stopped an operation, calls do not wait at
 //   all, so one user action or event costs at most about a second in total.
 // - The file is looked up by path for every flush: a log deleted between operations (a
-//   reset) is made again from the template by prepare, and a log deleted while a flush
-//   is writing is noticed before the commit and the flush is written again to the new one.
+//   reset) is made again from the template by prepare, and a log deleted or replaced
+//   while a flush is writing (told by the identity of the open file, not of the path) is
+//   noticed before the commit and the flush is written again to the log now at the path.
 class JobLogWriter
 {
 public:

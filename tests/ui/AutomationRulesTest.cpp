@@ -190,9 +190,9 @@ TEST(TimedFavourites, Slots_FirstCheckedDueSlotWins)
     EXPECT_EQ(dueFavourite({slot(true, "PS1 | Sales | AQ On | AR On | Print | 18:00 | AA")}, six), 0);
     EXPECT_EQ(dueFavourite({}, six), -1);
 
-    // A checked slot whose time is not a time fails the scan, unless a due slot comes first.
+    // A checked slot whose time is not a time is never due and keeps no later slot waiting.
     const char* broken = "PS1 | Sales | AQ On | AR On | Print | soon | AA";
-    EXPECT_FALSE(dueFavourite({slot(true, broken), slot(true, due)}, six).has_value());
+    EXPECT_EQ(dueFavourite({slot(true, broken), slot(true, due)}, six), 1);
     EXPECT_EQ(dueFavourite({slot(true, due), slot(true, broken)}, six), 0);
-    EXPECT_EQ(dueFavourite({slot(false, broken)}, six), -1);
+    EXPECT_EQ(dueFavourite({slot(true, broken)}, six), -1);
 }

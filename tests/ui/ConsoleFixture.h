@@ -43,6 +43,14 @@ inline void PrintTo(const QString& text, std::ostream* os)
 
 namespace hlv::test {
 
+// Runs one polling tick to its end: the tick reads the queue on the print worker and goes
+// on when the reading comes back.
+inline void runPollTick(FrmMain& w)
+{
+    w.Timer2_Timer();
+    EXPECT_TRUE(waitFor([&w] { return !w.pollTickRunning(); }));
+}
+
 // The console's main window over a simulated print system, a temporary application-data
 // folder, scripted dialogs and a fixed clock. Dates are written in the English (US) form.
 class ConsoleFixture : public ::testing::Test

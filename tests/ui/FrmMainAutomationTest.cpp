@@ -43,7 +43,7 @@ TEST_F(PollingTest, NoQueueSelected_TickTurnsLampOrangeAndDisplayEmptiesDetails)
     ASSERT_TRUE(w.queueBoxText().isEmpty());
     w.Timer2.start();
     const int interval = w.Timer2.interval();
-    w.Timer2_Timer();
+    runPollTick(w);
     EXPECT_EQ(w.activeUpdateColour(), VbColours::Orange);
     EXPECT_TRUE(w.Timer2.isActive());
     EXPECT_EQ(w.Timer2.interval(), interval);
@@ -60,7 +60,7 @@ TEST_F(PollingTest, NoQueueSelected_TickTurnsLampOrangeAndDisplayEmptiesDetails)
 TEST_F(PollingTest, AutoQueueOff_TickUsesPollNormAndLampGreen)
 {
     FrmMain& w = open(QStringLiteral("PollNorm=2500\n"));
-    w.Timer2_Timer();
+    runPollTick(w);
     EXPECT_EQ(w.Timer2.interval(), 2500);
     EXPECT_TRUE(w.Timer2.isActive());
     EXPECT_EQ(w.activeUpdateColour(), VbColours::Green);
@@ -72,7 +72,7 @@ TEST_F(PollingTest, AutoQueueOnNothingReleased_TickHoldsQueueAtPollAQ)
     FrmMain& w = open(QStringLiteral("AutoQueue=1\nPollAQ=700\n"));
     ps1().resumeQueue(QStringLiteral("Sales"));
     ASSERT_TRUE(w.LastReleasedJob.isEmpty());
-    w.Timer2_Timer();
+    runPollTick(w);
     EXPECT_NE(queueStatus() & PrinterStatus::Paused, 0u);
     EXPECT_EQ(w.Timer2.interval(), 700);
     EXPECT_EQ(w.activeUpdateColour(), VbColours::Green);
@@ -89,19 +89,19 @@ TEST_F(PollingTest, ReleasedJob_InFlightThenGone_FastPollingThenHeldAgain)
     ASSERT_EQ(w.Timer2.interval(), 15);
 
     w.setStatusPanelText(1, QString());
-    w.Timer2_Timer();
+    runPollTick(w);
     EXPECT_EQ(w.activeUpdateColour(), VbColours::Red);
     EXPECT_EQ(w.Timer2.interval(), 15);
     EXPECT_EQ(w.statusPanelText(1), QStringLiteral("Resume Print Job ") + w.timeText());
     EXPECT_EQ(queueStatus() & PrinterStatus::Paused, 0u); // the queue runs while A prints
 
     ASSERT_TRUE(ps1().print(1).ok); // half printed: still in flight
-    w.Timer2_Timer();
+    runPollTick(w);
     EXPECT_EQ(w.activeUpdateColour(), VbColours::Red);
 
     ASSERT_TRUE(ps1().print(1).ok); // A has left the queue
     ASSERT_FALSE(jobListed(a));
-    w.Timer2_Timer();
+    runPollTick(w);
     EXPECT_EQ(w.activeUpdateColour(), VbColours::Green);
     EXPECT_EQ(w.Timer2.interval(), 700);
     EXPECT_NE(queueStatus() & PrinterStatus::Paused, 0u);
@@ -128,7 +128,7 @@ TEST_F(PollingTest, ResumeAllOverStaleRows_QueueOpenedOnlyForTheReleasedJob)
     printLog.calls.clear();
     QList<int> intervals;
     for (int tick = 0; tick < 6; ++tick) {
-        w.Timer2_Timer();
+        runPollTick(w);
         intervals << w.Timer2.interval();
     }
     EXPECT_TRUE(w.ResumeAllPending);
@@ -140,6 +140,34 @@ TEST_F(PollingTest, ResumeAllOverStaleRows_QueueOpenedOnlyForTheReleasedJob)
     EXPECT_EQ(counter("PrintedCounter"), QStringLiteral("2"));
 }
 
+TEST_F(PollingTest, ResumeAll_JobPausedWhilePrinting_ReleasedPassEndsLaterChangeAccepted)
+{
+    addQueue(QStringLiteral("PS1"), QStringLiteral("Admin"));
+    const qint64 a = job(QStringLiteral("A"), QStringLiteral("alice"), 3);
+    FrmMain& w = open();
+    ASSERT_TRUE(ps1().print(1).ok);
+    ASSERT_TRUE(ps1().pauseJob(QStringLiteral("Sales"), a).ok);
+    ASSERT_EQ(jobInfo(a).StatusMask, JobStatus::Paused | JobStatus::Printing);
+    reload();
+    ASSERT_EQ(w.JobList->row(0).text, QStringLiteral("OK")); // the combined bits read as OK
+
+    w.mnuresumealljobs_Click();
+    EXPECT_EQ(printLog.calls.filter(QStringLiteral("resumeJob")),
+              QStringList{QStringLiteral("resumeJob Sales ") + QString::number(a)});
+    EXPECT_EQ(jobInfo(a).StatusMask & JobStatus::Paused, 0u);
+    ASSERT_TRUE(ps1().print(2).ok); // A has printed and left
+    reload();
+    runPollTick(w);
+    EXPECT_FALSE(w.ResumeAllPending);
+
+    QAction* entry = w.mnuFav[0];
+    entry->setText(QStringLiteral("PS1 | Admin | AQ Off | AR Off"));
+    entry->setVisible(true);
+    w.mnuFav_Click(0);
+    EXPECT_TRUE(dialogs.messages().isEmpty());
+    EXPECT_EQ(w.queueBoxText(), QStringLiteral("Admin"));
+}
+
 TEST_F(PollingTest, ReleasedJobPausedOrQueueHeldByHand_NotInFlight)
 {
     const qint64 a = job(QStringLiteral("A"), QStringLiteral("alice"), 2);
@@ -149,12 +177,12 @@ TEST_F(PollingTest, ReleasedJobPausedOrQueueHeldByHand_NotInFlight)
     w.MenuResumeJob_Click();
 
     ps1().pauseJob(QStringLiteral("Sales"), a);
-    w.Timer2_Timer();
+    runPollTick(w);
     EXPECT_EQ(w.Timer2.interval(), 700);
 
     ps1().resumeJob(QStringLiteral("Sales"), a);
     ps1().pauseQueue(QStringLiteral("Sales"));
-    w.Timer2_Timer();
+    runPollTick(w);
     EXPECT_EQ(w.Timer2.interval(), 700);
     EXPECT_EQ(w.activeUpdateColour(), VbColours::Green);
 }
@@ -168,7 +196,7 @@ TEST_F(PollingTest, InFlightWithEmptyJobList_PanelOneUntouched)
     w.MenuResumeJob_Click();
     w.JobList->clear();
     w.setStatusPanelText(1, QStringLiteral("before"));
-    w.Timer2_Timer();
+    runPollTick(w);
     EXPECT_EQ(w.statusPanelText(1), QStringLiteral("before"));
     EXPECT_EQ(w.activeUpdateColour(), VbColours::Red);
 }
@@ -280,7 +308,7 @@ TEST_F(AutomationTest, TimedRelease_DeleteAtSetMinute_PurgesSilentlyOnceInTheMin
                                      "TimedReleaseAction=CLEAR\nPollAQ=6000\nPollAQactive=10\n"));
     const QStringList auditBefore = audit();
     clock.current = QDateTime(QDate(2026, 3, 14), QTime(17, 0, 0));
-    w.Timer2_Timer();
+    runPollTick(w);
     EXPECT_TRUE(dialogs.shown.isEmpty());
     EXPECT_FALSE(jobListed(a));
     EXPECT_FALSE(w.ResumeAllPending);
@@ -292,7 +320,7 @@ TEST_F(AutomationTest, TimedRelease_DeleteAtSetMinute_PurgesSilentlyOnceInTheMin
     QList<int> intervals{w.Timer2.interval()};
     for (int tick = 1; tick < 10; ++tick) {
         clock.current = clock.current.addSecs(6);
-        w.Timer2_Timer();
+        runPollTick(w);
         intervals << w.Timer2.interval();
     }
     EXPECT_EQ(intervals, (QList<int>{10, 6000, 6000, 6000, 6000, 6000, 6000, 6000, 6000, 6000}));
@@ -301,9 +329,34 @@ TEST_F(AutomationTest, TimedRelease_DeleteAtSetMinute_PurgesSilentlyOnceInTheMin
     EXPECT_TRUE(jobListed(late));
 
     clock.current = QDateTime(QDate(2026, 3, 15), QTime(17, 0, 30)); // the set minute of the next day
-    w.Timer2_Timer();
+    runPollTick(w);
     EXPECT_FALSE(jobListed(late));
     EXPECT_EQ(printLog.calls.filter(QStringLiteral("purgeQueue")).size(), 2);
+}
+
+TEST_F(AutomationTest, TimedDelete_FavouriteOfAnotherQueueDueSameMinute_EachQueuePurgedOnce)
+{
+    addQueue(QStringLiteral("PS1"), QStringLiteral("Admin"));
+    const qint64 sales = job(QStringLiteral("S"), QStringLiteral("alice"), 2);
+    const qint64 admin = addJob(QStringLiteral("PS1"), QStringLiteral("Admin"), QStringLiteral("A"),
+                                QStringLiteral("bob"), 2, 2048, false, QDateTime(QDate(2026, 3, 14), QTime(9, 0)));
+    FrmMain& w = open(QStringLiteral("AutoQueue=1\nTimedRelease=1\nTimedReleaseTime=17:00\nTimedReleaseAction=CLEAR\n"
+                                     "PollAQ=6000\nPollAQactive=10\n[Favourites]\n"
+                                     "0=PS1 | Admin | AQ On | AR On | Delete | 5:00 PM | AA\n"));
+    const QStringList auditBefore = audit();
+    clock.current = QDateTime(QDate(2026, 3, 14), QTime(17, 0, 0));
+    for (int tick = 0; tick < 10; ++tick) {
+        runPollTick(w);
+        clock.advance(6);
+    }
+    EXPECT_EQ(w.queueBoxText(), QStringLiteral("Admin"));
+    EXPECT_FALSE(jobListed(sales));
+    EXPECT_FALSE(jobListed(admin));
+    EXPECT_EQ(printLog.calls.filter(QStringLiteral("purgeQueue")),
+              (QStringList{QStringLiteral("purgeQueue Sales"), QStringLiteral("purgeQueue Admin")}));
+    EXPECT_EQ(audit().mid(auditBefore.size()).filter(QStringLiteral("AutoRelease|Purge All Jobs")),
+              (QStringList{QStringLiteral("AutoRelease|Purge All Jobs - Sales"),
+                           QStringLiteral("AutoRelease|Purge All Jobs - Admin")}));
 }
 
 TEST_F(AutomationTest, TimedRelease_BoxDisabled_NothingRuns)
@@ -324,7 +377,7 @@ TEST_F(AutomationTest, TimedRelease_TimeNotATime_SwitchedOffReportedOnceWithoutB
     FrmMain::setValue(w.chkAA, 1);
     const QStringList auditBefore = audit();
     for (int tick = 0; tick < 5; ++tick) {
-        w.Timer2_Timer();
+        runPollTick(w);
         clock.advance(6);
     }
     EXPECT_TRUE(dialogs.messages().isEmpty());
@@ -368,7 +421,7 @@ TEST_F(AutomationTest, Exceptions_QueueHeldByHand_EachJobReleasedAndCountedOnce)
     QList<int> intervals;
     for (int tick = 0; tick < 6; ++tick) {
         reload();
-        w.Timer2_Timer();
+        runPollTick(w);
         intervals << w.Timer2.interval();
         clock.advance(1);
     }
@@ -462,28 +515,38 @@ namespace {
 class TimedFavouriteTest : public ActionsFixture
 {};
 
-TEST_F(TimedFavouriteTest, CheckedFavouriteTimeNotATime_SwitchedOffReportedOnceWithoutBox)
+TEST_F(TimedFavouriteTest, GarbageTimeFromIni_FailsOnlyItsOwnActivationOnce)
 {
-    FrmMain& w = open(QStringLiteral("AutoQueue=1\nTimedRelease=1\nTimedReleaseTime=5:00 PM\n"));
+    addQueue(QStringLiteral("PS1"), QStringLiteral("Admin"));
+    const QString garbage = QStringLiteral("PS1 | Sales | AQ On | AR On | Print | whenever | AA");
+    FrmMain& w = open(QStringLiteral("AutoQueue=1\nTimedRelease=1\nTimedReleaseTime=5:00 PM\n[Favourites]\n0=") +
+                      garbage + QStringLiteral("\n1=PS1 | Admin | AQ On | AR On | Print | 9:45 AM | AA\n"));
+    ASSERT_TRUE(w.mnuFav[0]->isChecked());
     FrmMain::setValue(w.chkAA, 1);
-    const QString caption = QStringLiteral("PS1 | Sales | AQ On | AR On | Print | whenever | AA");
-    QAction* entry = w.mnuFav[2];
-    entry->setText(caption);
-    entry->setCheckable(true);
-    entry->setChecked(true);
-    entry->setVisible(true);
-    entry->setEnabled(true);
     const QStringList auditBefore = audit();
-    for (int tick = 0; tick < 5; ++tick) {
-        w.Timer2_Timer();
+    int errorLines = 0;
+    bool automationKept = true;
+    clock.current = QDateTime(QDate(2026, 3, 14), QTime(9, 40, 0));
+    for (int tick = 0; tick < 100; ++tick) { // 9:40:00 to 9:49:54; the later slot is due at 9:45
+        if (clock.current.time() < QTime(9, 45)) {
+            automationKept = automationKept && FrmMain::value(w.chkTimed) == 1 && FrmMain::value(w.chkAA) == 1 &&
+                             w.queueBoxText() == QStringLiteral("Sales");
+        }
+        w.setStatusPanelText(1, QString());
+        runPollTick(w);
+        errorLines += w.statusPanelText(1).startsWith(QStringLiteral("ERROR")) ? 1 : 0;
         clock.advance(6);
     }
+    const QStringList records = audit().mid(auditBefore.size());
     EXPECT_TRUE(dialogs.messages().isEmpty());
-    EXPECT_EQ(FrmMain::value(w.chkTimed), 0);
-    EXPECT_EQ(FrmMain::value(w.chkAA), 0);
-    EXPECT_EQ(audit().mid(auditBefore.size()).filter(QStringLiteral("ERROR: Unable to Perform Timed Release")),
+    EXPECT_TRUE(automationKept);
+    EXPECT_EQ(errorLines, 1);
+    EXPECT_EQ(records.filter(QStringLiteral("ERROR")),
               QStringList{QStringLiteral("AutoRelease|ERROR: Unable to Perform Timed Release - Print/Purge Error - ") +
-                          caption});
+                          garbage});
+    EXPECT_EQ(records.filter(QStringLiteral("Enable AutoQueue - Admin")).size(), 1); // the later slot loaded once
+    EXPECT_EQ(w.queueBoxText(), QStringLiteral("Admin"));
+    EXPECT_EQ(FrmMain::value(w.chkTimed), 1);
 }
 
 TEST_F(TimedFavouriteTest, SelfActivation_LoadedOnceInItsMinuteNoBoxWhileItsResumeAllRuns)
@@ -504,7 +567,7 @@ TEST_F(TimedFavouriteTest, SelfActivation_LoadedOnceInItsMinuteNoBoxWhileItsResu
     const QStringList auditBefore = audit();
     clock.current = QDateTime(QDate(2026, 3, 14), QTime(9, 45, 0));
     for (int tick = 0; tick < 8; ++tick) {
-        w.Timer2_Timer();
+        runPollTick(w);
         static_cast<void>(ps1().print(1)); // a released job prints and leaves before the next tick
         clock.advance(6);
     }
@@ -524,20 +587,20 @@ TEST_F(PollingTest, ResumeAllEndsInTick_ExceptionsRunInSameTick)
     reload();
     w.JobList->clear(); // the pass finds no rows and ends the Resume All
     w.ResumeAllPending = true;
-    w.Timer2_Timer();
+    runPollTick(w);
     EXPECT_FALSE(w.ResumeAllPending);
     EXPECT_TRUE(printLog.calls.isEmpty()); // no row to release from
 
     reload();
     w.ResumeAllPending = true; // a pending Resume All keeps the exceptions waiting
-    w.Timer2_Timer();
+    runPollTick(w);
     EXPECT_TRUE(w.ResumeAllPending);
     EXPECT_EQ(printLog.calls.filter(QStringLiteral("resumeJob")).size(), 1); // released by the pass
     w.ResumeAllPending = false;
     printLog.calls.clear();
     ps1().pauseJob(QStringLiteral("Sales"), admin);
     reload();
-    w.Timer2_Timer();
+    runPollTick(w);
     EXPECT_EQ(printLog.calls.filter(QStringLiteral("resumeJob")),
               QStringList{QStringLiteral("resumeJob Sales ") + QString::number(admin)});
 }
@@ -565,7 +628,7 @@ TEST_F(PollingTest, TickFiresWhileItsOwnTickYields_SecondTickDoesNothing)
         callsInYield = printLog.calls.mid(before);
         lampInYield = w.activeUpdateColour();
     });
-    w.Timer2_Timer();
+    runPollTick(w);
     EXPECT_EQ(nested, 1);
     EXPECT_TRUE(callsInYield.isEmpty());
     EXPECT_EQ(lampInYield, VbColours::Cyan);

@@ -101,8 +101,8 @@ TEST_F(QueueActionsTest, ResumeAll_AutoQueueOn_OneJobPerPassWaitingWhileInFlight
 
     // While A prints, ticks keep polling fast and release nothing more.
     printLog.calls.clear();
-    w.Timer2_Timer();
-    w.Timer2_Timer();
+    runPollTick(w);
+    runPollTick(w);
     EXPECT_TRUE(printLog.calls.filter(QStringLiteral("resumeJob")).isEmpty());
     EXPECT_EQ(w.activeUpdateColour(), 255u);
 
@@ -110,7 +110,7 @@ TEST_F(QueueActionsTest, ResumeAll_AutoQueueOn_OneJobPerPassWaitingWhileInFlight
     ASSERT_TRUE(ps1().print(5).ok);
     ASSERT_FALSE(jobListed(a));
     reload();
-    w.Timer2_Timer();
+    runPollTick(w);
     EXPECT_EQ(w.LastReleasedJob, QString::number(b));
     EXPECT_EQ(jobInfo(b).StatusMask & JobStatus::Paused, 0u);
     EXPECT_EQ(w.Timer2.interval(), 10);
@@ -118,7 +118,7 @@ TEST_F(QueueActionsTest, ResumeAll_AutoQueueOn_OneJobPerPassWaitingWhileInFlight
     // B has printed too; the first tick that finds the list empty ends the Resume All.
     ASSERT_TRUE(ps1().print(5).ok);
     reload();
-    w.Timer2_Timer();
+    runPollTick(w);
     EXPECT_FALSE(w.ResumeAllPending);
     EXPECT_EQ(w.Timer2.interval(), 6000);
 }

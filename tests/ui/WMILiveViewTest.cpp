@@ -35,6 +35,7 @@ public:
     ListDouble search;
     ListDouble queue;
     QString server = QStringLiteral("PS1");
+    QString bound = QStringLiteral("PS1");
     QString queueBox;
     QString searchStatus, serverStatus, infoPanel;
     QList<quint32> lampColours;
@@ -43,6 +44,7 @@ public:
     JobRowList& searchList() override { return search; }
     JobRowList& jobList() override { return queue; }
     QString serverBoxText() const override { return server; }
+    QString boundServerName() const override { return bound; }
     QString queueBoxText() const override { return queueBox; }
     void setSearchStatus(const QString& text) override { searchStatus = text; }
     void setServerStatus(const QString& text) override { serverStatus = text; }

@@ -108,6 +108,19 @@ QString WMILiveView::nowText() const
 void WMILiveView::RefreshJobList(PrintServer* server, const QString& Server, const QString& Queue)
 {
     Q_UNUSED(Server); // the jobs come from the bound server, whatever name the caller passes
+    const QDateTime start = beginRefresh();
+    // One query for every job of the server; a failed query leaves nothing to walk.
+    QList<PrintJobInfo> jobs;
+    bool queried = false;
+    if (server) {
+        queried = static_cast<bool>(server->jobs(jobs));
+    }
+    m_surface.yieldToEvents();
+    finishRefresh(queried, jobs, Queue, start);
+}
+
+QDateTime WMILiveView::beginRefresh()
+{
     m_surface.searchList().clear();
     m_surface.setSearchStatus(QStringLiteral("Connection Initiated"));
     m_surface.setInfoPanel(QStringLiteral("Connection Initiated"));
@@ -120,15 +133,12 @@ void WMILiveView::RefreshJobList(PrintServer* server, const QString& Server, con
 
     m_surface.setSearchStatus(QStringLiteral("Finding printers with jobs"));
     m_surface.setInfoPanel(QStringLiteral("Finding Jobs"));
+    return start;
+}
 
-    // One query for every job of the server; a failed query leaves nothing to walk.
-    QList<PrintJobInfo> jobs;
-    bool queried = false;
-    if (server) {
-        queried = static_cast<bool>(server->jobs(jobs));
-    }
-    m_surface.yieldToEvents();
-
+void WMILiveView::finishRefresh(bool queried, const QList<PrintJobInfo>& jobs, const QString& Queue,
+                                const QDateTime& start)
+{
     m_surface.setSearchStatus(QStringLiteral("Retrieving Data"));
     m_surface.setInfoPanel(QStringLiteral("Retrieving Data"));
     // Rows that job events added during the yield are dropped here: the walk relists them.
@@ -138,7 +148,7 @@ void WMILiveView::RefreshJobList(PrintServer* server, const QString& Server, con
     }
 
     if (queried) {
-        const QString serverBox = m_surface.serverBoxText();
+        const QString serverBox = m_surface.boundServerName();
         // One look-up of the listed jobs and one write of the new ones, after the walk.
         QStringList keys;
         for (const PrintJobInfo& job : std::as_const(jobs)) {
@@ -225,7 +235,7 @@ void WMILiveView::logNewJob(const QString& key, const QStringList& d, const QStr
 {
     // The look-up is part of the write: a job already logged is left alone, and a job log
     // that cannot be read only costs the log entry; the lists still follow the event.
-    m_log.LogNewJobs({joblog::newJobEntry(key, m_surface.serverBoxText(), d, writesPages(status))});
+    m_log.LogNewJobs({joblog::newJobEntry(key, m_surface.boundServerName(), d, writesPages(status))});
 }
 
 void WMILiveView::upsert(JobRowList& list, const JobRow& row)

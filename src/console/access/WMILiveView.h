@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -56,6 +57,9 @@ public:
     virtual JobRowList& searchList() = 0; // all jobs of the server
     virtual JobRowList& jobList() = 0;    // the selected queue's jobs
     virtual QString serverBoxText() const = 0;
+    // The server the lists are read from: the one last searched for. New jobs are logged
+    // under it, whatever the server box holds meanwhile.
+    virtual QString boundServerName() const = 0;
     virtual QString queueBoxText() const = 0;
     virtual void setSearchStatus(const QString& text) = 0;
     virtual void setServerStatus(const QString& text) = 0;
@@ -91,6 +95,12 @@ public:
     // all-jobs list, the jobs of Queue (when not empty) into the queue's list, and then
     // filters the queue's list by the queue box. Server is not used to choose the server.
     void RefreshJobList(PrintServer* server, const QString& Server, const QString& Queue);
+    // The same in two halves around the one query, for a caller that reads the server
+    // elsewhere and lets the window's events run meanwhile (the retrieval's one yield):
+    // the texts, lamps and pointer before the query (returns the start time), and the walk
+    // of what the query read (queried false: it read nothing) with the closing texts.
+    QDateTime beginRefresh();
+    void finishRefresh(bool queried, const QList<PrintJobInfo>& jobs, const QString& Queue, const QDateTime& start);
     // Rebuilds the queue's list from the all-jobs rows whose Printer column equals Queue.
     void FilterQueueJobs(const QString& Queue);
     // Applies one job monitor event ("New", "Modified", "Deleted") to both lists.

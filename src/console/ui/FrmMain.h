@@ -39,6 +39,7 @@ class JobListWidget;
 class JobLogStore;
 class Lamp;
 class MonitorBinding;
+class PrintWorker;
 class WMIPrint;
 class WebBrowser;
 class frmSplash;
@@ -133,20 +134,34 @@ public:
     void JobList_MouseDown(int Button, int Shift, int X, int Y);
     void mwcmnMonitor_JobEvent(const QString& strAction, const QString& strDetail);
     void mwcmnMonitor_ConnectEvent(const QString& strConnect);
-    // The full retrieval and the queue filter of the live view, on the bound server.
-    void RefreshJobList(const QString& Server, const QString& Queue);
+    // The full retrieval and the queue filter of the live view, on the bound server. The
+    // server is read on the print worker while the window's events run (the retrieval's
+    // one yield); false when the answer was not waited for (a search superseded it, or the
+    // window was closed).
+    bool RefreshJobList(const QString& Server, const QString& Queue);
     void FilterQueueJobs(const QString& Queue);
 
     // ---- the server connection the job lists read ----
+    // Marks the start of a bind to Server: the lamp goes blue, and cyan when the next
+    // reading finds the server connected (it stays blue when it cannot be reached).
     void ConnectServer(const QString& Server);
-    PrintServer* objWMIService() const;
     WMIPrint& wmiPrint() { return *m_wmiPrint; }
+    // Runs every call that may wait on the searched server away from the window's thread.
+    PrintWorker& printWorker() { return *m_printWorker; }
+    // The server last searched for: the lists, the monitor and the job log belong to it.
+    QString boundServerName() const override { return m_boundServer; }
+    // A polling tick has started and not yet ended (its reading may still be out).
+    bool pollTickRunning() const { return m_pollTickRunning; }
+    // The searched server did not answer the last polling reading (shown as lost).
+    bool serverLost() const { return m_serverLost; }
 
     // ---- job monitor binding ----
     void StartJobMonitor(const QString& Server);
     void StopJobMonitor();
     void KillProcess(const QString& processName);
     MonitorBinding* monitorBinding() const { return mwcmnMonitor.get(); }
+    // The wait before the next start of a monitor that stopped; 0 when none is due.
+    int monitorRestartDelayMs() const { return m_monitorRestart.isActive() ? m_monitorRestartDelayMs : 0; }
 
     // ---- menu views and the administrator test ----
     bool UserIsAdmin();
@@ -471,13 +486,21 @@ private:
 
     // job monitor
     void bindMonitor();
+    // A monitor whose server process ended, or that could not be started, is started again
+    // after a wait that doubles at each failed attempt; the status bar says so.
+    void monitorEnded();
+    void restartMonitor();
+    QTimer m_monitorRestart;
+    int m_monitorRestartDelayMs = 0;
+    QString m_monitorServer; // the server the monitor was started on
 
     ConsoleContext& m_ctx;
     ConsoleSettings m_settings;
     std::unique_ptr<IniFile> m_ini;
     std::unique_ptr<JobLogStore> m_jobLog;
     std::unique_ptr<WMILiveView> m_liveView;
-    std::unique_ptr<WMIPrint> m_wmiPrint; // the connection the job lists read
+    std::unique_ptr<WMIPrint> m_wmiPrint; // reports' and test pages' connection
+    std::unique_ptr<PrintWorker> m_printWorker;
     std::unique_ptr<WebBrowser> m_webServer;
     std::unique_ptr<WebBrowser> m_webVersion;
     std::unique_ptr<MonitorBinding> mwcmnMonitor; // the job monitor and its server process
@@ -499,6 +522,22 @@ private:
     // The handlers restart Timer2 (the refresh arms it), so a tick could fire again while
     // its own tick waits in a message box or yields; such a nested tick is skipped.
     bool m_pollTickRunning = false;
+    // The polling loop's reading of the queue is out on the print worker.
+    bool m_pollReadingPending = false;
+    struct PollReading;
+    void pollTickAnswered(const PollReading& reading, quint64 search, const QString& queue);
+    // Shows that the searched server did not answer and sets the next try's delay.
+    void showServerLost(const QString& error);
+    // Counts the searches: an answer of an earlier search's server is of no use any more.
+    quint64 m_searchGeneration = 0;
+    QString m_boundServer;
+    bool m_connectPending = false; // ConnectServer's lamp waits for the first reading
+    quint64 m_jobReadingSeq = 0;   // counts the full retrievals
+    bool m_serverLost = false;
+    int m_lostTries = 0;
+    // The queue the start-up is to select, until it has selected it: a close before then
+    // keeps it as the saved queue.
+    std::optional<QString> m_startupQueue;
     // Releases the job behind the selected row; true when a job of the queue answered to
     // it (a row left over from before a refresh releases nothing and opens nothing).
     bool releaseSelectedJob();
@@ -509,10 +548,14 @@ private:
     // Shows a timed-release failure in the status bar and the audit, once for each cause.
     void reportTimedReleaseFault(QLatin1String message, const QString& cause);
     QSet<QString> m_exceptionReleases; // transaction ids of jobs Exceptions released
-    QDateTime m_timedPurgeMinute;      // the minute of the last timed purge
     int m_activatedFavourite = -1;     // the favourite that loaded itself last, and when
     QDateTime m_activationMinute;
     QString m_timedReleaseFault; // the timed-release failure last reported
+    // The minute of the last timed purge of each queue ("server\nqueue"), so that a
+    // favourite loaded within that minute still purges its own queue.
+    QHash<QString, QDateTime> m_timedPurgeMinutes;
+    // Self-activating favourites whose time is not a time, reported once ("slot\ncaption").
+    QSet<QString> m_unreadableFavourites;
 
     // Layout, favourites, command line and menu views
 public:

@@ -1,11 +1,14 @@
 // The two job lists: columns, icons, sorting, the job menu, and the job monitor binding
 // that keeps them current.
+#include <algorithm>
+
 #include <QAction>
 #include <QComboBox>
 #include <QCursor>
 #include <QHeaderView>
 #include <QMenu>
 
+#include "console/access/PrintWorker.h"
 #include "console/ui/ConsoleContext.h"
 #include "console/ui/FrmMain.h"
 #include "console/ui/JobListWidget.h"
@@ -137,9 +140,43 @@ void FrmMain::JobList_MouseDown(int Button, int Shift, int X, int Y)
 // ---------------------------------------------------------------------------------------
 // Live view and job monitor
 
-void FrmMain::RefreshJobList(const QString& Server, const QString& Queue)
+bool FrmMain::RefreshJobList(const QString& Server, const QString& Queue)
 {
-    m_liveView->RefreshJobList(objWMIService(), Server, Queue);
+    Q_UNUSED(Server); // the jobs come from the bound server, whatever name the caller passes
+    const QDateTime start = m_liveView->beginRefresh();
+    struct Reading
+    {
+        bool connected = false;
+        bool queried = false;
+        QList<PrintJobInfo> jobs;
+    };
+    auto reading = std::make_shared<Reading>();
+    const quint64 seq = ++m_jobReadingSeq;
+    // The one query runs on the print worker while the window's events run: the yield the
+    // retrieval makes after its query anyway.
+    const bool answered = m_printWorker->call([reading](PrintServer* server, const QString&) {
+        reading->connected = server != nullptr;
+        if (server) {
+            reading->queried = static_cast<bool>(server->jobs(reading->jobs));
+            if (!reading->queried) {
+                PrintWorker::connectionLost();
+            }
+        }
+    });
+    if (!answered || m_unloaded) {
+        return false; // a search superseded it and shows its own retrieval
+    }
+    if (m_connectPending) {
+        m_connectPending = false;
+        if (reading->connected) {
+            setActiveUpdateColour(0xFFFF00);
+        }
+    }
+    if (seq != m_jobReadingSeq) {
+        return true; // a later retrieval has listed the jobs meanwhile; this one is older
+    }
+    m_liveView->finishRefresh(reading->queried, reading->jobs, Queue, start);
+    return true;
 }
 
 void FrmMain::FilterQueueJobs(const QString& Queue)
@@ -154,6 +191,10 @@ void FrmMain::mwcmnMonitor_JobEvent(const QString& strAction, const QString& str
 
 void FrmMain::mwcmnMonitor_ConnectEvent(const QString& strConnect)
 {
+    // A monitor that connects again ends its trouble: the next stop waits the first wait.
+    if (strConnect == QLatin1String("Connected")) {
+        m_monitorRestartDelayMs = 0;
+    }
     m_liveView->OnConnectEvent(strConnect);
 }
 
@@ -167,18 +208,59 @@ void FrmMain::bindMonitor()
     }
     connect(mwcmnMonitor.get(), &MonitorBinding::JobEvent, this, &FrmMain::mwcmnMonitor_JobEvent);
     connect(mwcmnMonitor.get(), &MonitorBinding::ConnectEvent, this, &FrmMain::mwcmnMonitor_ConnectEvent);
+    connect(mwcmnMonitor.get(), &MonitorBinding::MonitorEnded, this, &FrmMain::monitorEnded);
+    m_monitorRestart.setSingleShot(true);
+    connect(&m_monitorRestart, &QTimer::timeout, this, &FrmMain::restartMonitor);
 }
 
 void FrmMain::StartJobMonitor(const QString& Server)
 {
+    m_monitorRestart.stop();
+    m_monitorRestartDelayMs = 0;
     if (m_ctx.startJobMonitor) {
+        m_monitorServer = Server;
         mwcmnMonitor->StartJobMonitor(Server);
+        if (mwcmnMonitor->mwcmnMonitor() == nullptr) {
+            monitorEnded();
+        }
     }
 }
 
 void FrmMain::StopJobMonitor()
 {
+    m_monitorRestart.stop();
+    m_monitorRestartDelayMs = 0;
     mwcmnMonitor->StopJobMonitor();
+}
+
+void FrmMain::monitorEnded()
+{
+    if (m_unloaded) {
+        return;
+    }
+    m_monitorRestartDelayMs = m_monitorRestartDelayMs == 0
+                                  ? m_ctx.monitorRestartFirstMs
+                                  : std::min(2 * m_monitorRestartDelayMs, m_ctx.monitorRestartLimitMs);
+    m_monitorRestart.start(m_monitorRestartDelayMs);
+    mwcmnMonitor_ConnectEvent(QStringLiteral("Disconnected"));
+    setStatusPanelText(1, QStringLiteral("Job Monitor Stopped %1, restarting in %2 s")
+                              .arg(timeText())
+                              .arg(m_monitorRestartDelayMs / 1000.0));
+}
+
+void FrmMain::restartMonitor()
+{
+    if (m_unloaded) {
+        return;
+    }
+    // The new monitor takes the jobs as the last one reported them, so the lists get what
+    // changed meanwhile as events.
+    mwcmnMonitor->ResumeJobMonitor(m_monitorServer);
+    if (mwcmnMonitor->mwcmnMonitor() == nullptr) {
+        monitorEnded();
+        return;
+    }
+    setStatusPanelText(1, QStringLiteral("Job Monitor Restarted ") + timeText());
 }
 
 void FrmMain::KillProcess(const QString& processName)

@@ -1,12 +1,15 @@
 // The display timer (labels, status bar and enabled states, every 100 ms) and the polling
 // loop (Timer2): re-read the queue, carry AutoQueue, run the timed work, continue a Resume
 // All or release one job of a listed user, and choose the next interval.
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QToolButton>
 
+#include "console/access/PrintWorker.h"
 #include "console/ui/ConsoleContext.h"
 #include "console/ui/ControlWidgets.h"
 #include "console/ui/FrmMain.h"
@@ -44,6 +47,23 @@ void FrmMain::Timer1_Timer()
     }
 }
 
+// What a polling tick reads of the queue, on the print worker.
+struct FrmMain::PollReading
+{
+    bool answered = false; // the server listed its printers
+    QString error;
+    std::optional<PrinterInfo> queue;
+    QList<PrintJobInfo> jobs;
+};
+
+namespace {
+
+// A server that does not answer is tried again after the normal interval, then after twice
+// as long each time, up to this.
+constexpr int kLostRetryCapMs = 60000;
+
+} // namespace
+
 void FrmMain::Timer2_Timer()
 {
     if (m_pollTickRunning) {
@@ -56,14 +76,94 @@ void FrmMain::Timer2_Timer()
     m_pollTickRunning = true;
     Timer2.stop();
 
-    CurrentQueue = GetPrintQueue();
+    // The queue and its jobs are read on the print worker; the tick goes on when they come
+    // back. Timer2 stays stopped until then, so no second reading starts while one is out,
+    // however long the server takes.
+    const QString queue = queueBoxText();
+    const quint64 search = m_searchGeneration;
+    auto reading = std::make_shared<PollReading>();
+    m_pollReadingPending = true;
+    m_printWorker->post(
+        [reading, queue](PrintServer* server, const QString& connectError) {
+            if (!server) {
+                reading->error = connectError;
+                return;
+            }
+            QList<PrinterInfo> printers;
+            const PrintResult listed = server->printers(printers);
+            if (!listed) {
+                reading->error = listed.error;
+                PrintWorker::connectionLost();
+                return;
+            }
+            reading->answered = true;
+            for (const PrinterInfo& printer : std::as_const(printers)) {
+                if (printer.queueName() == queue) {
+                    reading->queue = printer;
+                    break;
+                }
+            }
+            if (reading->queue) {
+                server->queueJobs(queue, reading->jobs);
+            }
+        },
+        [this, reading, search, queue] { pollTickAnswered(*reading, search, queue); }, false);
+}
+
+void FrmMain::showServerLost(const QString& error)
+{
+    m_serverLost = true;
+    // As a failed bind shows it: the lamp stays blue, and the server reads as disconnected.
+    setActiveUpdateColour(0xFF0000);
+    SearchStatus->setText(QStringLiteral("Disconnected ") + nowText());
+    ServerStatus->setText(QStringLiteral("Disconnected ") + nowText());
+    if (m_lostTries == 0 && !error.isEmpty()) {
+        setStatusPanelText(1, error);
+    }
+    bool ok = false;
+    const int normal = m_settings.PollNorm.trimmed().toInt(&ok);
+    qint64 delay = ok && normal > 0 ? normal : 10000;
+    for (int i = 0; i < m_lostTries && delay < kLostRetryCapMs; ++i) {
+        delay *= 2;
+    }
+    ++m_lostTries;
+    Timer2.setInterval(static_cast<int>(std::min<qint64>(delay, kLostRetryCapMs)));
+}
+
+void FrmMain::pollTickAnswered(const PollReading& reading, quint64 search, const QString& queue)
+{
+    m_pollReadingPending = false;
+    if (m_unloaded || search != m_searchGeneration || queue != queueBoxText()) {
+        // The window moved on while the reading was out (a search, another queue, the
+        // close): the reading is of no use, and whoever moved on runs the loop now.
+        m_pollTickRunning = false;
+        return;
+    }
+    if (!reading.answered) {
+        showServerLost(reading.error);
+        Timer2.start();
+        m_pollTickRunning = false;
+        return;
+    }
+    if (m_serverLost) {
+        // Back: its jobs are listed again, the changes made while it was away included.
+        m_serverLost = false;
+        m_lostTries = 0;
+        RefreshJobList(m_boundServer, QString());
+        if (m_unloaded || search != m_searchGeneration) {
+            m_pollTickRunning = false;
+            return;
+        }
+    }
+
+    CurrentQueue = reading.queue;
 
     // The job the operator released under AutoQueue is in flight while it is still listed,
     // not paused, and the queue runs.
     bool inFlight = false;
     if (CurrentQueue) {
         const quint32 queueStatus = CurrentQueue->Status;
-        for (const PrintJobInfo& job : actions::queueJobs(*this)) {
+        for (const PrintJobInfo& job : reading.jobs) {
             if (isJobInFlight(
                     {value(chkAutoQueue) == 1, queueStatus, LastReleasedJob, job.queueJobName(), job.Status()})) {
                 inFlight = true;
@@ -83,8 +183,16 @@ void FrmMain::Timer2_Timer()
         }
     } else {
         if (value(chkAutoQueue) == 1) {
-            if (ServerContainer && CurrentQueue) {
-                ServerContainer->pauseQueue(actions::queueName(*this));
+            if (CurrentQueue) {
+                // The queue is held again before the refresh reads it; nothing waits for it.
+                const QString name = actions::queueName(*this);
+                m_printWorker->post(
+                    [name](PrintServer* server, const QString&) {
+                        if (server) {
+                            server->pauseQueue(name);
+                        }
+                    },
+                    {}, false);
             }
             actions::setPollInterval(*this, m_settings.PollAQ);
         } else {
@@ -103,7 +211,9 @@ void FrmMain::Timer2_Timer()
 
     // The next tick comes one interval after the end of this one, with whatever interval
     // the procedures called above have left.
-    Timer2.start();
+    if (!m_unloaded) {
+        Timer2.start();
+    }
     m_pollTickRunning = false;
 }
 

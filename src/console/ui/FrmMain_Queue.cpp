@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QToolButton>
 
+#include "console/access/PrintWorker.h"
 #include "console/ui/ConsoleContext.h"
 #include "console/ui/ControlWidgets.h"
 #include "console/ui/FrmMain.h"
@@ -123,8 +124,48 @@ void FrmMain::CurrentPrintQueue_Click()
     cmdTestPage->setEnabled(true);
     ActiveQueue = queueBoxText();
 
-    CurrentQueue = GetPrintQueue();
-    yieldToEvents();
+    // The queue is read on the print worker while the window's events run (the refresh's
+    // one yield). Under AutoQueue the same call holds the queue's jobs: every job not
+    // paused but the one AutoQueue released last, as the pass over the jobs does.
+    struct Reading
+    {
+        std::optional<PrinterInfo> queue;
+    };
+    auto reading = std::make_shared<Reading>();
+    const QString queue = ActiveQueue;
+    const bool holdJobs = value(chkAutoQueue) == 1;
+    const QString lastReleased = LastReleasedJob;
+    const quint64 search = m_searchGeneration;
+    bool answered = false;
+    const auto read = [=](PrintServer* server, const QString&) {
+        QList<PrinterInfo> printers;
+        if (!server || !server->printers(printers)) {
+            return;
+        }
+        for (const PrinterInfo& printer : std::as_const(printers)) {
+            if (printer.queueName() == queue) {
+                reading->queue = printer;
+                break;
+            }
+        }
+        QList<PrintJobInfo> jobs;
+        if (reading->queue && holdJobs && server->queueJobs(queue, jobs)) {
+            for (const PrintJobInfo& job : std::as_const(jobs)) {
+                if (job.Status() != 1 && job.queueJobName() != lastReleased) {
+                    server->pauseJob(queue, job.JobId);
+                }
+            }
+        }
+    };
+    if (ServerContainer) {
+        answered = m_printWorker->call(read);
+    } else {
+        yieldToEvents();
+    }
+    if (m_unloaded || search != m_searchGeneration || ActiveQueue != queue) {
+        return; // a search or another choice came while the queue was read: theirs stands
+    }
+    CurrentQueue = answered ? reading->queue : std::nullopt;
 
     if (CurrentQueue) {
         txtDescription->setText(CurrentQueue->Description());
@@ -172,18 +213,7 @@ void FrmMain::CurrentPrintQueue_Click()
         return;
     }
 
-    // AutoQueue holds every job of the queue except the one it released last. Without
-    // AutoQueue the pass holds nothing, so the queue's jobs are not read for it.
-    if (CurrentQueue && ServerContainer && value(chkAutoQueue) == 1) {
-        QList<PrintJobInfo> jobs;
-        if (ServerContainer->queueJobs(ActiveQueue, jobs)) {
-            for (const PrintJobInfo& job : std::as_const(jobs)) {
-                if (job.Status() != 1 && job.queueJobName() != LastReleasedJob) {
-                    ServerContainer->pauseJob(ActiveQueue, job.JobId);
-                }
-            }
-        }
-    }
+    // The AutoQueue pass over the queue's jobs ran with the reading above.
 
     Timer2.start();
     setWindowTitle(ActiveQueue + QStringLiteral(" on ") + serverBoxText() + QStringLiteral(" - Halvern"));

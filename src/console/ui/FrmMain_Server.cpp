@@ -13,6 +13,7 @@
 #include <QStringDecoder>
 #include <QVBoxLayout>
 
+#include "console/access/PrintWorker.h"
 #include "console/access/WMIPrint.h"
 #include "console/ui/ConsoleContext.h"
 #include "console/ui/ControlWidgets.h"
@@ -35,13 +36,11 @@ QString resumeAllWarning(const QString& queue)
 
 void FrmMain::ConnectServer(const QString& Server)
 {
-    // A failed bind is the server's own business: the search goes on with its next step.
-    m_wmiPrint->ConnectServer(Server);
-}
-
-PrintServer* FrmMain::objWMIService() const
-{
-    return m_wmiPrint->objWMIService();
+    // The bind itself is the print worker's first call for Server; a failed bind is the
+    // server's own business: the search goes on with its next step.
+    Q_UNUSED(Server);
+    setActiveUpdateColour(0xFF0000);
+    m_connectPending = true;
 }
 
 void FrmMain::FindPrintQueues_Click()
@@ -53,10 +52,24 @@ void FrmMain::FindPrintQueues_Click()
         m_ctx.dialogs.msgBox(resumeAllWarning(ActiveQueue), 48, ActiveQueue + QStringLiteral(" Resume All"));
         return;
     }
+    // One search at a time: this one supersedes any search (or reading) still waiting for
+    // its server. The earlier one, when its wait ends, finds that it is no longer current and
+    // leaves the window to this one.
+    const quint64 search = ++m_searchGeneration;
+    const auto superseded = [this, search] {
+        return m_unloaded || search != m_searchGeneration;
+    };
+
     Timer2.stop();
     setValue(chkAutoQueue, 0);
+    if (superseded()) {
+        return;
+    }
     setWindowTitle(productName());
     ActiveServer = serverBoxText();
+    // The queue shown was the previous server's: the same queue name on this server is
+    // another queue, and choosing it is a change of queue.
+    ActiveQueue.clear();
 
     CurrentPrintQueue->clear();
     JobList->clear();
@@ -71,7 +84,19 @@ void FrmMain::FindPrintQueues_Click()
         List_Add(CurrentPrinter, serverBoxText());
     }
 
+    // From here on everything belongs to the name searched, whatever is typed meanwhile.
     const QString server = serverBoxText();
+    m_boundServer = server;
+    m_printWorker->bind(server);
+    if (m_pollReadingPending) {
+        // The polling reading of the previous server was dropped with it: that tick is over.
+        m_pollReadingPending = false;
+        m_pollTickRunning = false;
+    }
+    ServerContainer.reset();
+    CurrentQueue.reset();
+    m_serverLost = false;
+    m_lostTries = 0;
     if (!server.isEmpty()) {
         WebServer->Navigate2(QStringLiteral("\\\\") + server);
         SearchStatus->setText(QStringLiteral("Disconnected ") + nowText());
@@ -81,37 +106,36 @@ void FrmMain::FindPrintQueues_Click()
         StopJobMonitor();
         ConnectServer(server);
         RefreshJobList(server, QString());
-        if (m_unloaded) {
-            return; // the window was closed meanwhile: the shutdown has ended the program
+        if (superseded()) {
+            return;
         }
         StartJobMonitor(server);
     }
 
     yieldToEvents();
-    if (m_unloaded) {
+    if (superseded()) {
         return;
     }
     setStatusPanelText(1, QStringLiteral("Find Queues ") + timeText());
 
-    ServerContainer.reset();
-    if (!serverBoxText().isEmpty()) {
-        ServerContainer = m_ctx.printSystem.connect(serverBoxText());
-    }
-    yieldToEvents();
-    if (m_unloaded) {
-        return;
-    }
-
-    if (ServerContainer) {
-        QList<PrinterInfo> printers;
-        if (ServerContainer->printers(printers)) {
-            const QSignalBlocker blocker(CurrentPrintQueue);
-            for (const PrinterInfo& printer : std::as_const(printers)) {
-                CurrentPrintQueue->addItem(printer.queueName());
-            }
-            // Listing the queues selects none of them; the caller or the user does.
-            CurrentPrintQueue->setCurrentIndex(-1);
+    // The queue list is read on the print worker while the window's events run (the
+    // search's yield after binding the server's container).
+    QList<PrinterInfo> printers;
+    bool listed = false;
+    if (!server.isEmpty()) {
+        ServerContainer = std::make_unique<LanePrintServer>(*m_printWorker, server);
+        listed = static_cast<bool>(ServerContainer->printers(printers));
+        if (superseded()) {
+            return;
         }
+    }
+    if (listed) {
+        const QSignalBlocker blocker(CurrentPrintQueue);
+        for (const PrinterInfo& printer : std::as_const(printers)) {
+            CurrentPrintQueue->addItem(printer.queueName());
+        }
+        // Listing the queues selects none of them; the caller or the user does.
+        CurrentPrintQueue->setCurrentIndex(-1);
     }
 
     if (queueBoxText().isEmpty()) {
@@ -127,7 +151,7 @@ void FrmMain::FindPrintQueues_Click()
         setStatusPanelText(1, QStringLiteral("No Queues Found ") + timeText());
     }
 
-    writeAudit(QStringLiteral("Queue"), QStringLiteral("Search for queues on ") + serverBoxText());
+    writeAudit(QStringLiteral("Queue"), QStringLiteral("Search for queues on ") + server);
 }
 
 void FrmMain::CurrentPrinter_KeyDown(int KeyCode, int Shift)

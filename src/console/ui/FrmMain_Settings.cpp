@@ -250,7 +250,8 @@ void FrmMain::SaveSettings()
     };
 
     write(QStringLiteral("Server"), serverBoxText());
-    write(QStringLiteral("Queue"), queueBoxText());
+    // Closed before the start-up selected the saved queue: that queue is still the last one.
+    write(QStringLiteral("Queue"), m_startupQueue ? *m_startupQueue : queueBoxText());
     write(QStringLiteral("AutoQueue"), QString::number(value(chkAutoQueue)));
     write(QStringLiteral("TimedRelease"), QString::number(value(chkTimed)));
     write(QStringLiteral("TimedReleaseTime"), txtTimed->text());

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
+#include "console/access/PrintWorker.h"
 #include "console/access/WMIPrint.h"
 #include "console/ui/ConsoleContext.h"
 #include "console/ui/FrmMain.h"
@@ -55,6 +56,7 @@ FrmMain::FrmMain(ConsoleContext& context, QWidget* parent)
                    : std::make_unique<JobLogStore>(m_ctx.environment, m_ctx.clock, *this, m_ctx.templatePath);
     m_liveView = std::make_unique<WMILiveView>(*this, *m_jobLog, m_ctx.clock, m_ctx.dialogs);
     m_wmiPrint = std::make_unique<WMIPrint>(m_ctx.printSystem, *this, m_ctx.dialogs, m_ctx.shell, this);
+    m_printWorker = std::make_unique<PrintWorker>(m_ctx.printSystem);
 
     buildMenus();
     buildPanels();
@@ -74,6 +76,7 @@ FrmMain::FrmMain(ConsoleContext& context, QWidget* parent)
 
 FrmMain::~FrmMain()
 {
+    m_printWorker->close();
     Timer1.stop();
     Timer2.stop();
     delete m_splash.data();
@@ -220,6 +223,8 @@ void FrmMain::applyColumnLayout()
 
 void FrmMain::ConnectStartupQueue()
 {
+    // Until the saved queue is selected, a close keeps it as the saved queue.
+    m_startupQueue = m_settings.Queue;
     CurrentPrinter->setEditText(!m_settings.Server.isEmpty() ? m_settings.Server : m_ctx.environment.computerName());
     appendProgress(QStringLiteral("Server (") + serverBoxText() + QStringLiteral("), "));
     appendProgress(QStringLiteral("WMI Connection") + QStringLiteral(", "));
@@ -245,6 +250,7 @@ void FrmMain::ConnectStartupQueue()
         return;
     }
 
+    m_startupQueue.reset();
     appendProgress(QStringLiteral("Queue (") + m_settings.Queue + QStringLiteral("), "));
     appendProgress(QStringLiteral("WMI Job Monitor") + QStringLiteral(", "));
     yieldToEvents();
@@ -293,6 +299,9 @@ void FrmMain::Form_Unload()
     m_unloaded = true;
     Timer1.stop();
     Timer2.stop();
+    // Nothing waits for a print server any more: every wait ends, and a server that hangs
+    // does not hold the close.
+    m_printWorker->close();
     // The monitor is stopped and waited for, so that it cancels its subscription and no
     // server process is left running when the program goes.
     mwcmnMonitor->EndJobMonitor();

@@ -1,7 +1,7 @@
 #include "platform/print/CupsSubscription.h"
 
 #include <algorithm>
-#include <iterator>
+#include <climits>
 
 #include <QDateTime>
 #include <QHash>
@@ -9,6 +9,8 @@
 #include <QUrl>
 #include <cups/cups.h>
 
+#include "platform/print/CupsAttributes.h"
+#include "platform/print/CupsExchange.h"
 #include "platform/print/CupsStateMap.h"
 
 namespace hlv {
@@ -28,34 +30,31 @@ ipp_t* newRequest(ipp_op_t op, const std::string& uri, const std::string& user)
     return request;
 }
 
-// Whether a status is the server's refusal of the operation (a password it wants, or
-// a policy that forbids it), as opposed to a server that is not there.
+// Whether a status is the server's refusal of the operation (a password it wants, or a
+// policy or limit that forbids it), as opposed to a server that is not there.
 bool isRefusal(ipp_status_t status)
 {
     return status == IPP_STATUS_ERROR_FORBIDDEN || status == IPP_STATUS_ERROR_NOT_AUTHENTICATED ||
            status == IPP_STATUS_ERROR_NOT_AUTHORIZED || status == IPP_STATUS_ERROR_CUPS_AUTHENTICATION_CANCELED ||
-           status == IPP_STATUS_ERROR_NOT_POSSIBLE || status == IPP_STATUS_ERROR_OPERATION_NOT_SUPPORTED ||
-           status == IPP_STATUS_ERROR_TOO_MANY_SUBSCRIPTIONS;
+           status == IPP_STATUS_ERROR_OPERATION_NOT_SUPPORTED || status == IPP_STATUS_ERROR_TOO_MANY_SUBSCRIPTIONS;
 }
 
 // Sends the request (taking it over); the answer, or null with why set when the server
 // refused or did not answer (*refused tells which).
-ipp_t* send(http_t* http, ipp_t* request, QString* why, bool* refused = nullptr)
+ipp_t* send(CupsExchange& exchange, ipp_t* request, QString* why, bool* refused = nullptr)
 {
-    ipp_t* answer = cupsDoRequest(http, request, "/");
-    const ipp_status_t status = cupsLastError();
-    if (!answer || status > IPP_STATUS_OK_EVENTS_COMPLETE) {
-        ippDelete(answer);
+    ipp_t* answer = exchange.sendGranted(request, "/");
+    if (!answer) {
         if (refused) {
-            *refused = isRefusal(status);
+            // An HTTP refusal (a password wanted and none given) is one as well.
+            *refused = isRefusal(exchange.status());
         }
         if (why) {
-            *why = text(cupsLastErrorString());
+            *why = exchange.message();
             if (why->isEmpty()) {
                 *why = QStringLiteral("The print server did not answer.");
             }
         }
-        return nullptr;
     }
     return answer;
 }
@@ -68,7 +67,7 @@ PrintResult failed(const QString& why, bool refused)
 // One event of a Get-Notifications answer.
 struct Event
 {
-    int sequence = 0;
+    qint64 sequence = 0; // IPP numbers reach 2^31 - 1: the one after it must not wrap
     QString name;
     qint64 jobId = 0;
     QString queue;
@@ -151,25 +150,23 @@ void tell(PrintJobInfo& job, const Event& e)
 
 } // namespace
 
-std::unique_ptr<CupsSubscription> CupsSubscription::create(http_t* http, std::string serverUri, std::string user,
-                                                           int leaseSeconds, QString* why, bool* refused)
+std::unique_ptr<CupsSubscription> CupsSubscription::create(std::shared_ptr<CupsExchange> exchange,
+                                                           std::string serverUri, std::string user, int leaseSeconds,
+                                                           QString* why, bool* refused)
 {
     if (refused) {
         *refused = false;
     }
-    static const char* const wanted[] = {"job-created",        "job-completed",   "job-state-changed",
-                                         "job-config-changed", "job-progress",    "printer-state-changed",
-                                         "printer-deleted",    "server-restarted"};
     ipp_t* request = newRequest(IPP_OP_CREATE_PRINTER_SUBSCRIPTIONS, serverUri, user);
     ippAddString(request, IPP_TAG_SUBSCRIPTION, IPP_TAG_KEYWORD, "notify-pull-method", nullptr, "ippget");
-    ippAddStrings(request, IPP_TAG_SUBSCRIPTION, IPP_TAG_KEYWORD, "notify-events", static_cast<int>(std::size(wanted)),
-                  nullptr, wanted);
+    ippAddStrings(request, IPP_TAG_SUBSCRIPTION, IPP_TAG_KEYWORD, "notify-events", cupsattr::count(cupsattr::kEvents),
+                  nullptr, cupsattr::kEvents);
     // Made with a short lease, lengthened by the first reading: a server that lets anybody
     // subscribe but wants a password to read, renew or cancel keeps what it refused only
     // for these few seconds.
     ippAddInteger(request, IPP_TAG_SUBSCRIPTION, IPP_TAG_INTEGER, "notify-lease-duration",
                   std::min(leaseSeconds, kFirstLeaseSeconds));
-    ipp_t* answer = send(http, request, why, refused);
+    ipp_t* answer = send(*exchange, request, why, refused);
     if (!answer) {
         return nullptr;
     }
@@ -183,11 +180,12 @@ std::unique_ptr<CupsSubscription> CupsSubscription::create(http_t* http, std::st
         return nullptr;
     }
     return std::unique_ptr<CupsSubscription>(
-        new CupsSubscription(http, std::move(serverUri), std::move(user), id, leaseSeconds));
+        new CupsSubscription(std::move(exchange), std::move(serverUri), std::move(user), id, leaseSeconds));
 }
 
-CupsSubscription::CupsSubscription(http_t* http, std::string serverUri, std::string user, int id, int leaseSeconds)
-    : m_http(http)
+CupsSubscription::CupsSubscription(std::shared_ptr<CupsExchange> exchange, std::string serverUri, std::string user,
+                                   int id, int leaseSeconds)
+    : m_exchange(std::move(exchange))
     , m_uri(std::move(serverUri))
     , m_user(std::move(user))
     , m_id(id)
@@ -203,7 +201,7 @@ CupsSubscription::~CupsSubscription()
     }
     ipp_t* request = newRequest(IPP_OP_CANCEL_SUBSCRIPTION, m_uri, m_user);
     ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-subscription-id", m_id);
-    ippDelete(send(m_http, request, nullptr));
+    ippDelete(send(*m_exchange, request, nullptr));
 }
 
 PrintResult CupsSubscription::renew()
@@ -213,7 +211,7 @@ PrintResult CupsSubscription::renew()
     ippAddInteger(request, IPP_TAG_SUBSCRIPTION, IPP_TAG_INTEGER, "notify-lease-duration", m_lease);
     QString why;
     bool refused = false;
-    ipp_t* answer = send(m_http, request, &why, &refused);
+    ipp_t* answer = send(*m_exchange, request, &why, &refused);
     if (!answer) {
         return failed(why, refused);
     }
@@ -236,11 +234,13 @@ PrintResult CupsSubscription::changes(JobChanges& out)
     }
     ipp_t* request = newRequest(IPP_OP_GET_NOTIFICATIONS, m_uri, m_user);
     ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-subscription-ids", m_id);
-    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-sequence-numbers", m_nextSequence);
+    // Past the largest number IPP carries, ask from the last one and pass over it below.
+    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-sequence-numbers",
+                  static_cast<int>(std::min<qint64>(m_nextSequence, INT_MAX)));
     ippAddBoolean(request, IPP_TAG_OPERATION, "notify-wait", 0);
     QString why;
     bool refused = false;
-    ipp_t* answer = send(m_http, request, &why, &refused);
+    ipp_t* answer = send(*m_exchange, request, &why, &refused);
     if (!answer) {
         // Refused, gone (lease ran out, server restarted without it) or not answering:
         // either way this subscription is of no further use. A server that refuses still

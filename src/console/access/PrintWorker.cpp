@@ -1,0 +1,385 @@
+#include "console/access/PrintWorker.h"
+
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QPointer>
+#include <QThread>
+
+namespace hlv {
+
+namespace {
+
+thread_local bool t_onLane = false;
+thread_local bool t_attended = true;
+thread_local bool t_connectionLost = false;
+
+} // namespace
+
+// The part of a lane that lives on the lane's thread: its connection and the calls it runs.
+class PrintLane : public QObject
+{
+    Q_OBJECT
+
+public:
+    PrintLane(PrintSystem& printSystem, QString server)
+        : m_printSystem(printSystem)
+        , m_server(std::move(server))
+    {}
+
+    // On the lane's thread.
+    void run(quint64 id, const PrintWorker::Call& call, bool attended, bool closeAfter)
+    {
+        t_onLane = true;
+        t_attended = attended;
+        if (!m_connection && !m_server.isEmpty()) {
+            // Each call tries again: a server lost a moment ago may be back.
+            m_connectError.clear();
+            m_connection = m_printSystem.connect(m_server, &m_connectError);
+            if (!m_connection && m_connectError.isEmpty()) {
+                m_connectError = QStringLiteral("The print server \"%1\" cannot be reached.").arg(m_server);
+            }
+        }
+        t_connectionLost = false;
+        call(m_connection.get(), m_server.isEmpty() ? QStringLiteral("No print server is named.") : m_connectError);
+        t_attended = true;
+        if (t_connectionLost) {
+            m_connection.reset();
+        }
+        if (closeAfter) {
+            finish();
+        }
+        Q_EMIT done(id);
+    }
+
+    // On the lane's thread: the connection goes with the lane, then the thread ends.
+    void finish()
+    {
+        m_connection.reset();
+        QThread::currentThread()->quit();
+    }
+
+    // A call found the server gone: the next call connects again.
+    void forgetConnection() { m_connection.reset(); }
+
+Q_SIGNALS:
+    void done(quint64 id);
+
+private:
+    PrintSystem& m_printSystem;
+    QString m_server;
+    std::unique_ptr<PrintServer> m_connection;
+    QString m_connectError;
+};
+
+PrintWorker::PrintWorker(PrintSystem& printSystem, QObject* parent)
+    : QObject(parent)
+    , m_printSystem(printSystem)
+{}
+
+PrintWorker::~PrintWorker()
+{
+    close();
+}
+
+void PrintWorker::connectionLost()
+{
+    t_connectionLost = true;
+}
+
+bool PrintWorker::currentCallAttended()
+{
+    return !t_onLane || t_attended;
+}
+
+PrintWorker::Lane PrintWorker::startLane(const QString& server)
+{
+    Lane lane;
+    lane.thread = new QThread;
+    lane.thread->setObjectName(QStringLiteral("print:") + server);
+    lane.worker = new PrintLane(m_printSystem, server);
+    lane.worker->moveToThread(lane.thread);
+    connect(lane.worker, &PrintLane::done, this, &PrintWorker::answered, Qt::QueuedConnection);
+    connect(lane.thread, &QThread::finished, lane.worker, &QObject::deleteLater);
+    // The thread object is the window's: close() may have deleted it before this runs.
+    QPointer<QThread> thread = lane.thread;
+    connect(lane.thread, &QThread::finished, this, [this, thread] {
+        if (thread.isNull()) {
+            return;
+        }
+        for (qsizetype i = 0; i < m_lanes.size(); ++i) {
+            if (m_lanes.at(i).thread == thread.data()) {
+                m_lanes.removeAt(i);
+                break;
+            }
+        }
+        thread->deleteLater();
+    });
+    lane.thread->start();
+    m_lanes.append(lane);
+    return lane;
+}
+
+void PrintWorker::retire(Lane& lane)
+{
+    if (lane.worker) {
+        PrintLane* worker = lane.worker;
+        QMetaObject::invokeMethod(
+            worker, [worker] { worker->finish(); }, Qt::QueuedConnection);
+    }
+    lane = Lane{};
+}
+
+void PrintWorker::bind(const QString& server)
+{
+    // What was asked of the previous lane is no longer wanted.
+    const QList<quint64> ids = m_pending.keys();
+    for (quint64 id : ids) {
+        drop(id);
+    }
+    retire(m_current);
+    m_boundServer = server;
+    ++m_bindGeneration;
+    if (!m_closed) {
+        m_current = startLane(server);
+    }
+}
+
+quint64 PrintWorker::postOn(Lane& lane, Call call, std::function<void()> deliver, bool attended)
+{
+    const quint64 id = ++m_nextId;
+    if (m_closed || !lane.worker) {
+        return id; // never pending: a wait on it returns at once
+    }
+    m_pending.insert(id, Pending{std::move(deliver), nullptr, nullptr});
+    PrintLane* worker = lane.worker;
+    QMetaObject::invokeMethod(
+        worker, [worker, id, call = std::move(call), attended] { worker->run(id, call, attended, false); },
+        Qt::QueuedConnection);
+    return id;
+}
+
+quint64 PrintWorker::post(Call call, std::function<void()> deliver, bool attended)
+{
+    if (!m_current.worker && !m_closed) {
+        m_current = startLane(m_boundServer);
+    }
+    return postOn(m_current, std::move(call), std::move(deliver), attended);
+}
+
+quint64 PrintWorker::postTo(const QString& server, Call call, std::function<void()> deliver, bool attended)
+{
+    const quint64 id = ++m_nextId;
+    if (m_closed) {
+        return id;
+    }
+    Lane lane = startLane(server);
+    m_pending.insert(id, Pending{std::move(deliver), nullptr, nullptr});
+    PrintLane* worker = lane.worker;
+    QMetaObject::invokeMethod(
+        worker, [worker, id, call = std::move(call), attended] { worker->run(id, call, attended, true); },
+        Qt::QueuedConnection);
+    return id;
+}
+
+void PrintWorker::forgetConnection()
+{
+    if (PrintLane* worker = m_current.worker) {
+        QMetaObject::invokeMethod(
+            worker, [worker] { worker->forgetConnection(); }, Qt::QueuedConnection);
+    }
+}
+
+bool PrintWorker::wait(quint64 id)
+{
+    const auto it = m_pending.find(id);
+    if (it == m_pending.end() || m_closed) {
+        return false;
+    }
+    QEventLoop loop;
+    bool answer = false;
+    it->loop = &loop;
+    it->answer = &answer;
+    loop.exec();
+    if (!answer) {
+        // The loop ended for another reason (the program is ending): the answer is not wanted.
+        drop(id);
+    }
+    return answer;
+}
+
+bool PrintWorker::call(Call fn, bool attended)
+{
+    return wait(post(std::move(fn), {}, attended));
+}
+
+void PrintWorker::answered(quint64 id)
+{
+    const auto it = m_pending.find(id);
+    if (it == m_pending.end()) {
+        return; // dropped: superseded, or given up
+    }
+    Pending pending = std::move(*it);
+    m_pending.erase(it);
+    if (pending.answer) {
+        *pending.answer = true;
+    }
+    if (pending.loop) {
+        pending.loop->quit();
+    }
+    if (pending.deliver) {
+        pending.deliver();
+    }
+    if (m_pending.isEmpty()) {
+        Q_EMIT becameIdle();
+    }
+}
+
+void PrintWorker::drop(quint64 id)
+{
+    const auto it = m_pending.find(id);
+    if (it == m_pending.end()) {
+        return;
+    }
+    QEventLoop* loop = it->loop;
+    m_pending.erase(it);
+    if (loop) {
+        loop->quit();
+    }
+    if (m_pending.isEmpty()) {
+        Q_EMIT becameIdle();
+    }
+}
+
+void PrintWorker::close(int graceMs)
+{
+    if (m_closed) {
+        return;
+    }
+    m_closed = true;
+    const QList<quint64> ids = m_pending.keys();
+    for (quint64 id : ids) {
+        drop(id);
+    }
+    retire(m_current);
+    // Every other lane was told to end when it was retired (or ends after its one call).
+    const QList<Lane> lanes = m_lanes;
+    // A lane held up by a server that does not answer is not waited for: the program ends
+    // without it.
+    const QDeadlineTimer grace(graceMs);
+    for (const Lane& lane : lanes) {
+        // The lane object goes with its thread; what it still answers finds nothing pending.
+        disconnect(lane.thread, nullptr, this, nullptr);
+        if (lane.thread->wait(grace)) {
+            delete lane.thread; // its lane object went with the thread's end
+        } else {
+            m_abandoned = true; // left running, and to the program's end
+        }
+    }
+    m_lanes.clear();
+}
+
+// ---------------------------------------------------------------------------------------
+
+LanePrintServer::LanePrintServer(PrintWorker& worker, QString server)
+    : m_worker(worker)
+    , m_server(std::move(server))
+    , m_bindGeneration(worker.bindGeneration())
+{}
+
+PrintResult LanePrintServer::run(const std::function<PrintResult(PrintServer&)>& fn)
+{
+    // A connection of a server the worker has left answers nothing: its calls would reach
+    // the server bound since.
+    if (m_worker.closed() || m_worker.bindGeneration() != m_bindGeneration) {
+        return PrintResult::failure(QStringLiteral("The print server \"%1\" is no longer connected.").arg(m_server));
+    }
+    auto result = std::make_shared<PrintResult>(PrintResult::failure(QString()));
+    const bool answered = m_worker.call([result, fn](PrintServer* server, const QString& connectError) {
+        *result = server ? fn(*server) : PrintResult::failure(connectError);
+    });
+    if (!answered) {
+        return PrintResult::failure(QStringLiteral("The print server \"%1\" did not answer.").arg(m_server));
+    }
+    return *result;
+}
+
+PrintResult LanePrintServer::printers(QList<PrinterInfo>& out)
+{
+    auto list = std::make_shared<QList<PrinterInfo>>();
+    const PrintResult r = run([list](PrintServer& s) { return s.printers(*list); });
+    out = *list;
+    return r;
+}
+
+PrintResult LanePrintServer::jobs(QList<PrintJobInfo>& out)
+{
+    auto list = std::make_shared<QList<PrintJobInfo>>();
+    const PrintResult r = run([list](PrintServer& s) { return s.jobs(*list); });
+    out = *list;
+    return r;
+}
+
+PrintResult LanePrintServer::queueJobs(const QString& queue, QList<PrintJobInfo>& out)
+{
+    auto list = std::make_shared<QList<PrintJobInfo>>();
+    const PrintResult r = run([list, queue](PrintServer& s) { return s.queueJobs(queue, *list); });
+    out = *list;
+    return r;
+}
+
+PrintResult LanePrintServer::computerName(QString& out)
+{
+    auto name = std::make_shared<QString>();
+    const PrintResult r = run([name](PrintServer& s) { return s.computerName(*name); });
+    out = *name;
+    return r;
+}
+
+PrintResult LanePrintServer::pauseQueue(const QString& queue)
+{
+    return run([queue](PrintServer& s) { return s.pauseQueue(queue); });
+}
+
+PrintResult LanePrintServer::resumeQueue(const QString& queue)
+{
+    return run([queue](PrintServer& s) { return s.resumeQueue(queue); });
+}
+
+PrintResult LanePrintServer::purgeQueue(const QString& queue)
+{
+    return run([queue](PrintServer& s) { return s.purgeQueue(queue); });
+}
+
+PrintResult LanePrintServer::pauseJob(const QString& queue, qint64 jobId)
+{
+    return run([queue, jobId](PrintServer& s) { return s.pauseJob(queue, jobId); });
+}
+
+PrintResult LanePrintServer::resumeJob(const QString& queue, qint64 jobId)
+{
+    return run([queue, jobId](PrintServer& s) { return s.resumeJob(queue, jobId); });
+}
+
+PrintResult LanePrintServer::removeJob(const QString& queue, qint64 jobId)
+{
+    return run([queue, jobId](PrintServer& s) { return s.removeJob(queue, jobId); });
+}
+
+PrintResult LanePrintServer::setJobPriority(const QString& queue, qint64 jobId, qint64 priority)
+{
+    return run([queue, jobId, priority](PrintServer& s) { return s.setJobPriority(queue, jobId, priority); });
+}
+
+int LanePrintServer::printTestPage(const QString& printerName)
+{
+    auto code = std::make_shared<int>(TestPageResult::Failed);
+    run([code, printerName](PrintServer& s) {
+        *code = s.printTestPage(printerName);
+        return PrintResult::success();
+    });
+    return *code;
+}
+
+} // namespace hlv
+
+#include "PrintWorker.moc"
