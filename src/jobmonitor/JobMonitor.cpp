@@ -184,7 +184,7 @@ PrintResult JobMonitor::readAll(QList<JobChange>& changes, const QList<PrintJobI
     // Jobs no longer listed are asked after one by one, as long as they are few: one that
     // ended is reported as it ended, not as it was last seen.
     QList<PrintJobInfo> ended;
-    const QList<qint64> missing = colEvents.missing(jobs);
+    const QList<qint64> missing = objServices->keepsEndedJobs() ? colEvents.missing(jobs) : QList<qint64>();
     if (missing.size() <= kMostSingleReads) {
         for (const qint64 id : missing) {
             PrintJobInfo job;

@@ -205,6 +205,8 @@ public:
         }
         return r;
     }
+    // Whether job() may still find a job that has ended (the server keeps a history of them).
+    virtual bool keepsEndedJobs() const { return false; }
     // One job read as jobs() reads it; found is false when the server no longer lists it.
     // A job that has ended but is still in the server's history comes with ended set.
     virtual PrintResult job(qint64 jobId, PrintJobInfo& out, bool& found)

@@ -20,6 +20,7 @@ public:
     {
         QList<PrintJobInfo> jobs;
         QList<PrinterInfo> printers;
+        QList<PrintJobInfo> history; // ended jobs the server still keeps (read by id only)
         bool jobsFail = false;
         bool connectFails = false; // the server cannot be reached (stopped)
         int readings = 0;          // whole-list readings
@@ -107,14 +108,17 @@ private:
             if (m_state->jobsFail) {
                 return PrintResult::failure(QStringLiteral("server went away"));
             }
-            for (const PrintJobInfo& j : std::as_const(m_state->jobs)) {
-                if (j.JobId == jobId) {
-                    out = j;
-                    found = true;
+            for (const QList<PrintJobInfo>* list : {&m_state->history, &m_state->jobs}) {
+                for (const PrintJobInfo& j : *list) {
+                    if (j.JobId == jobId) {
+                        out = j;
+                        found = true;
+                    }
                 }
             }
             return PrintResult::success();
         }
+        bool keepsEndedJobs() const override { return !m_state->history.isEmpty(); }
         std::unique_ptr<JobWatch> watchJobs() override
         {
             if (!m_state->offersWatch) {

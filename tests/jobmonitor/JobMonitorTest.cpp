@@ -305,6 +305,24 @@ TEST_F(JobMonitorTest, WatchRefused_NoLostServer_WatchCancelled_WholeListsCompar
     EXPECT_EQ(log.events.size(), 1);
 }
 
+// Comparing whole lists, a job no longer listed is asked after in the server's history: one
+// that printed leaves as printed, not with the error it showed while it waited.
+TEST_F(JobMonitorTest, WholeLists_JobGoneFromList_DeletedAsTheHistoryTellsIt)
+{
+    PrintJobInfo waiting = sampleJob(1);
+    waiting.StatusMask = JobStatus::Error;
+    server->jobs = {waiting, sampleJob(2)};
+    connectByHand();
+    PrintJobInfo printed = waiting;
+    printed.StatusMask = JobStatus::Printed;
+    printed.PagesPrinted = 3;
+    printed.ended = true;
+    server->history = {printed};
+    server->jobs = {sampleJob(2)};
+    monitor.MonitorEvent();
+    EXPECT_EQ(log.events, QStringList{QStringLiteral("Deleted ") + buildJobDetailRecord(printed)});
+}
+
 TEST_F(JobMonitorTest, StopWhileWaiting_NoMoreReadings)
 {
     connectByHand();

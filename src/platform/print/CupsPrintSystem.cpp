@@ -239,6 +239,9 @@ public:
         return CupsSubscription::create(m_exchange, printerUri(QString()), utf8(localUserName()));
     }
 
+    // CUPS keeps ended jobs unless told not to (PreserveJobHistory).
+    bool keepsEndedJobs() const override { return true; }
+
     PrintResult job(qint64 jobId, PrintJobInfo& out, bool& found) override
     {
         QList<PrintJobInfo> one;
