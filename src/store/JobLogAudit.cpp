@@ -53,6 +53,7 @@ bool JobLogStore::WriteAudit(const QString& action, const QVariant& description)
         std::unique_ptr<Database> db = joblog::openLog(logFilePath(), m_writer->waitDeadline(), &error);
         const bool ok = db && db->exec(sql, binds);
         if (!ok) {
+            ++m_lostCreationRecords;
             qWarning().noquote() << "hlv: job log: audit record" << action << "lost:" << (db ? db->lastError() : error);
         }
         return ok;

@@ -2,9 +2,9 @@
 
 #include <QDebug>
 #include <QLocale>
-#include <QSaveFile>
 
 #include "JobLogStore.h"
+#include "platform/AtomicFile.h"
 #include "platform/Database.h"
 #include "platform/Environment.h"
 #include "store/JobLogColumns.h"
@@ -14,33 +14,23 @@ namespace hlv {
 
 using joblog::fieldText;
 using joblog::plainText;
-using joblog::SubmitDateReader;
-
-namespace {
-
-// The export's output file, opened for writing; it replaces the old file only on commit.
-bool openCsvOutput(QSaveFile& file)
-{
-    return file.open(QIODevice::WriteOnly);
-}
-
-} // namespace
 
 bool JobLogStore::ExportLogToCsv()
 {
     // The file is written as the rows are read, a block at a time, so a large log is never
-    // held whole in memory; QSaveFile still replaces the old file only when all is written.
+    // held whole in memory; the old file is still replaced only once all is on the disk, and
+    // nothing planted at its name in a shared temporary folder is followed.
     // Whole numbers and ASCII text go from SQLite's bytes straight into the block; other
     // values take the QVariant route, so every cell reads as it always has.
     const QString path = csvFilePath();
-    QSaveFile file(path);
-    bool writeOk = openCsvOutput(file);
+    AtomicFile file(path, ReplaceTarget::NameOnly);
+    bool writeOk = file.open();
     QByteArray out;
     constexpr qsizetype kBlock = 1 << 16;
     out.reserve(kBlock + kBlock / 4);
     const auto flush = [&](bool always) {
         if (always || out.size() >= kBlock) {
-            writeOk = writeOk && file.write(out) == out.size();
+            writeOk = writeOk && file.write(out);
             out.clear();
         }
     };
@@ -74,11 +64,15 @@ bool JobLogStore::ExportLogToCsv()
            "Resumed,Deleted Pages,Printed Pages,HLV Computer,HLV User,Comments\r\n";
     bool readOk = false;
     if (OpenLogDatabase()) {
+        // Year, month and day are the day the views give the row. The days and the rows are
+        // read in one transaction, so both see the same log.
+        const bool inTransaction = m_db->begin();
+        joblog::SubmitDays days;
+        const bool daysOk = days.load(*m_db);
         Query query(*m_db, QStringLiteral("SELECT Server, Queue, Description, Computer, User, Pages, Priority, Size, "
                                           "\"Time Submitted\", Name, Deleted, Resumed, \"Deleted Pages\", "
                                           "\"Printed Pages\", \"HLV Computer\", \"HLV User\", Comments "
                                           "FROM HLV_Log ORDER BY rowid"));
-        SubmitDateReader dates;
         QList<QByteArray> monthNames;
         const QLocale locale;
         for (int month = 1; month <= 12; ++month) {
@@ -110,10 +104,9 @@ bool JobLogStore::ExportLogToCsv()
             const std::optional<QByteArrayView> submitted = plainText(query, 8, &null);
             QDate date;
             if (submitted) {
-                date = null || submitted->isEmpty() ? QDate() : dates.dateOf(*submitted);
+                date = null || submitted->isEmpty() ? QDate() : days.dayOf(*submitted);
             } else {
-                const QString text = fieldText(query.value(8));
-                date = text.isEmpty() ? QDate() : dates.dateOf(text);
+                date = days.dayOf(fieldText(query.value(8)));
             }
             if (date.isValid()) {
                 out += QByteArray::number(date.year()) + ',' + monthNames.at(date.month() - 1) + ',' +
@@ -128,9 +121,13 @@ bool JobLogStore::ExportLogToCsv()
             out += "\r\n";
             flush(false);
         }
-        readOk = !query.failed();
+        readOk = daysOk && !query.failed();
         if (!readOk) {
             qWarning().noquote() << "hlv: job log: export read failed:" << m_db->lastError();
+        }
+        query.reset();
+        if (inTransaction) {
+            m_db->rollback();
         }
         CloseLogDatabase();
     }
@@ -138,7 +135,7 @@ bool JobLogStore::ExportLogToCsv()
     flush(true);
 
     if (!writeOk || !file.commit()) {
-        qWarning().noquote() << "hlv: job log: cannot write" << path << ":" << file.errorString();
+        qWarning().noquote() << "hlv: job log: export:" << file.errorString();
         return false;
     }
     return readOk;

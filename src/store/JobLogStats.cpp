@@ -12,7 +12,6 @@ namespace hlv {
 using joblog::fieldText;
 using joblog::numberOf;
 using joblog::plainText;
-using joblog::SubmitDateReader;
 
 namespace {
 
@@ -64,57 +63,50 @@ bool JobLogStore::ComputeLogStats()
     if (!OpenLogDatabase()) {
         return false;
     }
-    Query query(*m_db, QStringLiteral("SELECT \"Time Submitted\", Server, Queue, User, Pages, \"Deleted Pages\", "
-                                      "\"Printed Pages\" FROM HLV_Log"));
-    SubmitDateReader dates;
+    // The first and last days are those the views give the rows.
+    const bool inTransaction = m_db->begin();
+    joblog::SubmitDays days;
+    Query query(*m_db, QStringLiteral("SELECT Server, Queue, User, Pages, \"Deleted Pages\", \"Printed Pages\", "
+                                      "\"Time Submitted\" FROM HLV_Log"));
     NameSet servers;
     NameSet queues;
     NameSet users;
-    // Days are compared as dates while reading; only the earliest and the latest become
-    // moments, once, after the pass.
-    QDate firstDay;
-    QDate lastDay;
     while (query.next()) {
         ++figures.LogJobsManaged;
-        bool null = false;
-        const std::optional<QByteArrayView> submitted = plainText(query, 0, &null);
-        if (!null && !(submitted && submitted->isEmpty())) {
-            const QDate date = submitted ? dates.dateOf(*submitted) : dates.dateOf(fieldText(query.value(0)));
-            if (date.isValid()) {
-                if (!firstDay.isValid() || date < firstDay) {
-                    firstDay = date;
-                }
-                if (!lastDay.isValid() || date > lastDay) {
-                    lastDay = date;
-                }
-            }
-        }
+        days.add(query, 6);
         // Names are told apart exactly, ignoring letter case only.
-        servers.add(query, 1);
-        queues.add(query, 2);
-        users.add(query, 3);
-        figures.LogPagesManaged += numberOf(query, 4);
-        figures.LogDeletedPages += numberOf(query, 5);
+        servers.add(query, 0);
+        queues.add(query, 1);
+        users.add(query, 2);
+        figures.LogPagesManaged += numberOf(query, 3);
+        figures.LogDeletedPages += numberOf(query, 4);
         // A job released and then deleted counts as deleted only.
-        const std::optional<QByteArrayView> deletedPages = plainText(query, 5, &null);
+        bool null = false;
+        const std::optional<QByteArrayView> deletedPages = plainText(query, 4, &null);
         if (null || (deletedPages && deletedPages->isEmpty()) ||
-            (!deletedPages && fieldText(query.value(5)).isEmpty())) {
-            figures.LogPrintedPages += numberOf(query, 6);
+            (!deletedPages && fieldText(query.value(4)).isEmpty())) {
+            figures.LogPrintedPages += numberOf(query, 5);
         }
     }
-    const bool ok = !query.failed();
+    const bool ok = !query.failed() && days.resolve(*m_db);
     if (!ok) {
         qWarning().noquote() << "hlv: job log: statistics read failed:" << m_db->lastError();
+    }
+    query.reset();
+    if (inTransaction) {
+        m_db->rollback();
     }
     CloseLogDatabase();
     if (!ok) {
         return false;
     }
-    if (firstDay.isValid() && QDateTime(firstDay, QTime(0, 0)) < figures.LogStarted) {
-        figures.LogStarted = QDateTime(firstDay, QTime(0, 0));
+    const QDateTime first(days.earliest(), QTime(0, 0));
+    const QDateTime last(days.latest(), QTime(0, 0));
+    if (first.isValid() && first < figures.LogStarted) {
+        figures.LogStarted = first;
     }
-    if (lastDay.isValid() && QDateTime(lastDay, QTime(0, 0)) > figures.LogFinished) {
-        figures.LogFinished = QDateTime(lastDay, QTime(0, 0));
+    if (last.isValid() && last > figures.LogFinished) {
+        figures.LogFinished = last;
     }
     figures.LogServersManaged = servers.count();
     figures.LogQueuesManaged = queues.count();

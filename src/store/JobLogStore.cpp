@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include "platform/AtomicFile.h"
 #include "platform/Database.h"
 #include "platform/Environment.h"
 #include "store/JobLogTable.h"
@@ -81,6 +82,11 @@ int JobLogStore::pendingWrites() const
     return m_writer->pendingCount();
 }
 
+int JobLogStore::lostWrites() const
+{
+    return m_writer->lostCount() + m_lostCreationRecords;
+}
+
 QString JobLogStore::logFilePath() const
 {
     QString folder = m_host.logPath();
@@ -95,7 +101,7 @@ QString JobLogStore::logFilePath() const
 
 QString JobLogStore::csvFilePath() const
 {
-    return m_env.temp() + QStringLiteral("/HLV_Log.csv");
+    return outputFilePath(m_env.temp() + QStringLiteral("/HLV_Log.csv"));
 }
 
 bool JobLogStore::createFromTemplate(const QString& path)
@@ -120,6 +126,7 @@ bool JobLogStore::createFromTemplate(const QString& path)
 QString JobLogStore::prepareLog(QString* error)
 {
     const QString path = logFilePath();
+    joblog::removeEmptyLog(path);
     if (!QFileInfo::exists(path) && createFromTemplate(path)) {
         // These records are written before anything else goes into the new file: each of
         // them opens and closes the new file on its own.

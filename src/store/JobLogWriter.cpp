@@ -6,6 +6,7 @@
 
 #include "platform/Database.h"
 #include "store/JobLogTable.h"
+#include "store/SubmitDates.h"
 
 namespace hlv {
 
@@ -32,6 +33,20 @@ bool replacedUnder(Database& db)
 {
     int moved = 0;
     return sqlite3_file_control(db.handle(), "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved != 0;
+}
+
+// Records the date order of the forms of the submit times among a job's fields.
+void recordDateForms(Database& db, const JobLogWriter::Fields& fields, QSet<QString>& recorded)
+{
+    for (const auto& [field, text] : fields) {
+        if (text.isEmpty() || field != QLatin1String("Time Submitted")) {
+            continue;
+        }
+        const QString form = joblog::dateForm(text);
+        if (!recorded.contains(form) && joblog::recordDateForm(db, text)) {
+            recorded.insert(form);
+        }
+    }
 }
 
 bool refusedAsMoved(const Database& db)
@@ -153,6 +168,9 @@ void JobLogWriter::popFront(bool stored)
         m_queuedNew.remove(done.key);
     }
     m_stored.insert(done.ticket, stored);
+    if (!stored) {
+        ++m_lost;
+    }
     m_queue.pop_front();
 }
 
@@ -191,6 +209,7 @@ JobLogWriter::Outcome JobLogWriter::writeQueued(int count)
             continue;
         }
         QStringList failures(count);
+        QSet<QString> formsRecorded; // once per form and transaction
         bool replaced = false;
         for (int i = 0; i < count && !replaced; ++i) {
             const Pending& p = m_queue.at(static_cast<size_t>(i));
@@ -209,8 +228,16 @@ JobLogWriter::Outcome JobLogWriter::writeQueued(int count)
                 replaced = true;
                 break;
             }
+            if (!written && !db->inTransaction()) {
+                // The failure (a full disk) ended the transaction: nothing of it is stored,
+                // for the reason the failed step gave.
+                dropQueued(count, error);
+                return Outcome::Failed;
+            }
             if (!written) {
                 failures[i] = (p.key.isEmpty() ? p.what : p.key) + QStringLiteral(" not stored: ") + error;
+            } else {
+                recordDateForms(*db, p.fields, formsRecorded);
             }
             if (!p.key.isEmpty() && m_afterJob) {
                 m_afterJob(p.key);

@@ -61,6 +61,8 @@ public:
     // failed).
     bool stored(quint64 ticket) const { return m_stored.value(ticket, false); }
     int pendingCount() const { return static_cast<int>(m_queue.size()); }
+    // Writes given up since the writer was made (each told on stderr).
+    int lostCount() const { return m_lost; }
 
     // Starts the wait budget of one call: the deadline that the connections opened for it
     // (openLog with waitDeadline()) wait for a lock.
@@ -103,6 +105,7 @@ private:
     QDeadlineTimer m_quietUntil;
     int m_busyTimeoutMs;
     bool m_flushing = false;
+    int m_lost = 0;
     std::function<void(const QString&)> m_afterJob;
     QTimer m_retry;
 };

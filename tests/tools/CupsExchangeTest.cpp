@@ -154,6 +154,24 @@ TEST_F(ShortLimitsExchange, MisbehavingAnswers_FailWithinDeadlineAndCap)
     }
 }
 
+// An answer of several megabytes, near the cap, is read whole and every job in it.
+TEST_F(ShortLimitsExchange, LongJobList_ReadWhole)
+{
+    constexpr int kJobs = 30000;
+    LoopbackIppServer server([](ipp_t* request) {
+        if (ippGetOperation(request) == IPP_OP_GET_JOBS) {
+            return LoopbackIppServer::whole(jobList(request, kJobs));
+        }
+        return answerWellExcept(request, IPP_OP_GET_JOBS, Reply());
+    });
+    auto connection = CupsPrintSystem().connect(server.server());
+    ASSERT_TRUE(connection);
+    QList<PrintJobInfo> jobs;
+    ASSERT_TRUE(connection->jobs(jobs));
+    ASSERT_EQ(jobs.size(), kJobs);
+    EXPECT_EQ(jobs.last().JobId, kJobs);
+}
+
 // The largest numbers IPP carries (signed 32 bits) arrive whole: event numbers and job ids
 // at 2^31 - 1 neither wrap nor make the watch read the same events again.
 TEST_F(ShortLimitsExchange, EventNumbersAtTheTopOfTheRange_ReadOnceWithoutGap)

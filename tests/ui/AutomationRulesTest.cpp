@@ -102,6 +102,7 @@ TEST(PollInterval, ModeAndSettings_ChooseTheInterval)
     EXPECT_EQ(nextPollInterval(defaults, true, true), 10);
 
     EXPECT_EQ(intervalFromSetting(QStringLiteral("2500.4")), 2500);
+    EXPECT_EQ(intervalFromSetting(QStringLiteral("12,6")), 13); // written with a decimal comma before
     EXPECT_EQ(intervalFromSetting(QStringLiteral(" 750 ")), 750);
     EXPECT_FALSE(intervalFromSetting(QString()).has_value());
     EXPECT_FALSE(intervalFromSetting(QStringLiteral("fast")).has_value());

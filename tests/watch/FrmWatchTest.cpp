@@ -94,8 +94,13 @@ TEST_F(FrmWatchTest, MonitorThatCannotStart_TriedAgainWithGrowingWaitsAndReporte
         script.close();
         ASSERT_TRUE(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     }
-    writeIni(QStringLiteral("[Halvern]\nWatchJobs=True\nServer=PS1\nJobsPopupError=True\nMessageComputer=DESK9\n"));
+    SmtpTestServer mail;
+    ASSERT_TRUE(mail.isListening());
+    writeIni(QStringLiteral("[Halvern]\nWatchJobs=True\nServer=PS1\nJobsPopupError=True\nMessageComputer=DESK9\n"
+                            "JobsEmailError=True\nMailServer=127.0.0.1\nMailFrom=<watch@example.org>\n"
+                            "MailTo=<ops@example.org>\n"));
     build();
+    context->smtpPort = mail.port();
     context->monitorRestartFirstMs = 100;
     context->monitorRestartLimitMs = 400;
     frmWatch& w = *window;
@@ -127,6 +132,9 @@ TEST_F(FrmWatchTest, MonitorThatCannotStart_TriedAgainWithGrowingWaitsAndReporte
     }
     EXPECT_EQ(w.monitorRestartDelayMs(), 400);
     EXPECT_EQ(popups.sent.size(), 2);
+    ASSERT_TRUE(waitFor([&] { return !mail.messages.isEmpty(); }));
+    EXPECT_EQ(mail.messages.size(), 1);
+    EXPECT_TRUE(mail.messages.first().contains("Subject:HLV: Job Monitor stopped on PS1\r\n"));
     for (const auto& popup : popups.sent) {
         EXPECT_TRUE(popup.text.startsWith(QStringLiteral("Warning: The job monitor watching PS1 stopped at ")));
         EXPECT_EQ(popup.computer, QStringLiteral("DESK9"));

@@ -16,7 +16,7 @@ bool isJobInFlight(const InFlightProbe& probe)
 
 std::optional<int> intervalFromSetting(const QString& text)
 {
-    const std::optional<double> typed = typedNumber(text);
+    const std::optional<double> typed = storedNumber(text);
     if (!typed) {
         return std::nullopt;
     }

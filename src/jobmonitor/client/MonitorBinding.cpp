@@ -1,5 +1,6 @@
 #include "jobmonitor/client/MonitorBinding.h"
 
+#include "jobmonitor/JobDetailRecord.h"
 #include "platform/ProcessControl.h"
 
 namespace hlv {
@@ -56,7 +57,7 @@ void MonitorBinding::ResumeJobMonitor(const QString& Server)
 
 void MonitorBinding::rememberJob(const QString& strAction, const QString& strDetails)
 {
-    const QString name = strDetails.section(QLatin1Char('|'), -1);
+    const QString name = readJobDetailRecord(strDetails).at(11);
     if (strAction == QLatin1String("Deleted")) {
         m_knownJobs.remove(name);
     } else if (!name.isEmpty()) {

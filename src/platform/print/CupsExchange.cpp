@@ -7,6 +7,7 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include <QElapsedTimer>
 #include <sys/socket.h>
@@ -162,11 +163,6 @@ int CupsExchange::keepWaiting(http_t*, void* self)
     return static_cast<CupsExchange*>(self)->m_deadline.hasExpired() ? 0 : 1;
 }
 
-int CupsExchange::remainingMs() const
-{
-    return static_cast<int>(std::max<qint64>(0, m_deadline.remainingTime()));
-}
-
 // A fresh connection: the old one may hold the unread rest of an answer that was given up,
 // or the server said it closes it. The time it takes is the connect time-out's, not the
 // answer's.
@@ -290,51 +286,77 @@ ipp_t* CupsExchange::send(ipp_t* request, const char* resource, const QByteArray
     return answer;
 }
 
-// The body of an answer whose header said OK, read in blocks up to the cap and parsed.
+// The body of an answer whose header said OK, read up to the cap and parsed. It is kept in
+// blocks that are never moved, so an answer near the cap costs its own size, not twice it.
 ipp_t* CupsExchange::readAnswer()
 {
+    constexpr qsizetype kBlockBytes = qsizetype(1) << 20;
     const qint64 cap = limits().maxAnswerBytes;
-    QByteArray body;
-    if (const off_t announced = httpGetLength2(m_http); announced > 0) {
-        if (announced > cap) {
-            m_tooLarge = true;
-            return nullptr;
-        }
-        body.reserve(static_cast<qsizetype>(announced));
+    if (httpGetLength2(m_http) > cap) {
+        m_tooLarge = true;
+        return nullptr;
     }
-    char block[65536];
+    std::vector<QByteArray> blocks;
+    qsizetype used = kBlockBytes; // of the last block
+    qint64 total = 0;
     for (;;) {
         if (m_deadline.hasExpired()) {
             return nullptr;
         }
-        const ssize_t got = httpRead2(m_http, block, sizeof(block));
+        if (used == kBlockBytes) {
+            blocks.emplace_back(kBlockBytes, Qt::Uninitialized);
+            used = 0;
+        }
+        const ssize_t got = httpRead2(m_http, blocks.back().data() + used, static_cast<size_t>(kBlockBytes - used));
         if (got < 0) {
             return nullptr; // the deadline passed, or a broken connection
         }
         if (got == 0) {
             break;
         }
-        if (body.size() + got > cap) {
+        used += got;
+        total += got;
+        if (total > cap) {
             m_tooLarge = true;
             return nullptr;
         }
-        body.append(block, static_cast<qsizetype>(got));
     }
-    struct Memory
+    blocks.back().truncate(used);
+    struct Reader
     {
-        const QByteArray* data;
-        qsizetype at;
-    } memory{&body, 0};
-    const auto readMemory = [](void* context, ipp_uchar_t* buffer, size_t bytes) -> ssize_t {
-        auto* m = static_cast<Memory*>(context);
-        const qsizetype n = std::min<qsizetype>(static_cast<qsizetype>(bytes), m->data->size() - m->at);
-        memcpy(buffer, m->data->constData() + m->at, static_cast<size_t>(n));
-        m->at += n;
-        return n;
+        const std::vector<QByteArray>* blocks;
+        size_t block = 0;
+        qsizetype at = 0;
+    } reader{&blocks};
+    // libcups takes a short read for the end of the message: every read is filled whole,
+    // across blocks, as far as the answer goes.
+    const auto read = [](void* context, ipp_uchar_t* buffer, size_t bytes) -> ssize_t {
+        auto* r = static_cast<Reader*>(context);
+        if (r->block < r->blocks->size()) { // the common case: well inside one block
+            const QByteArray& from = (*r->blocks)[r->block];
+            if (static_cast<size_t>(from.size() - r->at) > bytes) {
+                memcpy(buffer, from.constData() + r->at, bytes);
+                r->at += static_cast<qsizetype>(bytes);
+                return static_cast<ssize_t>(bytes);
+            }
+        }
+        size_t done = 0;
+        while (done < bytes && r->block < r->blocks->size()) {
+            const QByteArray& from = (*r->blocks)[r->block];
+            const size_t n = std::min(bytes - done, static_cast<size_t>(from.size() - r->at));
+            memcpy(buffer + done, from.constData() + r->at, n);
+            done += n;
+            r->at += static_cast<qsizetype>(n);
+            if (r->at == from.size()) {
+                ++r->block;
+                r->at = 0;
+            }
+        }
+        return static_cast<ssize_t>(done);
     };
     ipp_t* answer = ippNew();
     ipp_state_t state;
-    while ((state = ippReadIO(&memory, readMemory, 1, nullptr, answer)) != IPP_STATE_DATA) {
+    while ((state = ippReadIO(&reader, read, 1, nullptr, answer)) != IPP_STATE_DATA) {
         if (state == IPP_STATE_ERROR) {
             ippDelete(answer);
             return nullptr;

@@ -14,10 +14,10 @@ namespace hlv {
 // One connection to a CUPS server and the IPP exchanges over it. Every request of the
 // programs goes through here, so that nothing a server sends can cost unbounded time or
 // memory:
-//   - each exchange (a reconnect, sending the request, reading the whole answer) has one
-//     deadline: the connect time-out and the answer time-out together, however the answer
-//     arrives (a server that sends a byte every few seconds is given up at the deadline,
-//     not waited on per byte);
+//   - each exchange (sending the request, reading the whole answer) has one deadline, the
+//     answer time-out, however the answer arrives: a server that sends a byte every few
+//     seconds is given up at the deadline, not waited on per byte. A reconnect inside the
+//     exchange adds its own time, itself bounded by the connect time-out;
 //   - an answer larger than the cap is given up as soon as it passes the cap (or as soon
 //     as its announced length does).
 // Both end as a failed exchange ("no answer"), the same as a server that cannot be reached.
@@ -78,7 +78,6 @@ private:
     bool reconnect();
     ipp_t* readAnswer();
     void setHttpFailure(http_status_t status);
-    int remainingMs() const;
 
     http_t* m_http;
     std::function<void()> m_prepare;

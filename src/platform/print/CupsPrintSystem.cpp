@@ -1,6 +1,7 @@
 #include "platform/print/CupsPrintSystem.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <string>
 
@@ -244,6 +245,10 @@ public:
 
     PrintResult job(qint64 jobId, PrintJobInfo& out, bool& found) override
     {
+        found = false;
+        if (jobId <= 0 || jobId > INT_MAX) {
+            return PrintResult::success(); // IPP has no such job id
+        }
         QList<PrintJobInfo> one;
         const PrintResult r = listJobs(QString(), one, jobId);
         found = !one.isEmpty();
