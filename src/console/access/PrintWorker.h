@@ -105,6 +105,9 @@ public:
         PrintWorker& m_worker;
     };
 
+    // True while an UnattendedScope lives.
+    bool unattended() const { return m_unattended > 0; }
+
     // Whether the call running on this thread is one an operator waits for; true on any
     // thread that is not a lane's.
     static bool currentCallAttended();

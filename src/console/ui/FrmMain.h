@@ -529,6 +529,8 @@ private:
     quint64 m_jobReadingSeq = 0;   // counts the full retrievals
     bool m_serverLost = false;
     int m_lostTries = 0;
+    // The server and queue whose printer error was last told, until it is fine again.
+    QString m_printerErrorShownFor;
     // The queue the start-up is to select, until it has selected it: a close before then
     // keeps it as the saved queue.
     std::optional<QString> m_startupQueue;
