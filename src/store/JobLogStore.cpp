@@ -385,6 +385,16 @@ void JobLogStore::LogNewJobs(const QList<joblog::JobEntry>& jobs)
     m_writer->flush();
 }
 
+void JobLogStore::LogJobsFields(const QList<joblog::JobEntry>& jobs)
+{
+    quint64 ticket = 0;
+    for (const joblog::JobEntry& job : jobs) {
+        queueJob(job.key, job.fields, false, &ticket);
+    }
+    m_writer->startWait();
+    m_writer->flush();
+}
+
 std::optional<QSet<QString>> JobLogStore::LoggedJobs(const QStringList& keys)
 {
     QSet<QString> logged;
@@ -494,6 +504,26 @@ bool JobLogStore::WriteAudit(const QString& action, const QVariant& description)
     m_writer->startWait();
     m_writer->flush();
     return m_writer->stored(ticket);
+}
+
+void JobLogStore::WriteAudits(const QList<std::pair<QString, QString>>& records)
+{
+    if (!m_host.auditOn() || records.isEmpty()) {
+        return;
+    }
+    if (!m_creating) {
+        prepareLog(nullptr);
+    }
+    const QDateTime now = m_clock.now();
+    const QString sql = QStringLiteral("INSERT INTO HLV_Audit (\"Time\", \"Action\", \"Description\", "
+                                       "\"HLV User\", \"HLV Computer\") VALUES (?1, ?2, ?3, ?4, ?5)");
+    for (const auto& [action, description] : records) {
+        const QVariantList binds = {storedTimeText(now), joblog::storedValue(action), joblog::storedValue(description),
+                                    joblog::storedValue(m_env.userName()), joblog::storedValue(m_env.computerName())};
+        m_writer->queueStatement(QStringLiteral("audit record ") + action, sql, binds);
+    }
+    m_writer->startWait();
+    m_writer->flush();
 }
 
 bool JobLogStore::ExportLogToCsv()
