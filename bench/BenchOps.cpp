@@ -9,6 +9,7 @@
 //   bench_ops fill-cups SERVER QUEUE N     N held jobs on a CUPS server (one request each)
 //   bench_ops joblist SERVER [RUNS]        ms of one job list reading through the CUPS backend
 //   bench_ops joblist-anchor SERVER [RUNS] ms of the same Get-Jobs read whole, parsed from memory
+//   bench_ops job-attributes               the attributes a job list asks for, joined by ","
 //   bench_ops monitor-start SERVER         ms from starting the monitor program to "Connected"
 //   bench_ops monitor-idle SERVER SECONDS  % of a core the monitor uses watching, once connected
 //   bench_ops widget ROWS                  ms to add ROWS rows to a sorted and an unsorted job list
@@ -46,6 +47,7 @@
 #include "platform/Database.h"
 #include "platform/GeneralDate.h"
 #include "platform/PrintSystem.h"
+#include "platform/print/CupsAttributes.h"
 #include "platform/print/CupsPrintSystem.h"
 #include "platform/print/SimPrintStore.h"
 #include "platform/print/SimPrintSystem.h"
@@ -200,23 +202,6 @@ int jobList(const QString& server, int runs)
     return 0;
 }
 
-// The attributes the CUPS backend asks for in a job list.
-const char* const kJobAttributes[] = {"job-id",
-                                      "job-name",
-                                      "job-originating-host-name",
-                                      "job-originating-user-name",
-                                      "job-printer-uri",
-                                      "job-priority",
-                                      "job-k-octets",
-                                      "time-at-creation",
-                                      "job-state",
-                                      "job-state-reasons",
-                                      "job-impressions",
-                                      "job-impressions-completed",
-                                      "job-media-sheets",
-                                      "job-media-sheets-completed",
-                                      "job-pages"};
-
 // The anchor of a job list reading: the same Get-Jobs request, its whole answer read into
 // memory in large blocks and parsed from there.
 int jobListAnchor(const QString& server, int runs)
@@ -239,7 +224,7 @@ int jobListAnchor(const QString& server, int runs)
         ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
         ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "not-completed");
         ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
-                      static_cast<int>(std::size(kJobAttributes)), nullptr, kJobAttributes);
+                      cupsattr::count(cupsattr::kJob), nullptr, cupsattr::kJob);
         if (cupsSendRequest(http, request, "/", ippLength(request)) != HTTP_STATUS_CONTINUE) {
             ippDelete(request);
             return 1;
@@ -590,6 +575,13 @@ int main(int argc, char** argv)
     }
     if (command == QStringLiteral("joblist-anchor")) {
         return jobListAnchor(arg(argc, argv, 2), std::max(1, arg(argc, argv, 3).toInt()));
+    }
+    if (command == QStringLiteral("job-attributes")) {
+        for (int i = 0; i < cupsattr::count(cupsattr::kJob); ++i) {
+            std::printf("%s%s", i ? "," : "", cupsattr::kJob[i]);
+        }
+        std::printf("\n");
+        return 0;
     }
     if (command == QStringLiteral("monitor-start")) {
         return monitorStart(arg(argc, argv, 2));

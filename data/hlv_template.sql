@@ -39,6 +39,15 @@ CREATE TABLE HLV_Audit (
 );
 CREATE INDEX HLV_Audit_Time ON HLV_Audit ("Time");
 
+-- The order of day, month and year ('dmy', 'mdy' or 'ymd') of each form of "Time Submitted"
+-- text that a program wrote into this log (the form: see job_days.sql). The views that work
+-- by day read a date in the order its form was written in, whatever the reader's locale.
+CREATE TABLE HLV_DateForms (
+    "Form"  TEXT NOT NULL,
+    "Order" TEXT NOT NULL,
+    PRIMARY KEY ("Form", "Order")
+) WITHOUT ROWID;
+
 -- Jobs = rows, Pages = total pages, Deleted = pages of deleted jobs, Printed = pages of
 -- released jobs that were not deleted afterwards (as the statistics count them).
 

@@ -10,29 +10,40 @@
 -- written under different locales, so the order of the fields is decided row by row:
 -- - The first three runs of digits are the date's fields, whatever stands between them.
 -- - A four-digit first field is the year: year, month, day.
--- - Otherwise the third field is the year, and day and month are told apart by, in turn:
---   a field above 12 (it is the day); the other rows of the log written in the same form
---   (same separator, same clock) where a field above 12 showed one order and none the
---   other; for a row without a time, the same proof from all rows with its separator, then
---   their clock; and last the form itself: "/" with a 12-hour clock (or none) and no
---   leading zero is month first, as the English (US) form is, every other form is day
---   first. Only a log that mixes a month-first and a day-first form with one separator
---   can leave a midnight row (the date alone, both fields above 9) to that last rule.
+-- - Otherwise the third field is the year. The programs record in HLV_DateForms the order
+--   of each form of text they write: the text, blanks around it taken off, with every
+--   digit turned into '9' except a leading zero of the first two fields ("9/9/9999
+--   9:99:99 PM", "09/99/9999"). A form recorded with one order is read in that order,
+--   whoever reads it.
+-- - A form recorded with both orders (English (US) and English (Australia) write the same
+--   forms) is read by a field above 12, and has no day when both are 12 or less: a date
+--   that cannot be told is left out, never swapped.
+-- - A form nobody recorded (the rows of a log written before the programs recorded forms)
+--   is told apart by, in turn: a field above 12 (it is the day); the other rows of the log
+--   written in the same form (same separator, same clock) where a field above 12 showed
+--   one order and none the other; for a row without a time, the same proof from all rows
+--   with its separator, then their clock; and last the form itself: "/" with a 12-hour
+--   clock (or none) and no leading zero is month first, as the English (US) form is, every
+--   other form is day first. Only a log that mixes a month-first and a day-first form with
+--   one separator can leave a midnight row (the date alone, both fields above 9) to that
+--   last rule.
 -- A text that gives no valid date has no SubmitDay.
 WITH
+    -- The submit times read, by row.
+    submitted AS (SELECT rowid AS RowNo, "Time Submitted" AS Submitted FROM HLV_Log WHERE "Time Submitted" IS NOT NULL),
     -- Every digit turned into '9': runs of digits are then found with instr and ltrim.
     m AS MATERIALIZED (SELECT RowNo, Text,
                  replace(replace(replace(replace(replace(replace(replace(replace(replace(Text,
                      '0', '9'), '1', '9'), '2', '9'), '3', '9'), '4', '9'), '5', '9'), '6', '9'), '7', '9'),
                      '8', '9') AS Mask
           -- Arabic-Indic and Persian digits read as the digits they are.
-          FROM (SELECT rowid AS RowNo,
-                       replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(trim("Time Submitted"),
+          FROM (SELECT RowNo,
+                       replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(trim(Submitted),
                            '٠', '0'), '١', '1'), '٢', '2'), '٣', '3'), '٤', '4'),
                            '٥', '5'), '٦', '6'), '٧', '7'), '٨', '8'), '٩', '9'),
                            '۰', '0'), '۱', '1'), '۲', '2'), '۳', '3'), '۴', '4'),
                            '۵', '5'), '۶', '6'), '۷', '7'), '۸', '8'), '۹', '9') AS Text
-                FROM HLV_Log WHERE "Time Submitted" IS NOT NULL)),
+                FROM submitted)),
     r1 AS MATERIALIZED (SELECT *, instr(Mask, '9') AS A1 FROM m),
     l1 AS MATERIALIZED (SELECT *, length(substr(Mask, A1)) - length(ltrim(substr(Mask, A1), '9')) AS L1 FROM r1 WHERE A1 > 0),
     r2 AS MATERIALIZED (SELECT *, A1 + L1 - 1 + instr(substr(Mask, A1 + L1), '9') AS A2 FROM l1
@@ -41,7 +52,12 @@ WITH
     r3 AS MATERIALIZED (SELECT *, A2 + L2 - 1 + instr(substr(Mask, A2 + L2), '9') AS A3 FROM l2
            WHERE instr(substr(Mask, A2 + L2), '9') > 0),
     l3 AS MATERIALIZED (SELECT *, length(substr(Mask, A3)) - length(ltrim(substr(Mask, A3), '9')) AS L3 FROM r3),
-    f AS MATERIALIZED (SELECT RowNo, substr(Text, A1, L1) AS F1, substr(Text, A2, L2) AS F2, substr(Text, A3, L3) AS F3,
+    f AS MATERIALIZED (SELECT RowNo,
+                 substr(Mask, 1, A1 - 1) || CASE WHEN L1 > 1 AND substr(Text, A1, 1) = '0' THEN '0' ELSE '9' END ||
+                     substr(Mask, A1 + 1, A2 - A1 - 1) ||
+                     CASE WHEN L2 > 1 AND substr(Text, A2, 1) = '0' THEN '0' ELSE '9' END ||
+                     substr(Mask, A2 + 1) AS Form,
+                 substr(Text, A1, L1) AS F1, substr(Text, A2, L2) AS F2, substr(Text, A3, L3) AS F3,
                  substr(Text, A1 + L1, 1) AS Sep,
                  CASE WHEN trim(substr(Text, A3 + L3)) = '' THEN 'none'
                       WHEN substr(Text, A3 + L3) GLOB '*[A-Za-z]*' THEN '12h'
@@ -54,14 +70,20 @@ WITH
     bySep AS MATERIALIZED (SELECT Sep, MAX(N1 > 12) AS DayFirst, MAX(N2 > 12) AS MonthFirst,
                                   MAX(Clock = '12h') AS Has12, MAX(Clock = '24h') AS Has24
                            FROM yl GROUP BY Sep),
+    -- The order each form was written in; 'either' for a form written in both.
+    forms AS MATERIALIZED (SELECT Form,
+                                  CASE WHEN MIN("Order") = MAX("Order") THEN MIN("Order") ELSE 'either' END AS Ord
+                           FROM HLV_DateForms WHERE "Order" IN ('dmy', 'mdy') GROUP BY Form),
     ymd AS MATERIALIZED (SELECT RowNo, F1 AS YText, F2 AS MText, F3 AS DText FROM f WHERE length(F1) = 4
             UNION ALL
             SELECT RowNo, F3,
                    CASE Ord WHEN 'dmy' THEN F2 ELSE F1 END,
                    CASE Ord WHEN 'dmy' THEN F1 ELSE F2 END
             FROM (SELECT yl.*,
-                         CASE WHEN N1 > 12 THEN 'dmy'
+                         CASE WHEN forms.Ord IN ('dmy', 'mdy') THEN forms.Ord
+                              WHEN N1 > 12 THEN 'dmy'
                               WHEN N2 > 12 THEN 'mdy'
+                              WHEN forms.Ord IS NOT NULL THEN NULL
                               WHEN proof.DayFirst AND NOT proof.MonthFirst THEN 'dmy'
                               WHEN proof.MonthFirst AND NOT proof.DayFirst THEN 'mdy'
                               WHEN yl.Clock = 'none' AND bySep.DayFirst AND NOT bySep.MonthFirst THEN 'dmy'
@@ -73,7 +95,9 @@ WITH
                               ELSE 'dmy' END AS Ord
                   FROM yl
                   JOIN proof ON proof.Sep = yl.Sep AND proof.Clock = yl.Clock
-                  JOIN bySep ON bySep.Sep = yl.Sep) AS ordered),
+                  JOIN bySep ON bySep.Sep = yl.Sep
+                  LEFT JOIN forms ON forms.Form = yl.Form) AS ordered
+            WHERE Ord IS NOT NULL),
     days AS MATERIALIZED (SELECT RowNo, printf('%04d-%02d-%02d', CAST(YText AS INTEGER), CAST(MText AS INTEGER),
                                   CAST(DText AS INTEGER)) AS Iso
              FROM ymd),

@@ -66,6 +66,10 @@ int main(int argc, char** argv)
     // A client that dies between two events must not take this program down by a signal
     // in the middle of a write; the end of stdin is the orderly way out.
     std::signal(SIGPIPE, SIG_IGN);
+    // Ctrl+C in a terminal and a hang-up reach the whole process group: the client ends
+    // through its own shutdown and ends this program with it, rather than see it die first.
+    std::signal(SIGINT, SIG_IGN);
+    std::signal(SIGHUP, SIG_IGN);
 
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral(HLV_MONITOR_EXE_NAME));

@@ -4,6 +4,64 @@
 
 namespace hlv {
 
+namespace {
+
+const QLatin1Char kBar('|');
+const QLatin1Char kBackslash('\\');
+
+QString escapedField(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    qsizetype backslashes = 0;
+    for (const QChar c : text) {
+        if (c == kBackslash) {
+            ++backslashes;
+            out += c;
+            continue;
+        }
+        if (c == kBar) {
+            out += QString(backslashes + 1, kBackslash);
+        }
+        out += c;
+        backslashes = 0;
+    }
+    out += QString(backslashes, kBackslash);
+    return out;
+}
+
+// The fields of a record, split at every "|" that is not escaped, with their texts restored.
+QStringList splitRecord(const QString& record)
+{
+    QStringList fields;
+    QString current;
+    qsizetype backslashes = 0;
+    for (const QChar c : record) {
+        if (c == kBackslash) {
+            ++backslashes;
+            continue;
+        }
+        if (c == kBar) {
+            current += QString(backslashes / 2, kBackslash);
+            if (backslashes % 2 == 1) {
+                current += c;
+            } else {
+                fields.append(current);
+                current.clear();
+            }
+        } else {
+            current += QString(backslashes, kBackslash);
+            current += c;
+        }
+        backslashes = 0;
+    }
+    current += QString(backslashes / 2, kBackslash);
+    fields.append(current);
+    return fields;
+}
+
+} // namespace
+
 QString buildJobDetailRecord(const PrintJobInfo& job)
 {
     QStringList fields;
@@ -14,12 +72,15 @@ QString buildJobDetailRecord(const PrintJobInfo& job)
            // Whole kilobytes, the remainder dropped: a job under 1024 bytes reads "0KB".
            << (job.Size ? QString::number(*job.Size / 1024) : QString()) + QStringLiteral("KB")
            << generalDateText(job.TimeSubmitted) << QString::number(job.JobId) << job.Name;
-    return fields.join(QLatin1Char('|'));
+    for (QString& field : fields) {
+        field = escapedField(field);
+    }
+    return fields.join(kBar);
 }
 
 QStringList readJobDetailRecord(const QString& record, bool* complete)
 {
-    QStringList parts = record.split(QLatin1Char('|'));
+    QStringList parts = splitRecord(record);
     const qsizetype n = parts.size();
     const bool whole = n >= kJobDetailFieldCount;
     if (complete) {

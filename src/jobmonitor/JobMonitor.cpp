@@ -50,6 +50,15 @@ void JobMonitor::StartMonitor(const QString& strComputer)
     frmMonitor->tmrConnect.start(1);
 }
 
+void JobMonitor::ResumeMonitor(const QString& strComputer, const QStringList& knownJobs)
+{
+    StartMonitor(strComputer);
+    if (m_state == State::Connecting) {
+        colEvents.restore(knownJobs);
+        m_haveBaseline = true;
+    }
+}
+
 void JobMonitor::mwtmrConnect_Timer()
 {
     frmMonitor->tmrConnect.stop();
@@ -83,6 +92,7 @@ void JobMonitor::mwtmrConnect_Timer()
     } else {
         colEvents.reset(jobs);
         m_haveBaseline = true;
+        Q_EMIT JobListEvent(colEvents.records());
     }
     m_retryDelay = 0;
     m_state = State::Waiting;

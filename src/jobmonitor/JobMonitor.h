@@ -60,6 +60,10 @@ public:
     ~JobMonitor() override;
 
     void StartMonitor(const QString& strComputer);
+    // StartMonitor with the jobs known from an earlier monitor (their job detail records)
+    // as the last reading: the first reading reports what changed since, as after a lost
+    // server, rather than taking the jobs as they stand.
+    void ResumeMonitor(const QString& strComputer, const QStringList& knownJobs);
     void StopMonitor();
     // One reading of the server's changes (or of all its jobs) and the events for what
     // changed since the last one.
@@ -94,6 +98,9 @@ public:
 Q_SIGNALS:
     void JobEvent(const QString& strAction, const QString& strDetails);
     void ConnectEvent(const QString& strConnect);
+    // The jobs that the first reading after StartMonitor found (their job detail records),
+    // raised just before "Connected".
+    void JobListEvent(const QStringList& records);
 
 private:
     void mwtmrConnect_Timer();

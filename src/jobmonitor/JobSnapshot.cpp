@@ -26,6 +26,31 @@ void JobSnapshot::reset(const QList<PrintJobInfo>& jobs)
     update(jobs);
 }
 
+void JobSnapshot::restore(const QStringList& records)
+{
+    clear();
+    for (const QString& record : records) {
+        const QStringList fields = readJobDetailRecord(record);
+        const QString& name = fields.at(11);
+        if (name.isEmpty() || m_record.contains(name)) {
+            continue;
+        }
+        const qsizetype comma = name.lastIndexOf(QLatin1Char(','));
+        m_order.append(name);
+        m_record.insert(name, {record, fields.at(10).toLongLong(), comma < 0 ? name : name.left(comma)});
+    }
+}
+
+QStringList JobSnapshot::records() const
+{
+    QStringList out;
+    out.reserve(m_order.size());
+    for (const QString& name : m_order) {
+        out.append(m_record.value(name).record);
+    }
+    return out;
+}
+
 QList<JobChange> JobSnapshot::update(const QList<PrintJobInfo>& jobs)
 {
     QList<JobChange> changes;

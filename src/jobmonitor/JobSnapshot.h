@@ -28,6 +28,11 @@ class JobSnapshot
 public:
     // Takes the jobs as they stand without reporting any of them (the state at subscription).
     void reset(const QList<PrintJobInfo>& jobs);
+    // Takes jobs known from their job detail records (as an earlier monitor reported them)
+    // as the last reading. Records without a job name are left out.
+    void restore(const QStringList& records);
+    // The records of the jobs as last read, in that order.
+    QStringList records() const;
     // Takes the new reading and returns what changed since the last one: new and modified
     // jobs in the server's order, then deleted jobs in the order they were last seen.
     QList<JobChange> update(const QList<PrintJobInfo>& jobs);

@@ -13,6 +13,8 @@ MonitorServer::MonitorServer(PrintSystem& printSystem, MonitorIdentity identity,
     connect(&m_monitor, &JobMonitor::ConnectEvent, this, [this](const QString& strConnect) {
         send({QLatin1String(wire::kConnectEvent), strConnect});
     });
+    connect(&m_monitor, &JobMonitor::JobListEvent, this,
+            [this](const QStringList& records) { send(QStringList{QLatin1String(wire::kJobList)} + records); });
     connect(&m_monitor, &JobMonitor::JobEvent, this, [this](const QString& strAction, const QString& strDetails) {
         send({QLatin1String(wire::kJobEvent), strAction, strDetails});
     });
@@ -32,6 +34,8 @@ void MonitorServer::handleLine(const QByteArray& line)
     const QString& name = fields.first();
     if (name == QLatin1String(wire::kStartMonitor) && fields.size() >= 2) {
         m_monitor.StartMonitor(fields.at(1));
+    } else if (name == QLatin1String(wire::kResumeMonitor) && fields.size() >= 2) {
+        m_monitor.ResumeMonitor(fields.at(1), fields.mid(2));
     } else if (name == QLatin1String(wire::kStopMonitor)) {
         m_monitor.StopMonitor();
     }

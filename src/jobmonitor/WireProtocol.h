@@ -15,7 +15,12 @@ namespace hlv::wire {
 //   server -> client   HELLO <TAB> {class id} <TAB> file version   (first line, once)
 //                      ConnectEvent <TAB> text
 //                      JobEvent <TAB> action <TAB> job detail record
+//                      JobList <TAB> job detail record <TAB> ...   (the jobs a StartMonitor
+//                                  found at its first reading, before "Connected")
 //   client -> server   StartMonitor <TAB> server
+//                      ResumeMonitor <TAB> server <TAB> job detail record <TAB> ...
+//                                  (StartMonitor that takes the given jobs as the last
+//                                  reading, so its first reading reports what changed)
 //                      StopMonitor
 //
 // Any other message is ignored by both sides, so either can grow without breaking the other.
@@ -23,6 +28,8 @@ namespace hlv::wire {
 inline constexpr char kHello[] = "HELLO";
 inline constexpr char kStartMonitor[] = "StartMonitor";
 inline constexpr char kStopMonitor[] = "StopMonitor";
+inline constexpr char kResumeMonitor[] = "ResumeMonitor";
+inline constexpr char kJobList[] = "JobList";
 inline constexpr char kConnectEvent[] = "ConnectEvent";
 inline constexpr char kJobEvent[] = "JobEvent";
 

@@ -88,6 +88,11 @@ void Database::rollback()
     exec(QStringLiteral("ROLLBACK"));
 }
 
+bool Database::inTransaction() const
+{
+    return sqlite3_get_autocommit(m_db) == 0;
+}
+
 void Database::setBusyTimeout(int ms)
 {
     sqlite3_busy_timeout(m_db, ms);

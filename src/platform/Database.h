@@ -38,6 +38,8 @@ public:
     bool begin(bool immediate = false);
     bool commit();
     void rollback();
+    // False once a failed step (a full disk, for one) has rolled the transaction back.
+    bool inTransaction() const;
 
     void setBusyTimeout(int ms);
     qint64 lastInsertRowId() const;

@@ -5,8 +5,9 @@
 #include <vector>
 
 #include <QFile>
-#include <QSaveFile>
 #include <sys/stat.h>
+
+#include "platform/AtomicFile.h"
 
 namespace hlv {
 
@@ -319,6 +320,7 @@ bool PrivateProfile::write(const QString& section, const QString& key, const QSt
 
 bool PrivateProfile::commit()
 {
+    m_error.clear();
     if (!m_content || !m_content->changed) {
         return true;
     }
@@ -327,6 +329,7 @@ bool PrivateProfile::commit()
         std::vector<Write> writes = std::move(m_content->writes);
         m_content.reset();
         if (!load()) {
+            m_error = QStringLiteral("cannot read ") + m_path;
             return false;
         }
         for (const Write& write : writes) {
@@ -338,16 +341,7 @@ bool PrivateProfile::commit()
         }
     }
 
-    const QByteArray content = m_content->bytes();
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
-    }
-    if (file.write(content) != content.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
+    if (!writeFileAtomically(m_path, m_content->bytes(), ReplaceTarget::Followed, &m_error)) {
         return false;
     }
     m_content->changed = false;

@@ -36,10 +36,12 @@ public:
     // unreadable file; the file itself changes at commit().
     bool write(const QString& section, const QString& key, const QString& value);
     // Replaces the file as a whole when a write changed it (written beside it, then
-    // renamed). A file that another program changed since this pass read it is read again
-    // and this pass's writes are made on it in their order. False when the file could not
-    // be written.
+    // renamed, once every byte is on the disk). A file that another program changed since
+    // this pass read it is read again and this pass's writes are made on it in their order.
+    // False when the file could not be written (a full disk included): the old file stays
+    // as it was and errorString() says why.
     bool commit();
+    QString errorString() const { return m_error; }
 
 private:
     struct Content;
@@ -47,6 +49,7 @@ private:
 
     QString m_path;
     std::unique_ptr<Content> m_content;
+    QString m_error;
 };
 
 // The stored value, blanks around it removed and cut to kProfileValueMaxChars characters;

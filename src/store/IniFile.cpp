@@ -65,7 +65,7 @@ bool IniPass::commit()
         return false;
     }
     if (!m_profile->commit()) {
-        qWarning().noquote() << "hlv: settings: cannot write" << m_profile->path();
+        qWarning().noquote() << "hlv: settings:" << m_profile->errorString();
         return false;
     }
     return true;

@@ -78,7 +78,8 @@ public:
     // The setting LogPath (or the application-data folder when it is empty) + "/hlv.mdb".
     QString logFilePath() const;
     QString templatePath() const { return m_templatePath; }
-    // The TEMP folder + "/HLV_Log.csv".
+    // The TEMP folder + "/HLV_Log.csv", or that name in this account's private folder when
+    // another account holds it in a shared TEMP folder.
     QString csvFilePath() const;
 
     // Creates the log from the template when it is missing (writing the new-log audit
@@ -106,6 +107,9 @@ public:
     std::optional<QSet<QString>> LoggedJobs(const QStringList& keys);
     // Writes still waiting for a lock another program holds.
     int pendingWrites() const;
+    // Job rows and audit records given up since the store was made (a full disk, a log
+    // that cannot be made or opened); each was told on stderr.
+    int lostWrites() const;
     // The inner step of LogJobField, on the connection the caller has opened.
     bool SetJobField(const QString& transactionId, const QString& field, const QVariant& value);
     // True when a row with this key exists. When the log cannot be read the answer is false
@@ -155,6 +159,7 @@ private:
     std::unique_ptr<Database> m_db;
     LogStats m_stats;
     bool m_creating = false;
+    int m_lostCreationRecords = 0;
     std::unique_ptr<JobLogWriter> m_writer;
 };
 

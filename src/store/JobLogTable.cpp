@@ -1,5 +1,8 @@
 #include "store/JobLogTable.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
@@ -10,10 +13,13 @@
 
 #include "platform/Database.h"
 #include "store/JobLogStore.h"
+#include "store/SubmitDates.h"
 
 namespace hlv::joblog {
 
 namespace {
+
+const QString kSubmitField = QStringLiteral("Time Submitted");
 
 QString quoted(const QString& identifier)
 {
@@ -87,8 +93,14 @@ bool copyTemplate(const QString& templatePath, const QString& path, QString* err
     const QByteArray bytes = source.readAll();
     const QFileInfo target(path);
     QTemporaryFile copy(target.absolutePath() + QLatin1Char('/') + target.fileName() + QStringLiteral(".XXXXXX"));
-    if (!copy.open() || copy.write(bytes) != bytes.size() || !copy.flush() || ::fsync(copy.handle()) != 0) {
-        setError(error, QStringLiteral("cannot copy the template to %1").arg(path));
+    // A full disk shows here, by name, and leaves no log of part of the template behind.
+    if (!copy.open() || copy.write(bytes) != bytes.size() || !copy.flush()) {
+        setError(error, QStringLiteral("cannot copy the template to %1: %2").arg(path, copy.errorString()));
+        return false;
+    }
+    if (::fsync(copy.handle()) != 0) {
+        setError(error, QStringLiteral("cannot copy the template to %1: %2")
+                            .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
         return false;
     }
     // The mode a new file gets under the umask, so that a group the umask admits (the watch
@@ -105,6 +117,62 @@ bool copyTemplate(const QString& templatePath, const QString& path, QString* err
     }
     copy.setAutoRemove(false);
     return true;
+}
+
+bool holdsNoTable(const QString& path)
+{
+    struct stat info
+    {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return false;
+    }
+    if (info.st_size == 0) {
+        return true;
+    }
+    // Every table takes a page of its own beside the first: a database of one page, the
+    // first page an earlier run's failed writes initialised, has none.
+    constexpr qint64 kLargestPage = 65536;
+    if (info.st_size > kLargestPage) {
+        return false;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QByteArray header = file.read(100);
+    if (header.size() < 100 || !header.startsWith(QByteArrayView("SQLite format 3\0", 16))) {
+        return false;
+    }
+    const qint64 stored = (qint64(quint8(header.at(16))) << 8) | quint8(header.at(17));
+    const qint64 pageSize = stored == 1 ? kLargestPage : stored;
+    return info.st_size == pageSize;
+}
+
+bool removeEmptyLog(const QString& path)
+{
+    if (!holdsNoTable(path)) {
+        return false;
+    }
+    const QByteArray native = QFile::encodeName(path);
+    // Taken aside under a name of its own first: what is removed is then surely the empty
+    // file, never a log another program made at the path meanwhile.
+    QTemporaryFile aside(path + QStringLiteral(".empty-XXXXXX"));
+    if (!aside.open()) {
+        return false;
+    }
+    const QByteArray asideName = QFile::encodeName(aside.fileName());
+    aside.close();
+    if (::rename(native.constData(), asideName.constData()) != 0) {
+        return false; // gone already: another program is at the same work
+    }
+    if (holdsNoTable(aside.fileName())) {
+        return true; // removed with the temporary file
+    }
+    // Written meanwhile after all: back under its name, unless a new log took it.
+    if (::link(asideName.constData(), native.constData()) != 0) {
+        aside.setAutoRemove(false);
+    }
+    return false;
 }
 
 bool writeField(Database& db, const QString& transactionId, const QString& field, const QString& text, QString* error)
@@ -126,6 +194,9 @@ bool writeField(Database& db, const QString& transactionId, const QString& field
                  ? db.exec(QStringLiteral("INSERT INTO HLV_Log (TransactionID) VALUES (?1)"), {bound})
                  : db.exec(QStringLiteral("INSERT INTO HLV_Log (TransactionID, %1) VALUES (?1, ?2)").arg(quoted(name)),
                            {transactionId, bound});
+    }
+    if (ok && name == kSubmitField && !text.isEmpty()) {
+        recordDateForm(db, text);
     }
     if (!ok || !db.commit()) {
         setError(error, db.lastError());

@@ -32,6 +32,16 @@ QVariant storedValue(const QString& text);
 // log another program created meanwhile is kept. False (with error) on failure.
 bool copyTemplate(const QString& templatePath, const QString& path, QString* error = nullptr);
 
+// Whether the file at path is a log without a single table: no bytes at all (a file made
+// by an opener that creates what it does not find), or the one first page that failed
+// writes into such a file leave behind.
+bool holdsNoTable(const QString& path);
+
+// A log without a table is removed, so that it is made again from the template as a
+// missing log is. True when it was removed. A log another program gave tables to
+// meanwhile is left in place.
+bool removeEmptyLog(const QString& path);
+
 // Sets one field of the job's row, editing the row or adding it, in one immediate
 // transaction that no other writer of the file can split. The value is already text.
 bool writeField(Database& db, const QString& transactionId, const QString& field, const QString& text,

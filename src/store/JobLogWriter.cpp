@@ -1,11 +1,12 @@
 #include "store/JobLogWriter.h"
 
 #include <QDebug>
-#include <QFile>
-#include <sys/stat.h>
+#include <QFileInfo>
+#include <sqlite3.h>
 
 #include "platform/Database.h"
 #include "store/JobLogTable.h"
+#include "store/SubmitDates.h"
 
 namespace hlv {
 
@@ -20,14 +21,37 @@ constexpr int kQuietMs = 1000;
 constexpr int kRetryIntervalMs = 250;
 constexpr int kRetryWaitMs = 20;
 
-// The file behind a path (device and inode), or nothing while there is no file.
-std::pair<quint64, quint64> fileIdentity(const QString& path)
+// A reset may delete or replace the log between the open and the commit of a write. The
+// connection then still holds the old file, which SQLite refuses to write once it is gone
+// ("attempt to write a readonly database"). How often a write starts again on the log now
+// at the path before it waits for the retry timer.
+constexpr int kMaxRounds = 4;
+
+// Whether the file the connection has open is no longer the one at the path: SQLite keeps
+// the identity (inode) its open descriptor had (fstat) and compares the path's with it.
+bool replacedUnder(Database& db)
 {
-    struct stat info = {};
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
-        return {0, 0};
+    int moved = 0;
+    return sqlite3_file_control(db.handle(), "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved != 0;
+}
+
+// Records the date order of the forms of the submit times among a job's fields.
+void recordDateForms(Database& db, const JobLogWriter::Fields& fields, QSet<QString>& recorded)
+{
+    for (const auto& [field, text] : fields) {
+        if (text.isEmpty() || field != QLatin1String("Time Submitted")) {
+            continue;
+        }
+        const QString form = joblog::dateForm(text);
+        if (!recorded.contains(form) && joblog::recordDateForm(db, text)) {
+            recorded.insert(form);
+        }
     }
-    return {static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino)};
+}
+
+bool refusedAsMoved(const Database& db)
+{
+    return sqlite3_extended_errcode(db.handle()) == SQLITE_READONLY_DBMOVED;
 }
 
 } // namespace
@@ -144,13 +168,17 @@ void JobLogWriter::popFront(bool stored)
         m_queuedNew.remove(done.key);
     }
     m_stored.insert(done.ticket, stored);
+    if (!stored) {
+        ++m_lost;
+    }
     m_queue.pop_front();
 }
 
 JobLogWriter::Outcome JobLogWriter::writeQueued(int count)
 {
-    // A second round only when the log was replaced while the first was being written.
-    for (int round = 0; round < 2; ++round) {
+    // Another round only when the log was deleted or replaced while a round was writing:
+    // the rows belong in the log that is there now.
+    for (int round = 0; round < kMaxRounds; ++round) {
         QString error;
         const QString path = m_prepare(&error);
         if (path.isEmpty()) {
@@ -159,19 +187,31 @@ JobLogWriter::Outcome JobLogWriter::writeQueued(int count)
         }
         std::unique_ptr<Database> db = joblog::openLog(path, &m_waitUntil, &error);
         if (!db) {
+            if (!QFileInfo::exists(path)) {
+                continue; // deleted between its making and the open
+            }
             dropQueued(count, QStringLiteral("cannot open %1: %2").arg(path, error));
             return Outcome::Failed;
         }
-        const auto identity = fileIdentity(path);
         if (!db->begin(true)) {
             if (joblog::lockedOut(*db)) {
                 return Outcome::Locked;
             }
+            if (replacedUnder(*db)) {
+                continue;
+            }
             dropQueued(count, db->lastError());
             return Outcome::Failed;
         }
+        // The lock may have been waited for while a reset deleted the file.
+        if (replacedUnder(*db)) {
+            db->rollback();
+            continue;
+        }
         QStringList failures(count);
-        for (int i = 0; i < count; ++i) {
+        QSet<QString> formsRecorded; // once per form and transaction
+        bool replaced = false;
+        for (int i = 0; i < count && !replaced; ++i) {
             const Pending& p = m_queue.at(static_cast<size_t>(i));
             bool written = false;
             if (p.key.isEmpty() && !p.sql.isEmpty()) {
@@ -184,25 +224,39 @@ JobLogWriter::Outcome JobLogWriter::writeQueued(int count)
                 db->rollback();
                 return Outcome::Locked;
             }
+            if (!written && (refusedAsMoved(*db) || replacedUnder(*db))) {
+                replaced = true;
+                break;
+            }
+            if (!written && !db->inTransaction()) {
+                // The failure (a full disk) ended the transaction: nothing of it is stored,
+                // for the reason the failed step gave.
+                dropQueued(count, error);
+                return Outcome::Failed;
+            }
             if (!written) {
                 failures[i] = (p.key.isEmpty() ? p.what : p.key) + QStringLiteral(" not stored: ") + error;
+            } else {
+                recordDateForms(*db, p.fields, formsRecorded);
             }
             if (!p.key.isEmpty() && m_afterJob) {
                 m_afterJob(p.key);
             }
         }
-        if (fileIdentity(path) != identity) {
-            // Deleted or replaced under the open transaction (nobody holding the lock):
-            // these rows belong in the log that is there now.
+        if (replaced || replacedUnder(*db)) {
             db->rollback();
             continue;
         }
         if (!db->commit()) {
             const bool locked = joblog::lockedOut(*db);
+            const bool moved = refusedAsMoved(*db) || replacedUnder(*db);
             error = db->lastError();
             db->rollback();
             if (locked) {
                 return Outcome::Locked;
+            }
+            if (moved) {
+                continue;
             }
             dropQueued(count, error);
             return Outcome::Failed;
@@ -215,6 +269,7 @@ JobLogWriter::Outcome JobLogWriter::writeQueued(int count)
         }
         return Outcome::Done;
     }
+    // Replaced again and again: the writes wait for the retry timer, as behind a lock.
     return Outcome::Locked;
 }
 

@@ -31,8 +31,9 @@ class Database;
 //   a lock, and for a second after any lock stopped an operation, calls do not wait at
 //   all, so one user action or event costs at most about a second in total.
 // - The file is looked up by path for every flush: a log deleted between operations (a
-//   reset) is made again from the template by prepare, and a log deleted while a flush
-//   is writing is noticed before the commit and the flush is written again to the new one.
+//   reset) is made again from the template by prepare, and a log deleted or replaced
+//   while a flush is writing (told by the identity of the open file, not of the path) is
+//   noticed before the commit and the flush is written again to the log now at the path.
 class JobLogWriter
 {
 public:
@@ -60,6 +61,8 @@ public:
     // failed).
     bool stored(quint64 ticket) const { return m_stored.value(ticket, false); }
     int pendingCount() const { return static_cast<int>(m_queue.size()); }
+    // Writes given up since the writer was made (each told on stderr).
+    int lostCount() const { return m_lost; }
 
     // Starts the wait budget of one call: the deadline that the connections opened for it
     // (openLog with waitDeadline()) wait for a lock.
@@ -102,6 +105,7 @@ private:
     QDeadlineTimer m_quietUntil;
     int m_busyTimeoutMs;
     bool m_flushing = false;
+    int m_lost = 0;
     std::function<void(const QString&)> m_afterJob;
     QTimer m_retry;
 };

@@ -39,4 +39,11 @@ void QtTrayIcon::remove()
     }
 }
 
+void QtTrayIcon::setToolTip(const QString& tip)
+{
+    if (m_icon) {
+        m_icon->setToolTip(tip);
+    }
+}
+
 } // namespace hlv

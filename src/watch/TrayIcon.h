@@ -28,6 +28,8 @@ public:
     // Shows the icon with its tip; menu is the icon's popup menu.
     virtual void add(const QIcon& icon, const QString& tip, QMenu* menu, std::function<void(int)> onMouse) = 0;
     virtual void remove() = 0;
+    // Changes the tip of the icon shown (nothing when no icon is shown).
+    virtual void setToolTip(const QString& tip) = 0;
 };
 
 // QSystemTrayIcon. The desktop shows the popup menu on a right click by itself, so only the
@@ -41,6 +43,7 @@ public:
     bool isAvailable() const override;
     void add(const QIcon& icon, const QString& tip, QMenu* menu, std::function<void(int)> onMouse) override;
     void remove() override;
+    void setToolTip(const QString& tip) override;
 
 private:
     std::unique_ptr<QSystemTrayIcon> m_icon;

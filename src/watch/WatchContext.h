@@ -46,6 +46,10 @@ struct WatchContext
     // The mail server's port, and how long its connect and each of its replies may take.
     quint16 smtpPort = 25;
     int smtpReplyTimeoutMs = 30000;
+    // The wait before a job monitor that stopped while watching is started again, doubled
+    // at each attempt that fails up to the longest.
+    int monitorRestartFirstMs = 1000;
+    int monitorRestartLimitMs = 60000;
     // Ends the program after the window's unload; unset: nothing (tests).
     std::function<void()> endProgram;
 };

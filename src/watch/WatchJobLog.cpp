@@ -38,6 +38,7 @@ QString WatchJobLog::prepareLog(QString* error) const
         }
         return QString();
     }
+    joblog::removeEmptyLog(path);
     if (!QFileInfo::exists(path) && !joblog::copyTemplate(m_templatePath, path, error)) {
         return QString();
     }

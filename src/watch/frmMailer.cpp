@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTcpSocket>
 #include <QTextCursor>
@@ -122,6 +123,9 @@ void frmMailer::cmdSendEmail_Click()
                                 .arg(kMaxWaitingMails);
         qWarning().noquote() << "HlvWatch:" << why;
         appendReplyLog(why + kCrLf);
+        if (mail.alert) {
+            Q_EMIT alertNotMailed(why);
+        }
         return;
     }
     m_waiting.push_back(mail);
@@ -139,26 +143,25 @@ void frmMailer::startNextMail()
         const QString to = m_captions.mailToCaption();
         const QString from = m_captions.mailFromCaption();
         if (!to.contains(QLatin1Char('@'))) {
-            notify(QStringLiteral("The To: address does not appear to be a valid email address.  Please correct this."),
-                   MsgBoxStyle::Critical, kAppTitle);
+            fail(QStringLiteral("The To: address does not appear to be a valid email address.  Please correct this."),
+                 MsgBoxStyle::Critical, kAppTitle);
             continue;
         }
         if (!to.contains(QLatin1Char('>')) || !to.contains(QLatin1Char('<'))) {
-            notify(QStringLiteral("The email address listed on the To: line should be bracketed with a < and >.  "
-                                  "Please correct this."),
-                   MsgBoxStyle::Critical, kAppTitle);
+            fail(QStringLiteral("The email address listed on the To: line should be bracketed with a < and >.  "
+                                "Please correct this."),
+                 MsgBoxStyle::Critical, kAppTitle);
             continue;
         }
         if (!from.contains(QLatin1Char('@'))) {
-            notify(
-                QStringLiteral("The From: address does not appear to be a valid email address.  Please correct this."),
-                MsgBoxStyle::Critical, kAppTitle);
+            fail(QStringLiteral("The From: address does not appear to be a valid email address.  Please correct this."),
+                 MsgBoxStyle::Critical, kAppTitle);
             continue;
         }
         if (!from.contains(QLatin1Char('>')) || !from.contains(QLatin1Char('<'))) {
-            notify(QStringLiteral("The email address listed on the From: line should be bracketed with a < and >.  "
-                                  "Please correct this."),
-                   MsgBoxStyle::Critical, kAppTitle);
+            fail(QStringLiteral("The email address listed on the From: line should be bracketed with a < and >.  "
+                                "Please correct this."),
+                 MsgBoxStyle::Critical, kAppTitle);
             continue;
         }
 
@@ -220,20 +223,24 @@ void frmMailer::WinSock_DataArrival()
                 endDialogue();
                 if (!alert) {
                     notify(QStringLiteral("Message sent!"), MsgBoxStyle::Information, kAppTitle);
-                } else if (m_waiting.empty() && !isVisible()) {
+                    return;
+                }
+                const QPointer<frmMailer> self(this);
+                Q_EMIT alertMailed();
+                if (self && m_waiting.empty() && !isVisible()) {
                     close();
                 }
                 return;
             }
             case SmtpDialogue::Outcome::FromRejected:
                 endDialogue();
-                notify(QStringLiteral("The from email address is invalid for this mail server.  Please check it "
-                                      "and try again"),
-                       MsgBoxStyle::OkOnly, kAppTitle);
+                fail(QStringLiteral("The from email address is invalid for this mail server.  Please check it "
+                                    "and try again"),
+                     MsgBoxStyle::OkOnly, kAppTitle);
                 return;
             case SmtpDialogue::Outcome::Failed:
                 endDialogue();
-                notify(QStringLiteral("Error: ") + step.reply, MsgBoxStyle::Critical, QStringLiteral("Error"));
+                fail(QStringLiteral("Error: ") + step.reply, MsgBoxStyle::Critical, QStringLiteral("Error"));
                 return;
             }
         }
@@ -262,27 +269,40 @@ void frmMailer::WinSock_Error(int number, const QString& description)
     if (sent) {
         if (!alert) {
             notify(QStringLiteral("Message sent!"), MsgBoxStyle::Information, kAppTitle);
-        } else if (m_waiting.empty() && !isVisible()) {
+            return;
+        }
+        const QPointer<frmMailer> self(this);
+        Q_EMIT alertMailed();
+        if (self && m_waiting.empty() && !isVisible()) {
             close();
         }
         return;
     }
     if (number == 10049) {
-        notify(QStringLiteral("A invalid mail server or port number was specified.  Check this entry and try again"),
-               MsgBoxStyle::OkOnly, kAppTitle);
+        fail(QStringLiteral("A invalid mail server or port number was specified.  Check this entry and try again"),
+             MsgBoxStyle::OkOnly, kAppTitle);
     } else if (number == 10061) {
-        notify(QStringLiteral("The server rejected your conection attempt.  Check your send from email address and "
-                              "make sure it has a account on the mail server with permission to send"),
-               MsgBoxStyle::OkOnly, kAppTitle);
+        fail(QStringLiteral("The server rejected your conection attempt.  Check your send from email address and "
+                            "make sure it has a account on the mail server with permission to send"),
+             MsgBoxStyle::OkOnly, kAppTitle);
     } else if (number != 0) {
-        notify(QStringLiteral("Winsock Error number ") + QString::number(number) + kCrLf + description,
-               MsgBoxStyle::Exclamation, kAppTitle);
+        fail(QStringLiteral("Winsock Error number ") + QString::number(number) + kCrLf + description,
+             MsgBoxStyle::Exclamation, kAppTitle);
     }
 }
 
 void frmMailer::notify(const QString& text, int style, const QString& title)
 {
     m_dialogs.showMessage(text, style, title);
+}
+
+void frmMailer::fail(const QString& text, int style, const QString& title)
+{
+    if (m_current.alert) {
+        Q_EMIT alertNotMailed(text);
+    } else {
+        notify(text, style, title);
+    }
 }
 
 void frmMailer::appendReplyLog(const QString& text)

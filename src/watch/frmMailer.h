@@ -44,6 +44,9 @@ public:
 // error, or when the server leaves the connect or a reply unanswered for the reply timeout;
 // then the next mail starts. Nothing here waits for a message box: the boxes are shown
 // and the mail window goes on at once, so that no box can hold up a dialogue or a job event.
+// Only the operator's own mails end in boxes: an alert that does not go out (refused,
+// failed or dropped) is told through alertNotMailed, so that a mail server down for a
+// night leaves one trouble to show rather than a box per alert.
 class frmMailer : public QWidget
 {
     Q_OBJECT
@@ -87,6 +90,12 @@ public:
     // The Winsock numbers of the errors a socket reports.
     static int winsockErrorNumber(QAbstractSocket::SocketError error);
 
+Q_SIGNALS:
+    // An alert mail that did not go out, and why (the text its box would have shown).
+    void alertNotMailed(const QString& why);
+    // An alert mail that the server took.
+    void alertMailed();
+
 private:
     struct Mail
     {
@@ -103,6 +112,9 @@ private:
     void endDialogue();
     void appendReplyLog(const QString& text);
     void notify(const QString& text, int style, const QString& title);
+    // The end of the running mail by a failure: a box for the operator's mail, the signal
+    // for an alert.
+    void fail(const QString& text, int style, const QString& title);
 
     Dialogs& m_dialogs;
     const MailCaptions& m_captions;

@@ -1,5 +1,7 @@
 #include "watch/frmWatch.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -22,7 +24,9 @@
 #include "jobmonitor/client/MonitorBinding.h"
 #include "platform/Dialogs.h"
 #include "platform/Environment.h"
+#include "platform/GeneralDate.h"
 #include "store/IniFile.h"
+#include "watch/MailTrouble.h"
 #include "watch/PopupMessages.h"
 #include "watch/TrayIcon.h"
 #include "watch/WatchContext.h"
@@ -74,6 +78,9 @@ frmWatch::frmWatch(WatchContext& context)
     }
     connect(m_binding.get(), &MonitorBinding::JobEvent, this, &frmWatch::mwcmnMonitor_JobEvent);
     connect(m_binding.get(), &MonitorBinding::ConnectEvent, this, &frmWatch::mwcmnMonitor_ConnectEvent);
+    connect(m_binding.get(), &MonitorBinding::MonitorEnded, this, &frmWatch::monitorLost);
+    m_restartTimer.setSingleShot(true);
+    connect(&m_restartTimer, &QTimer::timeout, this, &frmWatch::restartMonitor);
 
     QString templatePath = m_ctx.templatePath;
     if (templatePath.isEmpty()) {
@@ -252,6 +259,7 @@ void frmWatch::Form_Unload()
         return;
     }
     m_unloaded = true;
+    m_restartTimer.stop();
     SaveWatchSettings();
     if (m_iconAdded) {
         m_ctx.tray.remove();
@@ -261,6 +269,9 @@ void frmWatch::Form_Unload()
     // A mail window left loaded (hidden after a failed alert) must not outlive the program.
     if (m_mailer) {
         m_mailer->close();
+    }
+    if (m_mailTrouble) {
+        m_mailTrouble->close();
     }
     if (m_ctx.endProgram) {
         m_ctx.endProgram();
@@ -341,30 +352,84 @@ void frmWatch::cmdStart_Click()
     cmdStart->setEnabled(false);
     mnuStartStop[0]->setEnabled(false);
     lblStatus->setText(QStringLiteral("Job Connection Initiated"));
-    // A monitor that cannot be started leaves the window watching, silently: no connection
-    // texts will come.
-    m_binding->StartJobMonitor(txtComputer->text());
     m_watching = true;
-    // A monitor whose server process ends watches nothing more, whatever it said last.
-    if (JobMonitorClient* monitor = m_binding->mwcmnMonitor()) {
-        connect(monitor, &JobMonitorClient::serverFinished, this, [this, monitor = QPointer(monitor)] {
-            if (m_watching && monitor && m_binding->mwcmnMonitor() == monitor) {
-                showConnectState(QStringLiteral("Disconnected"));
-            }
-        });
-    }
+    m_monitorDown = false;
+    m_restartDelayMs = 0;
     cmdStop->setEnabled(true);
     mnuStartStop[1]->setEnabled(true);
     txtComputer->setEnabled(false);
     lblDetailsTranslated->setPlainText(QStringLiteral(
         "A connection is being initiated. This message will disappear when connected. Watch will monitor print jobs "
         "on the specified server."));
+    startMonitor(false);
+}
+
+void frmWatch::startMonitor(bool resume)
+{
+    if (resume) {
+        m_binding->ResumeJobMonitor(txtComputer->text());
+    } else {
+        m_binding->StartJobMonitor(txtComputer->text());
+    }
+    if (m_binding->mwcmnMonitor() == nullptr) {
+        monitorLost();
+    }
+}
+
+void frmWatch::monitorLost()
+{
+    if (!m_watching || m_unloaded) {
+        return;
+    }
+    const bool begins = !m_monitorDown;
+    if (begins) {
+        m_monitorDown = true;
+        m_monitorDownSince = QDateTime::currentDateTime();
+    }
+    m_restartDelayMs = m_restartDelayMs == 0 ? m_ctx.monitorRestartFirstMs
+                                             : std::min(2 * m_restartDelayMs, m_ctx.monitorRestartLimitMs);
+    m_restartTimer.start(m_restartDelayMs);
+    showConnectState(QStringLiteral("Disconnected"));
+    lblDetailsTranslated->appendPlainText(QStringLiteral("The job monitor stopped at %1; it is started again in %2 s.")
+                                              .arg(generalDateText(m_monitorDownSince))
+                                              .arg(m_restartDelayMs / 1000.0));
+    updateTrayTip();
+    if (!begins) {
+        return;
+    }
+    // Once per trouble, through the alerts the operator chose for jobs in trouble.
+    const WatchOutputs outputs = currentOutputs();
+    const QString warning = QStringLiteral("Warning: The job monitor watching %1 stopped at %2.\r\n"
+                                           "Halvern Watch is starting it again; changes meanwhile follow.")
+                                .arg(outputs.server, generalDateText(m_monitorDownSince));
+    if (outputs.popupOn) {
+        m_ctx.popups.netSend(outputs.popupComputer, warning);
+        m_ctx.popups.msgAllSessions(outputs.popupComputer, warning);
+    }
+    if (outputs.emailOn) {
+        m_mailAlert.MailAlertMode = true;
+        m_mailAlert.MailAlertSubject = QStringLiteral("HLV: Job Monitor stopped on ") + outputs.server;
+        m_mailAlert.MailAlertBody = warning;
+        showMailer();
+    }
+}
+
+void frmWatch::restartMonitor()
+{
+    if (!m_watching || m_unloaded) {
+        return;
+    }
+    lblStatus->setText(QStringLiteral("Job Connection Initiated"));
+    startMonitor(true);
 }
 
 void frmWatch::cmdStop_Click()
 {
     // Stops and releases the monitor, then ends its server process, which may still be
     // waiting for the next job change.
+    m_restartTimer.stop();
+    m_restartDelayMs = 0;
+    m_monitorDown = false;
     m_binding->StopJobMonitor();
     // A monitor that could not answer (never started, or its process gone) sent no
     // "Disconnected": the window says it all the same, as nothing is watched any more.
@@ -378,6 +443,7 @@ void frmWatch::cmdStop_Click()
     cmdStart->setEnabled(true);
     txtComputer->setEnabled(true);
     KillProcess(kWatchJobExe);
+    updateTrayTip();
 }
 
 void frmWatch::mnuStartStop_Click(int index)
@@ -399,6 +465,11 @@ void frmWatch::mwcmnMonitor_ConnectEvent(const QString& strConnect)
     // A state that arrives while nothing is watched belongs to a monitor already stopped.
     if (!m_watching) {
         return;
+    }
+    if (m_monitorDown && strConnect == QLatin1String("Connected")) {
+        m_monitorDown = false;
+        m_restartDelayMs = 0;
+        updateTrayTip();
     }
     showConnectState(strConnect);
 }
@@ -449,8 +520,43 @@ void frmWatch::showMailer()
         m_mailer = new frmMailer(m_ctx.dialogs, *this, m_mailAlert, m_ctx.smtpPort);
         m_mailer->setReplyTimeout(m_ctx.smtpReplyTimeoutMs);
         m_mailer->setWindowIcon(windowIcon());
+        connect(m_mailer, &frmMailer::alertNotMailed, this, &frmWatch::alertNotMailed);
+        connect(m_mailer, &frmMailer::alertMailed, this, &frmWatch::alertMailed);
     }
     m_mailer->Show();
+}
+
+void frmWatch::alertNotMailed(const QString& why)
+{
+    if (!m_mailTrouble) {
+        m_mailTrouble = new MailTroubleWindow(this);
+        m_mailTrouble->setWindowIcon(windowIcon());
+    }
+    m_mailTrouble->notMailed(why, QDateTime::currentDateTime());
+    updateTrayTip();
+}
+
+void frmWatch::alertMailed()
+{
+    if (m_mailTrouble && m_mailTrouble->inTrouble()) {
+        m_mailTrouble->mailed(QDateTime::currentDateTime());
+        updateTrayTip();
+    }
+}
+
+void frmWatch::updateTrayTip()
+{
+    QString tip = QStringLiteral("HLV Watch");
+    if (m_monitorDown) {
+        tip += QStringLiteral("\nJob monitor stopped at ") + generalDateText(m_monitorDownSince) +
+               QStringLiteral(", starting it again");
+    }
+    if (m_mailTrouble && m_mailTrouble->inTrouble()) {
+        tip += QLatin1Char('\n') + m_mailTrouble->summary();
+    }
+    if (m_iconAdded) {
+        m_ctx.tray.setToolTip(tip);
+    }
 }
 
 void frmWatch::mnuTestEmail_Click()

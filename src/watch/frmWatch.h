@@ -3,11 +3,14 @@
 #include <array>
 #include <memory>
 
+#include <QDateTime>
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 
 #include "watch/JobEventProcessing.h"
+#include "watch/MailTrouble.h"
 #include "watch/WatchSettings.h"
 #include "watch/frmMailer.h"
 
@@ -42,6 +45,12 @@ struct WatchContext;
 // cmdStop_Click. Connection states do not change the state. The status shows the monitor's
 // last connection state while watching, "Disconnected" once its server process has ended
 // or watching has stopped; a state arriving while Idle is not shown.
+//
+// While watching, a monitor whose server process ends (or that cannot be started) is a
+// trouble: it is reported once through the chosen alerts (message, e-mail) and shown in
+// the icon's tip, and the monitor is started again after 1 s, then after twice as long at
+// each failed attempt, up to 60 s. The new monitor takes the jobs as the last one knew them,
+// so what changed meanwhile arrives as job events. The trouble ends with its "Connected".
 class frmWatch : public QMainWindow, private MailCaptions
 {
     Q_OBJECT
@@ -94,9 +103,15 @@ public:
     // The mail window while it is loaded, else null.
     frmMailer* mailer() const { return m_mailer.data(); }
     MailAlert& mailAlert() { return m_mailAlert; }
+    // The window that tells of alert mails not sent; null until the first one.
+    MailTroubleWindow* mailTrouble() const { return m_mailTrouble.data(); }
     MonitorBinding* monitorBinding() const { return m_binding.get(); }
     QString iniPath() const;
     bool isWatching() const { return m_watching; }
+    // A monitor stopped while watching and is not running again yet.
+    bool monitorDown() const { return m_monitorDown; }
+    // The wait before the next start of the monitor; 0 when none is due.
+    int monitorRestartDelayMs() const { return m_restartTimer.isActive() ? m_restartDelayMs : 0; }
 
     static QString helpFileName();
 
@@ -161,6 +176,14 @@ private:
     // The connection state in the status and translated boxes.
     void showConnectState(const QString& strConnect);
     void showMailer();
+    // Starts the monitor on the server box; resume takes the jobs the last one knew.
+    void startMonitor(bool resume);
+    void monitorLost();
+    void restartMonitor();
+    void alertNotMailed(const QString& why);
+    void alertMailed();
+    // The icon's tip: the program's name, and each trouble that lasts.
+    void updateTrayTip();
     WatchSettingsState settingsState() const;
     void applySettingsState(const WatchSettingsState& state);
 
@@ -176,6 +199,11 @@ private:
     std::unique_ptr<JobEventProcessor> m_processor;
     MailAlert m_mailAlert;
     QPointer<frmMailer> m_mailer;
+    QPointer<MailTroubleWindow> m_mailTrouble;
+    QTimer m_restartTimer;
+    int m_restartDelayMs = 0;
+    bool m_monitorDown = false;
+    QDateTime m_monitorDownSince;
     bool m_watching = false;
     bool m_unloaded = false;
     bool m_iconAdded = false;

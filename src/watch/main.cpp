@@ -11,6 +11,7 @@
 #include "platform/Environment.h"
 #include "platform/GeneralDate.h"
 #include "platform/ProcessControl.h"
+#include "platform/TerminationSignals.h"
 #include "watch/PopupMessages.h"
 #include "watch/TrayIcon.h"
 #include "watch/WatchContext.h"
@@ -18,6 +19,8 @@
 
 int main(int argc, char** argv)
 {
+    // From the first moment: a signal during start-up ends the program once it has started.
+    hlv::TerminationSignals::install();
     hlv::readLocalTimeZoneOnce();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("HlvWatch"));
@@ -56,5 +59,12 @@ int main(int argc, char** argv)
             window.close();
         });
     }
+    // A logout, a kill or Ctrl+C ends the program as Exit does.
+    hlv::TerminationSignals terminationSignals;
+    QObject::connect(&terminationSignals, &hlv::TerminationSignals::received, &window, [&window] {
+        window.close();
+        window.Form_Unload();
+    });
+    terminationSignals.start();
     return QApplication::exec();
 }

@@ -76,31 +76,38 @@ TEST(JobDetailRecord_QueueName, UpToTheCommaBeforeTheJobId)
     EXPECT_EQ(buildJobDetailRecord(job).split(QLatin1Char('|')).at(4), QStringLiteral("Colour, A3"));
 }
 
-// Whatever a document, printer or user name holds, the reader gives back the twelve fields
-// the record was built from.
+// Whatever a document, computer, printer or user name holds, "|" and "\" included, the
+// reader gives back the twelve fields the record was built from.
 TEST(JobDetailRecord_Read, RoundTrip_AnyCharactersInNames)
 {
     const struct
     {
         const char* document;
-        const char* printer;
+        const char* host;
         const char* owner;
+        const char* printer;
     } cases[] = {
-        {"a|b", "Laser", "alice"},
-        {"|lead and trail|", "Laser", "alice"},
-        {"||", "Laser", "alice"},
-        {"x|1KB|3/14/2026 9:15:30 AM|17|Laser, 17", "Laser", "alice"},
-        {"50% off, final", "Q%41x", "bob%20"},
-        {"tab\there", "a,b", "car,ol"},
-        {"Bücher – Ελληνικά|日本語", "Drucker-Büro", "Jürgen"},
-        {"", "Laser", ""},
-        {"x|y", "a|b", "alice"},
-        {"x|y, 9", "|a||b|", "alice"},
+        {"a|b", "\\\\ws01", "alice", "Laser"},
+        {"|lead and trail|", "\\\\ws01", "alice", "Laser"},
+        {"||", "\\\\ws01", "alice", "Laser"},
+        {"x|1KB|3/14/2026 9:15:30 AM|17|Laser, 17", "\\\\ws01", "alice", "Laser"},
+        {"50% off, final", "\\\\ws01", "bob%20", "Q%41x"},
+        {"tab\there", "\\\\ws01", "car,ol", "a,b"},
+        {"Bücher – Ελληνικά|日本語", "\\\\ws01", "Jürgen", "Drucker-Büro"},
+        {"", "", "", "Laser"},
+        {"x|y", "\\\\ws01", "alice", "a|b"},
+        {"x|y, 9", "\\\\ws01", "alice", "|a||b|"},
+        {"report", "\\\\we|ird", "we|ird", "Laser"},
+        {"report", "\\\\ws01", "|", "Laser"},
+        {"C:\\temp\\", "\\\\ws01\\", "dom\\user", "Laser\\"},
+        {"\\|", "\\\\|\\", "\\\\|", "\\|\\"},
+        {"ends\\\\", "\\", "a\\|b", "p\\|q"},
     };
     for (const auto& c : cases) {
         PrintJobInfo job = sampleJob(9, QString::fromUtf8(c.document));
         job.Name = QString::fromUtf8(c.printer) + QStringLiteral(", 9");
         job.Owner = QString::fromUtf8(c.owner);
+        job.HostPrintQueue = QString::fromUtf8(c.host);
         const QStringList expected = {QString::number(job.StatusMask),
                                       job.Document,
                                       job.HostPrintQueue,
@@ -114,8 +121,9 @@ TEST(JobDetailRecord_Read, RoundTrip_AnyCharactersInNames)
                                       QStringLiteral("9"),
                                       job.Name};
         bool complete = false;
-        EXPECT_EQ(readJobDetailRecord(buildJobDetailRecord(job), &complete), expected) << c.document;
-        EXPECT_TRUE(complete) << c.document;
+        const QString record = buildJobDetailRecord(job);
+        EXPECT_EQ(readJobDetailRecord(record, &complete), expected) << record.toStdString();
+        EXPECT_TRUE(complete) << record.toStdString();
     }
 }
 

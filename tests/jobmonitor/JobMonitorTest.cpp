@@ -6,6 +6,7 @@
 #include "FakePrintSystem.h"
 #include "jobmonitor/JobDetailRecord.h"
 #include "jobmonitor/MonitorServer.h"
+#include "jobmonitor/WireProtocol.h"
 #include "platform/print/SimPrintStore.h"
 #include "platform/print/SimPrintSystem.h"
 #include "support/WaitFor.h"
@@ -375,12 +376,50 @@ TEST_F(MonitorServerTest, JobEvent_RecordEscapedOnTheWire)
     const auto server = printSystem.addServer(QStringLiteral("srv"));
     link.monitor().setPollInterval(24 * 3600 * 1000);
     link.handleLine("StartMonitor\tsrv");
-    ASSERT_TRUE(test::waitFor([this] { return !written.isEmpty(); }));
+    ASSERT_TRUE(test::waitFor([this] { return written.size() >= 2; }));
     server->jobs = {sampleJob(3, QStringLiteral("a\tb\nc"))};
     link.monitor().MonitorEvent();
-    ASSERT_EQ(written.size(), 2);
-    EXPECT_EQ(written.at(0), QByteArray("ConnectEvent\tConnected\n"));
-    EXPECT_TRUE(written.at(1).startsWith("JobEvent\tNew\t8|a\\tb\\nc|\\\\\\\\ws01|alice|Laser|"));
+    ASSERT_EQ(written.size(), 3);
+    // The jobs found at the start (none) come before "Connected".
+    EXPECT_EQ(written.at(0), QByteArray("JobList\n"));
+    EXPECT_EQ(written.at(1), QByteArray("ConnectEvent\tConnected\n"));
+    EXPECT_TRUE(written.at(2).startsWith("JobEvent\tNew\t8|a\\tb\\nc|\\\\\\\\ws01|alice|Laser|"));
+}
+
+// A monitor started again after the last one stopped: it is told the jobs as the last one
+// reported them (the list it found, the events since) and reports what changed meanwhile,
+// and nothing for a job that did not change, whatever its document name holds.
+TEST_F(MonitorServerTest, ResumeMonitor_ReportsWhatChangedSinceTheKnownJobs)
+{
+    const auto server = printSystem.addServer(QStringLiteral("srv"));
+    link.monitor().setPollInterval(24 * 3600 * 1000);
+    const PrintJobInfo kept = sampleJob(3, QStringLiteral("a|b"));
+    const PrintJobInfo gone = sampleJob(4);
+    PrintJobInfo changed = sampleJob(5);
+    server->jobs = {kept, gone, changed};
+    link.handleLine("StartMonitor\tsrv");
+    ASSERT_TRUE(test::waitFor([this] { return written.size() >= 2; }));
+    EXPECT_EQ(written.at(0), wire::encodeMessage({QStringLiteral("JobList"), buildJobDetailRecord(kept),
+                                                  buildJobDetailRecord(gone), buildJobDetailRecord(changed)}));
+    written.clear();
+
+    server->jobs = {kept, gone, changed};
+    link.handleLine(
+        wire::encodeMessage({QStringLiteral("ResumeMonitor"), QStringLiteral("srv"), buildJobDetailRecord(kept),
+                             buildJobDetailRecord(gone), buildJobDetailRecord(changed)})
+            .chopped(1));
+    changed.StatusMask = JobStatus::Error;
+    const PrintJobInfo added = sampleJob(6);
+    server->jobs = {kept, changed, added};
+    ASSERT_TRUE(test::waitFor([this] { return written.size() >= 4; }));
+    EXPECT_EQ(
+        written,
+        (QList<QByteArray>{
+            "ConnectEvent\tConnected\n",
+            wire::encodeMessage(
+                {QStringLiteral("JobEvent"), QStringLiteral("Modified"), buildJobDetailRecord(changed)}),
+            wire::encodeMessage({QStringLiteral("JobEvent"), QStringLiteral("New"), buildJobDetailRecord(added)}),
+            wire::encodeMessage({QStringLiteral("JobEvent"), QStringLiteral("Deleted"), buildJobDetailRecord(gone)})}));
 }
 
 } // namespace

@@ -21,6 +21,7 @@
 #include "jobmonitor/MonitorBuilds.h"
 #include "jobmonitor/client/JobMonitorClient.h"
 #include "platform/PrintSystem.h"
+#include "platform/print/CupsExchange.h"
 #include "platform/print/CupsPrintSystem.h"
 #include "platform/print/CupsSubscription.h"
 #include "platform/print/LocalUser.h"
@@ -291,13 +292,15 @@ TEST(CupsSubscriptionLease, RenewedWhileRead_StillDelivers_CancelledAtEnd)
     constexpr int kLease = 3;
 
     QString why;
+    std::shared_ptr<CupsExchange> exchange = CupsExchange::connect(host.toStdString(), port, {}, &why);
+    ASSERT_TRUE(exchange) << why.toStdString();
     // Never read, so never renewed: shows that the server does end a lease.
-    auto unread = CupsSubscription::create(http, uri, user, kLease, &why);
+    auto unread = CupsSubscription::create(exchange, uri, user, kLease, &why);
     ASSERT_TRUE(unread) << why.toStdString();
     const int unreadId = unread->id();
     unread->abandon();
     unread.reset();
-    auto watch = CupsSubscription::create(http, uri, user, kLease, &why);
+    auto watch = CupsSubscription::create(exchange, uri, user, kLease, &why);
     ASSERT_TRUE(watch) << why.toStdString();
 
     // Read for two lease lengths, as the monitor reads.

@@ -13,6 +13,7 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include "jobmonitor/JobDetailRecord.h"
 #include "jobmonitor/MonitorBuilds.h"
 #include "jobmonitor/WireProtocol.h"
 #include "jobmonitor/client/JobMonitorClient.h"
@@ -282,12 +283,13 @@ TEST_F(MonitorLinkE2E, DocumentWithBarTabAndLineBreak_CrossesIntact)
     const QString id = addJob(document);
     ASSERT_TRUE(waitFor([&] { return log.has(QStringLiteral("New")); }));
     const QString record = log.last(QStringLiteral("New"))->record;
-    EXPECT_TRUE(record.startsWith(QStringLiteral("8|") + document + QStringLiteral("|\\\\ws01|")) ||
-                record.section(QLatin1Char('|'), 1, 2) == document)
+    bool complete = false;
+    const QStringList fields = readJobDetailRecord(record, &complete);
+    EXPECT_TRUE(complete) << record.toStdString();
+    EXPECT_EQ(record.count(QLatin1Char('|')) - record.count(QStringLiteral("\\|")), kJobDetailFieldCount - 1)
         << record.toStdString();
-    const QStringList fields = record.split(QLatin1Char('|'));
-    EXPECT_EQ(fields.size(), 13);
-    EXPECT_EQ(fields.at(1) + QLatin1Char('|') + fields.at(2), document);
+    EXPECT_EQ(fields.at(1), document);
+    EXPECT_EQ(fields.at(2), QStringLiteral("\\\\ws01"));
     EXPECT_EQ(fields.last(), QStringLiteral("Laser, ") + id);
 }
 
@@ -325,6 +327,8 @@ TEST_F(MonitorLinkE2E, RawLink_HelloThenServerEndsWhenStdinCloses)
     EXPECT_EQ(server.readLine(), QByteArray("HELLO\t{C02EE862-9F1E-41CE-BD34-A8FB11E03F84}\t1.00.0005\n"));
 
     server.write("StartMonitor\tsrv\n");
+    ASSERT_TRUE(waitFor([&] { return server.canReadLine(); }));
+    EXPECT_EQ(server.readLine(), QByteArray("JobList\n"));
     ASSERT_TRUE(waitFor([&] { return server.canReadLine(); }));
     EXPECT_EQ(server.readLine(), QByteArray("ConnectEvent\tConnected\n"));
 

@@ -2,9 +2,12 @@
 
 #include <csignal>
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QSet>
 #include <QStandardPaths>
 #include <sys/resource.h>
 
@@ -160,6 +163,54 @@ TEST_F(JobLogArchiveTest, Yes_WriterOfAnotherProcessWaitsForTheDeleteNoWriteLost
     EXPECT_NE(writer.exitCode, 0) << "the write landed in the log about to be deleted";
     EXPECT_EQ(keysIn(archivePath("2024-March-5-95-hlv.mdb")), QStringList{QStringLiteral("1-old")});
     EXPECT_FALSE(QFile::exists(logPath()));
+}
+
+TEST_F(JobLogArchiveTest, WriterOfAnotherProcessThroughSeveralResets_EveryRowInAnArchiveOrTheNewLog)
+{
+    // Single-field writes of new rows, one after another, while this program resets the log
+    // (keeping an archive) again and again: a write that meets a reset lands in the new log.
+    constexpr int kWrites = 400;
+    constexpr int kResets = 8;
+    QProcess writer;
+    writer.start(QStringLiteral(HLV_BINARY_DIR "/tests/joblog_writer_process"),
+                 {env.appDataPath, builtTemplatePath(), QString::number(kWrites)});
+    ASSERT_TRUE(writer.waitForStarted(10000));
+    int written = 0;
+    const auto waitForWrites = [&](int count) {
+        const QDeadlineTimer deadline(60000);
+        while (written < count && !deadline.hasExpired() && writer.state() == QProcess::Running) {
+            writer.waitForReadyRead(100);
+            while (writer.canReadLine()) {
+                written = writer.readLine().trimmed().toInt();
+            }
+        }
+        return written >= count;
+    };
+    int resets = 0;
+    for (int round = 1; round <= kResets; ++round) {
+        ASSERT_TRUE(waitForWrites(round * kWrites / (kResets + 1))) << "the writer stopped after " << written;
+        clock.advance(60);
+        // A reset that finds the writer holding the log fails; the next try gets it.
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            dialogs.msgAnswers.push_back(MsgBoxResult::Yes);
+            if (reset()) {
+                ++resets;
+                break;
+            }
+        }
+    }
+    ASSERT_TRUE(writer.waitForFinished(60000));
+    EXPECT_EQ(writer.exitCode(), 0) << writer.readAllStandardError().toStdString();
+    EXPECT_EQ(resets, kResets);
+
+    QStringList keys;
+    const QDir folder(QFileInfo(logPath()).absolutePath());
+    for (const QString& name : folder.entryList({QStringLiteral("*.mdb")}, QDir::Files)) {
+        keys += keysIn(folder.filePath(name));
+    }
+    keys.removeAll(QStringLiteral("1-old"));
+    EXPECT_EQ(keys.size(), kWrites) << "rows lost or written twice";
+    EXPECT_EQ(QSet<QString>(keys.begin(), keys.end()).size(), kWrites);
 }
 
 TEST_F(JobLogArchiveTest, DamagedLog_BytesArchivedOnYesAndLogDeleted)

@@ -11,6 +11,7 @@
 #include "StoreFixture.h"
 #include "platform/GeneralDate.h"
 #include "store/JobLogTable.h"
+#include "support/FullFilesystem.h"
 #include "support/WaitFor.h"
 
 using namespace hlv;
@@ -35,14 +36,54 @@ protected:
 
 const QString kKey = QStringLiteral("17-3/5/2024 9:05:00 AM");
 
+// The warnings the program writes while it lives.
+class WarningCapture
+{
+public:
+    WarningCapture()
+    {
+        s_lines.clear();
+        s_previous = qInstallMessageHandler(&WarningCapture::handle);
+    }
+    ~WarningCapture() { qInstallMessageHandler(s_previous); }
+    WarningCapture(const WarningCapture&) = delete;
+    WarningCapture& operator=(const WarningCapture&) = delete;
+    QStringList lines() const { return s_lines; }
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext& context, const QString& text)
+    {
+        if (type == QtWarningMsg) {
+            s_lines.append(text);
+        }
+        if (s_previous) {
+            s_previous(type, context, text);
+        }
+    }
+    static inline QtMessageHandler s_previous = nullptr;
+    static inline QStringList s_lines;
+};
+
 } // namespace
 
 TEST_F(JobLogStoreTest, NewLog_AuditOn_RecordsCreationInOrderThenTheRow)
 {
-    for (const bool autoQueue : {false, true}) {
+    // A log without a table (a file of no bytes, or the one page failed writes leave in
+    // it) is made anew as a missing one is.
+    enum class Before { Missing, NoBytes, OnePage };
+    for (const auto& [autoQueue, before] :
+         {std::pair{false, Before::Missing}, std::pair{true, Before::Missing}, std::pair{false, Before::NoBytes},
+          std::pair{true, Before::NoBytes}, std::pair{false, Before::OnePage}}) {
         QFile::remove(logPath());
         host.autoQueue = autoQueue;
-        ASSERT_FALSE(QFile::exists(logPath()));
+        if (before == Before::NoBytes) {
+            QFile empty(logPath());
+            ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+        } else if (before == Before::OnePage) {
+            auto db = Database::open(logPath(), Database::Mode::Create);
+            ASSERT_TRUE(db && db->exec(QStringLiteral("PRAGMA user_version = 7")));
+        }
+        ASSERT_EQ(QFile::exists(logPath()), before != Before::Missing);
 
         ASSERT_TRUE(store->LogJobField(kKey, QStringLiteral("Server"), QStringLiteral("PRINT1")));
 
@@ -57,7 +98,7 @@ TEST_F(JobLogStoreTest, NewLog_AuditOn_RecordsCreationInOrderThenTheRow)
             expected.append({time, QStringLiteral("AutoQueue"), QStringLiteral("AutoQueue Enabled"),
                              QStringLiteral("operator"), QStringLiteral("WS01")});
         }
-        EXPECT_EQ(auditRows(), expected) << "AutoQueue " << autoQueue;
+        EXPECT_EQ(auditRows(), expected) << "AutoQueue " << autoQueue << " before " << int(before);
         EXPECT_EQ(jobRows(), (QList<QStringList>{{kKey, QStringLiteral("PRINT1"), QStringLiteral("<null>"),
                                                   QStringLiteral("<null>"), QStringLiteral("<null>")}}));
     }
@@ -379,6 +420,52 @@ TEST_F(JobLogStoreTest, LogNewJobs_FailureInsideAJob_LeavesThatRowAbsentAndTheOt
                                    QStringLiteral("<null>"), QStringLiteral("<null>"), QStringLiteral("<null>")},
                                   {QStringLiteral("3-t"), QStringLiteral("PS1"), QStringLiteral("bob"),
                                    QStringLiteral("1"), QStringLiteral("4"), QStringLiteral("12KB")}}));
+}
+
+TEST_F(JobLogStoreTest, FullDisk_WritesReportedAsAFullDiskCountedAsLostLogKept)
+{
+    // GIVEN a log on a small file system of its own, filled to the last byte
+    QTemporaryDir mountPoint;
+    ASSERT_TRUE(mountPoint.isValid());
+    FullFilesystem disk;
+    QString why;
+    if (!disk.mount(mountPoint.path(), "2m", &why)) {
+        GTEST_SKIP() << why.toStdString();
+    }
+    env.appDataPath = mountPoint.path();
+    ASSERT_TRUE(store->LogJobField(kKey, QStringLiteral("Server"), QStringLiteral("PRINT1")));
+    ASSERT_TRUE(disk.fill());
+
+    // WHEN more rows are written than the cache holds until the commit, and an audit record
+    WarningCapture warnings;
+    QList<joblog::JobEntry> jobs;
+    for (int i = 0; i < 3000; ++i) {
+        jobs.append({QString::number(i) + QStringLiteral("-t"),
+                     {{QStringLiteral("Description"), QString(1000, QLatin1Char('d'))}}});
+    }
+    store->LogNewJobs(jobs);
+    EXPECT_FALSE(store->WriteAudit(QStringLiteral("Job"), QStringLiteral("Pause Job")));
+
+    // THEN each failure names the full disk, every write is counted as lost, and the log
+    // still holds what it held
+    const QStringList lines = warnings.lines();
+    EXPECT_TRUE(lines.filter(QStringLiteral("no transaction is active")).isEmpty())
+        << lines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(lines.filter(QStringLiteral("full")).size(), lines.size()) << lines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_FALSE(lines.isEmpty());
+    EXPECT_EQ(store->pendingWrites(), 0);
+    EXPECT_EQ(store->lostWrites(), 3001);
+    EXPECT_EQ(jobRows().size(), 1);
+
+    // A log made anew on the full disk fails by that name too, and leaves no part of a log.
+    ASSERT_TRUE(QFile::remove(logPath()));
+    ASSERT_TRUE(disk.fill());
+    EXPECT_FALSE(store->LogJobField(kKey, QStringLiteral("Server"), QStringLiteral("PRINT1")));
+    const QStringList later = warnings.lines().mid(lines.size());
+    EXPECT_FALSE(later.filter(QStringLiteral("No space left on device")).isEmpty())
+        << later.join(QLatin1Char('\n')).toStdString();
+    EXPECT_FALSE(QFile::exists(logPath()));
+    store.reset();
 }
 
 TEST_F(JobLogStoreTest, LogNewJobs_LogResetBetweenTwoJobsOfOneBatch_BothLandInTheNewLog)

@@ -2,6 +2,7 @@
 
 #include "StoreFixture.h"
 #include "platform/GeneralDate.h"
+#include "store/JobLogTable.h"
 
 using namespace hlv;
 using namespace hlv::test;
@@ -51,13 +52,15 @@ TEST(TemplateTest, BuiltTemplate_HoldsTheTablesAndViewsWithTheirColumns)
     while (objects.next()) {
         (objects.value(0).toString() == QLatin1String("table") ? tables : views) << objects.value(1).toString();
     }
-    EXPECT_EQ(tables, (QStringList{QStringLiteral("HLV_Audit"), QStringLiteral("HLV_Log")}));
+    EXPECT_EQ(tables,
+              (QStringList{QStringLiteral("HLV_Audit"), QStringLiteral("HLV_DateForms"), QStringLiteral("HLV_Log")}));
     EXPECT_EQ(views.size(), 8);
 
     const std::pair<const char*, const char*> expected[] = {
         {"HLV_Log", "TransactionID, Server, Queue, Description, Computer, User, Name, Priority, Time Submitted, Pages, "
                     "Size, Deleted, Deleted Pages, Resumed, Printed Pages, HLV User, HLV Computer, Comments"},
         {"HLV_Audit", "Time, Action, Description, HLV User, HLV Computer"},
+        {"HLV_DateForms", "Form, Order"},
         {"LogUserReport", "User, Jobs, Pages, Deleted, Printed"},
         {"LogPrinterReport", "Server, Queue, Jobs, Pages, Deleted, Printed"},
         {"LogAuditTodayReport", "Time, HLV Computer, HLV User, Action, Description"},
@@ -147,19 +150,23 @@ TEST_F(TemplateViewsTest, AuditViews_TodayAndCounts)
                                           {QStringLiteral("Remove Job"), QStringLiteral("1")}}));
 }
 
-// The day-based views read the submit time as whichever program wrote it: the general date
-// text of that program's locale, with logs that mix the texts of two locales.
-TEST_F(TemplateViewsTest, DayViews_RightDayForTheTextsOfEveryLocale)
+// Every reading of a stored submit time gives the day the job was submitted: the day views
+// (in any SQLite client), the CSV export's Year, Month and Day and the statistics' first and
+// last day, for logs written under one locale (or by two programs under two) and read under
+// another, also when no day of the log is above 12. Only a day no reader can tell (a form two
+// of the log's writers both write, one day first, one month first) is left out; none is
+// swapped.
+TEST_F(TemplateViewsTest, SubmitDays_WrittenUnderOneLocaleReadUnderAnother_EveryReadingAgrees)
 {
     host.audit = false;
     const QDate today = QDate::currentDate();
-    // A midnight text is the date alone. With both fields above 9 ("12/10/2026") only the
-    // log's other rows can tell its order, which a log mixing "/" locales cannot.
+    // A midnight text is the date alone. With both fields above 9 ("12/10/2026") it cannot
+    // be told in a log that two "/" locales of either order write.
     const struct
     {
         QDateTime moment;
         bool inMixedLogs;
-    } moments[] = {
+    } anyDays[] = {
         {QDateTime(today, QTime(10, 0)), true},
         {QDateTime(today, QTime(23, 59, 59)), true},
         {QDateTime(QDate(2026, 1, 5), QTime(9, 0)), true},
@@ -171,59 +178,147 @@ TEST_F(TemplateViewsTest, DayViews_RightDayForTheTextsOfEveryLocale)
         {QDateTime(QDate(2026, 12, 10), QTime(11, 0)), true},
         {QDateTime(QDate(2027, 3, 31), QTime(12, 0)), true},
     };
-    const std::pair<const char*, const char*> cases[] = {
-        {"en_US", nullptr},
-        {"en_GB", nullptr},
-        {"de_DE", nullptr},
-        {"nl_NL", nullptr},
-        {"fr_FR", nullptr},
-        {"ja_JP", nullptr},
-        {"zh_CN", nullptr},
-        // Day first in the English (US) shape ("9/12/2026 4:22:44 PM"), and other digits.
-        {"en_AU", nullptr},
-        {"ar_EG", nullptr},
-        // The console and the watch program under different locales, writing one log.
-        {"en_US", "en_GB"},
-        {"de_DE", "en_US"},
-        {"zh_CN", "fr_FR"},
+    // Every day 12 or less: nothing in the log shows its order but the writers' record.
+    QList<QDateTime> lowDays = {
+        QDateTime(QDate(2025, 10, 7), QTime(20, 15)), QDateTime(QDate(2026, 1, 5), QTime(9, 0)),
+        QDateTime(QDate(2026, 2, 3), QTime(0, 0)),    QDateTime(QDate(2026, 3, 12), QTime(16, 22, 44)),
+        QDateTime(QDate(2026, 11, 2), QTime(11, 0)),  QDateTime(QDate(2026, 12, 9), QTime(4, 5, 6)),
     };
-    for (const auto& [first, second] : cases) {
-        const std::string label = std::string(first) + (second ? std::string("+") + second : std::string());
-        QFile::remove(logPath());
-        QMap<QDate, int> perDay;
-        QMap<QPair<int, int>, int> perMonth;
-        int todays = 0;
-        int n = 0;
-        for (const char* name : {first, second}) {
-            if (!name) {
-                continue;
-            }
-            QLocale::setDefault(QLocale(QString::fromLatin1(name)));
-            for (const auto& [moment, inMixedLogs] : moments) {
-                if (second && !inMixedLogs) {
-                    continue;
-                }
-                const QString key = QString::number(++n);
-                ASSERT_TRUE(store->LogJobField(key, QStringLiteral("Time Submitted"), generalDateText(moment)));
-                ++perDay[moment.date()];
-                ++perMonth[{moment.date().year(), moment.date().month()}];
-                todays += moment.date() == today ? 1 : 0;
-            }
-        }
-        QList<QStringList> daily;
-        for (auto it = perDay.cbegin(); it != perDay.cend(); ++it) {
-            daily << QStringList{QString::number(it.key().year()), QString::number(it.key().month()),
-                                 QString::number(it.key().day()), QString::number(it.value())};
-        }
-        QList<QStringList> monthly;
-        for (auto it = perMonth.cbegin(); it != perMonth.cend(); ++it) {
-            monthly << QStringList{QString::number(it.key().first), QString::number(it.key().second),
-                                   QString::number(it.value())};
-        }
-        EXPECT_EQ(joined(rows(QStringLiteral("SELECT Year, Month, Day, Jobs FROM LogDailyJobsReport"))), joined(daily))
-            << label;
-        EXPECT_EQ(joined(rows(QStringLiteral("SELECT Year, Month, Jobs FROM LogMonthlyJobsReport"))), joined(monthly))
-            << label;
-        EXPECT_EQ(rows(QStringLiteral("SELECT * FROM LogTodayReport")).size(), todays) << label;
+    if (today.day() <= 12) {
+        lowDays << QDateTime(today, QTime(8, 0)) << QDateTime(today, QTime(17, 45, 10));
     }
+    const struct
+    {
+        const char* writers; // one locale, or two programs' locales joined by "+"
+        const char* reader;
+        bool untold; // forms written in both orders: days of 12 or less may be left out
+    } cases[] = {
+        {"en_US", "en_GB", false},       {"en_GB", "en_US", false},       {"en_AU", "en_US", false},
+        {"en_NZ", "ja_JP", false},       {"de_DE", "en_US", false},       {"ja_JP", "de_DE", false},
+        {"nl_NL", "en_AU", false},       {"fr_FR", "zh_CN", false},       {"zh_CN", "en_US", false},
+        {"ar_EG", "en_GB", false},       {"en_US+en_GB", "de_DE", false}, {"de_DE+en_US", "en_AU", false},
+        {"en_AU+ja_JP", "en_US", false}, {"zh_CN+fr_FR", "ar_EG", false}, {"en_US+en_AU", "en_GB", true},
+    };
+    for (const auto& c : cases) {
+        const QStringList writers = QString::fromLatin1(c.writers).split(QLatin1Char('+'));
+        for (const bool low : {false, true}) {
+            const std::string label = std::string(c.writers) + " read under " + c.reader + (low ? ", days <= 12" : "");
+            QList<QDateTime> moments;
+            for (const auto& [moment, inMixedLogs] : anyDays) {
+                if (!low && (inMixedLogs || writers.size() == 1)) {
+                    moments << moment;
+                }
+            }
+            if (low) {
+                moments = lowDays;
+            }
+            QFile::remove(logPath());
+            QList<QDate> written;
+            for (const QString& writer : writers) {
+                QLocale::setDefault(QLocale(writer));
+                QList<joblog::JobEntry> jobs;
+                for (const QDateTime& moment : moments) {
+                    jobs.append({QString::number(written.size() + 1),
+                                 {{QStringLiteral("Time Submitted"), generalDateText(moment)}}});
+                    written << moment.date();
+                }
+                store->LogNewJobs(jobs);
+            }
+            ASSERT_EQ(store->pendingWrites(), 0) << label;
+
+            const QLocale reader{QString::fromLatin1(c.reader)};
+            QLocale::setDefault(reader);
+            // The CSV's days, row by row: right, or left out where no reader can tell.
+            ASSERT_TRUE(store->ExportLogToCsv()) << label;
+            const QList<QByteArray> lines = fileBytes(store->csvFilePath()).split('\n');
+            ASSERT_EQ(lines.size(), written.size() + 3) << label;
+            QList<QDate> read;
+            for (qsizetype row = 0; row < written.size(); ++row) {
+                const QStringList cells = QString::fromUtf8(lines.at(row + 1).trimmed()).split(QLatin1Char(','));
+                ASSERT_EQ(cells.size(), 20) << label;
+                int month = 0;
+                for (int m = 1; m <= 12; ++m) {
+                    month = reader.monthName(m) == cells.at(10) ? m : month;
+                }
+                const QDate date(cells.at(9).toInt(), month, cells.at(11).toInt());
+                const QDate expected = written.at(row);
+                const bool mayBeUntold = c.untold && expected.day() <= 12;
+                EXPECT_TRUE(date == expected || (mayBeUntold && cells.mid(9, 3).join(QString()).isEmpty()))
+                    << label << ": " << cells.at(8).toStdString() << " read as " << cells.at(9).toStdString() << "|"
+                    << cells.at(10).toStdString() << "|" << cells.at(11).toStdString();
+                read << (date.isValid() ? date : QDate());
+            }
+            // The statistics span the same days, from before the pass's moment to after it.
+            ASSERT_TRUE(store->ComputeLogStats()) << label;
+            QDateTime first = clock.current;
+            QDateTime last = clock.current;
+            for (const QDate& day : read) {
+                if (day.isValid()) {
+                    first = std::min(first, QDateTime(day, QTime(0, 0)));
+                    last = std::max(last, QDateTime(day, QTime(0, 0)));
+                }
+            }
+            EXPECT_EQ(store->stats().LogStarted, first) << label;
+            EXPECT_EQ(store->stats().LogFinished, last) << label;
+            // The views group the same days.
+            QMap<QDate, int> perDay;
+            QMap<QPair<int, int>, int> perMonth;
+            for (const QDate& day : read) {
+                if (day.isValid()) {
+                    ++perDay[day];
+                    ++perMonth[{day.year(), day.month()}];
+                }
+            }
+            QList<QStringList> daily;
+            for (auto it = perDay.cbegin(); it != perDay.cend(); ++it) {
+                daily << QStringList{QString::number(it.key().year()), QString::number(it.key().month()),
+                                     QString::number(it.key().day()), QString::number(it.value())};
+            }
+            QList<QStringList> monthly;
+            for (auto it = perMonth.cbegin(); it != perMonth.cend(); ++it) {
+                monthly << QStringList{QString::number(it.key().first), QString::number(it.key().second),
+                                       QString::number(it.value())};
+            }
+            EXPECT_EQ(joined(rows(QStringLiteral("SELECT Year, Month, Day, Jobs FROM LogDailyJobsReport WHERE Year "
+                                                 "IS NOT NULL"))),
+                      joined(daily))
+                << label;
+            EXPECT_EQ(joined(rows(QStringLiteral("SELECT Year, Month, Jobs FROM LogMonthlyJobsReport WHERE Year IS "
+                                                 "NOT NULL"))),
+                      joined(monthly))
+                << label;
+            EXPECT_EQ(rows(QStringLiteral("SELECT * FROM LogTodayReport")).size(), perDay.value(today)) << label;
+            if (!c.untold) {
+                EXPECT_EQ(read, written) << label;
+            }
+        }
+    }
+}
+
+// A log made before the programs recorded their date forms keeps the rules it was read by:
+// the passes over it still run, and agree with its views.
+TEST_F(TemplateViewsTest, LogWithoutDateForms_WritesStoredAndDaysReadByTheOlderRules)
+{
+    host.audit = false;
+    ASSERT_TRUE(store->OpenLogDatabase());
+    store->CloseLogDatabase();
+    {
+        auto db = peek();
+        ASSERT_TRUE(db);
+        ASSERT_TRUE(db->exec(QStringLiteral("DROP VIEW LogTodayReport; DROP VIEW LogDailyJobsReport; "
+                                            "DROP VIEW LogMonthlyJobsReport; DROP TABLE HLV_DateForms")));
+    }
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    ASSERT_TRUE(store->LogJobField(QStringLiteral("1"), QStringLiteral("Time Submitted"),
+                                   QStringLiteral("3/5/2024 9:05:00 AM")));
+    ASSERT_TRUE(store->LogJobField(QStringLiteral("2"), QStringLiteral("Time Submitted"),
+                                   QStringLiteral("3/15/2024 9:05:00 AM")));
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    ASSERT_TRUE(store->ExportLogToCsv());
+    const QList<QByteArray> lines = fileBytes(store->csvFilePath()).split('\n');
+    ASSERT_EQ(lines.size(), 5);
+    EXPECT_TRUE(lines[1].contains(",2024,März,5,")) << lines[1].toStdString();
+    EXPECT_TRUE(lines[2].contains(",2024,März,15,")) << lines[2].toStdString();
+    ASSERT_TRUE(store->ComputeLogStats());
+    EXPECT_EQ(store->stats().LogStarted, QDateTime(QDate(2024, 3, 5), QTime(0, 0)));
 }

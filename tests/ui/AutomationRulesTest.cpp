@@ -102,6 +102,7 @@ TEST(PollInterval, ModeAndSettings_ChooseTheInterval)
     EXPECT_EQ(nextPollInterval(defaults, true, true), 10);
 
     EXPECT_EQ(intervalFromSetting(QStringLiteral("2500.4")), 2500);
+    EXPECT_EQ(intervalFromSetting(QStringLiteral("12,6")), 13); // written with a decimal comma before
     EXPECT_EQ(intervalFromSetting(QStringLiteral(" 750 ")), 750);
     EXPECT_FALSE(intervalFromSetting(QString()).has_value());
     EXPECT_FALSE(intervalFromSetting(QStringLiteral("fast")).has_value());
@@ -190,9 +191,9 @@ TEST(TimedFavourites, Slots_FirstCheckedDueSlotWins)
     EXPECT_EQ(dueFavourite({slot(true, "PS1 | Sales | AQ On | AR On | Print | 18:00 | AA")}, six), 0);
     EXPECT_EQ(dueFavourite({}, six), -1);
 
-    // A checked slot whose time is not a time fails the scan, unless a due slot comes first.
+    // A checked slot whose time is not a time is never due and keeps no later slot waiting.
     const char* broken = "PS1 | Sales | AQ On | AR On | Print | soon | AA";
-    EXPECT_FALSE(dueFavourite({slot(true, broken), slot(true, due)}, six).has_value());
+    EXPECT_EQ(dueFavourite({slot(true, broken), slot(true, due)}, six), 1);
     EXPECT_EQ(dueFavourite({slot(true, due), slot(true, broken)}, six), 0);
-    EXPECT_EQ(dueFavourite({slot(false, broken)}, six), -1);
+    EXPECT_EQ(dueFavourite({slot(true, broken)}, six), -1);
 }

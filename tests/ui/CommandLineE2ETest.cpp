@@ -55,8 +55,10 @@ struct ReportRun
     int queueStatus;         // set on the simulated queue before the run; 0 runs normally
     const char* arguments;
     const char* reportFile;
-    bool written; // exit status 0 and the report naming the queue; otherwise non-zero
+    bool written; // the report naming the queue, and exit status 0 unless rows were lost
     const char* stderrHolds;
+    const char* log = nullptr; // the job log before the run (with Audit on); nullptr: none
+    bool rowsLost = false;     // job or audit rows could not be stored: a non-zero status
 };
 
 const ReportRun kRuns[] = {
@@ -70,6 +72,10 @@ const ReportRun kRuns[] = {
     // A queue in error raises the printer-error message during start-up: it goes to stderr.
     {"queue in error", "PS1", 2, "/rpt:Printer", "/HLV_PrinterReport.html", true,
      "hlv: Halvern: An Error has been reported! Please check the printer: PS1"},
+    // A log of no bytes is made anew from the template, so the audit records land.
+    {"empty job log", "PS1", 0, "/rpt:Printer", "/HLV_PrinterReport.html", true, "", ""},
+    {"job log unwritable", "PS1", 0, "/rpt:Printer", "/HLV_PrinterReport.html", true,
+     "job log writes could not be stored", "this is not a database", true},
 };
 
 TEST(CommandLineE2E, ReportSwitch_RealProgramReportsExitsOnItsOwnWithStatus)
@@ -100,7 +106,13 @@ TEST(CommandLineE2E, ReportSwitch_RealProgramReportsExitsOnItsOwnWithStatus)
         {
             QFile ini(appData + QStringLiteral("/hlv.ini"));
             ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-            ini.write("[Halvern]\r\nServer=" + server + "\r\nQueue=Sales\r\nStartMax=False\r\n");
+            ini.write("[Halvern]\r\nServer=" + server + "\r\nQueue=Sales\r\nStartMax=False\r\n" +
+                      (run.log ? "Audit=True\r\n" : ""));
+        }
+        if (run.log) {
+            QFile log(appData + QStringLiteral("/hlv.mdb"));
+            ASSERT_TRUE(log.open(QIODevice::WriteOnly));
+            ASSERT_EQ(log.write(run.log), qstrlen(run.log));
         }
 
         QProcess console;
@@ -129,12 +141,15 @@ TEST(CommandLineE2E, ReportSwitch_RealProgramReportsExitsOnItsOwnWithStatus)
 
         QFile page(temp + QLatin1String(run.reportFile));
         if (run.written) {
-            EXPECT_EQ(console.exitCode(), 0) << errors.toStdString();
+            EXPECT_EQ(console.exitCode() == 0, !run.rowsLost) << errors.toStdString();
             ASSERT_TRUE(page.open(QIODevice::ReadOnly));
             EXPECT_TRUE(page.readAll().contains("Sales"));
         } else {
             EXPECT_NE(console.exitCode(), 0);
             EXPECT_FALSE(errors.isEmpty());
+        }
+        if (run.log && !run.rowsLost) {
+            EXPECT_FALSE(errors.contains(QStringLiteral("no such table"))) << errors.toStdString();
         }
         // The normal shutdown saved the settings: the file now holds keys start-up never read.
         QFile ini(appData + QStringLiteral("/hlv.ini"));

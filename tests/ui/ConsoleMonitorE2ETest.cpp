@@ -1,9 +1,12 @@
+#include <csignal>
+
 #include <QComboBox>
 #include <QLabel>
 #include <QProcessEnvironment>
 
 #include "ConsoleFixture.h"
 #include "console/ui/JobListWidget.h"
+#include "jobmonitor/client/JobMonitorClient.h"
 #include "jobmonitor/client/MonitorBinding.h"
 #include "platform/ProcessControl.h"
 
@@ -86,6 +89,40 @@ TEST_F(ConsoleMonitorE2ETest, JobAddedChangedRemoved_BothListsFollowAndJobIsLogg
     ASSERT_GT(pid, 0);
     w.close();
     EXPECT_TRUE(waitFor([pid] { return !QFile::exists(QStringLiteral("/proc/%1").arg(pid)); }));
+}
+
+// A monitor whose server process is killed is started again; the status bar says that it
+// stopped, and the new monitor brings the job that arrived while none ran.
+TEST_F(ConsoleMonitorE2ETest, MonitorKilled_NewMonitorStartedShownAndChangesMeanwhileListed)
+{
+    processControl = &realProcesses;
+    addQueue(QStringLiteral("PS1"), QStringLiteral("Sales"));
+    writeIni(QStringLiteral("[Halvern]\nServer=PS1\nQueue=Sales\nStartMax=False\n"));
+    FrmMain& w = start();
+    ASSERT_TRUE(waitFor([&w] { return w.ServerStatus->text().startsWith(QStringLiteral("Server Connected")); }))
+        << w.ServerStatus->text().toStdString();
+    for (int outage = 1; outage <= 2; ++outage) {
+        SCOPED_TRACE(outage);
+        ASSERT_NE(w.monitorBinding()->mwcmnMonitor(), nullptr);
+        const qint64 pid = w.monitorBinding()->mwcmnMonitor()->serverPid();
+        ASSERT_EQ(::kill(static_cast<pid_t>(pid), SIGKILL), 0);
+        // Added while the window cannot handle anything: between the two monitors.
+        const qint64 id = addJob(QStringLiteral("PS1"), QStringLiteral("Sales"), QStringLiteral("Meanwhile.pdf"),
+                                 QStringLiteral("carol"), 1, 10);
+        const QString name = QStringLiteral("Sales, ") + QString::number(id);
+        ASSERT_TRUE(waitFor([&] { return w.statusPanelText(1).startsWith(QStringLiteral("Job Monitor Stopped ")); }))
+            << w.statusPanelText(1).toStdString();
+        EXPECT_TRUE(w.ServerStatus->text().startsWith(QStringLiteral("Server Disconnected ")));
+        EXPECT_EQ(w.monitorRestartDelayMs(), 1000);
+        ASSERT_TRUE(waitFor([&] {
+            const JobMonitorClient* monitor = w.monitorBinding()->mwcmnMonitor();
+            return monitor && monitor->serverPid() != pid &&
+                   w.ServerStatus->text().startsWith(QStringLiteral("Server Connected"));
+        })) << w.ServerStatus->text().toStdString();
+        EXPECT_TRUE(waitFor([&] { return rowOf(w.SearchList, name) >= 0; }));
+        EXPECT_EQ(w.monitorRestartDelayMs(), 0);
+    }
+    EXPECT_TRUE(dialogs.shown.isEmpty());
 }
 
 } // namespace

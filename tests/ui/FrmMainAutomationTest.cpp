@@ -180,6 +180,34 @@ TEST_F(PollingTest, ResumeAllOverStaleRows_QueueOpenedOnlyForTheReleasedJob)
     EXPECT_EQ(counter("PrintedCounter"), QStringLiteral("2"));
 }
 
+TEST_F(PollingTest, ResumeAll_JobPausedWhilePrinting_ReleasedPassEndsLaterChangeAccepted)
+{
+    addQueue(QStringLiteral("PS1"), QStringLiteral("Admin"));
+    const qint64 a = job(QStringLiteral("A"), QStringLiteral("alice"), 3);
+    FrmMain& w = open();
+    ASSERT_TRUE(ps1().print(1).ok);
+    ASSERT_TRUE(ps1().pauseJob(QStringLiteral("Sales"), a).ok);
+    ASSERT_EQ(jobInfo(a).StatusMask, JobStatus::Paused | JobStatus::Printing);
+    reload();
+    ASSERT_EQ(w.JobList->row(0).text, QStringLiteral("OK")); // the combined bits read as OK
+
+    w.mnuresumealljobs_Click();
+    EXPECT_EQ(printLog.calls.filter(QStringLiteral("resumeJob")),
+              QStringList{QStringLiteral("resumeJob Sales ") + QString::number(a)});
+    EXPECT_EQ(jobInfo(a).StatusMask & JobStatus::Paused, 0u);
+    ASSERT_TRUE(ps1().print(2).ok); // A has printed and left
+    reload();
+    runPollTick(w);
+    EXPECT_FALSE(w.ResumeAllPending);
+
+    QAction* entry = w.mnuFav[0];
+    entry->setText(QStringLiteral("PS1 | Admin | AQ Off | AR Off"));
+    entry->setVisible(true);
+    w.mnuFav_Click(0);
+    EXPECT_TRUE(dialogs.messages().isEmpty());
+    EXPECT_EQ(w.queueBoxText(), QStringLiteral("Admin"));
+}
+
 TEST_F(PollingTest, ReleasedJobPausedOrQueueHeldByHand_NotInFlight)
 {
     const qint64 a = job(QStringLiteral("A"), QStringLiteral("alice"), 2);
@@ -346,6 +374,31 @@ TEST_F(AutomationTest, TimedRelease_DeleteAtSetMinute_PurgesSilentlyOnceInTheMin
     EXPECT_EQ(printLog.calls.filter(QStringLiteral("purgeQueue")).size(), 2);
 }
 
+TEST_F(AutomationTest, TimedDelete_FavouriteOfAnotherQueueDueSameMinute_EachQueuePurgedOnce)
+{
+    addQueue(QStringLiteral("PS1"), QStringLiteral("Admin"));
+    const qint64 sales = job(QStringLiteral("S"), QStringLiteral("alice"), 2);
+    const qint64 admin = addJob(QStringLiteral("PS1"), QStringLiteral("Admin"), QStringLiteral("A"),
+                                QStringLiteral("bob"), 2, 2048, false, QDateTime(QDate(2026, 3, 14), QTime(9, 0)));
+    FrmMain& w = open(QStringLiteral("AutoQueue=1\nTimedRelease=1\nTimedReleaseTime=17:00\nTimedReleaseAction=CLEAR\n"
+                                     "PollAQ=6000\nPollAQactive=10\n[Favourites]\n"
+                                     "0=PS1 | Admin | AQ On | AR On | Delete | 5:00 PM | AA\n"));
+    const QStringList auditBefore = audit();
+    clock.current = QDateTime(QDate(2026, 3, 14), QTime(17, 0, 0));
+    for (int tick = 0; tick < 10; ++tick) {
+        runPollTick(w);
+        clock.advance(6);
+    }
+    EXPECT_EQ(w.queueBoxText(), QStringLiteral("Admin"));
+    EXPECT_FALSE(jobListed(sales));
+    EXPECT_FALSE(jobListed(admin));
+    EXPECT_EQ(printLog.calls.filter(QStringLiteral("purgeQueue")),
+              (QStringList{QStringLiteral("purgeQueue Sales"), QStringLiteral("purgeQueue Admin")}));
+    EXPECT_EQ(audit().mid(auditBefore.size()).filter(QStringLiteral("AutoRelease|Purge All Jobs")),
+              (QStringList{QStringLiteral("AutoRelease|Purge All Jobs - Sales"),
+                           QStringLiteral("AutoRelease|Purge All Jobs - Admin")}));
+}
+
 TEST_F(AutomationTest, TimedRelease_BoxDisabled_NothingRuns)
 {
     const qint64 a = job(QStringLiteral("A"), QStringLiteral("alice"), 2);
@@ -502,28 +555,38 @@ namespace {
 class TimedFavouriteTest : public ActionsFixture
 {};
 
-TEST_F(TimedFavouriteTest, CheckedFavouriteTimeNotATime_SwitchedOffReportedOnceWithoutBox)
+TEST_F(TimedFavouriteTest, GarbageTimeFromIni_FailsOnlyItsOwnActivationOnce)
 {
-    FrmMain& w = open(QStringLiteral("AutoQueue=1\nTimedRelease=1\nTimedReleaseTime=5:00 PM\n"));
+    addQueue(QStringLiteral("PS1"), QStringLiteral("Admin"));
+    const QString garbage = QStringLiteral("PS1 | Sales | AQ On | AR On | Print | whenever | AA");
+    FrmMain& w = open(QStringLiteral("AutoQueue=1\nTimedRelease=1\nTimedReleaseTime=5:00 PM\n[Favourites]\n0=") +
+                      garbage + QStringLiteral("\n1=PS1 | Admin | AQ On | AR On | Print | 9:45 AM | AA\n"));
+    ASSERT_TRUE(w.mnuFav[0]->isChecked());
     FrmMain::setValue(w.chkAA, 1);
-    const QString caption = QStringLiteral("PS1 | Sales | AQ On | AR On | Print | whenever | AA");
-    QAction* entry = w.mnuFav[2];
-    entry->setText(caption);
-    entry->setCheckable(true);
-    entry->setChecked(true);
-    entry->setVisible(true);
-    entry->setEnabled(true);
     const QStringList auditBefore = audit();
-    for (int tick = 0; tick < 5; ++tick) {
+    int errorLines = 0;
+    bool automationKept = true;
+    clock.current = QDateTime(QDate(2026, 3, 14), QTime(9, 40, 0));
+    for (int tick = 0; tick < 100; ++tick) { // 9:40:00 to 9:49:54; the later slot is due at 9:45
+        if (clock.current.time() < QTime(9, 45)) {
+            automationKept = automationKept && FrmMain::value(w.chkTimed) == 1 && FrmMain::value(w.chkAA) == 1 &&
+                             w.queueBoxText() == QStringLiteral("Sales");
+        }
+        w.setStatusPanelText(1, QString());
         runPollTick(w);
+        errorLines += w.statusPanelText(1).startsWith(QStringLiteral("ERROR")) ? 1 : 0;
         clock.advance(6);
     }
+    const QStringList records = audit().mid(auditBefore.size());
     EXPECT_TRUE(dialogs.messages().isEmpty());
-    EXPECT_EQ(FrmMain::value(w.chkTimed), 0);
-    EXPECT_EQ(FrmMain::value(w.chkAA), 0);
-    EXPECT_EQ(audit().mid(auditBefore.size()).filter(QStringLiteral("ERROR: Unable to Perform Timed Release")),
+    EXPECT_TRUE(automationKept);
+    EXPECT_EQ(errorLines, 1);
+    EXPECT_EQ(records.filter(QStringLiteral("ERROR")),
               QStringList{QStringLiteral("AutoRelease|ERROR: Unable to Perform Timed Release - Print/Purge Error - ") +
-                          caption});
+                          garbage});
+    EXPECT_EQ(records.filter(QStringLiteral("Enable AutoQueue - Admin")).size(), 1); // the later slot loaded once
+    EXPECT_EQ(w.queueBoxText(), QStringLiteral("Admin"));
+    EXPECT_EQ(FrmMain::value(w.chkTimed), 1);
 }
 
 TEST_F(TimedFavouriteTest, SelfActivation_LoadedOnceInItsMinuteNoBoxWhileItsResumeAllRuns)

@@ -214,14 +214,33 @@ TEST_F(SettingsTest, SaveSettings_NormalWindow_WritesCurrentSize)
 
 TEST_F(SettingsTest, SaveSettings_ResizedColumnAndFontSize_WrittenInTwipsAndPoints)
 {
-    writeIni(QStringLiteral("[Halvern]\nGridFontSize=9.75\n"));
-    FrmMain& w = start();
-    EXPECT_DOUBLE_EQ(w.JobList->font().pointSizeF(), 9.75);
-    w.JobList->setColumnWidth(1, 150);
-    w.SaveSettings();
-    EXPECT_EQ(value(QStringLiteral("ColumnWidths")),
-              QStringLiteral("1200,2250,1800,1200,800,800,700,1300,2500,800,1800"));
-    EXPECT_EQ(value(QStringLiteral("GridFontSize")), QStringLiteral("9.75"));
+    // Numbers are stored in one form under every locale; the form with the decimal comma
+    // that earlier versions wrote under such a locale still reads.
+    const struct
+    {
+        const char* locale;
+        const char* decimalPoint;
+        const char* stored;
+        double size;
+    } cases[] = {
+        {"C", ".", "9.75", 9.75},
+        {"de_DE", ",", "12,75", 12.75},
+        {"de_DE", ",", "12.75", 12.75},
+        {"fr_FR", ",", "8,25", 8.25},
+    };
+    for (const auto& c : cases) {
+        QLocale::setDefault(QLocale(QString::fromLatin1(c.locale)));
+        ASSERT_EQ(QLocale().decimalPoint(), QString::fromLatin1(c.decimalPoint)) << c.locale;
+        writeIni(QStringLiteral("[Halvern]\nGridFontSize=") + QString::fromLatin1(c.stored) + QLatin1Char('\n'));
+        FrmMain& w = start();
+        EXPECT_DOUBLE_EQ(w.JobList->font().pointSizeF(), c.size) << c.locale << " " << c.stored;
+        w.JobList->setColumnWidth(1, 150);
+        w.SaveSettings();
+        EXPECT_EQ(value(QStringLiteral("ColumnWidths")),
+                  QStringLiteral("1200,2250,1800,1200,800,800,700,1300,2500,800,1800"));
+        EXPECT_EQ(value(QStringLiteral("GridFontSize")), QString::number(c.size)) << c.locale << " " << c.stored;
+        EXPECT_DOUBLE_EQ(start().JobList->font().pointSizeF(), c.size) << c.locale << " " << c.stored;
+    }
 }
 
 TEST_F(SettingsTest, SaveSettings_FileCannotBeWritten_ReportsOnce)

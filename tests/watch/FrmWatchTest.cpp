@@ -3,12 +3,14 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPointer>
+#include <QTcpServer>
 #include <QTimer>
 
 #include "SmtpTestServer.h"
 #include "WatchFixture.h"
 #include "desktop/QtDialogs.h"
 #include "jobmonitor/client/MonitorBinding.h"
+#include "watch/MailTrouble.h"
 #include "watch/frmMailer.h"
 
 namespace hlv::test {
@@ -76,25 +78,76 @@ TEST_F(FrmWatchTest, StartWithEmptyServer_RefusesBeforeLookingAtWatchJobs)
     expectIdle(w, true);
 }
 
-TEST_F(FrmWatchTest, StartAndStop_SwitchTheControlsEvenWithoutAMonitor)
+// A job monitor program that cannot be started (here one that ends at once without a word,
+// noting the time of each start): watching goes on, the trouble is reported once through
+// the chosen alert, and the monitor is tried again after waits that double up to their
+// longest. Stop ends the trying.
+TEST_F(FrmWatchTest, MonitorThatCannotStart_TriedAgainWithGrowingWaitsAndReportedOnce)
 {
-    writeIni(QStringLiteral("[Halvern]\nWatchJobs=True\nServer=PS1\n"));
-    frmWatch& w = start();
+    const QString programs = path(QStringLiteral("programs"));
+    const QString starts = path(QStringLiteral("starts"));
+    ASSERT_TRUE(QDir().mkpath(programs));
+    {
+        QFile script(programs + QStringLiteral("/HlvWatch_Job"));
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write(QStringLiteral("#!/bin/sh\ndate +%s%N >> '%1'\nexit 1\n").arg(starts).toUtf8());
+        script.close();
+        ASSERT_TRUE(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    }
+    SmtpTestServer mail;
+    ASSERT_TRUE(mail.isListening());
+    writeIni(QStringLiteral("[Halvern]\nWatchJobs=True\nServer=PS1\nJobsPopupError=True\nMessageComputer=DESK9\n"
+                            "JobsEmailError=True\nMailServer=127.0.0.1\nMailFrom=<watch@example.org>\n"
+                            "MailTo=<ops@example.org>\n"));
+    build();
+    context->smtpPort = mail.port();
+    context->monitorRestartFirstMs = 100;
+    context->monitorRestartLimitMs = 400;
+    frmWatch& w = *window;
+    w.monitorBinding()->setProgramDir(programs);
+    w.Form_Load();
+
     w.mnuStartStop_Click(0);
     expectIdle(w, false);
     EXPECT_TRUE(w.isWatching());
-    EXPECT_EQ(w.lblStatus->text(), QStringLiteral("Job Connection Initiated"));
-    EXPECT_EQ(w.lblDetailsTranslated->toPlainText(),
-              QStringLiteral("A connection is being initiated. This message will disappear when connected. Watch will "
-                             "monitor print jobs on the specified server."));
-    EXPECT_EQ(w.monitorBinding()->mwcmnMonitor(), nullptr);
+    EXPECT_TRUE(w.monitorDown());
+    EXPECT_EQ(w.lblStatus->text(), QStringLiteral("Disconnected"));
+    EXPECT_TRUE(tray.tip.startsWith(QStringLiteral("HLV Watch\nJob monitor stopped at "))) << tray.tip.toStdString();
+
+    const auto startTimes = [&] {
+        QList<qint64> ms;
+        for (const QByteArray& line : fileBytes(starts).split('\n')) {
+            if (!line.isEmpty()) {
+                ms.append(line.toLongLong() / 1000000);
+            }
+        }
+        return ms;
+    };
+    ASSERT_TRUE(waitFor([&] { return startTimes().size() >= 7; })) << startTimes().size();
+    const QList<qint64> at = startTimes();
+    const qint64 waits[] = {100, 200, 400, 400, 400, 400};
+    for (int i = 0; i < 6; ++i) {
+        // A timer may fire a little early; never much.
+        EXPECT_GE(at.at(i + 1) - at.at(i), waits[i] * 9 / 10) << "wait " << i;
+    }
+    EXPECT_EQ(w.monitorRestartDelayMs(), 400);
+    EXPECT_EQ(popups.sent.size(), 2);
+    ASSERT_TRUE(waitFor([&] { return !mail.messages.isEmpty(); }));
+    EXPECT_EQ(mail.messages.size(), 1);
+    EXPECT_TRUE(mail.messages.first().contains("Subject:HLV: Job Monitor stopped on PS1\r\n"));
+    for (const auto& popup : popups.sent) {
+        EXPECT_TRUE(popup.text.startsWith(QStringLiteral("Warning: The job monitor watching PS1 stopped at ")));
+        EXPECT_EQ(popup.computer, QStringLiteral("DESK9"));
+    }
+    EXPECT_TRUE(dialogs.shown.isEmpty());
 
     w.mnuStartStop_Click(7);
     expectIdle(w, false);
     w.mnuStartStop_Click(1);
     expectIdle(w, true);
     EXPECT_FALSE(w.isWatching());
-    EXPECT_TRUE(dialogs.shown.isEmpty());
+    EXPECT_EQ(w.monitorRestartDelayMs(), 0);
+    EXPECT_EQ(tray.tip, QStringLiteral("HLV Watch"));
 }
 
 TEST_F(FrmWatchTest, ConnectEvents_ShowTheRealStateAndNeverConnectedWhileNothingIsWatched)
@@ -297,47 +350,122 @@ TEST_F(FrmWatchTest, EmailAlert_ReachesTheMailServerFromTheHiddenMailWindow)
     EXPECT_EQ(server.connections, 1);
 }
 
-// The mail window's boxes wait for nobody: a job event that comes while one is open (the
-// double runs a box's own event loop where the program would wait) is handled after the
-// one before it has ended, and the window shows one event throughout.
-TEST_F(FrmWatchTest, JobEventWhileAMailerBoxIsOpen_IsProcessedToTheEnd)
+// Resident memory of this process in kilobytes.
+qint64 residentKb()
 {
-    writeIni(QStringLiteral("[Halvern]\nServer=PS1\nMailServer=127.0.0.1\nMailTo=<ops@example.org>\n"
-                            "JobsEmailError=True\nJobsCSVfile=%1\n")
-                 .arg(path(QStringLiteral("jobs.csv"))));
-    frmWatch& w = start();
-    const QString deleted =
-        QStringLiteral("256|Memo.docx|\\\\PC8|dave|Sales|1|1|1|2KB|3/14/2026 9:20:00 AM|18|Sales, 18");
-    dialogs.nestedLoop = true;
-    bool secondSent = false;
-    bool secondDone = false;
-    dialogs.onOpen = [&] {
-        if (secondSent) {
-            return;
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:")) {
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
         }
-        secondSent = true;
-        QTimer::singleShot(0, &w, [&] {
-            w.mwcmnMonitor_JobEvent(QStringLiteral("Deleted"), deleted);
-            secondDone = true;
-            dialogs.closeBoxes();
-        });
-    };
+    }
+    return -1;
+}
 
-    // The From address is unset, so the alert's mail is refused with a box.
-    w.mwcmnMonitor_JobEvent(QStringLiteral("Modified"), kErrorRecord);
-    ASSERT_TRUE(waitFor([&] { return secondDone; }));
-    ASSERT_EQ(dialogs.messages().size(), 1);
-    EXPECT_EQ(dialogs.messages().first().text,
-              QStringLiteral("The From: address does not appear to be a valid email address.  Please correct this."));
-    EXPECT_EQ(w.lblAction->text(), QStringLiteral("Deleted"));
-    EXPECT_EQ(w.lblDetails->toPlainText(), deleted);
-    EXPECT_TRUE(w.lblDetailsTranslated->toPlainText().startsWith(
-        QStringLiteral("Log ID: 18-3/14/2026 9:20:00 AM\nStatus: Deleted\n")))
-        << w.lblDetailsTranslated->toPlainText().toStdString();
-    const QList<QByteArray> lines = fileBytes(path(QStringLiteral("jobs.csv"))).split('\n');
-    ASSERT_EQ(lines.size(), 4);
-    EXPECT_TRUE(lines.at(1).startsWith("\"Modified\""));
-    EXPECT_TRUE(lines.at(2).startsWith("\"Deleted\""));
+int visibleWindows()
+{
+    int count = 0;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        count += top->isVisible() ? 1 : 0;
+    }
+    return count;
+}
+
+// A mail server that is down, or refuses every mail, for a night of alerts: no box, one
+// window that counts the alerts not mailed since the first, and memory that stays flat. A
+// burst beyond the waiting mails is counted too, and a job event is handled to its end
+// whatever the mail did. The next mail that goes out ends the trouble.
+TEST_F(FrmWatchTest, MailServerDownFor1000Alerts_OneWindowCountsThemAndMemoryStaysFlat)
+{
+    constexpr int kPaced = 1000;
+    constexpr int kBurst = frmMailer::kMaxWaitingMails + 10;
+    const struct
+    {
+        const char* name;
+        bool listening;
+        QByteArray greeting;
+        QString lastError;
+    } cases[] = {
+        {"down", false, QByteArray(),
+         QStringLiteral("The server rejected your conection attempt.  Check your send from email address and make sure "
+                        "it has a account on the mail server with permission to send")},
+        {"refusing", true, "554 5.3.2 no service\r\n", QStringLiteral("Error: 554 5.3.2 no service\n")},
+    };
+    for (const auto& c : cases) {
+        SmtpTestServer server;
+        ASSERT_TRUE(server.isListening());
+        server.greeting = c.greeting;
+        quint16 port = server.port();
+        if (!c.listening) {
+            QTcpServer probe;
+            ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+            port = probe.serverPort();
+        }
+        writeIni(QStringLiteral("[Halvern]\nServer=PS1\nMailServer=127.0.0.1\nMailFrom=<watch@example.org>\n"
+                                "MailTo=<ops@example.org>\nJobsEmailError=True\nJobsCSVfile=%1\n")
+                     .arg(path(QStringLiteral("jobs-%1.csv").arg(QLatin1String(c.name)))));
+        window.reset();
+        build();
+        context->smtpPort = port;
+        frmWatch& w = *window;
+        w.Form_Load();
+        const int windowsBefore = visibleWindows();
+
+        qint64 warmKb = 0;
+        for (int i = 0; i < kPaced; ++i) {
+            w.mwcmnMonitor_JobEvent(QStringLiteral("Modified"), kErrorRecord);
+            ASSERT_TRUE(waitFor([&] { return w.mailTrouble() && w.mailTrouble()->notMailedCount() == i + 1; }))
+                << c.name << " alert " << i;
+            if (i == 99) {
+                warmKb = residentKb();
+            }
+        }
+        const qint64 afterKb = residentKb();
+        EXPECT_LT(afterKb - warmKb, 4096) << c.name << ": " << warmKb << " kB -> " << afterKb << " kB";
+
+        for (int i = 0; i < kBurst; ++i) {
+            w.mwcmnMonitor_JobEvent(QStringLiteral("Modified"), kErrorRecord);
+        }
+        ASSERT_TRUE(waitFor([&] { return w.mailTrouble()->notMailedCount() == kPaced + kBurst; }))
+            << c.name << ": " << w.mailTrouble()->notMailedCount();
+        EXPECT_TRUE(w.mailer()->droppedMails() > 0) << c.name;
+
+        EXPECT_TRUE(dialogs.shown.isEmpty()) << c.name << ": " << dialogs.shown.size() << " boxes";
+        EXPECT_EQ(visibleWindows(), windowsBefore + 1) << c.name;
+        EXPECT_TRUE(w.mailTrouble()->isVisible());
+        const QString counted = QStringLiteral("%1 alerts not mailed since ").arg(kPaced + kBurst);
+        EXPECT_TRUE(w.mailTrouble()->lblStatus->text().startsWith(counted))
+            << w.mailTrouble()->lblStatus->text().toStdString();
+        EXPECT_TRUE(tray.tip.startsWith(QStringLiteral("HLV Watch\n") + counted)) << tray.tip.toStdString();
+        EXPECT_TRUE(w.mailTrouble()->txtLastError->toPlainText().endsWith(c.lastError))
+            << w.mailTrouble()->txtLastError->toPlainText().toStdString();
+        EXPECT_EQ(fileBytes(path(QStringLiteral("jobs-%1.csv").arg(QLatin1String(c.name)))).count('\n'),
+                  1 + kPaced + kBurst);
+
+        // A dropped alert is told in the window as well as on stderr.
+        bool dropShown = false;
+        w.mailTrouble()->txtLastError->setPlainText(QString());
+        for (int i = 0; i <= frmMailer::kMaxWaitingMails + 1 && !dropShown; ++i) {
+            w.mwcmnMonitor_JobEvent(QStringLiteral("Modified"), kErrorRecord);
+            dropShown = w.mailTrouble()->txtLastError->toPlainText().contains(
+                QStringLiteral("dropped: %1 mails are waiting already.").arg(frmMailer::kMaxWaitingMails));
+        }
+        EXPECT_TRUE(dropShown) << c.name;
+
+        // The server is back: the next alert mailed ends the trouble, in the window and the tip.
+        SmtpTestServer back;
+        context->smtpPort = back.port();
+        ASSERT_TRUE(waitFor([&] { return w.mailer()->waitingMails() == 0 && !w.mailer()->isConnectionOpen(); }));
+        delete w.mailer(); // the next alert opens a mail window on the new port
+        w.mwcmnMonitor_JobEvent(QStringLiteral("Modified"), kErrorRecord);
+        ASSERT_TRUE(waitFor([&] { return !w.mailTrouble()->inTrouble(); })) << c.name;
+        EXPECT_EQ(back.messages.size(), 1);
+        EXPECT_EQ(tray.tip, QStringLiteral("HLV Watch"));
+        EXPECT_TRUE(w.mailTrouble()->lblStatus->text().startsWith(QStringLiteral("Alerts are mailed again since ")));
+    }
 }
 
 // The real box the mail window shows: it returns at once and leaves the window, its menus

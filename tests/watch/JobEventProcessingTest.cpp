@@ -217,8 +217,8 @@ TEST_F(JobEventProcessingTest, DamagedInputs_AreHandledAndProcessingGoesOn)
     EXPECT_FALSE(QFile::exists(dbPath));
 }
 
-// The document is what lies between field 0 and the last ten fields, whatever it holds.
-TEST_F(JobEventProcessingTest, BarInTitle_EveryFieldInPlace_InTextCsvAndLog)
+// A "|" escaped in the document, the computer or the owner comes out as it is, every field in place.
+TEST_F(JobEventProcessingTest, BarInNames_EveryFieldInPlace_InTextCsvAndLog)
 {
     outputs.csvOn = true;
     outputs.csvPath = csvPath;
@@ -226,20 +226,23 @@ TEST_F(JobEventProcessingTest, BarInTitle_EveryFieldInPlace_InTextCsvAndLog)
     outputs.emailOn = true;
     const QString text =
         process(QStringLiteral("New"),
-                QStringLiteral("2|A|B|1KB|\\\\PC7|carol|Sales|4|1|1|12KB|3/14/2026 9:15:30 AM|17|Sales, 17"));
-    EXPECT_TRUE(text.contains(QStringLiteral("Status: Error\r\nDescription: A|B|1KB\r\nComputer: \\\\PC7\r\n"
-                                             "User: carol\r\nQueue: Sales\r\nPages: 4\r\n")));
+                QStringLiteral("2|A\\|B\\|1KB|\\\\P\\|C7|ca\\|rol|Sales|4|1|1|12KB|3/14/2026 9:15:30 AM|17|Sales, 17"));
+    EXPECT_TRUE(text.contains(QStringLiteral("Status: Error\r\nDescription: A|B|1KB\r\nComputer: \\\\P|C7\r\n"
+                                             "User: ca|rol\r\nQueue: Sales\r\nPages: 4\r\n")));
     EXPECT_TRUE(text.endsWith(QStringLiteral("ID: 17\r\nName: Sales, 17\r\n")));
     EXPECT_TRUE(
-        fileBytes(csvPath).contains("\"New\",\"PS1\",\"Error\",\"A|B|1KB\",\"\\\\PC7\",\"carol\",\"Sales\","
+        fileBytes(csvPath).contains("\"New\",\"PS1\",\"Error\",\"A|B|1KB\",\"\\\\P|C7\",\"ca|rol\",\"Sales\","
                                     "\"4\",\"1\",\"1\",\"12KB\",\"3/14/2026 9:15:30 AM\",\"17\",\"Sales, 17\","));
     const QVariantMap row = logRow(dbPath, QStringLiteral("17-3/14/2026 9:15:30 AM"));
     ASSERT_FALSE(row.isEmpty());
     EXPECT_EQ(row.value(QStringLiteral("Description")).toString(), QStringLiteral("A|B|1KB"));
+    EXPECT_EQ(row.value(QStringLiteral("Computer")).toString(), QStringLiteral("\\\\P|C7"));
+    EXPECT_EQ(row.value(QStringLiteral("User")).toString(), QStringLiteral("ca|rol"));
     EXPECT_EQ(row.value(QStringLiteral("Queue")).toString(), QStringLiteral("Sales"));
     EXPECT_EQ(row.value(QStringLiteral("Pages")).toString(), QStringLiteral("4"));
     EXPECT_EQ(row.value(QStringLiteral("Size")).toString(), QStringLiteral("12KB"));
     EXPECT_TRUE(mail.MailAlertBody.startsWith(QStringLiteral("Warning: Job 17 titled A|B|1KB in Sales on PS1")));
+    EXPECT_TRUE(mail.MailAlertBody.contains(QStringLiteral("for ca|rol on \\\\P|C7 is")));
 }
 
 TEST_F(JobEventProcessingTest, UnreadableLog_GetsNoWrites)

@@ -66,6 +66,12 @@ public:
         ++removed;
         visible = false;
     }
+    void setToolTip(const QString& tipText) override
+    {
+        if (visible) {
+            tip = tipText;
+        }
+    }
     void click(int code)
     {
         if (onMouse) {

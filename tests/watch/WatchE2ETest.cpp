@@ -106,30 +106,95 @@ TEST_F(WatchE2ETest, ClosingWhileWatching_EndsTheMonitorProcessAndSavesSettings)
     EXPECT_TRUE(iniText().contains(QStringLiteral("StartWatching=True")));
 }
 
-// A monitor whose server process is gone watches nothing: the window stops saying
-// "Connected" and stays in the watching state until the operator stops it.
-TEST_F(WatchE2ETest, MonitorProcessEnds_WindowNoLongerSaysConnected)
+// A monitor killed while watching is a trouble: reported once through the chosen alert,
+// shown in the icon's tip, and mended by a new monitor that reports what changed while none
+// ran (a job added in error and a job removed meanwhile) and nothing for a job that stayed
+// as it was. Killed again, it is a second trouble with a report of its own.
+TEST_F(WatchE2ETest, MonitorKilled_ReportedOnceRestartedAndChangesMeanwhileRecorded)
 {
     simDir = path(QStringLiteral("sim"));
     ASSERT_TRUE(QDir().mkpath(simDir));
     processControl = &realProcesses;
     sim({QStringLiteral("add-server"), QStringLiteral("PS3")});
-    writeIni(QStringLiteral("[Halvern]\nServer=PS3\nWatchJobs=True\n"));
+    sim({QStringLiteral("add-queue"), QStringLiteral("PS3"), QStringLiteral("Sales")});
+    const auto addJob = [&](const QString& document) {
+        return sim({QStringLiteral("add-job"), QStringLiteral("PS3"), QStringLiteral("Sales"),
+                    QStringLiteral("--document"), document, QStringLiteral("--owner"), QStringLiteral("erin"),
+                    QStringLiteral("--host"), QStringLiteral("PC2"), QStringLiteral("--pages"), QStringLiteral("1"),
+                    QStringLiteral("--size"), QStringLiteral("1024")});
+    };
+    const QString kept = addJob(QStringLiteral("Kept.docx"));
+    const QString gone = addJob(QStringLiteral("Gone.docx"));
+    const QString csv = path(QStringLiteral("jobs.csv"));
+    writeIni(QStringLiteral("[Halvern]\nServer=PS3\nWatchJobs=True\nJobsCSVfile=%1\nJobsPopupError=True\n"
+                            "MessageComputer=DESK9\n")
+                 .arg(csv));
     frmWatch& w = start();
     w.cmdStart_Click();
     ASSERT_TRUE(waitFor([&] { return w.lblStatus->text() == QStringLiteral("Connected"); }))
         << w.lblStatus->text().toStdString();
-    const qint64 pid = w.monitorBinding()->mwcmnMonitor()->serverPid();
-    ASSERT_GT(pid, 0);
+    const auto stopReports = [&] {
+        int count = 0;
+        for (const auto& popup : popups.sent) {
+            // Each report goes out as both kinds of popup; counted once.
+            count += popup.kind == QStringLiteral("msg") &&
+                             popup.text.startsWith(QStringLiteral("Warning: The job monitor watching PS3 stopped at "))
+                         ? 1
+                         : 0;
+        }
+        return count;
+    };
+    const auto csvLines = [&] {
+        return QString::fromUtf8(fileBytes(csv)).split(QStringLiteral("\r\n"));
+    };
 
-    ASSERT_EQ(::kill(static_cast<pid_t>(pid), SIGKILL), 0);
-    ASSERT_TRUE(waitFor([&] { return w.lblStatus->text() == QStringLiteral("Disconnected"); }))
-        << w.lblStatus->text().toStdString();
-    EXPECT_EQ(w.lblDetailsTranslated->toPlainText(),
-              QStringLiteral("A connection event has occurred - Disconnected. "));
-    EXPECT_TRUE(w.isWatching());
+    QString added;
+    for (int outage = 1; outage <= 2; ++outage) {
+        SCOPED_TRACE(outage);
+        const qint64 pid = w.monitorBinding()->mwcmnMonitor()->serverPid();
+        ASSERT_GT(pid, 0);
+        ASSERT_EQ(::kill(static_cast<pid_t>(pid), SIGKILL), 0);
+        // The window cannot handle anything while the tool runs: these changes fall
+        // between the two monitors.
+        if (outage == 1) {
+            added = addJob(QStringLiteral("Added.pdf"));
+            sim({QStringLiteral("set-job"), QStringLiteral("PS3"), added, QStringLiteral("--status-mask"),
+                 QStringLiteral("2")});
+            sim({QStringLiteral("remove-job"), QStringLiteral("PS3"), gone});
+        } else {
+            sim({QStringLiteral("remove-job"), QStringLiteral("PS3"), added});
+        }
+        ASSERT_TRUE(waitFor([&] { return w.monitorDown(); }));
+        EXPECT_TRUE(w.isWatching());
+        EXPECT_TRUE(tray.tip.startsWith(QStringLiteral("HLV Watch\nJob monitor stopped at ")))
+            << tray.tip.toStdString();
+        EXPECT_EQ(stopReports(), outage);
+
+        ASSERT_TRUE(waitFor([&] {
+            const JobMonitorClient* monitor = w.monitorBinding()->mwcmnMonitor();
+            return !w.monitorDown() && monitor && monitor->serverPid() != pid;
+        }));
+        EXPECT_EQ(tray.tip, QStringLiteral("HLV Watch"));
+        EXPECT_EQ(stopReports(), outage);
+    }
+    EXPECT_TRUE(waitFor([&] { return csvLines().size() >= 5; })) << csvLines().join(QLatin1Char('\n')).toStdString();
+    const QStringList lines = csvLines();
+    // Header, the two changes of the first outage, the one of the second, and the empty
+    // text after the last line end.
+    ASSERT_EQ(lines.size(), 5) << lines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(lines.at(1).startsWith(QStringLiteral("\"New\",\"PS3\",\"Error\",\"Added.pdf\"")))
+        << lines.at(1).toStdString();
+    EXPECT_TRUE(lines.at(2).startsWith(QStringLiteral("\"Deleted\",\"PS3\",\"OK\",\"Gone.docx\"")))
+        << lines.at(2).toStdString();
+    EXPECT_TRUE(lines.at(3).startsWith(QStringLiteral("\"Deleted\",\"PS3\",\"Error\",\"Added.pdf\"")))
+        << lines.at(3).toStdString();
+    EXPECT_FALSE(lines.join(QString()).contains(QStringLiteral("Kept.docx")));
+    // The job in error alerted on both of its events, besides the two stop reports.
+    EXPECT_EQ(popups.sent.size(), 2 * 2 + 2 * 2);
+    Q_UNUSED(kept);
+
     w.cmdStop_Click();
-    EXPECT_EQ(w.lblStatus->text(), QStringLiteral("Disconnected"));
+    EXPECT_FALSE(w.monitorDown());
     EXPECT_TRUE(dialogs.shown.isEmpty());
 }
 

@@ -2,11 +2,10 @@
 
 #include <QDebug>
 #include <QDir>
-#include <QFile>
-#include <QSaveFile>
 #include <QTemporaryFile>
 
 #include "console/access/ConnectionSurface.h"
+#include "platform/AtomicFile.h"
 #include "platform/Shell.h"
 
 namespace hlv {
@@ -123,7 +122,7 @@ QString cell(const QString& value)
 
 QString reportFilePath(const ReportSettings& settings, const QString& fileName)
 {
-    return settings.ReportPath + fileName;
+    return outputFilePath(settings.ReportPath + fileName);
 }
 
 bool writeReportFile(const QString& path, const QString& page)
@@ -235,28 +234,31 @@ bool ReportFile::commit(const QString& path)
 {
     appendUtf8("\r\n");
     flush(true);
-    // The old page goes first; when it cannot be removed, writing over it still replaces
-    // its contents where the file itself may be written.
-    if (QFile::exists(path)) {
-        QFile::remove(path);
+    // The old page is replaced only by a page that reached the disk whole; in a folder that
+    // takes no new file, a page of this account's is written over in place. Nothing at the
+    // path is followed: the report folder may be shared with other accounts.
+    if (m_temp && !m_failed && (!m_temp->flush() || !m_temp->seek(0))) {
+        m_failed = true;
     }
-    QSaveFile file(path);
+    AtomicFile file(path, ReplaceTarget::NameOnly);
     file.setDirectWriteFallback(true);
-    bool ok = !m_failed && (!m_temp || m_temp->seek(0)) && file.open(QIODevice::WriteOnly);
+    bool ok = !m_failed && file.open();
     if (ok && !m_ascii) {
-        ok = file.write("\xEF\xBB\xBF", 3) == 3;
+        ok = file.write("\xEF\xBB\xBF");
     }
     if (!m_temp) {
-        ok = ok && file.write(m_buffer) == m_buffer.size();
+        ok = ok && file.write(m_buffer);
     }
     QByteArray block;
     while (ok && m_temp && !m_temp->atEnd()) {
         block = m_temp->read(kReportBlock * 4);
-        ok = !block.isEmpty() && file.write(block) == block.size();
+        ok = !block.isEmpty() && file.write(block);
     }
     if (!ok || !file.commit()) {
-        qWarning().noquote() << "hlv: report: cannot write" << path << ":"
-                             << (m_failed ? m_temp->errorString() : file.errorString());
+        qWarning().noquote() << "hlv: report:"
+                             << (m_failed ? QStringLiteral("cannot write ") + path + QStringLiteral(": ") +
+                                                m_temp->errorString()
+                                          : file.errorString());
         return false;
     }
     return true;

@@ -54,7 +54,8 @@ QString headerRow(const QStringList& headers);
 QString cell(const QString& value);
 } // namespace ReportFrame
 
-// The report's file: the report folder followed directly by the file name ("/HLV_...").
+// The report's file: the report folder followed directly by the file name ("/HLV_..."),
+// or that name in this account's private folder when another account holds it there.
 QString reportFilePath(const ReportSettings& settings, const QString& fileName);
 
 // Replaces the file at path with the page followed by CR LF. False when it could not be

@@ -76,19 +76,18 @@ std::optional<TimedAction> timedActionDue(const TimedReleaseState& state, const 
     return TimedAction::None;
 }
 
-std::optional<int> dueFavourite(const QList<FavouriteSlot>& entries, const QTime& now)
+bool takesPartInActivation(const FavouriteSlot& slot)
+{
+    return slot.enabled && slot.visible && slot.checked;
+}
+
+int dueFavourite(const QList<FavouriteSlot>& entries, const QTime& now)
 {
     const QString nowText = comparedTimeText(now);
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const FavouriteSlot& slot = entries[i];
-        if (!slot.enabled || !slot.visible || !slot.checked) {
-            continue;
-        }
-        const auto at = comparedTimeText(slot.caption.split(QStringLiteral(" | ")).value(5));
-        if (!at) {
-            return std::nullopt;
-        }
-        if (*at == nowText) {
+        if (takesPartInActivation(slot) &&
+            comparedTimeText(slot.caption.split(QStringLiteral(" | ")).value(5)) == nowText) {
             return static_cast<int>(i);
         }
     }

@@ -47,9 +47,12 @@ struct FavouriteSlot
     QString caption;      // fields joined by " | "; field 5 is the AutoRelease time
 };
 
-// The slot that activates itself now: the first enabled, visible and checked slot whose time
-// is the current hour and minute; -1 when none is due. nullopt when a slot that takes part
-// before the due one has a time that is not a time.
-std::optional<int> dueFavourite(const QList<FavouriteSlot>& entries, const QTime& now);
+// A slot takes part in the timed activation while it is enabled, visible and checked.
+bool takesPartInActivation(const FavouriteSlot& slot);
+
+// The slot that activates itself now: the first slot taking part whose time is the current
+// hour and minute; -1 when none is due. A slot whose time is not a time is never due and
+// does not keep later slots from their turn.
+int dueFavourite(const QList<FavouriteSlot>& entries, const QTime& now);
 
 } // namespace hlv

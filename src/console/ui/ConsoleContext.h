@@ -52,6 +52,10 @@ struct ConsoleContext
     std::optional<QProcessEnvironment> monitorEnvironment;
     // False starts no job monitor server (report runs, and tests that do not want the process).
     bool startJobMonitor = true;
+    // The wait before a job monitor whose server process ended is started again, doubled
+    // at each attempt that fails up to the longest.
+    int monitorRestartFirstMs = 1000;
+    int monitorRestartLimitMs = 60000;
 
     // Composes mail in the desktop's mail client; unset: no mail client (nothing is sent).
     MailClient* mailClient = nullptr;

@@ -65,4 +65,35 @@ QString numberText(double value)
     return text;
 }
 
+QString storedNumberText(double value)
+{
+    QString text = QString::number(value, 'f', 6);
+    if (text.contains(QLatin1Char('.'))) {
+        while (text.endsWith(QLatin1Char('0'))) {
+            text.chop(1);
+        }
+        if (text.endsWith(QLatin1Char('.'))) {
+            text.chop(1);
+        }
+    }
+    return text;
+}
+
+std::optional<double> storedNumber(const QString& text)
+{
+    const QString trimmed = text.trimmed();
+    bool ok = false;
+    double value = trimmed.toDouble(&ok);
+    if (!ok && trimmed.count(QLatin1Char(',')) == 1 && !trimmed.contains(QLatin1Char('.'))) {
+        value = QString(trimmed).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
+    }
+    if (!ok) {
+        value = QLocale().toDouble(trimmed, &ok);
+    }
+    if (!ok || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 } // namespace hlv

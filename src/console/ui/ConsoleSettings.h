@@ -76,7 +76,13 @@ std::optional<int> wholeNumber(const QString& text);
 // A number typed with the system's decimal separator (or "."); nullopt when it is none or
 // is not finite.
 std::optional<double> typedNumber(const QString& text);
-// A number as the settings file stores it: decimal, with the system's decimal separator.
+// A number as the operator reads it: decimal, with the system's decimal separator.
 QString numberText(double value);
+// A number as the settings file stores it: decimal with a "." whatever the locale, so a
+// file reads the same under every locale ("12.75").
+QString storedNumberText(double value);
+// A number read from the settings file: the stored form, or the form with the locale's
+// decimal separator that earlier versions wrote ("12,75"). nullopt when it is none.
+std::optional<double> storedNumber(const QString& text);
 
 } // namespace hlv

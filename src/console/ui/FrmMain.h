@@ -162,6 +162,8 @@ public:
     void StopJobMonitor();
     void KillProcess(const QString& processName);
     MonitorBinding* monitorBinding() const { return mwcmnMonitor.get(); }
+    // The wait before the next start of a monitor that stopped; 0 when none is due.
+    int monitorRestartDelayMs() const { return m_monitorRestart.isActive() ? m_monitorRestartDelayMs : 0; }
 
     // ---- menu views and the administrator test ----
     bool UserIsAdmin();
@@ -486,6 +488,13 @@ private:
 
     // job monitor
     void bindMonitor();
+    // A monitor whose server process ended, or that could not be started, is started again
+    // after a wait that doubles at each failed attempt; the status bar says so.
+    void monitorEnded();
+    void restartMonitor();
+    QTimer m_monitorRestart;
+    int m_monitorRestartDelayMs = 0;
+    QString m_monitorServer; // the server the monitor was started on
 
     ConsoleContext& m_ctx;
     ConsoleSettings m_settings;
@@ -544,10 +553,14 @@ private:
     // Shows a timed-release failure in the status bar and the audit, once for each cause.
     void reportTimedReleaseFault(QLatin1String message, const QString& cause);
     QSet<QString> m_exceptionReleases; // transaction ids of jobs Exceptions released
-    QDateTime m_timedPurgeMinute;      // the minute of the last timed purge
     int m_activatedFavourite = -1;     // the favourite that loaded itself last, and when
     QDateTime m_activationMinute;
     QString m_timedReleaseFault; // the timed-release failure last reported
+    // The minute of the last timed purge of each queue ("server\nqueue"), so that a
+    // favourite loaded within that minute still purges its own queue.
+    QHash<QString, QDateTime> m_timedPurgeMinutes;
+    // Self-activating favourites whose time is not a time, reported once ("slot\ncaption").
+    QSet<QString> m_unreadableFavourites;
 
     // Layout, favourites, command line and menu views
 public:

@@ -128,38 +128,50 @@ void FrmMain::chkTimedRelease()
         mnuresumealljobs_Click();
         actions::showStatus(*this, ActionText::ResumeAllJobs);
         writeAudit(QStringLiteral("AutoRelease"), QStringLiteral("Resume All Jobs - ") + queueBoxText());
-    } else if (*due == TimedAction::Purge && m_timedPurgeMinute != minute) {
-        // Once in the set minute: a purge under AutoQueue makes the next tick come at
-        // the fast interval, and every further purge would do so again.
-        m_timedPurgeMinute = minute;
-        PurgeAllJobs(true);
-        actions::showStatus(*this, ActionText::PurgeAllJobs);
-        writeAudit(QStringLiteral("AutoRelease"), QStringLiteral("Purge All Jobs - ") + queueBoxText());
+    } else if (*due == TimedAction::Purge) {
+        // Once in the set minute for each queue: a purge under AutoQueue makes the next
+        // tick come at the fast interval, and every further purge would do so again. A
+        // favourite loaded in the same minute purges its own queue all the same. Marks of
+        // earlier minutes can never match again.
+        m_timedPurgeMinutes.removeIf([&minute](const auto& mark) { return mark.value() != minute; });
+        const QString queueKey = ActiveServer + QLatin1Char('\n') + queueBoxText();
+        if (!m_timedPurgeMinutes.contains(queueKey)) {
+            m_timedPurgeMinutes.insert(queueKey, minute);
+            PurgeAllJobs(true);
+            actions::showStatus(*this, ActionText::PurgeAllJobs);
+            writeAudit(QStringLiteral("AutoRelease"), QStringLiteral("Purge All Jobs - ") + queueBoxText());
+        }
     }
 
     // Timed favourites: the first checked entry whose time is now loads itself, once in
-    // that minute.
+    // that minute. An entry whose time is not a time fails only its own activation: it is
+    // reported once and passed over, and the current queue's automation stays as it is.
     QList<FavouriteSlot> entries;
     for (const QAction* entry : mnuFav) {
         entries.append(entry ? FavouriteSlot{entry->isEnabled(), entry->isVisible(), entry->isChecked(), entry->text()}
                              : FavouriteSlot{});
     }
-    const std::optional<int> favourite = dueFavourite(entries, now);
-    if (!favourite) {
-        QString cause;
-        for (const FavouriteSlot& slot : std::as_const(entries)) {
-            if (slot.enabled && slot.visible && slot.checked && !comparedTimeText(favouriteField(slot.caption, 5))) {
-                cause = slot.caption;
-                break;
-            }
+    QSet<QString> unreadable;
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const FavouriteSlot& slot = entries.at(i);
+        if (!takesPartInActivation(slot) || comparedTimeText(favouriteField(slot.caption, 5))) {
+            continue;
         }
-        fail(ActionText::PrintPurgeError, cause);
-        return;
+        const QString key = QString::number(i) + QLatin1Char('\n') + slot.caption;
+        unreadable.insert(key);
+        if (!m_unreadableFavourites.contains(key)) {
+            setStatusPanelText(1, QString(ActionText::PrintPurgeError) + QLatin1Char(' ') + timeText());
+            writeAudit(QStringLiteral("AutoRelease"),
+                       QString(ActionText::PrintPurgeError) + QStringLiteral(" - ") + slot.caption);
+        }
     }
+    m_unreadableFavourites = unreadable;
     m_timedReleaseFault.clear();
-    if (*favourite >= 0 && !(m_activatedFavourite == *favourite && m_activationMinute == minute)) {
-        if (activateFavourite(*favourite)) {
-            m_activatedFavourite = *favourite;
+
+    const int favourite = dueFavourite(entries, now);
+    if (favourite >= 0 && !(m_activatedFavourite == favourite && m_activationMinute == minute)) {
+        if (activateFavourite(favourite)) {
+            m_activatedFavourite = favourite;
             m_activationMinute = minute;
         }
     }

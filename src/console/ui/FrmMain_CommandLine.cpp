@@ -12,6 +12,7 @@
 #include "console/ui/FrmMain.h"
 #include "console/ui/frmSplash.h"
 #include "platform/Shell.h"
+#include "store/JobLogStore.h"
 
 namespace hlv {
 
@@ -74,6 +75,13 @@ void FrmMain::endReportRun(bool written, const QString& report)
         std::fprintf(stderr, "hlv: the %s could not be written\n", qUtf8Printable(report));
     }
     Form_Unload();
+    // Job rows and audit records the run could not store (a full disk, a log locked to the
+    // end) are lost when it ends: the exit status says so.
+    const int lost = m_jobLog->lostWrites() + m_jobLog->pendingWrites();
+    if (lost > 0) {
+        m_exitStatus = 1;
+        std::fprintf(stderr, "hlv: %d job log writes could not be stored\n", lost);
+    }
 }
 
 } // namespace hlv

@@ -5,17 +5,18 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDebug>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSaveFile>
 
 #include "console/ui/AutoRelease.h"
 #include "console/ui/ConsoleContext.h"
 #include "console/ui/FavouriteCaption.h"
 #include "console/ui/FrmMain.h"
 #include "console/ui/MenuStyle.h"
+#include "platform/AtomicFile.h"
 #include "platform/Dialogs.h"
 
 namespace hlv {
@@ -265,8 +266,9 @@ void FrmMain::mnuExportFav_Click()
     }
     // The file is replaced as a whole, so a failed write leaves the old file intact; the
     // operator is told, as the favourites did not reach the file.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(favouritesFileText(captions)) < 0 || !file.commit()) {
+    QString error;
+    if (!writeFileAtomically(path, favouritesFileText(captions), ReplaceTarget::Followed, &error)) {
+        qWarning().noquote() << "hlv: favourites:" << error;
         m_ctx.dialogs.msgBox(QStringLiteral("Unable to write the favourites file ") + path, MsgBoxStyle::Critical,
                              productName());
     }

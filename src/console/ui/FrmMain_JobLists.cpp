@@ -1,5 +1,7 @@
 // The two job lists: columns, icons, sorting, the job menu, and the job monitor binding
 // that keeps them current.
+#include <algorithm>
+
 #include <QAction>
 #include <QComboBox>
 #include <QCursor>
@@ -189,6 +191,10 @@ void FrmMain::mwcmnMonitor_JobEvent(const QString& strAction, const QString& str
 
 void FrmMain::mwcmnMonitor_ConnectEvent(const QString& strConnect)
 {
+    // A monitor that connects again ends its trouble: the next stop waits the first wait.
+    if (strConnect == QLatin1String("Connected")) {
+        m_monitorRestartDelayMs = 0;
+    }
     m_liveView->OnConnectEvent(strConnect);
 }
 
@@ -202,18 +208,59 @@ void FrmMain::bindMonitor()
     }
     connect(mwcmnMonitor.get(), &MonitorBinding::JobEvent, this, &FrmMain::mwcmnMonitor_JobEvent);
     connect(mwcmnMonitor.get(), &MonitorBinding::ConnectEvent, this, &FrmMain::mwcmnMonitor_ConnectEvent);
+    connect(mwcmnMonitor.get(), &MonitorBinding::MonitorEnded, this, &FrmMain::monitorEnded);
+    m_monitorRestart.setSingleShot(true);
+    connect(&m_monitorRestart, &QTimer::timeout, this, &FrmMain::restartMonitor);
 }
 
 void FrmMain::StartJobMonitor(const QString& Server)
 {
+    m_monitorRestart.stop();
+    m_monitorRestartDelayMs = 0;
     if (m_ctx.startJobMonitor) {
+        m_monitorServer = Server;
         mwcmnMonitor->StartJobMonitor(Server);
+        if (mwcmnMonitor->mwcmnMonitor() == nullptr) {
+            monitorEnded();
+        }
     }
 }
 
 void FrmMain::StopJobMonitor()
 {
+    m_monitorRestart.stop();
+    m_monitorRestartDelayMs = 0;
     mwcmnMonitor->StopJobMonitor();
+}
+
+void FrmMain::monitorEnded()
+{
+    if (m_unloaded) {
+        return;
+    }
+    m_monitorRestartDelayMs = m_monitorRestartDelayMs == 0
+                                  ? m_ctx.monitorRestartFirstMs
+                                  : std::min(2 * m_monitorRestartDelayMs, m_ctx.monitorRestartLimitMs);
+    m_monitorRestart.start(m_monitorRestartDelayMs);
+    mwcmnMonitor_ConnectEvent(QStringLiteral("Disconnected"));
+    setStatusPanelText(1, QStringLiteral("Job Monitor Stopped %1, restarting in %2 s")
+                              .arg(timeText())
+                              .arg(m_monitorRestartDelayMs / 1000.0));
+}
+
+void FrmMain::restartMonitor()
+{
+    if (m_unloaded) {
+        return;
+    }
+    // The new monitor takes the jobs as the last one reported them, so the lists get what
+    // changed meanwhile as events.
+    mwcmnMonitor->ResumeJobMonitor(m_monitorServer);
+    if (mwcmnMonitor->mwcmnMonitor() == nullptr) {
+        monitorEnded();
+        return;
+    }
+    setStatusPanelText(1, QStringLiteral("Job Monitor Restarted ") + timeText());
 }
 
 void FrmMain::KillProcess(const QString& processName)

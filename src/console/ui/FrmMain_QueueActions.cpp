@@ -106,6 +106,12 @@ void FrmMain::mnuresumealljobs_Click()
         ResumeAllPending = false;
         return;
     }
+    // The rows' texts say "OK" for a job paused while printing: the jobs' own status
+    // bits tell which rows wait for their release.
+    QHash<QString, quint32> jobStatus;
+    for (const PrintJobInfo& job : actions::queueJobs(*this)) {
+        jobStatus.insert(job.queueJobName(), job.Status());
+    }
     // The count is taken once: releases yield, and refreshes or job events may change the
     // rows meanwhile; a row that no longer exists is passed over.
     const int rows = JobList->rowCount();
@@ -117,7 +123,8 @@ void FrmMain::mnuresumealljobs_Click()
             continue;
         }
         JobList->selectRow(i);
-        if (!rowIsPausedForResumeAll(JobList->row(i).text)) {
+        const JobRow row = JobList->row(i);
+        if (!rowIsPausedForResumeAll(row.text, jobStatus.value(actions::rowValues(row).ID))) {
             continue;
         }
         const bool released = releaseSelectedJob();

@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSet>
 #include <QStringDecoder>
 #include <QVBoxLayout>
@@ -21,6 +20,7 @@
 #include "console/ui/FrmMain.h"
 #include "console/ui/JobListWidget.h"
 #include "console/ui/WebBrowser.h"
+#include "platform/AtomicFile.h"
 #include "platform/Dialogs.h"
 
 namespace hlv {
@@ -265,9 +265,9 @@ void FrmMain::List_Save(QComboBox* thelist, const QString& FileName)
         qWarning().noquote() << "hlv: history: cannot create folder" << target.absolutePath();
         return;
     }
-    QSaveFile file(FileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(out) != out.size() || !file.commit()) {
-        qWarning().noquote() << "hlv: history: cannot write" << FileName << ":" << file.errorString();
+    QString error;
+    if (!writeFileAtomically(FileName, out, ReplaceTarget::Followed, &error)) {
+        qWarning().noquote() << "hlv: history:" << error;
     }
 }
 

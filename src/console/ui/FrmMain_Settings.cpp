@@ -35,7 +35,7 @@ QString joinNumbers(const QList<double>& values)
 {
     QString out;
     for (int i = 0; i < values.size(); ++i) {
-        out += numberText(values.at(i));
+        out += storedNumberText(values.at(i));
         if (i + 1 < values.size()) {
             out += QLatin1Char(',');
         }
@@ -86,11 +86,10 @@ void FrmMain::LoadSettings()
     s.ColumnPositions = read(QStringLiteral("ColumnPositions"));
 
     {
-        bool ok = false;
-        const double size = read(QStringLiteral("GridFontSize")).trimmed().toDouble(&ok);
-        if (ok && size > 0) {
+        const std::optional<double> size = storedNumber(read(QStringLiteral("GridFontSize")));
+        if (size && *size > 0) {
             QFont font = JobList->font();
-            font.setPointSizeF(size);
+            font.setPointSizeF(*size);
             JobList->setFont(font);
         }
     }
@@ -273,7 +272,7 @@ void FrmMain::SaveSettings()
     s.ColumnPositions = joinNumbers(positions);
     write(QStringLiteral("ColumnPositions"), s.ColumnPositions);
 
-    write(QStringLiteral("GridFontSize"), numberText(JobList->font().pointSizeF()));
+    write(QStringLiteral("GridFontSize"), storedNumberText(JobList->font().pointSizeF()));
     write(QStringLiteral("ShowErrors"), s.ShowErrors);
     write(QStringLiteral("ShowServerView"), s.ShowServerView);
     write(QStringLiteral("StartMax"), s.StartMax);

@@ -335,7 +335,7 @@ void FrmSettings::cmdClose_Click()
         const PollRate rate = checkPollRate(box->text(), minSeconds, maxSeconds);
         switch (rate.check) {
         case PollRateCheck::Accepted:
-            setting = numberText(rate.milliseconds);
+            setting = storedNumberText(rate.milliseconds);
             return true;
         case PollRateCheck::OutOfRange:
             m_main.context().dialogs.msgBox(outOfRange, MsgBoxStyle::Critical, kTitle);

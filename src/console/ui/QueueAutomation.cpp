@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "console/ui/ConsoleSettings.h"
+#include "platform/PrintSystem.h"
 
 namespace hlv {
 
@@ -15,7 +16,7 @@ bool isJobInFlight(const InFlightProbe& probe)
 
 std::optional<int> intervalFromSetting(const QString& text)
 {
-    const std::optional<double> typed = typedNumber(text);
+    const std::optional<double> typed = storedNumber(text);
     if (!typed) {
         return std::nullopt;
     }
@@ -45,6 +46,11 @@ bool releaseInFlight(int timerInterval, const QString& pollAQactive)
 bool rowIsPausedForResumeAll(const QString& statusText)
 {
     return statusText.contains(QLatin1String("Paused"), Qt::CaseInsensitive);
+}
+
+bool rowIsPausedForResumeAll(const QString& statusText, quint32 jobStatus)
+{
+    return (jobStatus & JobStatus::Paused) != 0 || rowIsPausedForResumeAll(statusText);
 }
 
 bool userMatchesExceptions(const QString& user, const QString& exceptions)

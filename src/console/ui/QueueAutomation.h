@@ -65,6 +65,9 @@ bool releaseInFlight(int timerInterval, const QString& pollAQactive);
 // rows carry the job status word without a leading blank, so the word is matched on its
 // own; requiring the blank of the queue status phrase would never match a job row.
 bool rowIsPausedForResumeAll(const QString& statusText);
+// The same for a row whose job's status bits are known: a job paused while it carries
+// other bits (printing, spooling, in error) reads "OK", so the paused bit decides.
+bool rowIsPausedForResumeAll(const QString& statusText, quint32 jobStatus);
 
 // Exceptions: the user column contains the exceptions text, ignoring case ("adm" matches
 // "Admin" and "sysadm"). An empty exceptions text matches nobody.

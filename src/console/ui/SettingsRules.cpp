@@ -33,7 +33,7 @@ PollRate checkPollRate(const QString& typedSeconds, double minSeconds, std::opti
 
 QString pollRateSecondsText(const QString& storedMilliseconds)
 {
-    const std::optional<double> milliseconds = typedNumber(storedMilliseconds);
+    const std::optional<double> milliseconds = storedNumber(storedMilliseconds);
     if (!milliseconds) {
         return QString();
     }

@@ -24,10 +24,13 @@
 #include "platform/NetworkResources.h"
 #include "platform/PrintSystem.h"
 #include "platform/ProcessControl.h"
+#include "platform/TerminationSignals.h"
 #include "platform/print/AccountDirectory.h"
 
 int main(int argc, char** argv)
 {
+    // From the first moment: a signal during start-up ends the program once it has started.
+    hlv::TerminationSignals::install();
     hlv::readLocalTimeZoneOnce();
     QApplication app(argc, argv);
     QApplication::setApplicationName(hlv::FrmMain::productName());
@@ -92,6 +95,13 @@ int main(int argc, char** argv)
         }
         return status;
     };
+    // A logout, a kill or Ctrl+C ends the program as Exit does; one that comes during the
+    // start-up below waits for it to finish.
+    hlv::TerminationSignals terminationSignals;
+    QObject::connect(&terminationSignals, &hlv::TerminationSignals::received, &window, [&window] {
+        window.close();
+        window.Form_Unload();
+    });
     window.Form_Load();
     if (window.isUnloaded()) {
         return end(window.exitStatus());
@@ -110,5 +120,6 @@ int main(int argc, char** argv)
             window.close();
         });
     }
+    terminationSignals.start();
     return end(QApplication::exec());
 }

@@ -149,6 +149,11 @@ void JobMonitorClient::StartMonitor(const QString& strComputer)
     send({QLatin1String(wire::kStartMonitor), strComputer});
 }
 
+void JobMonitorClient::ResumeMonitor(const QString& strComputer, const QStringList& knownJobs)
+{
+    send(QStringList{QLatin1String(wire::kResumeMonitor), strComputer} + knownJobs);
+}
+
 void JobMonitorClient::StopMonitor()
 {
     if (m_stopping || m_process->state() != QProcess::Running) {
@@ -205,6 +210,8 @@ void JobMonitorClient::dispatch(const QStringList& fields)
         Q_EMIT ConnectEvent(fields.at(1));
     } else if (name == QLatin1String(wire::kJobEvent) && fields.size() >= 3) {
         Q_EMIT JobEvent(fields.at(1), fields.at(2));
+    } else if (name == QLatin1String(wire::kJobList)) {
+        Q_EMIT JobListEvent(fields.mid(1));
     }
 }
 

@@ -44,6 +44,9 @@ public:
 
     // Returns at once; the server connects and reports through ConnectEvent.
     void StartMonitor(const QString& strComputer);
+    // StartMonitor that takes knownJobs (job detail records, as an earlier monitor
+    // reported them) as the jobs last read, so that what changed since comes as events.
+    void ResumeMonitor(const QString& strComputer, const QStringList& knownJobs);
     // Waits (up to stopTimeoutMs) until the server has answered with "Disconnected", so
     // that, as with a direct call, the events raised by the stop have arrived when it
     // returns. Events still on their way before the answer arrive first. The program's
@@ -58,6 +61,8 @@ public:
 Q_SIGNALS:
     void JobEvent(const QString& strAction, const QString& strDetails);
     void ConnectEvent(const QString& strConnect);
+    // The jobs the server found when it started watching (job detail records).
+    void JobListEvent(const QStringList& records);
     // The server program ended (or was ended); no further events will come.
     void serverFinished(qint64 pid);
 

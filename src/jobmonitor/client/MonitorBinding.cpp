@@ -1,5 +1,6 @@
 #include "jobmonitor/client/MonitorBinding.h"
 
+#include "jobmonitor/JobDetailRecord.h"
 #include "platform/ProcessControl.h"
 
 namespace hlv {
@@ -46,7 +47,31 @@ MonitorBinding::~MonitorBinding()
 
 void MonitorBinding::StartJobMonitor(const QString& Server)
 {
+    start(Server, false);
+}
+
+void MonitorBinding::ResumeJobMonitor(const QString& Server)
+{
+    start(Server, m_haveJobList);
+}
+
+void MonitorBinding::rememberJob(const QString& strAction, const QString& strDetails)
+{
+    const QString name = readJobDetailRecord(strDetails).at(11);
+    if (strAction == QLatin1String("Deleted")) {
+        m_knownJobs.remove(name);
+    } else if (!name.isEmpty()) {
+        m_knownJobs.insert(name, strDetails);
+    }
+}
+
+void MonitorBinding::start(const QString& Server, bool resume)
+{
     release();
+    if (!resume) {
+        m_knownJobs.clear();
+        m_haveJobList = false;
+    }
 
     JobMonitorClientOptions options;
     options.programName = m_programName;
@@ -64,12 +89,33 @@ void MonitorBinding::StartJobMonitor(const QString& Server)
     m_started.insert(pid);
     connect(client.get(), &JobMonitorClient::serverFinished, this, [this](qint64 ended) { m_started.remove(ended); });
     connect(client.get(), &QObject::destroyed, this, [this, pid] { m_started.remove(pid); });
+    // The jobs are remembered before the program sees the event, for a monitor that a
+    // handler of the event may start.
+    connect(client.get(), &JobMonitorClient::JobEvent, this, &MonitorBinding::rememberJob);
     connect(client.get(), &JobMonitorClient::JobEvent, this, &MonitorBinding::JobEvent);
     connect(client.get(), &JobMonitorClient::ConnectEvent, this, &MonitorBinding::ConnectEvent);
+    connect(client.get(), &JobMonitorClient::JobListEvent, this, [this](const QStringList& records) {
+        m_knownJobs.clear();
+        for (const QString& record : records) {
+            rememberJob(QStringLiteral("New"), record);
+        }
+        m_haveJobList = true;
+    });
+    connect(client.get(), &JobMonitorClient::serverFinished, this, [this, monitor = client.get()] {
+        // Only the running monitor's end is news: a stopped or replaced one was meant to end.
+        if (m_monitor == monitor) {
+            release();
+            Q_EMIT MonitorEnded();
+        }
+    });
 
     client->setParent(this);
     m_monitor = client.release();
-    m_monitor->StartMonitor(Server);
+    if (resume) {
+        m_monitor->ResumeMonitor(Server, m_knownJobs.values());
+    } else {
+        m_monitor->StartMonitor(Server);
+    }
 }
 
 void MonitorBinding::StopJobMonitor()
@@ -100,8 +146,9 @@ void MonitorBinding::release()
     JobMonitorClient* old = m_monitor;
     m_monitor = nullptr;
     // Events of a released monitor no longer reach the program.
-    disconnect(old, &JobMonitorClient::JobEvent, this, &MonitorBinding::JobEvent);
-    disconnect(old, &JobMonitorClient::ConnectEvent, this, &MonitorBinding::ConnectEvent);
+    disconnect(old, &JobMonitorClient::JobEvent, this, nullptr);
+    disconnect(old, &JobMonitorClient::ConnectEvent, this, nullptr);
+    disconnect(old, &JobMonitorClient::JobListEvent, this, nullptr);
     // Released later, as a handler of the monitor's own event may be what released it.
     old->deleteLater();
 }

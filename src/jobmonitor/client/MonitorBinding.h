@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -42,6 +43,11 @@ public:
     // Starts a new monitor on Server, replacing any running one. When the server program
     // cannot be started nothing further happens and nothing is shown.
     void StartJobMonitor(const QString& Server);
+    // Starts a new monitor on Server, as StartJobMonitor does, that takes the jobs as the
+    // monitors before it last reported them (the list the first one found, and every event
+    // since) for its first reading: what changed while no monitor ran comes as events.
+    // Without such a list it is StartJobMonitor.
+    void ResumeJobMonitor(const QString& Server);
     // Stops the monitor (when one runs), releases it and ends its server process.
     void StopJobMonitor();
     // Ends the started server processes whose name contains processName.
@@ -55,9 +61,14 @@ public:
 Q_SIGNALS:
     void JobEvent(const QString& strAction, const QString& strDetails);
     void ConnectEvent(const QString& strConnect);
+    // The server process of the running monitor ended without being stopped (it crashed or
+    // was killed); the monitor is released and no further events will come from it.
+    void MonitorEnded();
 
 private:
+    void start(const QString& Server, bool resume);
     void release();
+    void rememberJob(const QString& strAction, const QString& strDetails);
 
     QString m_programName;
     QString m_classId;
@@ -66,6 +77,9 @@ private:
     std::optional<QProcessEnvironment> m_environment;
     QPointer<JobMonitorClient> m_monitor;
     QSet<qint64> m_started;
+    // The jobs as the monitors reported them, by job name (the record's last field).
+    QHash<QString, QString> m_knownJobs;
+    bool m_haveJobList = false;
 };
 
 } // namespace hlv

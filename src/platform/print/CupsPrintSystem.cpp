@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <string>
 
@@ -16,6 +17,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "platform/print/CupsAttributes.h"
+#include "platform/print/CupsExchange.h"
 #include "platform/print/CupsStateMap.h"
 #include "platform/print/CupsSubscription.h"
 #include "platform/print/LocalUser.h"
@@ -23,10 +26,6 @@
 namespace hlv {
 
 namespace {
-
-constexpr int kConnectTimeoutMs = 3000;
-constexpr double kFirstAnswerTimeoutSeconds = 1.5;
-constexpr double kAnswerTimeoutSeconds = 10.0;
 
 QString text(const char* value)
 {
@@ -75,12 +74,6 @@ QString connectFailure(const std::string& host, int port, const QString& cupsTex
     }
     freeaddrinfo(found);
     return refused ? QString::fromUtf8(std::strerror(ECONNREFUSED)) : cupsText;
-}
-
-// Gives up at the first expiry of the answer time-out instead of waiting on.
-int giveUp(http_t*, void*)
-{
-    return 0;
 }
 
 const char* noPassword(const char*, http_t*, const char*, const char*, void*)
@@ -220,35 +213,28 @@ class CupsPrintServer final : public PrintServer
 {
 public:
     // host and port: how printer URIs and web pages name the server.
-    CupsPrintServer(QString name, bool localComputer, QString host, int port, http_t* http,
-                    std::shared_ptr<CupsPrintSystem::Shared> shared)
+    CupsPrintServer(QString name, bool localComputer, QString host, int port, std::shared_ptr<CupsExchange> exchange)
         : m_name(std::move(name))
         , m_localComputer(localComputer)
         , m_host(std::move(host))
         , m_port(port)
-        , m_http(http)
-        , m_shared(std::move(shared))
+        , m_exchange(std::move(exchange))
     {}
-    ~CupsPrintServer() override { httpClose(m_http); }
 
     QString serverName() const override { return m_name; }
 
     PrintResult printers(QList<PrinterInfo>& out) override
     {
         out.clear();
-        static const char* const wanted[] = {
-            "printer-name",      "printer-info",  "printer-location",      "printer-make-and-model",
-            "device-uri",        "printer-state", "printer-state-reasons", "printer-state-message",
-            "printer-is-shared", "printer-type",  "printer-uri-supported", "printer-is-accepting-jobs"};
         ipp_t* request = newRequest(IPP_OP_CUPS_GET_PRINTERS, QString());
         ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
-                      static_cast<int>(std::size(wanted)), nullptr, wanted);
+                      cupsattr::count(cupsattr::kPrinter), nullptr, cupsattr::kPrinter);
         ipp_t* response = nullptr;
         bool answered = false;
         const PrintResult r = run(request, "/", &response, &answered);
         if (!r) {
             // A server without any printer answers "not found": that is an empty list.
-            if (answered && m_lastStatus == IPP_STATUS_ERROR_NOT_FOUND) {
+            if (answered && m_exchange->status() == IPP_STATUS_ERROR_NOT_FOUND) {
                 return PrintResult::success();
             }
             return r;
@@ -281,12 +267,15 @@ public:
 
     std::unique_ptr<JobWatch> watchJobs() override
     {
-        prepare();
-        return CupsSubscription::create(m_http, printerUri(QString()), utf8(localUserName()));
+        return CupsSubscription::create(m_exchange, printerUri(QString()), utf8(localUserName()));
     }
 
     PrintResult job(qint64 jobId, PrintJobInfo& out, bool& found) override
     {
+        found = false;
+        if (jobId <= 0 || jobId > INT_MAX) {
+            return PrintResult::success(); // IPP has no such job id
+        }
         QList<PrintJobInfo> one;
         const PrintResult r = listJobs(QString(), one, jobId);
         found = !one.isEmpty();
@@ -348,13 +337,13 @@ public:
         ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_MIMETYPE, "document-format", nullptr, "text/plain");
 
         const QByteArray resource = "/printers/" + QUrl::toPercentEncoding(printerName);
-        ipp_t* response = exchange(request, resource.constData(), page);
-        const bool ok = response && m_lastStatus <= IPP_STATUS_OK_EVENTS_COMPLETE;
+        ipp_t* response = m_exchange->send(request, resource.constData(), page);
+        const bool ok = response && m_exchange->granted();
         ippDelete(response);
         if (ok) {
             return TestPageResult::Success;
         }
-        const ipp_status_t ipp = m_lastStatus;
+        const ipp_status_t ipp = m_exchange->status();
         if (ipp == IPP_STATUS_ERROR_FORBIDDEN || ipp == IPP_STATUS_ERROR_NOT_AUTHORIZED ||
             ipp == IPP_STATUS_ERROR_NOT_AUTHENTICATED || ipp == IPP_STATUS_ERROR_CUPS_AUTHENTICATION_CANCELED) {
             return TestPageResult::AccessDenied;
@@ -384,12 +373,6 @@ public:
     }
 
 private:
-    void prepare()
-    {
-        CupsPrintSystem::Shared::server = m_name;
-        cupsSetPasswordCB2(&CupsPrintSystem::Shared::passwordCallback, m_shared.get());
-    }
-
     std::string printerUri(const QString& queue) const
     {
         char uri[HTTP_MAX_URI];
@@ -417,14 +400,14 @@ private:
     // *answered tells whether an IPP answer came back at all (a failure status included).
     PrintResult run(ipp_t* request, const char* resource, ipp_t** response = nullptr, bool* answered = nullptr)
     {
-        ipp_t* answer = exchange(request, resource);
+        ipp_t* answer = m_exchange->send(request, resource);
         if (answered) {
-            *answered = answer != nullptr;
+            *answered = m_exchange->answered();
         }
-        if (!answer || m_lastStatus > IPP_STATUS_OK_EVENTS_COMPLETE) {
+        if (!answer || !m_exchange->granted()) {
             ippDelete(answer);
-            return PrintResult::failure(m_lastMessage.isEmpty() ? QStringLiteral("The print server did not answer.")
-                                                                : m_lastMessage);
+            const QString& why = m_exchange->message();
+            return PrintResult::failure(why.isEmpty() ? QStringLiteral("The print server did not answer.") : why);
         }
         if (response) {
             *response = answer;
@@ -432,148 +415,6 @@ private:
             ippDelete(answer);
         }
         return PrintResult::success();
-    }
-
-    // One IPP exchange: sends the request (taking it over), followed by `document` when it
-    // is not empty, and returns the answer, or null when none came; m_lastStatus and
-    // m_lastMessage tell the outcome. The answer is read whole, in large blocks, and then
-    // parsed from memory: parsed straight off the connection, libcups reads it a few bytes
-    // per call, each with its own wait under the time-out, which costs more than the
-    // server's work for long job lists. The time-out still holds for every block.
-    // A password challenge is answered through the prompt and the request sent again.
-    ipp_t* exchange(ipp_t* request, const char* resource, const QByteArray& document = QByteArray())
-    {
-        prepare();
-        m_lastStatus = IPP_STATUS_OK;
-        m_lastMessage.clear();
-        // Credentials of the local socket go stale between requests.
-        if (const char* auth = httpGetAuthString(m_http); auth && qstrncmp(auth, "Local ", 6) == 0) {
-            httpSetAuthString(m_http, nullptr, nullptr);
-        }
-        const size_t length = ippLength(request) + static_cast<size_t>(document.size());
-        ipp_t* response = nullptr;
-        http_status_t status = HTTP_STATUS_ERROR;
-        for (int attempt = 0; attempt < kMaxSends; ++attempt) {
-            status = cupsSendRequest(m_http, request, resource, length);
-            if (status == HTTP_STATUS_CONTINUE && ippGetState(request) == IPP_STATE_DATA && !document.isEmpty()) {
-                status = cupsWriteRequestData(m_http, document.constData(), static_cast<size_t>(document.size()));
-            }
-            if (status > HTTP_STATUS_CONTINUE && status != HTTP_STATUS_OK) {
-                break; // refused before the answer (a cancelled password included)
-            }
-            do {
-                status = httpUpdate(m_http);
-            } while (status == HTTP_STATUS_CONTINUE);
-            if (status == HTTP_STATUS_OK) {
-                response = readResponse();
-                break;
-            }
-            if (status == HTTP_STATUS_ERROR) {
-                break;
-            }
-            httpFlush(m_http);
-            if (status == HTTP_STATUS_UNAUTHORIZED) {
-                if (cupsDoAuthentication(m_http, "POST", resource) != 0) {
-                    status = HTTP_STATUS_CUPS_AUTHORIZATION_CANCELED;
-                    break;
-                }
-                if (httpReconnect2(m_http, kConnectTimeoutMs, nullptr) == 0) {
-                    continue;
-                }
-            } else if (status == HTTP_STATUS_UPGRADE_REQUIRED) {
-                if (httpReconnect2(m_http, kConnectTimeoutMs, nullptr) == 0 &&
-                    httpEncryption(m_http, HTTP_ENCRYPTION_REQUIRED) == 0) {
-                    continue;
-                }
-            }
-            break;
-        }
-        ippDelete(request);
-        if (response) {
-            m_lastStatus = ippGetStatusCode(response);
-            ipp_attribute_t* message = ippFindAttribute(response, "status-message", IPP_TAG_TEXT);
-            m_lastMessage = message ? text(ippGetString(message, 0, nullptr)) : text(ippErrorString(m_lastStatus));
-        } else if (status == HTTP_STATUS_OK) {
-            m_lastStatus = IPP_STATUS_ERROR_INTERNAL;
-            m_lastMessage = QStringLiteral("The print server's answer could not be read.");
-        } else {
-            setHttpFailure(status);
-        }
-        if (httpGetState(m_http) != HTTP_STATE_WAITING) {
-            httpFlush(m_http);
-        }
-        return response;
-    }
-
-    // The body of an answer whose header said OK, read in blocks and parsed.
-    ipp_t* readResponse()
-    {
-        QByteArray body;
-        if (const off_t expected = httpGetLength2(m_http); expected > 0 && expected < (off_t(1) << 30)) {
-            body.reserve(static_cast<qsizetype>(expected));
-        }
-        char block[65536];
-        for (;;) {
-            const ssize_t got = httpRead2(m_http, block, sizeof(block));
-            if (got < 0) {
-                return nullptr; // time-out or a broken connection
-            }
-            if (got == 0) {
-                break;
-            }
-            body.append(block, static_cast<qsizetype>(got));
-        }
-        struct Memory
-        {
-            const QByteArray* data;
-            qsizetype at;
-        } memory{&body, 0};
-        const auto readMemory = [](void* context, ipp_uchar_t* buffer, size_t bytes) -> ssize_t {
-            auto* m = static_cast<Memory*>(context);
-            const qsizetype n = std::min<qsizetype>(static_cast<qsizetype>(bytes), m->data->size() - m->at);
-            memcpy(buffer, m->data->constData() + m->at, static_cast<size_t>(n));
-            m->at += n;
-            return n;
-        };
-        ipp_t* response = ippNew();
-        ipp_state_t state;
-        while ((state = ippReadIO(&memory, readMemory, 1, nullptr, response)) != IPP_STATE_DATA) {
-            if (state == IPP_STATE_ERROR) {
-                ippDelete(response);
-                return nullptr;
-            }
-        }
-        return response;
-    }
-
-    void setHttpFailure(http_status_t status)
-    {
-        switch (status) {
-        case HTTP_STATUS_NOT_FOUND:
-            m_lastStatus = IPP_STATUS_ERROR_NOT_FOUND;
-            break;
-        case HTTP_STATUS_UNAUTHORIZED:
-            m_lastStatus = IPP_STATUS_ERROR_NOT_AUTHENTICATED;
-            break;
-        case HTTP_STATUS_CUPS_AUTHORIZATION_CANCELED:
-            m_lastStatus = IPP_STATUS_ERROR_CUPS_AUTHENTICATION_CANCELED;
-            break;
-        case HTTP_STATUS_FORBIDDEN:
-            m_lastStatus = IPP_STATUS_ERROR_FORBIDDEN;
-            break;
-        case HTTP_STATUS_ERROR:
-            m_lastStatus = IPP_STATUS_ERROR_INTERNAL;
-            break;
-        default:
-            m_lastStatus = IPP_STATUS_ERROR_SERVICE_UNAVAILABLE;
-            break;
-        }
-        if (status == HTTP_STATUS_ERROR) {
-            const int error = httpError(m_http);
-            m_lastMessage = error != 0 ? text(strerror(error)) : QStringLiteral("The print server did not answer.");
-        } else {
-            m_lastMessage = text(httpStatus(status));
-        }
     }
 
     PrintResult queueOperation(ipp_op_t op, const QString& queue)
@@ -608,10 +449,10 @@ private:
 
     PrintResult checkJobQueue(const QString& queue, qint64 jobId)
     {
-        static const char* const wanted[] = {"job-printer-uri"};
         ipp_t* request = newRequest(IPP_OP_GET_JOB_ATTRIBUTES, queue);
         ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", static_cast<int>(jobId));
-        ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 1, nullptr, wanted);
+        ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                      cupsattr::count(cupsattr::kJobQueue), nullptr, cupsattr::kJobQueue);
         ipp_t* response = nullptr;
         if (PrintResult r = run(request, "/jobs/", &response); !r) {
             return r;
@@ -633,21 +474,6 @@ private:
     PrintResult listJobs(const QString& queue, QList<PrintJobInfo>& out, qint64 jobId = 0)
     {
         out.clear();
-        static const char* const wanted[] = {"job-id",
-                                             "job-name",
-                                             "job-originating-host-name",
-                                             "job-originating-user-name",
-                                             "job-printer-uri",
-                                             "job-priority",
-                                             "job-k-octets",
-                                             "time-at-creation",
-                                             "job-state",
-                                             "job-state-reasons",
-                                             "job-impressions",
-                                             "job-impressions-completed",
-                                             "job-media-sheets",
-                                             "job-media-sheets-completed",
-                                             "job-pages"};
         ipp_t* request = newRequest(jobId > 0 ? IPP_OP_GET_JOB_ATTRIBUTES : IPP_OP_GET_JOBS, queue);
         if (jobId > 0) {
             ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", static_cast<int>(jobId));
@@ -655,12 +481,12 @@ private:
             ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "not-completed");
         }
         ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
-                      static_cast<int>(std::size(wanted)), nullptr, wanted);
+                      cupsattr::count(cupsattr::kJob), nullptr, cupsattr::kJob);
         ipp_t* response = nullptr;
         bool answered = false;
         const PrintResult r = run(request, "/", &response, &answered);
         if (!r) {
-            const bool gone = jobId > 0 && answered && m_lastStatus == IPP_STATUS_ERROR_NOT_FOUND;
+            const bool gone = jobId > 0 && answered && m_exchange->status() == IPP_STATUS_ERROR_NOT_FOUND;
             return gone ? PrintResult::success() : r;
         }
         // Every job that is not held reads the trouble of its printer; the printers are
@@ -720,12 +546,10 @@ private:
     // The Status bits of the printers by name: of every printer, or of the one named.
     QHash<QString, quint32> printerStates(const QString& queue)
     {
-        static const char* const wanted[] = {"printer-name", "printer-state", "printer-state-reasons",
-                                             "printer-state-message"};
         const bool one = !queue.isEmpty();
         ipp_t* request = newRequest(one ? IPP_OP_GET_PRINTER_ATTRIBUTES : IPP_OP_CUPS_GET_PRINTERS, queue);
         ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
-                      static_cast<int>(std::size(wanted)), nullptr, wanted);
+                      cupsattr::count(cupsattr::kPrinterState), nullptr, cupsattr::kPrinterState);
         ipp_t* response = nullptr;
         QHash<QString, quint32> out;
         if (!run(request, "/", &response)) {
@@ -743,16 +567,11 @@ private:
         return out;
     }
 
-    static constexpr int kMaxSends = 5;
-
     QString m_name;
     bool m_localComputer;
-    ipp_status_t m_lastStatus = IPP_STATUS_OK;
-    QString m_lastMessage;
     QString m_host;
     int m_port;
-    http_t* m_http;
-    std::shared_ptr<CupsPrintSystem::Shared> m_shared;
+    std::shared_ptr<CupsExchange> m_exchange;
 };
 
 } // namespace
@@ -850,25 +669,27 @@ std::unique_ptr<PrintServer> CupsPrintSystem::connect(const QString& server, QSt
         targetPort = port == 0 ? IPP_PORT : port;
     }
 
-    http_t* http =
-        httpConnect2(target.c_str(), targetPort, nullptr, AF_UNSPEC, cupsEncryption(), 1, kConnectTimeoutMs, nullptr);
-    if (!http) {
+    std::shared_ptr<Shared> shared = m_shared;
+    const auto prepare = [shared, server] {
+        Shared::server = server;
+        cupsSetPasswordCB2(&Shared::passwordCallback, shared.get());
+    };
+    QString why;
+    std::shared_ptr<CupsExchange> exchange = CupsExchange::connect(target, targetPort, prepare, &why);
+    if (!exchange) {
         return fail(QStringLiteral("The print server \"%1\" cannot be reached: %2")
-                        .arg(server, connectFailure(target, targetPort, text(cupsLastErrorString()))));
+                        .arg(server, connectFailure(target, targetPort, why)));
     }
-    // The first answer must come quickly: a server that takes the connection but never
-    // answers counts as unreachable, within a few seconds like one that cannot be reached.
-    httpSetTimeout(http, kFirstAnswerTimeoutSeconds, &giveUp, nullptr);
     // The local socket's printers are named with "localhost" and the standard port.
     const bool socket = target[0] == '/';
     auto connection = std::make_unique<CupsPrintServer>(
-        server, local, socket ? QStringLiteral("localhost") : QString::fromStdString(target), targetPort, http,
-        m_shared);
-    // Something that accepts connections is not yet a print server.
+        server, local, socket ? QStringLiteral("localhost") : QString::fromStdString(target), targetPort,
+        std::move(exchange));
+    // Something that accepts connections is not yet a print server; one that takes the
+    // connection but never answers counts as unreachable, within a few seconds.
     if (const PrintResult r = connection->probe(); !r) {
         return fail(QStringLiteral("The print server \"%1\" cannot be reached: %2").arg(server, r.error));
     }
-    httpSetTimeout(http, kAnswerTimeoutSeconds, &giveUp, nullptr);
     return connection;
 }
 

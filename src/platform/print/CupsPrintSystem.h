@@ -12,11 +12,12 @@ namespace hlv {
 // computer ("." , "localhost", or this computer's own host name, letter case ignored) is
 // reached the way every CUPS client reaches it (the local socket or CUPS_SERVER), which
 // lets the scheduler recognise the user by peer credentials for administrative
-// operations. Other servers get a connection of their own with short time-outs (3 s to
-// connect, 1.5 s for the answer to a first probe, 10 s for each answer after it), so a
-// server that cannot be reached, or takes connections without answering, fails within a
-// few seconds instead of holding the window. Every request carries requesting-user-name; a server
-// that asks for a password gets one from the PasswordPrompt (none: the request fails).
+// operations. Other servers get a connection of their own. Every exchange is bounded in
+// time and size (CupsExchange: 3 s to connect, 1.5 s for the whole answer to a first
+// probe, 10 s for each whole answer after it), so a server that cannot be reached, takes
+// connections without answering, or answers without end fails within seconds instead of
+// holding the window. Every request carries requesting-user-name; a server that asks for
+// a password gets one from the PasswordPrompt (none: the request fails).
 //
 // Operations: queue pause/resume = Pause-Printer/Resume-Printer; purge = Cancel-Jobs;
 // job pause/resume/remove = Hold-Job/Release-Job/Cancel-Job; priority = job-priority

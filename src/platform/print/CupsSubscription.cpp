@@ -1,10 +1,14 @@
 #include "platform/print/CupsSubscription.h"
 
-#include <iterator>
+#include <algorithm>
+#include <climits>
 
 #include <QSet>
 #include <QUrl>
 #include <cups/cups.h>
+
+#include "platform/print/CupsAttributes.h"
+#include "platform/print/CupsExchange.h"
 
 namespace hlv {
 
@@ -25,18 +29,14 @@ ipp_t* newRequest(ipp_op_t op, const std::string& uri, const std::string& user)
 
 // Sends the request (taking it over); the answer, or null with why set when the server
 // refused or did not answer.
-ipp_t* send(http_t* http, ipp_t* request, QString* why)
+ipp_t* send(CupsExchange& exchange, ipp_t* request, QString* why)
 {
-    ipp_t* answer = cupsDoRequest(http, request, "/");
-    if (!answer || cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE) {
-        ippDelete(answer);
-        if (why) {
-            *why = text(cupsLastErrorString());
-            if (why->isEmpty()) {
-                *why = QStringLiteral("The print server did not answer.");
-            }
+    ipp_t* answer = exchange.sendGranted(request, "/");
+    if (!answer && why) {
+        *why = exchange.message();
+        if (why->isEmpty()) {
+            *why = QStringLiteral("The print server did not answer.");
         }
-        return nullptr;
     }
     return answer;
 }
@@ -44,7 +44,7 @@ ipp_t* send(http_t* http, ipp_t* request, QString* why)
 // One event of a Get-Notifications answer.
 struct Event
 {
-    int sequence = 0;
+    qint64 sequence = 0; // IPP numbers reach 2^31 - 1: the one after it must not wrap
     QString name;
     qint64 jobId = 0;
     QString queue;
@@ -89,18 +89,16 @@ QList<Event> events(ipp_t* answer)
 
 } // namespace
 
-std::unique_ptr<CupsSubscription> CupsSubscription::create(http_t* http, std::string serverUri, std::string user,
-                                                           int leaseSeconds, QString* why)
+std::unique_ptr<CupsSubscription> CupsSubscription::create(std::shared_ptr<CupsExchange> exchange,
+                                                           std::string serverUri, std::string user, int leaseSeconds,
+                                                           QString* why)
 {
-    static const char* const wanted[] = {"job-created",        "job-completed",   "job-state-changed",
-                                         "job-config-changed", "job-progress",    "printer-state-changed",
-                                         "printer-deleted",    "server-restarted"};
     ipp_t* request = newRequest(IPP_OP_CREATE_PRINTER_SUBSCRIPTIONS, serverUri, user);
     ippAddString(request, IPP_TAG_SUBSCRIPTION, IPP_TAG_KEYWORD, "notify-pull-method", nullptr, "ippget");
-    ippAddStrings(request, IPP_TAG_SUBSCRIPTION, IPP_TAG_KEYWORD, "notify-events", static_cast<int>(std::size(wanted)),
-                  nullptr, wanted);
+    ippAddStrings(request, IPP_TAG_SUBSCRIPTION, IPP_TAG_KEYWORD, "notify-events", cupsattr::count(cupsattr::kEvents),
+                  nullptr, cupsattr::kEvents);
     ippAddInteger(request, IPP_TAG_SUBSCRIPTION, IPP_TAG_INTEGER, "notify-lease-duration", leaseSeconds);
-    ipp_t* answer = send(http, request, why);
+    ipp_t* answer = send(*exchange, request, why);
     if (!answer) {
         return nullptr;
     }
@@ -114,11 +112,12 @@ std::unique_ptr<CupsSubscription> CupsSubscription::create(http_t* http, std::st
         return nullptr;
     }
     return std::unique_ptr<CupsSubscription>(
-        new CupsSubscription(http, std::move(serverUri), std::move(user), id, leaseSeconds));
+        new CupsSubscription(std::move(exchange), std::move(serverUri), std::move(user), id, leaseSeconds));
 }
 
-CupsSubscription::CupsSubscription(http_t* http, std::string serverUri, std::string user, int id, int leaseSeconds)
-    : m_http(http)
+CupsSubscription::CupsSubscription(std::shared_ptr<CupsExchange> exchange, std::string serverUri, std::string user,
+                                   int id, int leaseSeconds)
+    : m_exchange(std::move(exchange))
     , m_uri(std::move(serverUri))
     , m_user(std::move(user))
     , m_id(id)
@@ -134,7 +133,7 @@ CupsSubscription::~CupsSubscription()
     }
     ipp_t* request = newRequest(IPP_OP_CANCEL_SUBSCRIPTION, m_uri, m_user);
     ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-subscription-id", m_id);
-    ippDelete(send(m_http, request, nullptr));
+    ippDelete(send(*m_exchange, request, nullptr));
 }
 
 PrintResult CupsSubscription::renew()
@@ -143,7 +142,7 @@ PrintResult CupsSubscription::renew()
     ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-subscription-id", m_id);
     ippAddInteger(request, IPP_TAG_SUBSCRIPTION, IPP_TAG_INTEGER, "notify-lease-duration", m_lease);
     QString why;
-    ipp_t* answer = send(m_http, request, &why);
+    ipp_t* answer = send(*m_exchange, request, &why);
     if (!answer) {
         return PrintResult::failure(why);
     }
@@ -165,10 +164,12 @@ PrintResult CupsSubscription::changes(JobChanges& out)
     }
     ipp_t* request = newRequest(IPP_OP_GET_NOTIFICATIONS, m_uri, m_user);
     ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-subscription-ids", m_id);
-    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-sequence-numbers", m_nextSequence);
+    // Past the largest number IPP carries, ask from the last one and pass over it below.
+    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-sequence-numbers",
+                  static_cast<int>(std::min<qint64>(m_nextSequence, INT_MAX)));
     ippAddBoolean(request, IPP_TAG_OPERATION, "notify-wait", 0);
     QString why;
-    ipp_t* answer = send(m_http, request, &why);
+    ipp_t* answer = send(*m_exchange, request, &why);
     if (!answer) {
         // Gone (lease ran out, server restarted without it) or not answering: either way
         // this subscription is of no further use.

@@ -8,9 +8,9 @@
 
 #include "platform/PrintSystem.h"
 
-typedef struct _http_s http_t;
-
 namespace hlv {
+
+class CupsExchange;
 
 // A CUPS printer subscription for the job and queue events of every queue of a server,
 // read by the pull method: Get-Notifications asks for the events after the last one seen.
@@ -22,17 +22,17 @@ namespace hlv {
 // changed state (printer-state-changed, -deleted); a gap in the event numbers (the server
 // keeps only so many events) or a server restart asks for a whole reading.
 //
-// Uses the connection of the PrintServer that made it, on that server's thread, and must
-// go before it.
+// Uses the connection of the PrintServer that made it, on that server's thread.
 class CupsSubscription final : public JobWatch
 {
 public:
     static constexpr int kLeaseSeconds = 60;
 
-    // Subscribes on the server that http is connected to (serverUri: "ipp://host:port/").
+    // Subscribes on the server that exchange is connected to (serverUri: "ipp://host:port/").
     // Null when the server refuses or does not answer; why then tells what it said.
-    static std::unique_ptr<CupsSubscription> create(http_t* http, std::string serverUri, std::string user,
-                                                    int leaseSeconds = kLeaseSeconds, QString* why = nullptr);
+    static std::unique_ptr<CupsSubscription> create(std::shared_ptr<CupsExchange> exchange, std::string serverUri,
+                                                    std::string user, int leaseSeconds = kLeaseSeconds,
+                                                    QString* why = nullptr);
     ~CupsSubscription() override;
     CupsSubscription(const CupsSubscription&) = delete;
     CupsSubscription& operator=(const CupsSubscription&) = delete;
@@ -44,15 +44,16 @@ public:
     int renewals() const { return m_renewals; }
 
 private:
-    CupsSubscription(http_t* http, std::string serverUri, std::string user, int id, int leaseSeconds);
+    CupsSubscription(std::shared_ptr<CupsExchange> exchange, std::string serverUri, std::string user, int id,
+                     int leaseSeconds);
     PrintResult renew();
 
-    http_t* m_http;
+    std::shared_ptr<CupsExchange> m_exchange;
     std::string m_uri;
     std::string m_user;
     int m_id;
     int m_lease;
-    int m_nextSequence = 1;
+    qint64 m_nextSequence = 1;
     int m_renewals = 0;
     bool m_abandoned = false;
     QElapsedTimer m_sinceLease;

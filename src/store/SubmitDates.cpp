@@ -1,0 +1,250 @@
+#include "store/SubmitDates.h"
+
+#include <algorithm>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include "platform/Database.h"
+#include "platform/GeneralDate.h"
+#include "store/JobDaysSql.h"
+
+namespace hlv::joblog {
+
+namespace {
+
+// The order of day, month and year in this program's general date form.
+QString writtenOrder()
+{
+    const QString format = generalDateFormat();
+    const qsizetype day = format.indexOf(QLatin1Char('d'));
+    const qsizetype month = format.indexOf(QLatin1Char('M'));
+    const qsizetype year = format.indexOf(QLatin1Char('y'));
+    if (day < 0 || month < 0 || year < 0) {
+        return QString();
+    }
+    if (year < month && month < day) {
+        return QStringLiteral("ymd");
+    }
+    if (day < month && month < year) {
+        return QStringLiteral("dmy");
+    }
+    if (month < day && day < year) {
+        return QStringLiteral("mdy");
+    }
+    return QString();
+}
+
+// The value of a digit as the views read it (ASCII, Arabic-Indic and Persian digits), or -1.
+int digitValue(QChar c)
+{
+    const char16_t u = c.unicode();
+    for (const char16_t zero : {u'0', char16_t(0x0660), char16_t(0x06F0)}) {
+        if (u >= zero && u <= zero + 9) {
+            return u - zero;
+        }
+    }
+    return -1;
+}
+
+// The text as the rule reads it, with every digit after the third run of digits (the time's,
+// or whatever follows a date) turned into '9'.
+void ruleKey(QByteArrayView utf8, QByteArray& key)
+{
+    const bool ascii =
+        std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii) {
+        key.resize(utf8.size());
+        char* out = key.data();
+        int runs = 0;
+        bool inRun = false;
+        for (const char c : utf8) {
+            const bool digit = c >= '0' && c <= '9';
+            runs += digit && !inRun ? 1 : 0;
+            inRun = digit;
+            *out++ = digit && runs > 3 ? '9' : c;
+        }
+        return;
+    }
+    QString text = QString::fromUtf8(utf8);
+    int runs = 0;
+    bool inRun = false;
+    for (QChar& c : text) {
+        const bool digit = digitValue(c) >= 0;
+        runs += digit && !inRun ? 1 : 0;
+        inRun = digit;
+        if (digit && runs > 3) {
+            c = QLatin1Char('9');
+        }
+    }
+    key = text.toUtf8();
+}
+
+// The day of a 'yyyy-MM-dd' text; invalid for anything else.
+QDate submitDay(QByteArrayView iso)
+{
+    if (iso.size() != 10 || iso[4] != '-' || iso[7] != '-') {
+        return QDate();
+    }
+    const auto number = [&iso](qsizetype from, qsizetype count) {
+        int value = 0;
+        for (qsizetype i = from; i < from + count; ++i) {
+            if (iso[i] < '0' || iso[i] > '9') {
+                return -1;
+            }
+            value = value * 10 + (iso[i] - '0');
+        }
+        return value;
+    };
+    return QDate(number(0, 4), number(5, 2), number(8, 2));
+}
+
+} // namespace
+
+bool SubmitDays::load(Database& db)
+{
+    Query query(db, QStringLiteral("SELECT \"Time Submitted\" FROM HLV_Log"));
+    while (query.next()) {
+        add(query, 0);
+    }
+    return !query.failed() && resolve(db);
+}
+
+void SubmitDays::add(const Query& query, int column)
+{
+    Query::Kind kind = Query::Kind::Null;
+    const QByteArrayView raw = query.rawText(column, &kind);
+    if (kind == Query::Kind::Null) {
+        return;
+    }
+    if (kind == Query::Kind::Float || kind == Query::Kind::Blob) {
+        ruleKey(query.value(column).toString().toUtf8(), m_key);
+    } else {
+        ruleKey(raw, m_key);
+    }
+    // Rows come mostly in the order they were logged: most share the previous key.
+    if (m_key != m_lastKey && !m_days.contains(m_key)) {
+        m_days.insert(m_key, QDate());
+        m_keys.append(m_key);
+    }
+    std::swap(m_key, m_lastKey);
+}
+
+bool SubmitDays::resolve(Database& db)
+{
+    const QList<QByteArray> keys = std::move(m_keys);
+    m_keys.clear();
+    m_hasLast = false;
+    if (keys.isEmpty()) {
+        return true;
+    }
+    // The rule reads the texts handed to it in place of the log's rows. A log made before the
+    // programs recorded their date forms has no HLV_DateForms: it is read by the older rules
+    // alone, as its own views read it.
+    QString sql = QString::fromUtf8(kJobDaysSql);
+    const qsizetype source = sql.indexOf(QLatin1String("submitted AS ("));
+    const qsizetype sourceEnd = source < 0 ? -1 : sql.indexOf(QLatin1Char('\n'), source);
+    if (sourceEnd < 0) {
+        return false;
+    }
+    sql.replace(source, sourceEnd - source,
+                QStringLiteral("submitted AS (SELECT key AS RowNo, value AS Submitted FROM json_each(?1)),"));
+    const std::optional<QVariant> forms =
+        db.scalar(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = 'HLV_DateForms'"));
+    if (!forms) {
+        return false;
+    }
+    if (forms->toInt() == 0) {
+        sql.replace(QStringLiteral("FROM HLV_DateForms"),
+                    QStringLiteral("FROM (SELECT NULL AS Form, NULL AS \"Order\" WHERE 0)"));
+    }
+    sql += QStringLiteral(" SELECT RowNo, Iso FROM days WHERE date(Iso, '+0 days') = Iso");
+    QJsonArray texts;
+    for (const QByteArray& key : std::as_const(keys)) {
+        texts.append(QString::fromUtf8(key));
+    }
+    Query days(db, sql);
+    days.bind(1, QString::fromUtf8(QJsonDocument(texts).toJson(QJsonDocument::Compact)));
+    Query::Kind kind = Query::Kind::Null;
+    while (days.next()) {
+        const qint64 row = days.value(0).toLongLong();
+        if (row >= 0 && row < keys.size()) {
+            m_days.insert(keys.at(row), submitDay(days.rawText(1, &kind)));
+        }
+    }
+    return !days.failed();
+}
+
+QDate SubmitDays::dayOf(QByteArrayView utf8)
+{
+    ruleKey(utf8, m_key);
+    if (!m_hasLast || m_key != m_lastKey) {
+        m_lastDay = m_days.value(m_key);
+        std::swap(m_key, m_lastKey);
+        m_hasLast = true;
+    }
+    return m_lastDay;
+}
+
+QDate SubmitDays::earliest() const
+{
+    QDate first;
+    for (const QDate& day : m_days) {
+        first = day.isValid() && (!first.isValid() || day < first) ? day : first;
+    }
+    return first;
+}
+
+QDate SubmitDays::latest() const
+{
+    QDate last;
+    for (const QDate& day : m_days) {
+        last = day.isValid() && (!last.isValid() || day > last) ? day : last;
+    }
+    return last;
+}
+
+QString dateForm(const QString& text)
+{
+    // SQLite's trim() takes off blanks only.
+    qsizetype start = 0;
+    qsizetype end = text.size();
+    while (start < end && text.at(start) == QLatin1Char(' ')) {
+        ++start;
+    }
+    while (end > start && text.at(end - 1) == QLatin1Char(' ')) {
+        --end;
+    }
+    QString form = text.mid(start, end - start);
+    int run = 0; // runs of digits begun so far
+    for (qsizetype i = 0; i < form.size(); ++i) {
+        const int digit = digitValue(form.at(i));
+        if (digit < 0) {
+            continue;
+        }
+        const bool first = i == 0 || digitValue(form.at(i - 1)) < 0;
+        run += first ? 1 : 0;
+        const bool keptZero = first && run <= 2 && digit == 0 && i + 1 < form.size() && digitValue(form.at(i + 1)) >= 0;
+        form[i] = keptZero ? QLatin1Char('0') : QLatin1Char('9');
+    }
+    return form;
+}
+
+bool recordDateForm(Database& db, const QString& text)
+{
+    // Only a text this program wrote tells the order of its form: a text written elsewhere
+    // may merely look like one of its forms.
+    const QDateTime written = parseGeneralDate(text);
+    if (!written.isValid() || generalDateText(written) != text.trimmed()) {
+        return false;
+    }
+    const QString order = writtenOrder();
+    if (order.isEmpty()) {
+        return false;
+    }
+    db.exec(QStringLiteral("INSERT OR IGNORE INTO HLV_DateForms (\"Form\", \"Order\") VALUES (?1, ?2)"),
+            {dateForm(text), order});
+    return true;
+}
+
+} // namespace hlv::joblog
