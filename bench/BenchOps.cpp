@@ -301,6 +301,7 @@ int monitorStart(const QString& server)
     }
     figure("ms", static_cast<double>(clock.nsecsElapsed()) / 1e6);
     client->StopMonitor();
+    client->EndServer(QDeadlineTimer(1500));
     return 0;
 }
 
@@ -335,6 +336,7 @@ int monitorIdle(const QString& server, int seconds)
     const double after = cpuSeconds(client->serverPid());
     figure("cpu_percent", 100.0 * (after - before) / (static_cast<double>(clock.nsecsElapsed()) / 1e9));
     client->StopMonitor();
+    client->EndServer(QDeadlineTimer(1500));
     return 0;
 }
 
@@ -386,6 +388,7 @@ int monitorBusy(const QString& server, const QString& queue, int seconds, qint64
     figure("printed_per_second", released / elapsed);
     if (client) {
         client->StopMonitor();
+        client->EndServer(QDeadlineTimer(1500));
     }
     return 0;
 }
@@ -465,6 +468,7 @@ int monitorLatency(const QString& server, const QString& queue, int changes)
         }
     }
     client->StopMonitor();
+    client->EndServer(QDeadlineTimer(1500));
     QProcess::execute(QStringLiteral("cancel"), {QStringLiteral("-h"), server, job});
     if (latencies.isEmpty()) {
         return 1;
