@@ -19,6 +19,9 @@
 //                                          "none", the server's alone, without a monitor
 //   bench_ops widget ROWS                  ms to add ROWS rows to a sorted and an unsorted job list
 //   bench_ops fill-sim DIR SERVER QUEUE N  a simulated server with one queue and N jobs
+//   bench_ops delete-all N                 the console's Delete All over a simulated queue of N jobs:
+//                                          the longest stall of the window's thread and the whole
+//                                          action, in ms
 //   bench_ops monitor-latency SERVER QUEUE CHANGES
 //                                          p95 ms from a job change (lp -q) on a CUPS server to
 //                                          its event at the client
@@ -42,6 +45,8 @@
 #include <unistd.h>
 
 #include "console/reports/LogReports.h"
+#include "console/ui/ConsoleContext.h"
+#include "console/ui/FrmMain.h"
 #include "console/ui/JobListWidget.h"
 #include "jobmonitor/MonitorBuilds.h"
 #include "jobmonitor/client/JobMonitorClient.h"
@@ -51,12 +56,15 @@
 #include "platform/print/CupsAttributes.h"
 #include "platform/print/CupsPrintSystem.h"
 #include "platform/print/SimPrintStore.h"
+#include "platform/print/SimPrintSystem.h"
 #include "reports/ReportDoubles.h"
 #include "store/JobLogStore.h"
 #include "support/FakeClock.h"
 #include "support/FakeEnvironment.h"
+#include "support/FakeProcessControl.h"
 #include "support/FakeStoreHost.h"
 #include "support/RecordingShell.h"
+#include "support/ScriptedDialogs.h"
 #include "support/WaitFor.h"
 
 using namespace hlv;
@@ -423,6 +431,69 @@ int fillSim(const QString& dir, const QString& server, const QString& queue, int
     return 0;
 }
 
+// The console shown on a simulated queue of count jobs; Delete All is run from the event
+// loop while a 5 ms timer notes the longest gap between its ticks (the window's longest
+// stall).
+int deleteAll(int count)
+{
+    QTemporaryDir dir;
+    const QString sim = dir.filePath(QStringLiteral("sim"));
+    test::FakeEnvironment env;
+    env.appDataPath = dir.filePath(QStringLiteral("appdata"));
+    env.tempPath = dir.filePath(QStringLiteral("temp"));
+    QDir().mkpath(sim);
+    QDir().mkpath(env.appDataPath);
+    QDir().mkpath(env.tempPath);
+    if (fillSim(sim, QStringLiteral("bench"), QStringLiteral("Laser"), count) != 0) {
+        return 1;
+    }
+    QFile ini(env.appDataPath + QStringLiteral("/hlv.ini"));
+    if (!ini.open(QIODevice::WriteOnly)) {
+        return 1;
+    }
+    ini.write("[Halvern]\nServer=bench\nQueue=Laser\nAudit=True\nStartMax=False\n");
+    ini.close();
+
+    SimPrintSystem printSystem(sim);
+    test::ScriptedDialogs dialogs;
+    test::RecordingShell shell;
+    test::FakeClock clock;
+    test::FakeProcessControl processes;
+    ConsoleContext context(printSystem, dialogs, shell, clock, env, processes);
+    context.templatePath = QCoreApplication::applicationDirPath() + QStringLiteral("/hlv.mdb");
+    context.programDir = QCoreApplication::applicationDirPath();
+    context.startJobMonitor = false;
+    FrmMain window(context);
+    window.Form_Load();
+    window.Timer2.stop();
+    if (window.JobList->rowCount() != count) {
+        std::fprintf(stderr, "bench_ops: %d jobs listed, %d expected\n", window.JobList->rowCount(), count);
+        return 1;
+    }
+
+    QElapsedTimer gap;
+    qint64 longest = 0;
+    QTimer beat;
+    QObject::connect(&beat, &QTimer::timeout, [&] { longest = std::max(longest, gap.restart()); });
+    qint64 wall = 0;
+    bool done = false;
+    QTimer::singleShot(20, [&] {
+        QElapsedTimer whole;
+        whole.start();
+        window.PurgeAllJobs(true);
+        wall = whole.elapsed();
+        done = true;
+    });
+    gap.start();
+    beat.start(5);
+    waitFor([&] { return done; }, 600000);
+    beat.stop();
+    longest = std::max(longest, gap.elapsed());
+    figure("stall_ms", static_cast<double>(longest));
+    figure("wall_ms", static_cast<double>(wall));
+    return done ? 0 : 1;
+}
+
 int monitorLatency(const QString& server, const QString& queue, int changes)
 {
     QProcess lp;
@@ -533,7 +604,7 @@ int main(int argc, char** argv)
     // Only the job list needs widgets; the rest runs as a plain program, as light as it can be.
     const QString command = arg(argc, argv, 1);
     std::unique_ptr<QCoreApplication> app;
-    if (command == QStringLiteral("widget")) {
+    if (command == QStringLiteral("widget") || command == QStringLiteral("delete-all")) {
         app = std::make_unique<QApplication>(argc, argv);
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
@@ -592,6 +663,9 @@ int main(int argc, char** argv)
     }
     if (command == QStringLiteral("widget")) {
         return widget(std::max(1, arg(argc, argv, 2).toInt()));
+    }
+    if (command == QStringLiteral("delete-all")) {
+        return deleteAll(std::max(1, arg(argc, argv, 2).toInt()));
     }
     std::fprintf(stderr, "usage: see the head of bench/BenchOps.cpp\n");
     return 2;

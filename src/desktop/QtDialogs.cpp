@@ -106,6 +106,17 @@ QString QtDialogs::inputBox(const QString& prompt, const QString& title, const Q
     return ok ? text : QString();
 }
 
+std::optional<QString> QtDialogs::passwordBox(const QString& prompt, const QString& title)
+{
+    bool ok = false;
+    const QString text =
+        QInputDialog::getText(m_parent, titleOrApp(title), prompt, QLineEdit::Password, QString(), &ok);
+    if (!ok) {
+        return std::nullopt;
+    }
+    return text;
+}
+
 QString QtDialogs::qtFilter(const QString& filter)
 {
     const QStringList parts = filter.split(QLatin1Char('|'));

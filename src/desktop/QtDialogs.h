@@ -17,6 +17,7 @@ public:
 
     int msgBox(const QString& text, int style, const QString& title) override;
     QString inputBox(const QString& prompt, const QString& title, const QString& defaultText = {}) override;
+    std::optional<QString> passwordBox(const QString& prompt, const QString& title) override;
     QString openFileName(const QString& title, const QString& folder, const QString& filter) override;
     QString saveFileName(const QString& title, const QString& folder, const QString& filter) override;
     QString folderName(const QString& title, const QString& folder) override;

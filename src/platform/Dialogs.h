@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QString>
 #include <QStringList>
 
@@ -49,6 +51,15 @@ public:
     // box stays until the operator closes it. For code that must not stop, such as a
     // socket's or a monitor's event handler.
     virtual void showMessage(const QString& text, int style, const QString& title) { msgBox(text, style, title); }
+    // A box asking for a password, its text hidden as it is typed; nothing when the operator
+    // cancels. Only an operator's own action may ask: without a box of its own a program has
+    // no password to give.
+    virtual std::optional<QString> passwordBox(const QString& prompt, const QString& title)
+    {
+        Q_UNUSED(prompt);
+        Q_UNUSED(title);
+        return std::nullopt;
+    }
     // A save dialog for a file that is only ever appended to: choosing an existing file
     // asks no question about replacing it.
     virtual QString appendFileName(const QString& title, const QString& folder, const QString& filter)

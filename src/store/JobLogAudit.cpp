@@ -64,4 +64,25 @@ bool JobLogStore::WriteAudit(const QString& action, const QVariant& description)
     return m_writer->stored(ticket);
 }
 
+void JobLogStore::WriteAudits(const QList<std::pair<QString, QString>>& records)
+{
+    if (!m_host.auditOn() || records.isEmpty()) {
+        return;
+    }
+    if (!m_creating) {
+        prepareLog(nullptr);
+    }
+    const QDateTime now = m_clock.now();
+    const QString sql = QStringLiteral("INSERT INTO HLV_Audit (\"Time\", \"Action\", \"Description\", "
+                                       "\"HLV User\", \"HLV Computer\") VALUES (?1, ?2, ?3, ?4, ?5)");
+    for (const auto& [action, description] : records) {
+        const QVariantList binds = {storedTimeText(now), joblog::storedValue(action),
+                                    joblog::storedValue(description), joblog::storedValue(m_env.userName()),
+                                    joblog::storedValue(m_env.computerName())};
+        m_writer->queueStatement(QStringLiteral("audit record ") + action, sql, binds);
+    }
+    m_writer->startWait();
+    m_writer->flush();
+}
+
 } // namespace hlv

@@ -225,6 +225,16 @@ void JobLogStore::LogNewJobs(const QList<joblog::JobEntry>& jobs)
     m_writer->flush();
 }
 
+void JobLogStore::LogJobsFields(const QList<joblog::JobEntry>& jobs)
+{
+    quint64 ticket = 0;
+    for (const joblog::JobEntry& job : jobs) {
+        queueJob(job.key, job.fields, false, &ticket);
+    }
+    m_writer->startWait();
+    m_writer->flush();
+}
+
 std::optional<QSet<QString>> JobLogStore::LoggedJobs(const QStringList& keys)
 {
     QSet<QString> logged;

@@ -98,6 +98,9 @@ public:
     // only when the log holds none for its key when the write gets through; all of them in
     // one open and one transaction. A job whose fields have no text is left out whole.
     void LogNewJobs(const QList<joblog::JobEntry>& jobs);
+    // Writes the given fields of many jobs (rows made when the key is new), as LogJobField
+    // would one by one, in one open and one transaction: an action on every job of a queue.
+    void LogJobsFields(const QList<joblog::JobEntry>& jobs);
     // Which of the keys the log holds, in one look-up. A lock another program holds does
     // not count as a failure: the answer is then the empty set (LogNewJobs looks again when
     // it writes). Nothing when the log cannot be read.
@@ -116,6 +119,8 @@ public:
     // Appends an audit record (time, action, description, user, computer) while the
     // setting Audit is on; does nothing at all, not even create the log, while it is off.
     bool WriteAudit(const QString& action, const QVariant& description);
+    // Appends many audit records (action, description), in order, in one transaction.
+    void WriteAudits(const QList<std::pair<QString, QString>>& records);
 
     // Writes every job row to csvFilePath() (header, one line per row, a last empty line;
     // CR LF line ends). Cells holding a comma, a double quote or a line break are quoted.

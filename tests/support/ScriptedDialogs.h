@@ -26,7 +26,7 @@ class ScriptedDialogs : public Dialogs
 public:
     struct Box
     {
-        QString kind; // "msg", "input", "open", "save", "folder"
+        QString kind; // "msg", "input", "password", "open", "save", "folder"
         QString text;
         int style = 0;
         QString title;
@@ -89,6 +89,13 @@ public:
     {
         shown.append({QStringLiteral("input"), prompt, 0, title, defaultText});
         return nextText();
+    }
+    // Answers from textAnswers; an empty answer (or none left) is a cancel.
+    std::optional<QString> passwordBox(const QString& prompt, const QString& title) override
+    {
+        shown.append({QStringLiteral("password"), prompt, 0, title, {}});
+        const QString text = nextText();
+        return text.isEmpty() ? std::nullopt : std::optional<QString>(text);
     }
     QString openFileName(const QString& title, const QString& folder, const QString& filter) override
     {

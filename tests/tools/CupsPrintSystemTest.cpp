@@ -231,6 +231,8 @@ TEST_F(CupsPrivateServer, NameWithoutPort_IppPortNotTheDefaultServersPort)
     }
     cupsSetServer(nullptr);
     EXPECT_FALSE(other) << "reached the default server's port";
+    // Nothing listens there: the port refuses, and the text says so.
+    EXPECT_TRUE(error.endsWith(QStringLiteral("cannot be reached: Connection refused"))) << error.toStdString();
 }
 
 } // namespace

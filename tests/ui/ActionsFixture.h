@@ -132,6 +132,10 @@ public:
         }
         return m_inner.msgBox(text, style, title);
     }
+    void showMessage(const QString& text, int style, const QString& title) override
+    {
+        m_inner.showMessage(text, style, title);
+    }
     QString inputBox(const QString& prompt, const QString& title, const QString& defaultText) override
     {
         return m_inner.inputBox(prompt, title, defaultText);

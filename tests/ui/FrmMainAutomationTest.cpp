@@ -78,6 +78,46 @@ TEST_F(PollingTest, AutoQueueOnNothingReleased_TickHoldsQueueAtPollAQ)
     EXPECT_EQ(w.activeUpdateColour(), VbColours::Green);
 }
 
+TEST_F(PollingTest, PrinterInErrorUnderAutoQueue_OneBoxPerEpisodeNothingWaitsJobsStillHeld)
+{
+    FrmMain& w = open(QStringLiteral("AutoQueue=1\nPollAQ=6000\n"));
+    ASSERT_TRUE(ps1().setQueue(QStringLiteral("Sales"), PrinterStatus::Error, std::nullopt, std::nullopt));
+    const auto errorBoxes = [&] {
+        QList<ScriptedDialogs::Box> out;
+        for (const auto& box : dialogs.messages()) {
+            if (box.text.startsWith(QStringLiteral("An Error has been reported!"))) {
+                out << box;
+            }
+        }
+        return out;
+    };
+    // GIVEN a queue in error for a long run of ticks, with jobs arriving meanwhile
+    QList<qint64> arrived;
+    for (int i = 0; i < 30; ++i) {
+        if (i % 10 == 5) {
+            arrived << job(QStringLiteral("Doc"), QStringLiteral("ann"), 1, false, 20 + i);
+        }
+        clock.advance(6);
+        runPollTick(w);
+    }
+    // THEN one box, that nothing waited for, and every job that came was held
+    ASSERT_EQ(errorBoxes().size(), 1);
+    EXPECT_FALSE(errorBoxes().first().waited);
+    for (qint64 id : std::as_const(arrived)) {
+        EXPECT_EQ(jobInfo(id).StatusMask & JobStatus::Paused, JobStatus::Paused) << id;
+    }
+    EXPECT_TRUE(w.Timer2.isActive());
+
+    // A new episode after the queue was fine in between is told again, once.
+    ASSERT_TRUE(ps1().setQueue(QStringLiteral("Sales"), PrinterStatus::Paused, std::nullopt, std::nullopt));
+    runPollTick(w);
+    ASSERT_TRUE(ps1().setQueue(QStringLiteral("Sales"), PrinterStatus::Error, std::nullopt, std::nullopt));
+    for (int i = 0; i < 5; ++i) {
+        runPollTick(w);
+    }
+    EXPECT_EQ(errorBoxes().size(), 2);
+}
+
 TEST_F(PollingTest, ReleasedJob_InFlightThenGone_FastPollingThenHeldAgain)
 {
     const qint64 a = job(QStringLiteral("A"), QStringLiteral("alice"), 2, false, 15);

@@ -7,6 +7,7 @@
 #include "console/ui/ControlWidgets.h"
 #include "console/ui/QtWebBrowser.h"
 #include "console/ui/WebBrowser.h"
+#include "console/ui/frmSplash.h"
 #include "desktop/DesktopShell.h"
 
 namespace hlv::test {
@@ -225,6 +226,8 @@ TEST_F(BrowserHandlersTest, WebServerAddress_Configured_UsedByEveryPage)
         FrmMain& w = build();
         w.lblWebsite_Click();
         EXPECT_EQ(shell.opened, QStringList{c.site + QStringLiteral("/")});
+        EXPECT_EQ(w.lblWebsite->text(), c.site);
+        EXPECT_EQ(w.splash().lblCompanyProduct->text(), c.site);
         EXPECT_EQ(FrmMain::updateCheckAddress(),
                   c.site + QStringLiteral("/cgi-bin/updatecheck.cgi?soft=HLV&vers=") + FrmMain::versionText());
         EXPECT_EQ(FrmMain::updateAddress(),

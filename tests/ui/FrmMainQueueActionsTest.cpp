@@ -212,9 +212,15 @@ TEST_F(PrinterCommandsTest, PrinterProperties_ShownAndAuditedWithPath)
     ASSERT_FALSE(path.isEmpty());
     w.setStatusPanelText(1, QStringLiteral("before"));
     w.cmdPrintProperty_Click();
-    ASSERT_NE(w.wmiPrint().propertiesDialog(), nullptr);
-    EXPECT_TRUE(w.wmiPrint().propertiesDialog()->isVisible());
-    w.wmiPrint().propertiesDialog()->close();
+    QWidget* d = w.propertiesDialog();
+    ASSERT_NE(d, nullptr);
+    EXPECT_TRUE(d->isVisible());
+    EXPECT_FALSE(d->isModal());
+    auto* name = d->findChild<QLineEdit*>(QStringLiteral("Name"));
+    ASSERT_NE(name, nullptr);
+    EXPECT_TRUE(name->isReadOnly());
+    EXPECT_EQ(name->text(), w.CurrentQueue->Name);
+    d->close();
     EXPECT_EQ(audit().last(), QStringLiteral("Queue|Get printer properties: ") + path);
     EXPECT_EQ(w.statusPanelText(1), QStringLiteral("before"));
 }

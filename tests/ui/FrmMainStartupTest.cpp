@@ -3,8 +3,10 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QScrollBar>
 #include <QTemporaryDir>
 
 #include "ConsoleFixture.h"
@@ -140,6 +142,13 @@ TEST_F(StartupTest, About_Shown_ClosesByItsTimerAndShowsMainWindow)
     w.mnuAbout_Click();
     frmSplash& about = w.splash();
     EXPECT_TRUE(about.isVisible());
+    // The whole text shows: the window is as tall as its contents need, and the promotion
+    // text does not scroll.
+    EXPECT_GE(about.height(), about.sizeHint().height());
+    EXPECT_EQ(about.txtPromo->verticalScrollBar()->maximum(), 0);
+    for (const QLabel* label : {about.lblProductName, about.lblVersion, about.lblCompanyProduct}) {
+        EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
+    }
     EXPECT_EQ(about.Timer1.interval(), 10000);
     EXPECT_TRUE(about.Timer1.isActive());
     about.Timer1_Timer();

@@ -1,5 +1,7 @@
 #include "console/access/PrintWorker.h"
 
+#include <atomic>
+
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QPointer>
@@ -12,6 +14,7 @@ namespace {
 thread_local bool t_onLane = false;
 thread_local bool t_attended = true;
 thread_local bool t_connectionLost = false;
+std::atomic<int> g_runningLanes{0};
 
 } // namespace
 
@@ -24,7 +27,10 @@ public:
     PrintLane(PrintSystem& printSystem, QString server)
         : m_printSystem(printSystem)
         , m_server(std::move(server))
-    {}
+    {
+        ++g_runningLanes;
+    }
+    ~PrintLane() override { --g_runningLanes; }
 
     // On the lane's thread.
     void run(quint64 id, const PrintWorker::Call& call, bool attended, bool closeAfter)
@@ -79,6 +85,11 @@ PrintWorker::PrintWorker(PrintSystem& printSystem, QObject* parent)
 PrintWorker::~PrintWorker()
 {
     close();
+}
+
+int PrintWorker::runningLanes()
+{
+    return g_runningLanes.load();
 }
 
 void PrintWorker::connectionLost()
@@ -152,6 +163,7 @@ quint64 PrintWorker::postOn(Lane& lane, Call call, std::function<void()> deliver
     }
     m_pending.insert(id, Pending{std::move(deliver), nullptr, nullptr});
     PrintLane* worker = lane.worker;
+    attended = attended && m_unattended == 0;
     QMetaObject::invokeMethod(
         worker, [worker, id, call = std::move(call), attended] { worker->run(id, call, attended, false); },
         Qt::QueuedConnection);
@@ -175,6 +187,7 @@ quint64 PrintWorker::postTo(const QString& server, Call call, std::function<void
     Lane lane = startLane(server);
     m_pending.insert(id, Pending{std::move(deliver), nullptr, nullptr});
     PrintLane* worker = lane.worker;
+    attended = attended && m_unattended == 0;
     QMetaObject::invokeMethod(
         worker, [worker, id, call = std::move(call), attended] { worker->run(id, call, attended, true); },
         Qt::QueuedConnection);

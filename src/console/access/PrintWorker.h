@@ -73,6 +73,9 @@ public:
     // post() and wait().
     bool call(Call call, bool attended = true);
     void drop(quint64 id);
+    // The id of the request posted last: a caller can tell whether anything was asked of
+    // the servers after its own request.
+    quint64 lastPosted() const { return m_nextId; }
     bool isPending(quint64 id) const { return m_pending.contains(id); }
     // True when no request is pending.
     bool idle() const { return m_pending.isEmpty(); }
@@ -84,9 +87,33 @@ public:
     // True when a lane was still busy when close() gave up on it.
     bool abandoned() const { return m_abandoned; }
 
+    // While one lives, every call posted is one no operator waits for (a polling tick and
+    // what it sets off): a server that wants a password is refused.
+    class UnattendedScope
+    {
+    public:
+        explicit UnattendedScope(PrintWorker& worker)
+            : m_worker(worker)
+        {
+            ++m_worker.m_unattended;
+        }
+        ~UnattendedScope() { --m_worker.m_unattended; }
+        UnattendedScope(const UnattendedScope&) = delete;
+        UnattendedScope& operator=(const UnattendedScope&) = delete;
+
+    private:
+        PrintWorker& m_worker;
+    };
+
+    // True while an UnattendedScope lives.
+    bool unattended() const { return m_unattended > 0; }
+
     // Whether the call running on this thread is one an operator waits for; true on any
     // thread that is not a lane's.
     static bool currentCallAttended();
+    // Lanes of every worker whose thread has not ended yet (an abandoned one included).
+    static int runningLanes();
+
     // Called from a call that found its server gone: the lane connects again on its next call.
     static void connectionLost();
 
@@ -119,6 +146,7 @@ private:
     QHash<quint64, Pending> m_pending;
     quint64 m_nextId = 0;
     quint64 m_bindGeneration = 0;
+    int m_unattended = 0;
     bool m_closed = false;
     bool m_abandoned = false;
 };

@@ -1,15 +1,8 @@
 #include "console/access/WMIPrint.h"
 
-#include <QDialog>
-#include <QDialogButtonBox>
-#include <QFormLayout>
-#include <QLineEdit>
-#include <QVBoxLayout>
-
 #include "console/access/ConnectionSurface.h"
 #include "platform/Dialogs.h"
 #include "platform/Shell.h"
-#include "platform/print/StatusText.h"
 
 namespace hlv {
 
@@ -17,39 +10,6 @@ namespace {
 
 constexpr quint32 kLampBlue = 0xFF0000;
 constexpr quint32 kLampCyan = 0xFFFF00;
-
-// A printer's properties, read-only, for print systems without a page of their own.
-QDialog* makePropertiesDialog(const PrinterInfo& p, const QString& server, QWidget* parent)
-{
-    auto* dialog = new QDialog(parent);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setObjectName(QStringLiteral("PrinterProperties"));
-    dialog->setWindowTitle(p.Name + QStringLiteral(" Properties"));
-    auto* form = new QFormLayout;
-    const auto row = [&](const QString& label, const QString& value) {
-        auto* field = new QLineEdit(value, dialog);
-        field->setReadOnly(true);
-        field->setObjectName(label);
-        form->addRow(label + QLatin1Char(':'), field);
-    };
-    row(QStringLiteral("Name"), p.Name);
-    row(QStringLiteral("Server"), server);
-    row(QStringLiteral("Share name"), p.ShareName);
-    row(QStringLiteral("Shared"), p.Shared ? QStringLiteral("Yes") : QStringLiteral("No"));
-    row(QStringLiteral("Location"), p.Location);
-    row(QStringLiteral("Comment"), p.Comment);
-    row(QStringLiteral("Model"), p.DriverName);
-    row(QStringLiteral("Port"), p.PortName);
-    row(QStringLiteral("Status"), GetPrinterStatusText(p.Status).trimmed());
-    row(QStringLiteral("State"), GetExtendedPrinterStatusText(p.ExtendedPrinterStatus));
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::close);
-    auto* layout = new QVBoxLayout(dialog);
-    layout->addLayout(form);
-    layout->addWidget(buttons);
-    dialog->setModal(false);
-    return dialog;
-}
 
 } // namespace
 
@@ -59,12 +19,12 @@ QString testPagePermissionMessage()
 }
 
 WMIPrint::WMIPrint(PrintSystem& printSystem, ConnectionSurface& surface, Dialogs& dialogs, Shell& shell,
-                   QWidget* dialogParent)
+                   PropertiesViewer viewer)
     : m_printSystem(printSystem)
     , m_surface(surface)
     , m_dialogs(dialogs)
     , m_shell(shell)
-    , m_dialogParent(dialogParent)
+    , m_viewer(std::move(viewer))
 {}
 
 WMIPrint::~WMIPrint() = default;
@@ -178,9 +138,8 @@ bool WMIPrint::ShowPrinterProperties(const QString& PrinterName)
         const QString page = service->printerWebPage(p.Name);
         if (!page.isEmpty()) {
             m_shell.open(page);
-        } else {
-            m_propertiesDialog = makePropertiesDialog(p, server, m_dialogParent);
-            m_propertiesDialog->show();
+        } else if (m_viewer) {
+            m_viewer(p, server);
         }
         return true;
     }

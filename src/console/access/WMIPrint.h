@@ -1,14 +1,11 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 
-#include <QDialog>
-#include <QPointer>
 #include <QString>
 
 #include "platform/PrintSystem.h"
-
-class QWidget;
 
 namespace hlv {
 
@@ -32,9 +29,12 @@ class Shell;
 class WMIPrint
 {
 public:
-    // dialogParent: the main window, owner of the simulated properties dialog.
+    // Shows a printer's properties in a window of the caller's (for print systems without a
+    // page of their own): the printer and the server it belongs to.
+    using PropertiesViewer = std::function<void(const PrinterInfo& printer, const QString& server)>;
+
     WMIPrint(PrintSystem& printSystem, ConnectionSurface& surface, Dialogs& dialogs, Shell& shell,
-             QWidget* dialogParent = nullptr);
+             PropertiesViewer viewer = {});
     ~WMIPrint();
     WMIPrint(const WMIPrint&) = delete;
     WMIPrint& operator=(const WMIPrint&) = delete;
@@ -56,26 +56,22 @@ public:
 
     // Shows the properties of a printer, named by its path ("\\server\printer") or by its
     // name on the connected server: the print system's own printer page through the
-    // shell, or a read-only window. False when the printer cannot be found.
+    // shell, or the caller's viewer. False when the printer cannot be found.
     bool ShowPrinterProperties(const QString& PrinterName);
 
     // Prints a test page on every printer of Server whose name or share name is Printer.
     // A refusal for want of rights is told once per such printer; nothing else is told.
     void SendTestPage(const QString& Server, const QString& Printer);
 
-    // The last properties window shown, while it is open.
-    QDialog* propertiesDialog() const { return m_propertiesDialog.data(); }
-
 private:
     PrintSystem& m_printSystem;
     ConnectionSurface& m_surface;
     Dialogs& m_dialogs;
     Shell& m_shell;
-    QWidget* m_dialogParent;
+    PropertiesViewer m_viewer;
 
     std::unique_ptr<PrintServer> m_objWMIService;
     QString m_ConnectedServerName;
-    QPointer<QDialog> m_propertiesDialog;
 };
 
 // The message of a test page refused for want of rights.

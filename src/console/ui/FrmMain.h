@@ -146,6 +146,8 @@ public:
     // reading finds the server connected (it stays blue when it cannot be reached).
     void ConnectServer(const QString& Server);
     WMIPrint& wmiPrint() { return *m_wmiPrint; }
+    // The printer properties window last shown, while it is open.
+    QWidget* propertiesDialog() const { return m_propertiesDialog.data(); }
     // Runs every call that may wait on the searched server away from the window's thread.
     PrintWorker& printWorker() { return *m_printWorker; }
     // The server last searched for: the lists, the monitor and the job log belong to it.
@@ -505,6 +507,7 @@ private:
     std::unique_ptr<WebBrowser> m_webVersion;
     std::unique_ptr<MonitorBinding> mwcmnMonitor; // the job monitor and its server process
     QPointer<frmSplash> m_splash;
+    QPointer<QWidget> m_propertiesDialog;
     QPointer<QWidget> m_computerPicker;
     QString m_appDataFolder;
     QString m_historyPath;
@@ -525,7 +528,7 @@ private:
     // The polling loop's reading of the queue is out on the print worker.
     bool m_pollReadingPending = false;
     struct PollReading;
-    void pollTickAnswered(const PollReading& reading, quint64 search, const QString& queue);
+    void pollTickAnswered(const PollReading& reading, quint64 search, const QString& queue, quint64 readingId);
     // Shows that the searched server did not answer and sets the next try's delay.
     void showServerLost(const QString& error);
     // Counts the searches: an answer of an earlier search's server is of no use any more.
@@ -535,6 +538,8 @@ private:
     quint64 m_jobReadingSeq = 0;   // counts the full retrievals
     bool m_serverLost = false;
     int m_lostTries = 0;
+    // The server and queue whose printer error was last told, until it is fine again.
+    QString m_printerErrorShownFor;
     // The queue the start-up is to select, until it has selected it: a close before then
     // keeps it as the saved queue.
     std::optional<QString> m_startupQueue;

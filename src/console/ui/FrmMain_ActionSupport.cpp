@@ -7,6 +7,7 @@
 #include "console/ui/QueueAutomation.h"
 #include "store/IniFile.h"
 #include "store/JobLogStore.h"
+#include "store/JobLogTable.h"
 
 namespace hlv::actions {
 
@@ -69,6 +70,23 @@ void countDeletedPages(FrmMain& w, const QString& pages)
     }
 }
 
+void countDeletedPages(FrmMain& w, const QStringList& pages)
+{
+    // The settings file is written once for all of them.
+    double total = 0;
+    bool any = false;
+    for (const QString& p : pages) {
+        addDeletedPages(w.SessionDeleted, p);
+        if (const auto add = pagesValue(p)) {
+            total += *add;
+            any = true;
+        }
+    }
+    if (any) {
+        addToLogCounter(w.iniFile(), QString(ActionText::DeletedCounter), total);
+    }
+}
+
 void countPrintedPages(FrmMain& w, const QString& pages)
 {
     addPrintedPages(w.SessionPrinted, pages);
@@ -79,9 +97,12 @@ void countPrintedPages(FrmMain& w, const QString& pages)
 
 void writeJobLogFields(FrmMain& w, const QString& transactionId, const QList<JobLogField>& fields)
 {
+    // One write for the job's fields: each field alone would open, commit and close the log.
+    joblog::JobEntry entry{transactionId, {}};
     for (const JobLogField& f : fields) {
-        w.jobLog().LogJobField(transactionId, f.field, f.value);
+        entry.fields.append({f.field, f.value});
     }
+    w.jobLog().LogJobsFields({entry});
 }
 
 void setPollInterval(FrmMain& w, const QString& setting)

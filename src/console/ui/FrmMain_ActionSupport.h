@@ -35,8 +35,11 @@ QList<PrintJobInfo> queueJobs(FrmMain& w);
 // job's pages; a page count that is not a number changes nothing.
 void countDeletedPages(FrmMain& w, const QString& pages);
 void countPrintedPages(FrmMain& w, const QString& pages);
+// The same for the pages of many jobs at once (an action on every job of a queue).
+void countDeletedPages(FrmMain& w, const QStringList& pages);
 
-// Writes a job's job-log fields in order, each in its own write; a failed write is skipped.
+// Writes a job's job-log fields in order, in one write; a field that cannot be written is
+// skipped.
 void writeJobLogFields(FrmMain& w, const QString& transactionId, const QList<JobLogField>& fields);
 
 // Sets Timer2's interval from a polling setting; a setting that is not a positive number

@@ -514,7 +514,8 @@ void FrmMain::buildPanels()
         mnuUpdate = new QPushButton(QStringLiteral("Update"), frmOnline);
         mnuUpdate->setToolTip(QStringLiteral("Open Print Queue Update Website"));
         layout->addWidget(mnuUpdate);
-        lblWebsite = new ClickLabel(QStringLiteral("www.halvern.example"), frmOnline);
+        // The address the label opens, as the operator can check it before a click.
+        lblWebsite = new ClickLabel(webServerAddress(), frmOnline);
         lblWebsite->setCursor(Qt::PointingHandCursor);
         layout->addWidget(lblWebsite);
     }

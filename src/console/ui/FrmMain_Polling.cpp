@@ -107,7 +107,11 @@ void FrmMain::Timer2_Timer()
                 server->queueJobs(queue, reading->jobs);
             }
         },
-        [this, reading, search, queue] { pollTickAnswered(*reading, search, queue); }, false);
+        // The id this post is given, known before the post.
+        [this, reading, search, queue, id = m_printWorker->lastPosted() + 1] {
+            pollTickAnswered(*reading, search, queue, id);
+        },
+        false);
 }
 
 void FrmMain::showServerLost(const QString& error)
@@ -130,9 +134,20 @@ void FrmMain::showServerLost(const QString& error)
     Timer2.setInterval(static_cast<int>(std::min<qint64>(delay, kLostRetryCapMs)));
 }
 
-void FrmMain::pollTickAnswered(const PollReading& reading, quint64 search, const QString& queue)
+void FrmMain::pollTickAnswered(const PollReading& reading, quint64 search, const QString& queue, quint64 readingId)
 {
     m_pollReadingPending = false;
+    if (!m_unloaded && readingId != m_printWorker->lastPosted() && search == m_searchGeneration &&
+        queue == queueBoxText()) {
+        // Something was asked of the server while the reading was out (an operator's release,
+        // say): the reading may show what that has changed already. The tick reads again.
+        m_pollTickRunning = false;
+        Timer2_Timer();
+        return;
+    }
+    // Nothing the tick sets off has an operator waiting for it (timed release, a favourite's
+    // own activation): a server that wants a password refuses it rather than ask.
+    const PrintWorker::UnattendedScope unattended(*m_printWorker);
     if (m_unloaded || search != m_searchGeneration || queue != queueBoxText()) {
         // The window moved on while the reading was out (a search, another queue, the
         // close): the reading is of no use, and whoever moved on runs the loop now.

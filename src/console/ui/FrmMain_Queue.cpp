@@ -64,11 +64,26 @@ void FrmMain::applyPrintStatusColour(const QString& status)
     if (choice.colour) {
         setPrintStatusBackColour(*choice.colour);
     }
+    // One error episode of a queue lasts until a refresh finds the queue without "Error".
+    const QString queueKey = m_boundServer + QLatin1Char('\n') + ActiveQueue;
+    if (!choice.error && !ResumeAllPending && m_printerErrorShownFor == queueKey) {
+        m_printerErrorShownFor.clear();
+    }
     if (choice.error && onUnlessFalse(m_settings.ShowErrors)) {
-        m_ctx.dialogs.msgBox(QStringLiteral("An Error has been reported!") + QStringLiteral("\r\n") +
-                                 QStringLiteral("Please check the printer: ") + serverBoxText() +
-                                 QStringLiteral("\r\n") + QStringLiteral("Location: ") + txtLocation->text(),
-                             16, productName());
+        const QString text = QStringLiteral("An Error has been reported!") + QStringLiteral("\r\n") +
+                             QStringLiteral("Please check the printer: ") + serverBoxText() + QStringLiteral("\r\n") +
+                             QStringLiteral("Location: ") + txtLocation->text();
+        if (m_printWorker->unattended()) {
+            // A polling tick goes on while the box is up (AutoQueue, AutoRelease and
+            // Exceptions included), and tells of each episode once.
+            if (m_printerErrorShownFor != queueKey) {
+                m_printerErrorShownFor = queueKey;
+                m_ctx.dialogs.showMessage(text, 16, productName());
+            }
+        } else {
+            m_printerErrorShownFor = queueKey;
+            m_ctx.dialogs.msgBox(text, 16, productName());
+        }
     }
 }
 

@@ -15,6 +15,7 @@
 #include <QCursor>
 #include <QMenu>
 
+#include "console/access/PrintWorker.h"
 #include "console/access/WMIPrint.h"
 #include "console/ui/ConsoleContext.h"
 #include "console/ui/FrmMain.h"
@@ -27,6 +28,7 @@
 #include "platform/Environment.h"
 #include "platform/GeneralDate.h"
 #include "store/JobLogStore.h"
+#include "store/JobLogTable.h"
 
 namespace hlv {
 
@@ -60,12 +62,36 @@ void FrmMain::mnupausealljobs_Click()
 {
     actions::showStatus(*this, ActionText::PauseAllJobs);
     writeAudit(QStringLiteral("Job"), QStringLiteral("Pause All Jobs - ") + queueBoxText());
-    CurrentQueue = GetPrintQueue();
-    const QString queue = actions::queueName(*this);
-    for (const PrintJobInfo& job : actions::queueJobs(*this)) {
-        ServerContainer->pauseJob(queue, job.JobId);
+    // The queue, its jobs and every hold are one call on the print worker, made while the
+    // window's events run (the yield that follows the holds).
+    auto found = std::make_shared<std::optional<PrinterInfo>>();
+    const QString queue = queueBoxText();
+    const bool answered = ServerContainer && m_printWorker->call([found, queue](PrintServer* server, const QString&) {
+        QList<PrinterInfo> printers;
+        if (!server || queue.isEmpty() || !server->printers(printers)) {
+            return;
+        }
+        for (const PrinterInfo& printer : std::as_const(printers)) {
+            if (printer.queueName() == queue) {
+                *found = printer;
+                break;
+            }
+        }
+        QList<PrintJobInfo> jobs;
+        if (*found && server->queueJobs((*found)->queueName(), jobs)) {
+            for (const PrintJobInfo& job : std::as_const(jobs)) {
+                server->pauseJob((*found)->queueName(), job.JobId);
+            }
+        }
+    });
+    if (m_unloaded) {
+        return;
     }
-    yieldToEvents();
+    if (answered) {
+        CurrentQueue = *found;
+    } else {
+        yieldToEvents();
+    }
     CurrentPrintQueue_Click();
     yieldToEvents();
 }
@@ -127,22 +153,67 @@ void FrmMain::PurgeAllJobs(bool Silent)
         Silent ? MsgBoxResult::Yes : m_ctx.dialogs.msgBox(purgeQuestion(), 20, QString(ActionText::Warning));
     if (answer == MsgBoxResult::Yes) {
         actions::showStatus(*this, ActionText::PurgeAllJobs);
-        CurrentQueue = GetPrintQueue();
-        for (const PrintJobInfo& job : actions::queueJobs(*this)) {
+        // The queue, its jobs and the purge are one call on the print worker, made while the
+        // window's events run (the yield that follows the purge).
+        struct Purge
+        {
+            std::optional<PrinterInfo> queue;
+            QList<PrintJobInfo> jobs;
+        };
+        auto purge = std::make_shared<Purge>();
+        const QString queue = queueBoxText();
+        const bool answered =
+            ServerContainer && m_printWorker->call([purge, queue](PrintServer* server, const QString&) {
+                QList<PrinterInfo> printers;
+                if (!server || queue.isEmpty() || !server->printers(printers)) {
+                    return;
+                }
+                for (const PrinterInfo& printer : std::as_const(printers)) {
+                    if (printer.queueName() == queue) {
+                        purge->queue = printer;
+                        break;
+                    }
+                }
+                if (!purge->queue) {
+                    return;
+                }
+                if (!server->queueJobs(purge->queue->queueName(), purge->jobs)) {
+                    purge->jobs.clear();
+                }
+                server->purgeQueue(purge->queue->queueName());
+            });
+        if (m_unloaded) {
+            return;
+        }
+        if (answered) {
+            CurrentQueue = purge->queue;
+        } else {
+            yieldToEvents();
+        }
+        // Every job's log fields, its pages and its audit record, each kind in one write.
+        QList<joblog::JobEntry> rows;
+        QStringList pages;
+        QList<std::pair<QString, QString>> records;
+        const QDateTime now = m_ctx.clock.now();
+        const QString user = m_ctx.environment.userName();
+        const QString computer = m_ctx.environment.computerName();
+        for (const PrintJobInfo& job : std::as_const(purge->jobs)) {
             // The job's own page count: a job the server cannot count adds nothing.
-            const QString pages = job.TotalPages ? QString::number(*job.TotalPages) : QString();
+            const QString jobPages = job.TotalPages ? QString::number(*job.TotalPages) : QString();
             const QString key = job.queueJobName() + QLatin1Char('-') + generalDateText(job.TimeSubmitted);
-            jobLog().LogJobField(key, QStringLiteral("Deleted"), m_ctx.clock.now());
-            jobLog().LogJobField(key, QStringLiteral("Deleted Pages"), pages);
-            jobLog().LogJobField(key, QStringLiteral("HLV User"), m_ctx.environment.userName());
-            jobLog().LogJobField(key, QStringLiteral("HLV Computer"), m_ctx.environment.computerName());
+            rows.append({key,
+                         {{QStringLiteral("Deleted"), now},
+                          {QStringLiteral("Deleted Pages"), jobPages},
+                          {QStringLiteral("HLV User"), user},
+                          {QStringLiteral("HLV Computer"), computer}}});
+            pages.append(jobPages);
+            records.append({QStringLiteral("Job"), QStringLiteral("Purge all jobs - ") + queueBoxText()});
+        }
+        if (!rows.isEmpty()) {
+            jobLog().LogJobsFields(rows);
             actions::countDeletedPages(*this, pages);
-            writeAudit(QStringLiteral("Job"), QStringLiteral("Purge all jobs - ") + queueBoxText());
+            jobLog().WriteAudits(records);
         }
-        if (ServerContainer && CurrentQueue) {
-            ServerContainer->purgeQueue(actions::queueName(*this));
-        }
-        yieldToEvents();
     }
     if (value(chkAutoQueue) == 1) {
         actions::restartPollTimer(*this, m_settings.PollAQactive);

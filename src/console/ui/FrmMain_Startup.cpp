@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +13,7 @@
 #include "console/ui/ConsoleContext.h"
 #include "console/ui/FrmMain.h"
 #include "console/ui/JobListWidget.h"
+#include "console/ui/PrinterPropertiesDialog.h"
 #include "console/ui/VbColour.h"
 #include "console/ui/WebBrowser.h"
 #include "console/ui/frmSplash.h"
@@ -55,7 +57,11 @@ FrmMain::FrmMain(ConsoleContext& context, QWidget* parent)
                    ? std::make_unique<JobLogStore>(m_ctx.environment, m_ctx.clock, *this)
                    : std::make_unique<JobLogStore>(m_ctx.environment, m_ctx.clock, *this, m_ctx.templatePath);
     m_liveView = std::make_unique<WMILiveView>(*this, *m_jobLog, m_ctx.clock, m_ctx.dialogs);
-    m_wmiPrint = std::make_unique<WMIPrint>(m_ctx.printSystem, *this, m_ctx.dialogs, m_ctx.shell, this);
+    m_wmiPrint = std::make_unique<WMIPrint>(m_ctx.printSystem, *this, m_ctx.dialogs, m_ctx.shell,
+                                            [this](const PrinterInfo& printer, const QString& server) {
+                                                m_propertiesDialog = makePrinterPropertiesDialog(printer, server, this);
+                                                m_propertiesDialog->show();
+                                            });
     m_printWorker = std::make_unique<PrintWorker>(m_ctx.printSystem);
 
     buildMenus();

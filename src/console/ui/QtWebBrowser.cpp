@@ -9,6 +9,7 @@
 #include <QTextDocument>
 #include <QTimer>
 
+#include "console/access/PrintWorker.h"
 #include "platform/PrintSystem.h"
 
 namespace hlv {
@@ -68,6 +69,7 @@ QString computerOf(const QUrl& url)
 
 QtWebBrowser::QtWebBrowser(PrintSystem& printSystem, QWidget* parent)
     : m_printSystem(printSystem)
+    , m_worker(std::make_unique<PrintWorker>(printSystem))
 {
     m_view = new QTextBrowser(parent);
     m_ownsView = parent == nullptr;
@@ -156,17 +158,30 @@ void QtWebBrowser::loadNetworkPath(const QString& address, quint64 generation)
         return;
     }
 
-    QString error;
-    std::unique_ptr<PrintServer> server = m_printSystem.connect(serverName, &error);
-    QList<PrinterInfo> printers;
-    PrintResult listed = PrintResult::failure(error);
-    if (server) {
-        listed = server->printers(printers);
-    }
-    // Connecting may have waited for the operator or a slow server: a newer navigation wins.
-    if (generation != m_generation) {
-        return;
-    }
+    // The server is asked on a thread of its own: a slow or silent server holds up the page,
+    // never the window.
+    struct Reading
+    {
+        PrintResult listed = PrintResult::failure(QString());
+        QList<PrinterInfo> printers;
+    };
+    auto reading = std::make_shared<Reading>();
+    m_worker->postTo(
+        serverName,
+        [reading](PrintServer* server, const QString& connectError) {
+            reading->listed = server ? server->printers(reading->printers) : PrintResult::failure(connectError);
+        },
+        [this, reading, address, generation, serverName, shareName] {
+            // A newer navigation wins.
+            if (generation == m_generation) {
+                showNetworkPath(address, serverName, shareName, reading->listed, reading->printers);
+            }
+        });
+}
+
+void QtWebBrowser::showNetworkPath(const QString& address, const QString& serverName, const QString& shareName,
+                                   const PrintResult& listed, const QList<PrinterInfo>& printers)
+{
     if (!listed) {
         showPage(errorPage(QStringLiteral("\\\\") + serverName + QStringLiteral(" is not accessible."),
                            failureDetail(listed.error)));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPointer>
@@ -7,10 +9,12 @@
 #include <QUrl>
 
 #include "console/ui/WebBrowser.h"
+#include "platform/PrintSystem.h"
 
 namespace hlv {
 
 class PrintSystem;
+class PrintWorker;
 
 // The browser of the network and updates panels: web pages are fetched over HTTP and
 // shown as rich text; a network path "\\server" shows the printers the server shares,
@@ -54,7 +58,11 @@ private:
     void finish(bool ok);
     void cancelReply();
 
+    void showNetworkPath(const QString& address, const QString& serverName, const QString& shareName,
+                         const PrintResult& listed, const QList<PrinterInfo>& printers);
+
     PrintSystem& m_printSystem;
+    std::unique_ptr<PrintWorker> m_worker; // asks the servers of the network paths
     QPointer<QTextBrowser> m_view;
     bool m_ownsView = false;
     QNetworkAccessManager m_network;

@@ -63,6 +63,15 @@ QString UnattendedDialogs::inputBox(const QString& prompt, const QString& title,
     return {};
 }
 
+std::optional<QString> UnattendedDialogs::passwordBox(const QString& prompt, const QString& title)
+{
+    if (!m_unattended) {
+        return m_inner.passwordBox(prompt, title);
+    }
+    report(title, prompt);
+    return std::nullopt;
+}
+
 QString UnattendedDialogs::openFileName(const QString& title, const QString& folder, const QString& filter)
 {
     return m_unattended ? QString() : m_inner.openFileName(title, folder, filter);

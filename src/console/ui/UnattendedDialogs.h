@@ -30,6 +30,7 @@ public:
     QString saveFileName(const QString& title, const QString& folder, const QString& filter) override;
     QString folderName(const QString& title, const QString& folder) override;
     void showMessage(const QString& text, int style, const QString& title) override;
+    std::optional<QString> passwordBox(const QString& prompt, const QString& title) override;
     QString appendFileName(const QString& title, const QString& folder, const QString& filter) override;
 
     // The answer an unanswered box of that style gives.

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include "console/ui/FrmMain.h"
@@ -35,7 +36,7 @@ frmSplash::frmSplash(QWidget* mainWindow)
     , m_mainWindow(mainWindow)
 {
     setAttribute(Qt::WA_DeleteOnClose, false);
-    resize(480, 300);
+    setMinimumWidth(480);
 
     auto* layout = new QVBoxLayout(this);
     Frame1 = new QFrame(this);
@@ -56,6 +57,10 @@ frmSplash::frmSplash(QWidget* mainWindow)
     txtPromo->setReadOnly(true);
     txtPromo->setPlainText(QStringLiteral("Save money and the \r\nenvironment by reducing \r\npaper and ink usage \r\n"
                                           "through better printer \r\nmanagement.\r\n"));
+    // Tall enough for every line of the text: the box never scrolls.
+    txtPromo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    txtPromo->setFixedHeight(txtPromo->fontMetrics().lineSpacing() * (txtPromo->blockCount() + 1) +
+                             2 * (txtPromo->frameWidth() + static_cast<int>(txtPromo->document()->documentMargin())));
     lblStatus = new QLabel(Frame1);
     lblStatus->setFont(QFont(QStringLiteral("Arial")));
     lblStatus->setWordWrap(true);
@@ -77,6 +82,14 @@ void frmSplash::Form_Load()
 {
     lblVersion->setText(QStringLiteral("Version ") + FrmMain::versionText());
     lblProductName->setText(FrmMain::productName());
+    lblCompanyProduct->setText(FrmMain::webServerAddress());
+}
+
+void frmSplash::showEvent(QShowEvent* event)
+{
+    // The window takes the size its texts need (the progress line grows during start-up).
+    adjustSize();
+    QWidget::showEvent(event);
 }
 
 void frmSplash::Timer1_Timer()

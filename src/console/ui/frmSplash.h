@@ -35,6 +35,9 @@ public:
 
     static constexpr int kDesignInterval = 5000;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     QWidget* m_mainWindow;
 };

@@ -1,15 +1,17 @@
 // The console: its main window is the program; start-up and shutdown are the window's.
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <optional>
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QInputDialog>
-#include <QLineEdit>
 #include <QTimer>
 
+#include "console/access/PrintWorker.h"
 #include "console/ui/ConsoleContext.h"
+#include "console/ui/ConsolePasswordPrompt.h"
 #include "console/ui/FrmMain.h"
 #include "console/ui/QtWebBrowser.h"
 #include "console/ui/UnattendedDialogs.h"
@@ -76,24 +78,23 @@ int main(int argc, char** argv)
     };
     context.screenshotPath = qEnvironmentVariable("HLV_SCREENSHOT");
 
-    hlv::FrmMain window(context);
+    auto mainWindow = std::make_unique<hlv::FrmMain>(context);
+    hlv::FrmMain& window = *mainWindow;
     dialogs.setParent(&window);
-    // A print server that wants a password asks the operator for it.
-    printSystem->setPasswordPrompt(
-        [&window, &boxes](const QString& server, const QString& user) -> std::optional<QString> {
-            if (boxes.unattended()) {
-                std::fprintf(stderr, "hlv: %s wants a password for %s\n", qUtf8Printable(server), qUtf8Printable(user));
-                return std::nullopt;
-            }
-            bool ok = false;
-            const QString password = QInputDialog::getText(&window, hlv::FrmMain::productName(),
-                                                           QStringLiteral("Password for %1 on %2:").arg(user, server),
-                                                           QLineEdit::Password, QString(), &ok);
-            if (!ok) {
-                return std::nullopt;
-            }
-            return password;
-        });
+    // A print server that wants a password asks the operator for it, when one waits.
+    printSystem->setPasswordPrompt(hlv::consolePasswordPrompt(boxes, &window));
+    // A print server that hangs does not hold the end of the program: its call is left to
+    // the end of the process rather than waited for.
+    const auto end = [&mainWindow, &printSystem](int status) {
+        const bool abandoned = mainWindow->printWorker().abandoned();
+        mainWindow.reset();
+        printSystem->setPasswordPrompt({});
+        if (abandoned) {
+            std::fflush(nullptr);
+            std::_Exit(status);
+        }
+        return status;
+    };
     // A logout, a kill or Ctrl+C ends the program as Exit does; one that comes during the
     // start-up below waits for it to finish.
     hlv::TerminationSignals terminationSignals;
@@ -103,7 +104,7 @@ int main(int argc, char** argv)
     });
     window.Form_Load();
     if (window.isUnloaded()) {
-        return window.exitStatus();
+        return end(window.exitStatus());
     }
     window.showAfterLoad();
 
@@ -120,5 +121,5 @@ int main(int argc, char** argv)
         });
     }
     terminationSignals.start();
-    return QApplication::exec();
+    return end(QApplication::exec());
 }

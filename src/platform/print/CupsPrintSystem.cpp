@@ -1,8 +1,8 @@
 #include "platform/print/CupsPrintSystem.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
-#include <cstring>
 #include <string>
 
 #include <QCoreApplication>
@@ -11,6 +11,10 @@
 #include <QThread>
 #include <QUrl>
 #include <cups/cups.h>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "platform/print/CupsAttributes.h"
 #include "platform/print/CupsExchange.h"
@@ -30,6 +34,45 @@ QString text(const char* value)
 std::string utf8(const QString& value)
 {
     return value.toUtf8().toStdString();
+}
+
+// Why a connect to host:port failed. The connect CUPS makes reports a refused port as "Host
+// is down"; a port that refuses does so at once, so a short plain connect tells the two
+// apart. Anything but a refusal keeps CUPS's own words.
+QString connectFailure(const std::string& host, int port, const QString& cupsText)
+{
+    if (host.empty() || host[0] == '/') {
+        return cupsText; // the local socket
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0 || !found) {
+        return cupsText;
+    }
+    bool refused = false;
+    for (addrinfo* a = found; a && !refused; a = a->ai_next) {
+        const int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
+        if (fd < 0) {
+            continue;
+        }
+        int result = ::connect(fd, a->ai_addr, a->ai_addrlen);
+        if (result != 0 && errno == EINPROGRESS) {
+            pollfd p{fd, POLLOUT, 0};
+            if (::poll(&p, 1, 250) == 1) {
+                int soError = 0;
+                socklen_t length = sizeof soError;
+                ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &length);
+                refused = soError == ECONNREFUSED;
+            }
+        } else if (result != 0) {
+            refused = errno == ECONNREFUSED;
+        }
+        ::close(fd);
+    }
+    freeaddrinfo(found);
+    return refused ? QString::fromUtf8(std::strerror(ECONNREFUSED)) : cupsText;
 }
 
 const char* noPassword(const char*, http_t*, const char*, const char*, void*)
@@ -650,7 +693,8 @@ std::unique_ptr<PrintServer> CupsPrintSystem::connect(const QString& server, QSt
     QString why;
     std::shared_ptr<CupsExchange> exchange = CupsExchange::connect(target, targetPort, prepare, &why);
     if (!exchange) {
-        return fail(QStringLiteral("The print server \"%1\" cannot be reached: %2").arg(server, why));
+        return fail(QStringLiteral("The print server \"%1\" cannot be reached: %2")
+                        .arg(server, connectFailure(target, targetPort, why)));
     }
     // The local socket's printers are named with "localhost" and the standard port.
     const bool socket = target[0] == '/';

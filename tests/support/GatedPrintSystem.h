@@ -1,0 +1,178 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+#include <QHash>
+#include <QStringList>
+
+#include "platform/PrintSystem.h"
+
+namespace hlv::test {
+
+// A print system in front of another whose servers can be held: a call to a held server
+// (its connect included) waits on the calling thread until the test releases the server,
+// and then fails when the server was released as gone. A hold gives up after holdLimit, so
+// code that waits on its own thread fails the test instead of hanging it. Every call is
+// counted by server, and a connect to a server marked as wanting a password calls the
+// prompt set (a refusal fails the connect).
+class GatedPrintSystem final : public PrintSystem
+{
+public:
+    explicit GatedPrintSystem(std::unique_ptr<PrintSystem> inner)
+        : m_inner(std::move(inner))
+    {}
+
+    std::chrono::milliseconds holdLimit{8000};
+
+    void hold(const QString& server)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_gates[server] = Gate::Held;
+    }
+    // Lets the waiting calls and every later call through; gone: they fail as a server
+    // that does not answer.
+    void release(const QString& server, bool gone = false)
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_gates[server] = gone ? Gate::Gone : Gate::Open;
+        }
+        m_changed.notify_all();
+    }
+    // Calls waiting at a hold right now.
+    int waiting() const { return m_waiting.load(); }
+    // Calls made for the server so far (connects included).
+    int calls(const QString& server) const
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_calls.value(server);
+    }
+    void wantsPassword(const QString& server)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_passwordServers.append(server);
+    }
+
+    std::unique_ptr<PrintServer> connect(const QString& server, QString* error = nullptr) override
+    {
+        if (!pass(server, true)) {
+            if (error) {
+                *error = QStringLiteral("The print server \"%1\" cannot be reached: Timed out").arg(server);
+            }
+            return nullptr;
+        }
+        auto inner = m_inner->connect(server, error);
+        return inner ? std::make_unique<Server>(*this, std::move(inner)) : nullptr;
+    }
+    void setPasswordPrompt(PasswordPrompt prompt) override
+    {
+        const std::lock_guard lock(m_mutex);
+        m_prompt = std::move(prompt);
+    }
+
+private:
+    enum class Gate { Open, Held, Gone };
+
+    // Counts the call, waits while the server is held; false when the call is to fail.
+    bool pass(const QString& server, bool connecting = false)
+    {
+        std::unique_lock lock(m_mutex);
+        ++m_calls[server];
+        ++m_waiting;
+        m_changed.wait_for(lock, holdLimit, [&] { return m_gates.value(server, Gate::Open) != Gate::Held; });
+        --m_waiting;
+        const Gate gate = m_gates.value(server, Gate::Open);
+        const bool prompt = connecting && m_passwordServers.contains(server) && m_prompt;
+        PasswordPrompt ask = prompt ? m_prompt : PasswordPrompt();
+        lock.unlock();
+        if (ask && !ask(server, QStringLiteral("operator"))) {
+            return false;
+        }
+        return gate == Gate::Open;
+    }
+
+    class Server final : public PrintServer
+    {
+    public:
+        Server(GatedPrintSystem& system, std::unique_ptr<PrintServer> inner)
+            : m_system(system)
+            , m_inner(std::move(inner))
+            , m_name(m_inner->serverName())
+        {}
+        QString serverName() const override { return m_name; }
+        PrintResult printers(QList<PrinterInfo>& out) override
+        {
+            return gated([&] { return m_inner->printers(out); });
+        }
+        PrintResult jobs(QList<PrintJobInfo>& out) override
+        {
+            return gated([&] { return m_inner->jobs(out); });
+        }
+        PrintResult queueJobs(const QString& q, QList<PrintJobInfo>& out) override
+        {
+            return gated([&] { return m_inner->queueJobs(q, out); });
+        }
+        PrintResult computerName(QString& out) override
+        {
+            return gated([&] { return m_inner->computerName(out); });
+        }
+        PrintResult pauseQueue(const QString& q) override
+        {
+            return gated([&] { return m_inner->pauseQueue(q); });
+        }
+        PrintResult resumeQueue(const QString& q) override
+        {
+            return gated([&] { return m_inner->resumeQueue(q); });
+        }
+        PrintResult purgeQueue(const QString& q) override
+        {
+            return gated([&] { return m_inner->purgeQueue(q); });
+        }
+        PrintResult pauseJob(const QString& q, qint64 id) override
+        {
+            return gated([&] { return m_inner->pauseJob(q, id); });
+        }
+        PrintResult resumeJob(const QString& q, qint64 id) override
+        {
+            return gated([&] { return m_inner->resumeJob(q, id); });
+        }
+        PrintResult removeJob(const QString& q, qint64 id) override
+        {
+            return gated([&] { return m_inner->removeJob(q, id); });
+        }
+        PrintResult setJobPriority(const QString& q, qint64 id, qint64 priority) override
+        {
+            return gated([&] { return m_inner->setJobPriority(q, id, priority); });
+        }
+        int printTestPage(const QString& printerName) override
+        {
+            return m_system.pass(m_name) ? m_inner->printTestPage(printerName) : TestPageResult::Failed;
+        }
+
+    private:
+        template <class F> PrintResult gated(F f)
+        {
+            if (!m_system.pass(m_name)) {
+                return PrintResult::failure(QStringLiteral("The print server \"%1\" did not answer.").arg(m_name));
+            }
+            return f();
+        }
+        GatedPrintSystem& m_system;
+        std::unique_ptr<PrintServer> m_inner;
+        QString m_name;
+    };
+
+    std::unique_ptr<PrintSystem> m_inner;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    QHash<QString, Gate> m_gates;
+    QHash<QString, int> m_calls;
+    QStringList m_passwordServers;
+    PasswordPrompt m_prompt;
+    std::atomic<int> m_waiting{0};
+};
+
+} // namespace hlv::test

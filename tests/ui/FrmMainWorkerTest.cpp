@@ -1,0 +1,244 @@
+// The window over print servers that hang: every call that may wait runs on the print
+// worker, the window answers its input meanwhile, and answers nobody wants any more are
+// dropped.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+
+#include "ConsoleFixture.h"
+#include "console/access/PrintWorker.h"
+#include "console/ui/ConsolePasswordPrompt.h"
+#include "console/ui/JobListWidget.h"
+#include "console/ui/VbColour.h"
+#include "support/GatedPrintSystem.h"
+
+namespace hlv::test {
+namespace {
+
+class WorkerTest : public ConsoleFixture
+{
+protected:
+    void SetUp() override
+    {
+        ConsoleFixture::SetUp();
+        auto gated = std::make_unique<GatedPrintSystem>(std::move(printSystem));
+        gate = gated.get();
+        printSystem = std::move(gated);
+        addQueue(QStringLiteral("PS1"), QStringLiteral("Sales"));
+        addQueue(QStringLiteral("PS2"), QStringLiteral("Sales"));
+        addQueue(QStringLiteral("PS2"), QStringLiteral("Admin"));
+        addQueue(QStringLiteral("PS9"), QStringLiteral("Silent"));
+    }
+    void TearDown() override
+    {
+        for (const char* name : {"PS1", "PS2", "PS9"}) {
+            gate->release(QString::fromLatin1(name));
+        }
+        ConsoleFixture::TearDown();
+        // A lane left behind by a close ends once its call has returned.
+        EXPECT_TRUE(waitFor([] { return PrintWorker::runningLanes() == 0; }));
+    }
+    FrmMain& startOn(const QString& extra = QString())
+    {
+        writeIni(QStringLiteral("[Halvern]\nServer=PS1\nQueue=Sales\nAudit=True\nStartMax=False\n") + extra);
+        return start();
+    }
+    QWidget* focusServerBox(FrmMain& w)
+    {
+        w.show();
+        w.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
+        w.CurrentPrinter->setFocus();
+        EXPECT_TRUE(waitFor([] { return QApplication::focusWidget() != nullptr; }));
+        return QApplication::focusWidget();
+    }
+    // Types a server name over the server box's text and presses Enter, key by key.
+    static void searchByKeys(const QString& server)
+    {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(QApplication::focusWidget(), server);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    }
+    QStringList queueEntries(FrmMain& w) const
+    {
+        QStringList out;
+        for (int i = 0; i < w.CurrentPrintQueue->count(); ++i) {
+            out << w.CurrentPrintQueue->itemText(i);
+        }
+        return out;
+    }
+
+    GatedPrintSystem* gate = nullptr;
+};
+
+TEST_F(WorkerTest, SearchForHungServer_KeysAnsweredAndTheNewSearchAloneIsShown)
+{
+    const qint64 job =
+        addJob(QStringLiteral("PS2"), QStringLiteral("Admin"), QStringLiteral("Plan"), QStringLiteral("ann"), 3, 2048);
+    FrmMain& w = startOn();
+    focusServerBox(w);
+    gate->hold(QStringLiteral("PS9"));
+
+    // GIVEN a search for PS9, whose server does not answer
+    // WHEN the operator, while it waits, types PS2 and presses Enter again, and PS9 answers
+    // only after that
+    bool ranWhileWaiting = false;
+    QTimer::singleShot(0, &w, [&] {
+        ASSERT_TRUE(waitFor([&] { return gate->waiting() == 1; }));
+        ranWhileWaiting = true;
+        searchByKeys(QStringLiteral("PS2"));
+        gate->release(QStringLiteral("PS9"));
+    });
+    QElapsedTimer took;
+    took.start();
+    searchByKeys(QStringLiteral("PS9"));
+
+    // THEN the keys were handled while PS9 was waited for, and the window shows PS2 alone
+    EXPECT_TRUE(ranWhileWaiting);
+    EXPECT_EQ(queueEntries(w), (QStringList{QStringLiteral("Sales"), QStringLiteral("Admin")}));
+    w.Timer1_Timer();
+    EXPECT_EQ(w.LabelPrintQueues->text(), QStringLiteral("2 Available Queues"));
+    EXPECT_EQ(w.ActiveServer, QStringLiteral("PS2"));
+    EXPECT_EQ(w.boundServerName(), QStringLiteral("PS2"));
+    EXPECT_EQ(w.SearchList->rowCount(), 1);
+    const QStringList searches = audit().filter(QStringLiteral("Search for queues on"));
+    EXPECT_EQ(searches.last(), QStringLiteral("Queue|Search for queues on PS2"));
+    EXPECT_FALSE(searches.contains(QStringLiteral("Queue|Search for queues on PS9")));
+    EXPECT_EQ(logRow(QString::number(job) + QStringLiteral("-3/14/2026 9:15:30 AM")).value(QStringLiteral("Server")),
+              QStringLiteral("PS2"));
+}
+
+TEST_F(WorkerTest, HungServerWhileShown_OneReadingAtATimeShownLostThenListedAgain)
+{
+    FrmMain& w = startOn(QStringLiteral("PollNorm=1000\n"));
+    ASSERT_EQ(w.queueBoxText(), QStringLiteral("Sales"));
+    const int callsBefore = gate->calls(QStringLiteral("PS1"));
+    gate->hold(QStringLiteral("PS1"));
+
+    // Ticks while the reading is out start no second one; the window's events run.
+    w.Timer2_Timer();
+    ASSERT_TRUE(waitFor([&] { return gate->waiting() == 1; }));
+    for (int i = 0; i < 3; ++i) {
+        w.Timer2_Timer();
+    }
+    QCoreApplication::processEvents();
+    EXPECT_EQ(gate->calls(QStringLiteral("PS1")), callsBefore + 1);
+    EXPECT_TRUE(w.pollTickRunning());
+    EXPECT_FALSE(w.Timer2.isActive());
+
+    // The reading fails: lost, shown as a failed bind shows it, tried again later and later.
+    gate->release(QStringLiteral("PS1"), true);
+    ASSERT_TRUE(waitFor([&] { return !w.pollTickRunning(); }));
+    EXPECT_TRUE(w.serverLost());
+    EXPECT_EQ(w.activeUpdateColour(), 0xFF0000u);
+    EXPECT_TRUE(w.ServerStatus->text().startsWith(QStringLiteral("Disconnected ")));
+    EXPECT_EQ(w.Timer2.interval(), 1000);
+    runPollTick(w);
+    EXPECT_EQ(w.Timer2.interval(), 2000);
+    runPollTick(w);
+    EXPECT_EQ(w.Timer2.interval(), 4000);
+
+    // Back: the job that came meanwhile is listed.
+    addJob(QStringLiteral("PS1"), QStringLiteral("Sales"), QStringLiteral("Memo"), QStringLiteral("bob"), 1, 100);
+    gate->release(QStringLiteral("PS1"));
+    runPollTick(w);
+    EXPECT_FALSE(w.serverLost());
+    EXPECT_EQ(w.JobList->rowCount(), 1);
+    EXPECT_EQ(w.activeUpdateColour(), VbColours::Green);
+}
+
+TEST_F(WorkerTest, QueueOfTheSameNameOnTheNextServer_ItsJobsShownAndTheChangeAudited)
+{
+    for (int i = 0; i < 4; ++i) {
+        addJob(QStringLiteral("PS2"), QStringLiteral("Sales"), QStringLiteral("Doc"), QStringLiteral("ann"), 1, 10);
+    }
+    FrmMain& w = startOn();
+    ASSERT_EQ(w.ActiveQueue, QStringLiteral("Sales"));
+    w.CurrentPrinter->setEditText(QStringLiteral("PS2"));
+    w.FindPrintQueues_Click();
+    w.setQueueBoxText(QStringLiteral("Sales"));
+    EXPECT_EQ(w.JobList->rowCount(), 4);
+    EXPECT_EQ(audit().last(), QStringLiteral("Queue|Queue changed to PS2-Sales"));
+}
+
+TEST_F(WorkerTest, HalfTypedServerName_NewJobsLoggedUnderTheBoundServer)
+{
+    FrmMain& w = startOn();
+    const qint64 listed =
+        addJob(QStringLiteral("PS1"), QStringLiteral("Sales"), QStringLiteral("A"), QStringLiteral("ann"), 1, 10);
+    w.CurrentPrinter->setEditText(QStringLiteral("PS"));
+    w.cmdRefreshJobs_Click();
+    EXPECT_EQ(logRow(QString::number(listed) + QStringLiteral("-3/14/2026 9:15:30 AM")).value(QStringLiteral("Server")),
+              QStringLiteral("PS1"));
+    // A job the monitor reports is logged the same way.
+    const QString record = QStringLiteral("0|B|\\\\PC7|bob|Sales|1|0|1|1KB|3/14/2026 9:20:00 AM|77|Sales, 77");
+    w.mwcmnMonitor_JobEvent(QStringLiteral("New"), record);
+    EXPECT_EQ(logRow(QStringLiteral("77-3/14/2026 9:20:00 AM")).value(QStringLiteral("Server")), QStringLiteral("PS1"));
+}
+
+TEST_F(WorkerTest, CloseDuringStartupWhileServerHangs_EndsAtOnceAndKeepsTheSavedQueue)
+{
+    writeIni(QStringLiteral("[Halvern]\nServer=PS1\nQueue=Sales\nAudit=True\nStartMax=False\n"));
+    gate->hold(QStringLiteral("PS1"));
+    FrmMain& w = build();
+    // The close comes as soon as the start-up waits for the server.
+    QTimer closer;
+    closer.setInterval(5);
+    QObject::connect(&closer, &QTimer::timeout, &w, [&] {
+        if (gate->waiting() == 1) {
+            closer.stop();
+            w.close();
+        }
+    });
+    closer.start();
+    QElapsedTimer took;
+    took.start();
+    w.Form_Load();
+    EXPECT_LT(took.elapsed(), 1000);
+    EXPECT_TRUE(w.isUnloaded());
+    EXPECT_TRUE(readFile(iniPath()).contains(QStringLiteral("Queue=Sales")));
+    EXPECT_EQ(audit().last(), QStringLiteral("Program|Queue Manager Shutdown"));
+}
+
+TEST_F(WorkerTest, PasswordWanted_AskedOnlyWhenAnOperatorWaits)
+{
+    gate->wantsPassword(QStringLiteral("PS2"));
+    FrmMain& w = startOn();
+    FILE* errors = std::tmpfile();
+    printSystem->setPasswordPrompt(consolePasswordPrompt(dialogs, &w, errors));
+    dialogs.textAnswers.push_back(QStringLiteral("secret"));
+
+    // An operator's search asks, through the dialogs, from the worker's thread.
+    w.CurrentPrinter->setEditText(QStringLiteral("PS2"));
+    w.FindPrintQueues_Click();
+    const auto asked = [&] {
+        int n = 0;
+        for (const auto& box : dialogs.shown) {
+            n += box.kind == QStringLiteral("password") ? 1 : 0;
+        }
+        return n;
+    };
+    EXPECT_GE(asked(), 1);
+    EXPECT_EQ(w.CurrentPrintQueue->count(), 2);
+
+    // A polling tick that has to connect again does not: it is refused, and said so on the
+    // error stream.
+    w.setQueueBoxText(QStringLiteral("Sales"));
+    gate->release(QStringLiteral("PS2"), true);
+    runPollTick(w);
+    ASSERT_TRUE(w.serverLost());
+    gate->release(QStringLiteral("PS2"));
+    const int before = asked();
+    runPollTick(w);
+    EXPECT_EQ(asked(), before);
+    EXPECT_TRUE(w.serverLost());
+    std::rewind(errors);
+    char line[256] = {};
+    ASSERT_NE(std::fgets(line, sizeof line, errors), nullptr);
+    EXPECT_TRUE(QString::fromUtf8(line).contains(QStringLiteral("refused")));
+    std::fclose(errors);
+    printSystem->setPasswordPrompt({});
+}
+
+} // namespace
+} // namespace hlv::test
