@@ -309,6 +309,7 @@ int monitorStart(const QString& server)
     }
     figure("ms", static_cast<double>(clock.nsecsElapsed()) / 1e6);
     client->StopMonitor();
+    client->EndServer(QDeadlineTimer(1500));
     return 0;
 }
 
@@ -343,6 +344,7 @@ int monitorIdle(const QString& server, int seconds)
     const double after = cpuSeconds(client->serverPid());
     figure("cpu_percent", 100.0 * (after - before) / (static_cast<double>(clock.nsecsElapsed()) / 1e9));
     client->StopMonitor();
+    client->EndServer(QDeadlineTimer(1500));
     return 0;
 }
 
@@ -394,6 +396,7 @@ int monitorBusy(const QString& server, const QString& queue, int seconds, qint64
     figure("printed_per_second", released / elapsed);
     if (client) {
         client->StopMonitor();
+        client->EndServer(QDeadlineTimer(1500));
     }
     return 0;
 }
@@ -536,6 +539,7 @@ int monitorLatency(const QString& server, const QString& queue, int changes)
         }
     }
     client->StopMonitor();
+    client->EndServer(QDeadlineTimer(1500));
     QProcess::execute(QStringLiteral("cancel"), {QStringLiteral("-h"), server, job});
     if (latencies.isEmpty()) {
         return 1;

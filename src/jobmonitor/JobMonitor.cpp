@@ -226,8 +226,12 @@ PrintResult JobMonitor::readChanges(QList<JobChange>& changes)
         }
     }
     changes = colEvents.updatePart(jobs, named.jobIds, {}, ended, named.told);
-    // A printer that changed state is read alone; its jobs' status follows from it.
+    // A printer that changed state is read alone; its jobs' status follows from it. One that
+    // no job waits on (held jobs only, or none) need not be read at all.
     for (const QString& queue : std::as_const(named.queues)) {
+        if (!colEvents.followsPrinter(queue)) {
+            continue;
+        }
         PrinterInfo printer;
         bool found = false;
         const PrintResult r = objServices->printer(queue, printer, found);

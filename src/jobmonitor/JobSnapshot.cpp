@@ -81,6 +81,16 @@ QList<JobChange> JobSnapshot::updatePart(const QList<PrintJobInfo>& jobs, const 
                   ended, told);
 }
 
+bool JobSnapshot::followsPrinter(const QString& queue) const
+{
+    for (const Entry& entry : m_entries) {
+        if (entry.job.ownStatus && entry.job.queueName() == queue) {
+            return true;
+        }
+    }
+    return false;
+}
+
 QList<qint64> JobSnapshot::missing(const QList<PrintJobInfo>& jobs) const
 {
     QSet<QString> names;

@@ -57,6 +57,9 @@ public:
     // printerStatus); the jobs whose status changed are returned as "Modified".
     template <typename Derive>
     QList<JobChange> updateQueueStatus(const QString& queue, quint32 printerStatus, Derive derive);
+    // Whether any job of the queue reads its printer's trouble (updateQueueStatus would
+    // change anything there).
+    bool followsPrinter(const QString& queue) const;
     // The ids of the jobs that a whole reading `jobs` would report deleted without knowing
     // their state now (not listed under any name).
     QList<qint64> missing(const QList<PrintJobInfo>& jobs) const;

@@ -236,6 +236,11 @@ TEST_F(JobMonitorTest, Watch_ReadsOnlyNamedJobsAndPrinters_EndsWithTheMonitor)
                                        QStringLiteral("Modified ") + buildJobDetailRecord(otherChanged)}));
     server->jobs[2] = otherChanged;
 
+    // A printer on which no job waits (its jobs are not reading its state) is not read.
+    server->pending.queues = {QStringLiteral("Laser")};
+    monitor.MonitorEvent();
+    EXPECT_EQ(server->printerReadings, 1);
+
     // Lost track: the whole list, compared as ever (job 1 goes unnamed).
     log.events.clear();
     server->jobs = {changed, otherChanged, sampleJob(9)};

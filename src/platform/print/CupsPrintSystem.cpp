@@ -547,7 +547,8 @@ private:
             job.ownStatus = cupsstate::jobOwnStatus(state, reasons);
             if (job.ownStatus) {
                 if (!printerBits) {
-                    printerBits = printerStates(queue);
+                    // One job read by id needs its own printer only, not every printer.
+                    printerBits = printerStates(jobId > 0 ? printer : queue);
                 }
                 job.StatusMask = cupsstate::jobStatusOnPrinter(*job.ownStatus, printerBits->value(printer));
             } else {
