@@ -109,7 +109,9 @@ public:
     const ConsoleSettings& settings() const { return m_settings; }
 
     // ---- server selection and history ----
-    void FindPrintQueues_Click();
+    // True when this search ran to its end: false when a Resume All refused it, a later
+    // search superseded it while it waited for its server, or the window was closed.
+    bool FindPrintQueues_Click();
     void CurrentPrinter_KeyDown(int KeyCode, int Shift);
     void FindComputers_Click();
     void cmdRefreshJobs_Click();
