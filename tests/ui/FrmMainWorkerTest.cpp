@@ -132,6 +132,24 @@ TEST_F(WorkerTest, SearchForHungServer_KeysAnsweredAndTheNewSearchAloneIsShown)
               QStringLiteral("PS2"));
 }
 
+TEST_F(WorkerTest, FavouriteWhoseSearchIsOvertaken_LeavesTheOtherServerAsItIs)
+{
+    addQueue(QStringLiteral("PS9"), QStringLiteral("Sales"));
+    FrmMain& w = startOn(QStringLiteral("[Favourites]\n0=PS9 | Sales | AQ On | AR Off\n"));
+    focusServerBox(w);
+    gate->hold(QStringLiteral("PS9"));
+    QTimer::singleShot(0, &w, [&] {
+        ASSERT_TRUE(waitFor([&] { return gate->waiting() == 1; }));
+        searchByKeys(QStringLiteral("PS2"));
+        gate->release(QStringLiteral("PS9"));
+    });
+    w.mnuFav_Click(0);
+    // PS2's Sales is not the favourite's queue: nothing of the favourite is applied to it.
+    EXPECT_EQ(w.boundServerName(), QStringLiteral("PS2"));
+    EXPECT_TRUE(w.queueBoxText().isEmpty());
+    EXPECT_EQ(FrmMain::value(w.chkAutoQueue), 0);
+}
+
 TEST_F(WorkerTest, HungServerWhileShown_OneReadingAtATimeShownLostThenListedAgain)
 {
     FrmMain& w = startOn(QStringLiteral("PollNorm=1000\n"));
