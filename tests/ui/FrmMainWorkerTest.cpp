@@ -212,6 +212,12 @@ TEST_F(WorkerTest, HalfTypedServerName_NewJobsLoggedUnderTheBoundServer)
     w.cmdRefreshJobs_Click();
     EXPECT_EQ(logRow(QString::number(listed) + QStringLiteral("-3/14/2026 9:15:30 AM")).value(QStringLiteral("Server")),
               QStringLiteral("PS1"));
+    // Its release is logged under the bound server too.
+    ASSERT_EQ(w.JobList->rowCount(), 1);
+    w.JobList->selectRow(0);
+    w.MenuResumeJob_Click();
+    EXPECT_EQ(logRow(QString::number(listed) + QStringLiteral("-3/14/2026 9:15:30 AM")).value(QStringLiteral("Server")),
+              QStringLiteral("PS1"));
     // A job the monitor reports is logged the same way.
     const QString record = QStringLiteral("0|B|\\\\PC7|bob|Sales|1|0|1|1KB|3/14/2026 9:20:00 AM|77|Sales, 77");
     w.mwcmnMonitor_JobEvent(QStringLiteral("New"), record);
