@@ -12,6 +12,11 @@
 //   bench_ops job-attributes               the attributes a job list asks for, joined by ","
 //   bench_ops monitor-start SERVER         ms from starting the monitor program to "Connected"
 //   bench_ops monitor-idle SERVER SECONDS  % of a core the monitor uses watching, once connected
+//   bench_ops monitor-busy SERVER QUEUE SECONDS CUPSD_PID [none]
+//                                          % of a core the monitor and the CUPS server (its own
+//                                          process) use while QUEUE prints about three jobs a
+//                                          second (a held job released every 300 ms); with
+//                                          "none", the server's alone, without a monitor
 //   bench_ops widget ROWS                  ms to add ROWS rows to a sorted and an unsorted job list
 //   bench_ops fill-sim DIR SERVER QUEUE N  a simulated server with one queue and N jobs
 //   bench_ops delete-all N                 the console's Delete All over a simulated queue of N jobs:
@@ -35,6 +40,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <cups/cups.h>
 #include <unistd.h>
 
@@ -340,6 +346,58 @@ int monitorIdle(const QString& server, int seconds)
     return 0;
 }
 
+int monitorBusy(const QString& server, const QString& queue, int seconds, qint64 cupsdPid, bool withMonitor)
+{
+    CupsPrintSystem system;
+    QString error;
+    auto connection = system.connect(server, &error);
+    QList<PrintJobInfo> jobs;
+    if (!connection || !connection->queueJobs(queue, jobs)) {
+        std::fprintf(stderr, "bench_ops: %s\n", qPrintable(error));
+        return 1;
+    }
+    QList<qint64> held;
+    for (const PrintJobInfo& job : std::as_const(jobs)) {
+        if (job.StatusMask == JobStatus::Paused) {
+            held.append(job.JobId);
+        }
+    }
+    bool connected = !withMonitor;
+    std::unique_ptr<JobMonitorClient> client;
+    if (withMonitor) {
+        client = startMonitor(server, &connected);
+        if (!client || !waitFor([&] { return connected; }, 120000)) {
+            return 1;
+        }
+        waitFor([] { return false; }, 1500);
+    }
+    const qint64 monitorPid = client ? client->serverPid() : 0;
+    const double monitorBefore = client ? cpuSeconds(monitorPid) : 0;
+    const double cupsdBefore = cpuSeconds(cupsdPid);
+    QElapsedTimer clock;
+    clock.start();
+    int released = 0;
+    QTimer printer;
+    QObject::connect(&printer, &QTimer::timeout, [&] {
+        if (released < held.size() && connection->resumeJob(queue, held.at(released))) {
+            ++released;
+        }
+    });
+    printer.start(300);
+    waitFor([] { return false; }, seconds * 1000);
+    printer.stop();
+    const double elapsed = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    if (client) {
+        figure("monitor_cpu_percent", 100.0 * (cpuSeconds(monitorPid) - monitorBefore) / elapsed);
+    }
+    figure("cupsd_cpu_percent", 100.0 * (cpuSeconds(cupsdPid) - cupsdBefore) / elapsed);
+    figure("printed_per_second", released / elapsed);
+    if (client) {
+        client->StopMonitor();
+    }
+    return 0;
+}
+
 int fillSim(const QString& dir, const QString& server, const QString& queue, int count)
 {
     QString error;
@@ -588,6 +646,10 @@ int main(int argc, char** argv)
     }
     if (command == QStringLiteral("monitor-idle")) {
         return monitorIdle(arg(argc, argv, 2), std::max(1, arg(argc, argv, 3).toInt()));
+    }
+    if (command == QStringLiteral("monitor-busy")) {
+        return monitorBusy(arg(argc, argv, 2), arg(argc, argv, 3), std::max(1, arg(argc, argv, 4).toInt()),
+                           arg(argc, argv, 5).toLongLong(), arg(argc, argv, 6) != QStringLiteral("none"));
     }
     if (command == QStringLiteral("fill-sim")) {
         return fillSim(arg(argc, argv, 2), arg(argc, argv, 3), arg(argc, argv, 4), arg(argc, argv, 5).toInt());

@@ -3,16 +3,20 @@
 // and the version (HLV_MONITOR_* definitions).
 //
 // The client starts this program with pipes: it reads StartMonitor/StopMonitor lines on
-// stdin and writes HELLO and the events on stdout, one flushed line each. When stdin ends
-// the program ends within a second, even while a slow print server holds its main thread.
+// stdin and writes HELLO and the events on stdout, one flushed line each. When stdin ends,
+// or SIGTERM comes, the program stops its monitor (which cancels the subscription it holds
+// on the print server) and ends; within a second in any case, even while a slow print
+// server holds its main thread.
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include <QCoreApplication>
+#include <QSocketNotifier>
 #include <QTextStream>
 #include <unistd.h>
 
@@ -44,6 +48,18 @@ void writeLine(const QByteArray& bytes)
         data += written;
         left -= written;
     }
+}
+
+int g_termPipe[2] = {-1, -1};
+
+// Hands the signal to the main thread, which ends the program in order; should that
+// thread be held by a print server that does not answer, SIGALRM ends it a second later.
+void onTerminate(int)
+{
+    const char byte = 't';
+    [[maybe_unused]] const ssize_t written = ::write(g_termPipe[1], &byte, 1);
+    ::signal(SIGALRM, SIG_DFL);
+    ::alarm(1);
 }
 
 void printVersion()
@@ -89,7 +105,18 @@ int main(int argc, char** argv)
     auto* input = new hlv::InputReader(STDIN_FILENO);
     QObject::connect(input, &hlv::InputReader::lineReceived, &server, &hlv::MonitorServer::handleLine,
                      Qt::QueuedConnection);
-    QObject::connect(input, &hlv::InputReader::inputClosed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    // Whatever the monitor holds on the print server is given back before the program ends.
+    const auto end = [&server, &app] {
+        server.monitor().StopMonitor();
+        app.quit();
+    };
+    QObject::connect(input, &hlv::InputReader::inputClosed, &app, end, Qt::QueuedConnection);
+    std::unique_ptr<QSocketNotifier> terminate;
+    if (::pipe(g_termPipe) == 0) {
+        terminate = std::make_unique<QSocketNotifier>(g_termPipe[0], QSocketNotifier::Read);
+        QObject::connect(terminate.get(), &QSocketNotifier::activated, &app, end);
+        std::signal(SIGTERM, onTerminate);
+    }
 
     server.sayHello();
     input->start();

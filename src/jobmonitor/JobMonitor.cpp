@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/print/CupsStateMap.h"
+
 namespace hlv {
 
 Monitor::Monitor(QObject* parent)
@@ -77,24 +79,28 @@ void JobMonitor::mwtmrConnect_Timer()
         }
     }
     // The watch stands before the reading, so that no change falls between the two.
-    m_watch = objServices->watchJobs();
+    askForWatch();
     m_lastReading.start();
-    QList<PrintJobInfo> jobs;
-    if (!objServices->jobs(jobs)) {
-        serverLost();
-        return;
-    }
     // The first reading stands for the subscription: jobs already there are not news.
     // After a lost server, whatever changed meanwhile is.
     QList<JobChange> changes;
     if (m_haveBaseline) {
-        changes = colEvents.update(jobs);
+        if (!readAll(changes)) {
+            serverLost();
+            return;
+        }
     } else {
+        QList<PrintJobInfo> jobs;
+        if (!objServices->jobs(jobs)) {
+            serverLost();
+            return;
+        }
+        m_lastWholeReading.start();
         colEvents.reset(jobs);
         m_haveBaseline = true;
         Q_EMIT JobListEvent(colEvents.records());
     }
-    m_retryDelay = 0;
+    m_connectedSince.start();
     m_state = State::Waiting;
     Q_EMIT ConnectEvent(textConnected());
     if (m_state == State::Waiting && raise(changes)) {
@@ -115,58 +121,126 @@ void JobMonitor::MonitorEvent()
     }
     m_lastReading.start();
     QList<JobChange> changes;
-    if (!(m_watch ? readChanges(changes) : readAll(changes))) {
+    if (!m_watch && m_lastWatchAsked.isValid() && m_lastWatchAsked.elapsed() >= m_watchRetryInterval) {
+        askForWatch();
+    }
+    PrintResult read;
+    if (m_watch && m_lastWholeReading.elapsed() < m_wholeInterval) {
+        read = readChanges(changes);
+        if (!read && read.refused) {
+            watchRefused();
+            read = readAll(changes);
+        }
+    } else {
+        // Without a watch, and now and then with one: the whole list. What the watch has
+        // to tell is taken first, so that what changes during the reading is named by its
+        // next answer.
+        JobChanges told;
+        if (m_watch) {
+            read = m_watch->changes(told);
+            if (!read && read.refused) {
+                watchRefused();
+                read = PrintResult::success();
+            }
+        }
+        if (read) {
+            read = readAll(changes, told.told);
+        }
+    }
+    if (!read) {
         serverLost();
         return;
+    }
+    // A connection that has answered for a while is steady: a later loss starts afresh.
+    if (m_retryDelay != 0 && m_connectedSince.elapsed() >= m_steadyTime) {
+        m_retryDelay = 0;
     }
     if (raise(changes)) {
         armNextReading();
     }
 }
 
-bool JobMonitor::readAll(QList<JobChange>& changes)
+void JobMonitor::askForWatch()
 {
-    QList<PrintJobInfo> jobs;
-    if (!objServices->jobs(jobs)) {
-        return false;
-    }
-    changes = colEvents.update(jobs);
-    return true;
+    m_watch = objServices->watchJobs();
+    m_lastWatchAsked.start();
 }
 
-bool JobMonitor::readChanges(QList<JobChange>& changes)
+void JobMonitor::watchRefused()
+{
+    // The server is there; it only will not be watched. Asked to cancel the watch, in case
+    // its policy allows that much.
+    m_watch.reset();
+    m_lastWatchAsked.start();
+}
+
+PrintResult JobMonitor::readAll(QList<JobChange>& changes, const QList<PrintJobInfo>& told)
+{
+    QList<PrintJobInfo> jobs;
+    if (PrintResult r = objServices->jobs(jobs); !r) {
+        return r;
+    }
+    m_lastWholeReading.start();
+    // Jobs no longer listed are asked after one by one, as long as they are few: one that
+    // ended is reported as it ended, not as it was last seen.
+    QList<PrintJobInfo> ended;
+    const QList<qint64> missing = objServices->keepsEndedJobs() ? colEvents.missing(jobs) : QList<qint64>();
+    if (missing.size() <= kMostSingleReads) {
+        for (const qint64 id : missing) {
+            PrintJobInfo job;
+            bool found = false;
+            if (!objServices->job(id, job, found)) {
+                break;
+            }
+            if (found && job.ended) {
+                ended.append(job);
+            }
+        }
+    }
+    changes = colEvents.update(jobs, ended, told);
+    return PrintResult::success();
+}
+
+PrintResult JobMonitor::readChanges(QList<JobChange>& changes)
 {
     JobChanges named;
-    if (!m_watch->changes(named)) {
-        return false;
+    if (PrintResult r = m_watch->changes(named); !r) {
+        return r;
     }
     if (named.isEmpty()) {
-        return true;
+        return PrintResult::success();
     }
     if (named.everything || named.jobIds.size() > kMostSingleReads) {
-        return readAll(changes);
+        return readAll(changes, named.told);
     }
     QList<PrintJobInfo> jobs;
-    for (const QString& queue : std::as_const(named.queues)) {
-        QList<PrintJobInfo> ofQueue;
-        // A queue that cannot be read (it may have been removed) is settled by the whole list.
-        if (!objServices->queueJobs(queue, ofQueue)) {
-            return readAll(changes);
-        }
-        jobs.append(ofQueue);
-    }
+    QList<PrintJobInfo> ended;
     for (const qint64 id : std::as_const(named.jobIds)) {
         PrintJobInfo job;
         bool found = false;
         if (!objServices->job(id, job, found)) {
-            return readAll(changes);
+            return readAll(changes, named.told);
         }
         if (found) {
-            jobs.append(job);
+            (job.ended ? ended : jobs).append(job);
         }
     }
-    changes = colEvents.updatePart(jobs, named.jobIds, named.queues);
-    return true;
+    changes = colEvents.updatePart(jobs, named.jobIds, {}, ended, named.told);
+    // A printer that changed state is read alone; its jobs' status follows from it.
+    for (const QString& queue : std::as_const(named.queues)) {
+        PrinterInfo printer;
+        bool found = false;
+        const PrintResult r = objServices->printer(queue, printer, found);
+        if (!r || !found) {
+            // Removed (or not read): whatever is left of its jobs is settled by the whole list.
+            QList<JobChange> rest;
+            const PrintResult whole = readAll(rest);
+            changes.append(rest);
+            return whole;
+        }
+        changes.append(colEvents.updateQueueStatus(queue, printer.Status, &cupsstate::jobStatusOnPrinter));
+    }
+    return PrintResult::success();
 }
 
 void JobMonitor::serverLost()
@@ -177,7 +251,8 @@ void JobMonitor::serverLost()
         m_watch.reset();
     }
     const bool first = m_state != State::Retrying;
-    m_retryDelay = first ? m_retryFirst : std::min(m_retryDelay * 2, m_retryLimit);
+    // The wait goes on growing over a connect that failed again at once.
+    m_retryDelay = m_retryDelay == 0 ? m_retryFirst : std::min(m_retryDelay * 2, m_retryLimit);
     m_state = State::Retrying;
     if (first) {
         Q_EMIT ConnectEvent(textQueryError());

@@ -32,9 +32,16 @@ public:
 // StartMonitor connects to the server at once; the first reading of the server's jobs is
 // left to the next tick of tmrConnect so that the caller is not held while it is made.
 // Where the server keeps track of its job changes (PrintServer::watchJobs) the monitor asks
-// it for them five times a second and reads only the jobs and queues it names; elsewhere
-// tmrEvent reads the whole job list every pollInterval. Either way the jobs as last read
-// (JobSnapshot) give the events.
+// it for them five times a second and reads only the jobs it names, and for a queue whose
+// printer changed state only that printer's state, from which the status of the queue's
+// jobs follows; the whole list is still compared about once a minute, in case a change was
+// missed. Elsewhere tmrEvent reads the whole job list every pollInterval. Either way the
+// jobs as last read (JobSnapshot) give the events; a job that left the list is reported
+// with its state now (a moved job as it is on its new queue, an ended one as it ended).
+//
+// A server that refuses the watch (its policy wants a password to read or renew it) is not
+// lost: the monitor gives the watch up, asking the server to cancel it, compares whole lists
+// from then on and asks for a watch again only every few minutes.
 //
 //   state       entered by                                left by
 //   Idle        construction                              StartMonitor
@@ -47,9 +54,11 @@ public:
 // "WMI Query Error" once; the monitor then connects again and reads, first after one
 // second, then waiting twice as long each time up to five seconds. When a reading works
 // again it raises "Connected" followed by the events for everything that changed while the
-// server was lost (a job that came and went meanwhile leaves no trace). StopMonitor ends
-// the watch on the server and keeps the server connection until the object goes or the
-// next StartMonitor replaces it.
+// server was lost (a job that came and went meanwhile leaves no trace). The wait only
+// starts from one second again once the server has answered steadily for a while, so a
+// server that fails again right after each connect is not asked once a second. StopMonitor
+// ends the watch on the server and keeps the server connection until the object goes or
+// the next StartMonitor replaces it.
 class JobMonitor : public QObject
 {
     Q_OBJECT
@@ -79,6 +88,12 @@ public:
         m_retryFirst = firstMs;
         m_retryLimit = limitMs;
     }
+    // How long a connection must answer before a later loss waits from the first delay again.
+    void setSteadyTime(int milliseconds) { m_steadyTime = milliseconds; }
+    // While watching: how often the whole list is still compared. Without a watch (none
+    // offered, or refused): how often a watch is asked for again.
+    void setWholeListInterval(int milliseconds) { m_wholeInterval = milliseconds; }
+    void setWatchRetryInterval(int milliseconds) { m_watchRetryInterval = milliseconds; }
     int retryDelay() const { return m_retryDelay; }
     // Whether the server keeps track of the changes (false: whole lists are compared).
     bool watching() const { return m_watch != nullptr; }
@@ -106,9 +121,12 @@ private:
     void mwtmrConnect_Timer();
     void mwtmrEvent_Timer();
     void armNextReading();
-    // Reads what the watch names; false when the server failed to answer.
-    bool readChanges(QList<JobChange>& changes);
-    bool readAll(QList<JobChange>& changes);
+    // Reads what the watch names; a failure when the server did not answer or refused.
+    PrintResult readChanges(QList<JobChange>& changes);
+    // Reads the whole list; told: what the watch's notices said of jobs named meanwhile.
+    PrintResult readAll(QList<JobChange>& changes, const QList<PrintJobInfo>& told = {});
+    void watchRefused();
+    void askForWatch();
     void serverLost();
     // Raises the events one by one; false when a receiver stopped or restarted the monitor.
     bool raise(const QList<JobChange>& changes);
@@ -121,10 +139,16 @@ private:
     JobSnapshot colEvents;
     bool m_haveBaseline = false;
     QElapsedTimer m_lastReading;
+    QElapsedTimer m_lastWholeReading;
+    QElapsedTimer m_lastWatchAsked;
+    QElapsedTimer m_connectedSince;
     int m_pollInterval = 1000;
     int m_watchInterval = 200; // between two questions to a server that keeps track of its changes
+    int m_wholeInterval = 60 * 1000;
+    int m_watchRetryInterval = 5 * 60 * 1000;
     int m_retryFirst = 1000;
     int m_retryLimit = 5000;
+    int m_steadyTime = 30 * 1000;
     int m_retryDelay = 0;
     State m_state = State::Idle;
 };

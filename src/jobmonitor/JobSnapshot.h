@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -13,7 +14,7 @@ namespace hlv {
 struct JobChange
 {
     QString action; // "New", "Modified" or "Deleted"
-    QString record; // the job detail record; for "Deleted" the job as it was last seen
+    QString record; // the job detail record; for "Deleted" the job as it is now (see below)
 
     bool operator==(const JobChange&) const = default;
 };
@@ -23,6 +24,14 @@ struct JobChange
 // is new, a job whose record text changed is modified, a job that is gone is deleted. A
 // reading covers either the whole server (update) or only some jobs and queues that the
 // server said had changed (updatePart).
+//
+// A job that left the list is reported with its state now wherever that is known, not as
+// it was last seen: a job moved to another queue (the same id listed under a new name)
+// leaves its old name with the state it has on the new queue; a job that ended leaves with
+// its end ("Printed", "Deleted", "Error") as the server's history (`ended`) or its notices
+// (`told`) give it. Only a job of which nothing more is known leaves as it was last seen.
+// A job that came and ended between two readings, of which the history or the notices
+// tell, is reported "New" and then "Deleted".
 class JobSnapshot
 {
 public:
@@ -33,27 +42,60 @@ public:
     void restore(const QStringList& records);
     // The records of the jobs as last read, in that order.
     QStringList records() const;
-    // Takes the new reading and returns what changed since the last one: new and modified
-    // jobs in the server's order, then deleted jobs in the order they were last seen.
-    QList<JobChange> update(const QList<PrintJobInfo>& jobs);
+    // Takes the new reading of the whole server and returns what changed since the last
+    // one: new and modified jobs in the server's order, then deleted jobs in the order they
+    // were last seen, then jobs that came and went.
+    QList<JobChange> update(const QList<PrintJobInfo>& jobs, const QList<PrintJobInfo>& ended = {},
+                            const QList<PrintJobInfo>& told = {});
     // Takes a reading of part of the server: the jobs with the given ids and every job of
     // the given queues, as far as the server still lists them (`jobs`). A job last seen in
-    // that part and missing from `jobs` is deleted; jobs outside it stay as they were. New
-    // and modified jobs come in the order of `jobs`, then deleted ones.
-    QList<JobChange> updatePart(const QList<PrintJobInfo>& jobs, const QList<qint64>& ids, const QStringList& queues);
+    // that part and missing from `jobs` is deleted; jobs outside it stay as they were.
+    QList<JobChange> updatePart(const QList<PrintJobInfo>& jobs, const QList<qint64>& ids, const QStringList& queues,
+                                const QList<PrintJobInfo>& ended = {}, const QList<PrintJobInfo>& told = {});
+    // A queue's printer now has the status bits `printerStatus`: every job of the queue
+    // whose status reads its printer's trouble takes it on, through derive(ownStatus,
+    // printerStatus); the jobs whose status changed are returned as "Modified".
+    template <typename Derive>
+    QList<JobChange> updateQueueStatus(const QString& queue, quint32 printerStatus, Derive derive);
+    // The ids of the jobs that a whole reading `jobs` would report deleted without knowing
+    // their state now (not listed under any name).
+    QList<qint64> missing(const QList<PrintJobInfo>& jobs) const;
 
     qsizetype size() const { return m_order.size(); }
+    bool contains(const QString& name) const { return m_entries.contains(name); }
     void clear();
 
 private:
     struct Entry
     {
         QString record; // the job detail record
-        qint64 id = 0;
-        QString queue;
+        PrintJobInfo job;
     };
-    QStringList m_order;            // job names in the order last read
-    QHash<QString, Entry> m_record; // job name -> what was read of it
+    QList<JobChange> settle(const QList<PrintJobInfo>& jobs, bool whole, const QSet<qint64>& ids,
+                            const QSet<QString>& queues, const QList<PrintJobInfo>& ended,
+                            const QList<PrintJobInfo>& told);
+    void modify(Entry& entry, const PrintJobInfo& job, QString record, QList<JobChange>& changes);
+
+    QStringList m_order;             // job names in the order last read
+    QHash<QString, Entry> m_entries; // job name -> what was read of it
 };
+
+template <typename Derive>
+QList<JobChange> JobSnapshot::updateQueueStatus(const QString& queue, quint32 printerStatus, Derive derive)
+{
+    QList<JobChange> changes;
+    for (const QString& name : std::as_const(m_order)) {
+        Entry& entry = m_entries[name];
+        if (!entry.job.ownStatus || entry.job.queueName() != queue) {
+            continue;
+        }
+        PrintJobInfo job = entry.job;
+        job.StatusMask = derive(*job.ownStatus, printerStatus);
+        if (job.StatusMask != entry.job.StatusMask) {
+            modify(entry, job, QString(), changes);
+        }
+    }
+    return changes;
+}
 
 } // namespace hlv

@@ -100,6 +100,12 @@ struct PrintJobInfo
     std::optional<qint64> Size; // bytes; empty when the server does not say
     QDateTime TimeSubmitted;    // local time
     quint32 StatusMask = 0;     // JobStatus bits
+    // For a job whose status shows its printer's trouble (one waiting or printing): its
+    // status while the printer has none. Unset when the status does not follow the printer.
+    std::optional<quint32> ownStatus;
+    // The job has ended (printed, cancelled or aborted); only a job read by its id comes so,
+    // while the server still keeps it in its history. No listing holds ended jobs.
+    bool ended = false;
 
     // The printer name part of Name: up to the comma before the job id, all of it without
     // a comma. A printer name may hold commas of its own; the job id never does.
@@ -119,8 +125,12 @@ struct PrintResult
 {
     bool ok = true;
     QString error;
+    // A failure that the server answered with a refusal (it wants a password, or forbids
+    // the operation): the server is there, it only will not do this.
+    bool refused = false;
     static PrintResult success() { return {}; }
     static PrintResult failure(QString message) { return {false, std::move(message)}; }
+    static PrintResult refusal(QString message) { return {false, std::move(message), true}; }
     explicit operator bool() const { return ok; }
 };
 
@@ -137,6 +147,10 @@ struct JobChanges
     bool everything = false; // the watch lost track of single changes: read every job again
     QList<qint64> jobIds;    // jobs created, changed, finished or gone, each once
     QStringList queues;      // queues whose own state changed; the state of their jobs may follow it
+    // The jobs of jobIds as the server last told of them in its notices, as far as it did:
+    // id, Name, Document, StatusMask and ended always; TimeSubmitted when the job's creation
+    // was told. What is left of a job that the server forgot as soon as it ended.
+    QList<PrintJobInfo> told;
 
     bool isEmpty() const { return !everything && jobIds.isEmpty() && queues.isEmpty(); }
 };
@@ -175,7 +189,26 @@ public:
     // A watch on the server's jobs, or null when the server offers none or refuses it;
     // whoever wants changes then compares whole job lists.
     virtual std::unique_ptr<JobWatch> watchJobs() { return nullptr; }
+    // One printer with its state, as printers() reads it; found is false when the server has
+    // no such printer.
+    virtual PrintResult printer(const QString& name, PrinterInfo& out, bool& found)
+    {
+        found = false;
+        QList<PrinterInfo> all;
+        const PrintResult r = printers(all);
+        for (const PrinterInfo& p : std::as_const(all)) {
+            if (p.Name == name || p.ShareName == name) {
+                out = p;
+                found = true;
+                break;
+            }
+        }
+        return r;
+    }
+    // Whether job() may still find a job that has ended (the server keeps a history of them).
+    virtual bool keepsEndedJobs() const { return false; }
     // One job read as jobs() reads it; found is false when the server no longer lists it.
+    // A job that has ended but is still in the server's history comes with ended set.
     virtual PrintResult job(qint64 jobId, PrintJobInfo& out, bool& found)
     {
         found = false;

@@ -265,6 +265,9 @@ void frmWatch::Form_Unload()
         m_ctx.tray.remove();
         m_iconAdded = false;
     }
+    // The monitor is stopped and waited for, so that it cancels its subscription and no
+    // server process is left running when the program goes.
+    m_binding->EndJobMonitor();
     KillProcess(kWatchJobExe);
     // A mail window left loaded (hidden after a failed alert) must not outlive the program.
     if (m_mailer) {

@@ -19,12 +19,16 @@ public:
     struct ServerState
     {
         QList<PrintJobInfo> jobs;
+        QList<PrinterInfo> printers;
+        QList<PrintJobInfo> history; // ended jobs the server still keeps (read by id only)
         bool jobsFail = false;
         bool connectFails = false; // the server cannot be reached (stopped)
         int readings = 0;          // whole-list readings
         int partReadings = 0;      // single jobs and queues read
+        int printerReadings = 0;   // single printers read
         // A server that keeps track of its changes: what the watch reports next.
         bool offersWatch = false;
+        bool watchRefused = false; // the watch is made, but reading it is refused (a password policy)
         JobChanges pending;
         int watchesMade = 0;
         int watchesCancelled = 0; // ended by telling the server
@@ -65,8 +69,14 @@ private:
         QString serverName() const override { return m_name; }
         PrintResult printers(QList<PrinterInfo>& out) override
         {
-            out.clear();
-            return PrintResult::success();
+            out = m_state->printers;
+            return m_state->jobsFail ? PrintResult::failure(QStringLiteral("server went away"))
+                                     : PrintResult::success();
+        }
+        PrintResult printer(const QString& name, PrinterInfo& out, bool& found) override
+        {
+            ++m_state->printerReadings;
+            return PrintServer::printer(name, out, found);
         }
         PrintResult jobs(QList<PrintJobInfo>& out) override
         {
@@ -98,14 +108,17 @@ private:
             if (m_state->jobsFail) {
                 return PrintResult::failure(QStringLiteral("server went away"));
             }
-            for (const PrintJobInfo& j : std::as_const(m_state->jobs)) {
-                if (j.JobId == jobId) {
-                    out = j;
-                    found = true;
+            for (const QList<PrintJobInfo>* list : {&m_state->history, &m_state->jobs}) {
+                for (const PrintJobInfo& j : *list) {
+                    if (j.JobId == jobId) {
+                        out = j;
+                        found = true;
+                    }
                 }
             }
             return PrintResult::success();
         }
+        bool keepsEndedJobs() const override { return !m_state->history.isEmpty(); }
         std::unique_ptr<JobWatch> watchJobs() override
         {
             if (!m_state->offersWatch) {
@@ -150,6 +163,9 @@ private:
         {
             if (m_state->jobsFail) {
                 return PrintResult::failure(QStringLiteral("server went away"));
+            }
+            if (m_state->watchRefused) {
+                return PrintResult::refusal(QStringLiteral("Unauthorized"));
             }
             out = std::exchange(m_state->pending, {});
             return PrintResult::success();

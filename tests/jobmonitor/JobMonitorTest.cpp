@@ -163,6 +163,17 @@ TEST_F(JobMonitorTest, ServerLostAndBack_QueryErrorOnce_BackOff_ConnectedThenWha
                                        QStringLiteral("New ") + buildJobDetailRecord(sampleJob(3)),
                                        QStringLiteral("Deleted ") + buildJobDetailRecord(sampleJob(1))}));
     EXPECT_EQ(monitor.state(), JobMonitor::State::Waiting);
+
+    // Lost again right after the connect: the wait goes on from where it was.
+    EXPECT_EQ(monitor.retryDelay(), 40);
+    server->jobsFail = true;
+    monitor.MonitorEvent();
+    EXPECT_EQ(monitor.retryDelay(), 40);
+    server->jobsFail = false;
+    ASSERT_TRUE(waitFor([this] { return monitor.state() == JobMonitor::State::Waiting; }));
+    // Only a connection that answers steadily starts the next loss's wait afresh.
+    monitor.setSteadyTime(0);
+    monitor.MonitorEvent();
     EXPECT_EQ(monitor.retryDelay(), 0);
 
     monitor.StopMonitor();
@@ -184,13 +195,19 @@ TEST_F(JobMonitorTest, StopWhileRetrying_NoMoreAttempts)
               (QStringList{QStringLiteral("Connect WMI Query Error"), QStringLiteral("Connect Disconnected")}));
 }
 
-// A server that keeps track of its changes: only what it names is read, and the whole list
-// only when it lost track.
-TEST_F(JobMonitorTest, Watch_ReadsOnlyNamedJobsAndQueues_EndsWithTheMonitor)
+// A server that keeps track of its changes: only the jobs it names are read, for a printer
+// that changed state only that printer (its jobs' status follows from it), and the whole
+// list only when it lost track.
+TEST_F(JobMonitorTest, Watch_ReadsOnlyNamedJobsAndPrinters_EndsWithTheMonitor)
 {
     server->offersWatch = true;
     PrintJobInfo other = sampleJob(7);
     other.Name = QStringLiteral("Plotter, 7");
+    other.StatusMask = 0;
+    other.ownStatus = 0; // waiting: shows its printer's trouble
+    PrinterInfo plotter;
+    plotter.Name = plotter.ShareName = QStringLiteral("Plotter");
+    server->printers = {plotter};
     server->jobs = {sampleJob(1), sampleJob(2), sampleJob(3), other};
     connectByHand();
     ASSERT_TRUE(monitor.watching());
@@ -198,9 +215,11 @@ TEST_F(JobMonitorTest, Watch_ReadsOnlyNamedJobsAndQueues_EndsWithTheMonitor)
 
     PrintJobInfo changed = sampleJob(2);
     changed.PagesPrinted = 2;
+    // Stopped with a complaint, and no job event: the waiting job shows the error.
+    server->printers[0].Status = PrinterStatus::Paused | PrinterStatus::Error;
     PrintJobInfo otherChanged = other;
     otherChanged.StatusMask = JobStatus::Error;
-    server->jobs = {sampleJob(1), changed, otherChanged, sampleJob(9)};
+    server->jobs = {sampleJob(1), changed, other, sampleJob(9)};
     monitor.MonitorEvent(); // nothing named yet: nothing read
     EXPECT_EQ(server->partReadings, 0);
     EXPECT_TRUE(log.events.isEmpty());
@@ -209,11 +228,13 @@ TEST_F(JobMonitorTest, Watch_ReadsOnlyNamedJobsAndQueues_EndsWithTheMonitor)
     server->pending.queues = {QStringLiteral("Plotter")};
     monitor.MonitorEvent();
     EXPECT_EQ(server->readings, wholeReadings);
-    EXPECT_EQ(server->partReadings, 4);
-    EXPECT_EQ(log.events, (QStringList{QStringLiteral("Modified ") + buildJobDetailRecord(otherChanged),
-                                       QStringLiteral("Modified ") + buildJobDetailRecord(changed),
+    EXPECT_EQ(server->partReadings, 3); // the named jobs, not the printer's queue
+    EXPECT_EQ(server->printerReadings, 1);
+    EXPECT_EQ(log.events, (QStringList{QStringLiteral("Modified ") + buildJobDetailRecord(changed),
                                        QStringLiteral("New ") + buildJobDetailRecord(sampleJob(9)),
-                                       QStringLiteral("Deleted ") + buildJobDetailRecord(sampleJob(3))}));
+                                       QStringLiteral("Deleted ") + buildJobDetailRecord(sampleJob(3)),
+                                       QStringLiteral("Modified ") + buildJobDetailRecord(otherChanged)}));
+    server->jobs[2] = otherChanged;
 
     // Lost track: the whole list, compared as ever (job 1 goes unnamed).
     log.events.clear();
@@ -222,6 +243,14 @@ TEST_F(JobMonitorTest, Watch_ReadsOnlyNamedJobsAndQueues_EndsWithTheMonitor)
     monitor.MonitorEvent();
     EXPECT_EQ(server->readings, wholeReadings + 1);
     EXPECT_EQ(log.events, QStringList{QStringLiteral("Deleted ") + buildJobDetailRecord(sampleJob(1))});
+
+    // While the watch works, the whole list is still compared now and then.
+    log.events.clear();
+    monitor.setWholeListInterval(0);
+    server->jobs.removeFirst(); // gone unnamed
+    monitor.MonitorEvent();
+    EXPECT_EQ(server->readings, wholeReadings + 2);
+    EXPECT_EQ(log.events, QStringList{QStringLiteral("Deleted ") + buildJobDetailRecord(changed)});
 
     monitor.StopMonitor();
     EXPECT_FALSE(monitor.watching());
@@ -245,6 +274,53 @@ TEST_F(JobMonitorTest, Watch_ServerLost_WatchAbandonedAndMadeAgain)
     EXPECT_EQ(log.events.last(), QStringLiteral("Connect Connected"));
     EXPECT_TRUE(monitor.watching());
     EXPECT_EQ(server->watchesMade, 2);
+}
+
+// A server that makes the watch but refuses to let it be read is not lost: the watch is
+// given up (the server asked to cancel it), whole lists tell the changes, and a watch is
+// asked for again only after a while.
+TEST_F(JobMonitorTest, WatchRefused_NoLostServer_WatchCancelled_WholeListsCompared)
+{
+    server->offersWatch = true;
+    server->watchRefused = true;
+    server->jobs = {sampleJob(1)};
+    connectByHand();
+    ASSERT_TRUE(monitor.watching());
+    server->jobs = {sampleJob(1), sampleJob(2)};
+    monitor.MonitorEvent();
+    EXPECT_EQ(log.events, QStringList{QStringLiteral("New ") + buildJobDetailRecord(sampleJob(2))});
+    EXPECT_FALSE(monitor.watching());
+    EXPECT_EQ(server->watchesCancelled, 1);
+    EXPECT_EQ(server->watchesAbandoned, 0);
+    for (int i = 0; i < 3; ++i) {
+        monitor.MonitorEvent();
+    }
+    EXPECT_EQ(server->watchesMade, 1);
+    EXPECT_EQ(monitor.state(), JobMonitor::State::Waiting);
+
+    monitor.setWatchRetryInterval(0);
+    monitor.MonitorEvent();
+    EXPECT_EQ(server->watchesMade, 2);
+    EXPECT_EQ(server->watchesCancelled, 2); // refused again, and cancelled again
+    EXPECT_EQ(log.events.size(), 1);
+}
+
+// Comparing whole lists, a job no longer listed is asked after in the server's history: one
+// that printed leaves as printed, not with the error it showed while it waited.
+TEST_F(JobMonitorTest, WholeLists_JobGoneFromList_DeletedAsTheHistoryTellsIt)
+{
+    PrintJobInfo waiting = sampleJob(1);
+    waiting.StatusMask = JobStatus::Error;
+    server->jobs = {waiting, sampleJob(2)};
+    connectByHand();
+    PrintJobInfo printed = waiting;
+    printed.StatusMask = JobStatus::Printed;
+    printed.PagesPrinted = 3;
+    printed.ended = true;
+    server->history = {printed};
+    server->jobs = {sampleJob(2)};
+    monitor.MonitorEvent();
+    EXPECT_EQ(log.events, QStringList{QStringLiteral("Deleted ") + buildJobDetailRecord(printed)});
 }
 
 TEST_F(JobMonitorTest, StopWhileWaiting_NoMoreReadings)

@@ -3,8 +3,12 @@
 // lease; and the whole-list comparison on a server that refuses subscriptions.
 
 #include <algorithm>
+#include <atomic>
 #include <csignal>
 #include <iterator>
+#include <optional>
+#include <thread>
+#include <vector>
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -14,13 +18,21 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTemporaryDir>
+#include <arpa/inet.h>
 #include <cups/cups.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include "jobmonitor/JobDetailRecord.h"
 #include "jobmonitor/JobMonitor.h"
 #include "jobmonitor/MonitorBuilds.h"
 #include "jobmonitor/client/JobMonitorClient.h"
+#include "jobmonitor/client/MonitorBinding.h"
 #include "platform/PrintSystem.h"
+#include "platform/ProcessControl.h"
 #include "platform/print/CupsExchange.h"
 #include "platform/print/CupsPrintSystem.h"
 #include "platform/print/CupsSubscription.h"
@@ -75,10 +87,10 @@ QString readText(const QString& path)
 class OwnCupsd
 {
 public:
-    explicit OwnCupsd(QString queueName)
+    explicit OwnCupsd(QString queueName, const QStringList& options = {})
         : queue(std::move(queueName))
     {
-        runTool(script(), {QStringLiteral("start"), m_state.path(), queue});
+        runTool(script(), QStringList{QStringLiteral("start"), m_state.path()} + options + QStringList{queue});
         server = readText(m_state.filePath(QStringLiteral("server")));
         root = readText(m_state.filePath(QStringLiteral("root")));
     }
@@ -101,6 +113,25 @@ public:
                      QStringLiteral("hold"), QStringLiteral("-t"), title, QStringLiteral("/etc/hostname")});
         return reply.section(QLatin1Char(' '), 3, 3).section(QLatin1Char('-'), -1);
     }
+    QString submit(const QString& toQueue, const QString& title) const
+    {
+        const QString reply =
+            runTool(QStringLiteral("lp"), {QStringLiteral("-h"), server, QStringLiteral("-d"), toQueue,
+                                           QStringLiteral("-t"), title, QStringLiteral("/etc/hostname")});
+        return reply.section(QLatin1Char(' '), 3, 3).section(QLatin1Char('-'), -1);
+    }
+    void addQueue(const QString& name) const
+    {
+        runTool(QStringLiteral("lpadmin"),
+                {QStringLiteral("-h"), server, QStringLiteral("-p"), name, QStringLiteral("-E"), QStringLiteral("-v"),
+                 QStringLiteral("file:///dev/null")});
+    }
+    // Stops a queue as a failing backend does: stopped, with the backend's complaint.
+    void stopAsBackend(const QString& name) const
+    {
+        runTool(QStringLiteral("cupsdisable"), {QStringLiteral("-h"), server, QStringLiteral("-r"),
+                                                QStringLiteral("Printer stopped due to backend errors"), name});
+    }
 
     QString queue;
     QString server;
@@ -109,6 +140,101 @@ public:
 private:
     static QString script() { return QStringLiteral(HLV_SOURCE_DIR "/scripts/private-cupsd"); }
     QTemporaryDir m_state;
+};
+
+// Every job and connection event of a monitor program, read by position.
+struct MonitorEvents
+{
+    QStringList connects;
+    QList<Seen> jobs;
+
+    void attach(JobMonitorClient& client)
+    {
+        QObject::connect(&client, &JobMonitorClient::ConnectEvent, [this](const QString& t) { connects << t; });
+        QObject::connect(&client, &JobMonitorClient::JobEvent, [this](const QString& action, const QString& record) {
+            jobs.append({action, readJobDetailRecord(record)});
+        });
+    }
+    QList<Seen> of(const QString& id) const
+    {
+        QList<Seen> out;
+        std::copy_if(jobs.cbegin(), jobs.cend(), std::back_inserter(out),
+                     [&](const Seen& s) { return s.fields.at(10) == id; });
+        return out;
+    }
+};
+
+// A print system that counts what its connections read, over the real one.
+class CountingPrintSystem final : public PrintSystem
+{
+public:
+    int wholeLists = 0; // all jobs, or all jobs of a queue
+    int singleJobs = 0;
+    int printers = 0;
+    QList<qint64> jobsRead; // ids of the single jobs read
+
+    std::unique_ptr<PrintServer> connect(const QString& server, QString* error = nullptr) override
+    {
+        std::unique_ptr<PrintServer> real = m_real.connect(server, error);
+        return real ? std::make_unique<Server>(std::move(real), *this) : nullptr;
+    }
+    void setPasswordPrompt(PasswordPrompt prompt) override { m_real.setPasswordPrompt(std::move(prompt)); }
+
+private:
+    class Server final : public PrintServer
+    {
+    public:
+        Server(std::unique_ptr<PrintServer> real, CountingPrintSystem& counts)
+            : m_real(std::move(real))
+            , m_counts(counts)
+        {}
+        QString serverName() const override { return m_real->serverName(); }
+        PrintResult printers(QList<PrinterInfo>& out) override
+        {
+            ++m_counts.printers;
+            return m_real->printers(out);
+        }
+        PrintResult printer(const QString& name, PrinterInfo& out, bool& found) override
+        {
+            ++m_counts.printers;
+            return m_real->printer(name, out, found);
+        }
+        PrintResult jobs(QList<PrintJobInfo>& out) override
+        {
+            ++m_counts.wholeLists;
+            return m_real->jobs(out);
+        }
+        PrintResult queueJobs(const QString& queue, QList<PrintJobInfo>& out) override
+        {
+            ++m_counts.wholeLists;
+            return m_real->queueJobs(queue, out);
+        }
+        PrintResult job(qint64 jobId, PrintJobInfo& out, bool& found) override
+        {
+            ++m_counts.singleJobs;
+            m_counts.jobsRead.append(jobId);
+            return m_real->job(jobId, out, found);
+        }
+        PrintResult computerName(QString& out) override { return m_real->computerName(out); }
+        std::unique_ptr<JobWatch> watchJobs() override { return m_real->watchJobs(); }
+        PrintResult pauseQueue(const QString& q) override { return m_real->pauseQueue(q); }
+        PrintResult resumeQueue(const QString& q) override { return m_real->resumeQueue(q); }
+        PrintResult purgeQueue(const QString& q) override { return m_real->purgeQueue(q); }
+        PrintResult pauseJob(const QString& q, qint64 id) override { return m_real->pauseJob(q, id); }
+        PrintResult resumeJob(const QString& q, qint64 id) override { return m_real->resumeJob(q, id); }
+        PrintResult removeJob(const QString& q, qint64 id) override { return m_real->removeJob(q, id); }
+        PrintResult setJobPriority(const QString& q, qint64 id, qint64 p) override
+        {
+            return m_real->setJobPriority(q, id, p);
+        }
+        int printTestPage(const QString& printerName) override { return m_real->printTestPage(printerName); }
+
+    private:
+        std::unique_ptr<PrintServer> m_real;
+        CountingPrintSystem& m_counts;
+    };
+
+    CupsPrintSystem m_real;
 };
 
 std::unique_ptr<JobMonitorClient> startMonitorProgram(QString* error)
@@ -262,6 +388,331 @@ TEST(MonitorOnCups, ServerLostAndBack_QueryErrorThenConnectedThenNewJob)
         EXPECT_EQ(connects.size(), 3) << connects.join(QLatin1Char(',')).toStdString();
         client->StopMonitor();
     }
+}
+
+// The subscriptions a server holds now (of every user); -1 when it does not answer.
+int subscriptionCount(const QString& server)
+{
+    http_t* http = httpConnect2(server.section(QLatin1Char(':'), 0, 0).toUtf8().constData(),
+                                server.section(QLatin1Char(':'), 1).toInt(), nullptr, AF_UNSPEC,
+                                HTTP_ENCRYPTION_IF_REQUESTED, 1, 5000, nullptr);
+    if (!http) {
+        return -1;
+    }
+    const std::string uri = "ipp://" + server.toStdString() + "/";
+    ipp_t* request = ippNewRequest(IPP_OP_GET_SUBSCRIPTIONS);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+                 localUserName().toUtf8().constData());
+    ippAddBoolean(request, IPP_TAG_OPERATION, "my-subscriptions", 0);
+    ipp_t* answer = cupsDoRequest(http, request, "/");
+    int count = -1;
+    if (answer && cupsLastError() <= IPP_STATUS_OK_EVENTS_COMPLETE) {
+        count = 0;
+        for (ipp_attribute_t* a = ippFirstAttribute(answer); a; a = ippNextAttribute(answer)) {
+            if (ippGetName(a) && qstrcmp(ippGetName(a), "notify-subscription-id") == 0) {
+                ++count;
+            }
+        }
+    } else if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) {
+        count = 0;
+    }
+    ippDelete(answer);
+    httpClose(http);
+    return count;
+}
+
+bool processAlive(qint64 pid)
+{
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 && !readText(QStringLiteral("/proc/%1/stat").arg(pid))
+                                                           .section(QLatin1Char(')'), 1)
+                                                           .trimmed()
+                                                           .startsWith(QLatin1Char('Z'));
+}
+
+// However the monitor ends (its program ends, its client releases it, SIGTERM, its client
+// killed), it cancels its subscription first: the server holds none afterwards, long before
+// the lease would run out. At the program's end the client waits for its server, so none is
+// running when the call returns.
+TEST(MonitorOnCups, MonitorEnded_LeavesNoSubscription)
+{
+    OwnCupsd cupsd(QStringLiteral("leave"));
+    ASSERT_FALSE(cupsd.server.isEmpty());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HLV_PRINT_SYSTEM"), QStringLiteral("cups"));
+
+    enum class End { ProgramEnds, Released, Terminated, ClientKilled };
+    const QList<std::pair<const char*, End>> cases = {{"program ends", End::ProgramEnds},
+                                                      {"client releases it", End::Released},
+                                                      {"SIGTERM", End::Terminated},
+                                                      {"client killed", End::ClientKilled}};
+    for (const auto& [name, how] : cases) {
+        SCOPED_TRACE(name);
+        LinuxProcessControl processes;
+        MonitorBinding binding(QString::fromLatin1(kJobMonitorBuild.programName),
+                               QString::fromLatin1(kJobMonitorBuild.classId), processes);
+        binding.setProgramDir(QStringLiteral(HLV_BIN_DIR));
+        binding.setServerEnvironment(env);
+        QProcess probe;
+        qint64 pid = 0;
+        if (how == End::ClientKilled) {
+            probe.setProcessEnvironment(env);
+            probe.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            probe.start(QStringLiteral(HLV_BINARY_DIR "/tests/monitor_client_probe"),
+                        {QStringLiteral(HLV_BIN_DIR), cupsd.server});
+            ASSERT_TRUE(probe.waitForStarted(10000));
+            ASSERT_TRUE(waitFor([&] { return probe.canReadLine(); }, 10000));
+            pid = probe.readLine().trimmed().toLongLong();
+        } else {
+            binding.StartJobMonitor(cupsd.server);
+            ASSERT_NE(binding.mwcmnMonitor(), nullptr);
+            pid = binding.mwcmnMonitor()->serverPid();
+        }
+        ASSERT_GT(pid, 0);
+        ASSERT_TRUE(waitFor([&] { return subscriptionCount(cupsd.server) == 1; }, 20000));
+
+        switch (how) {
+        case End::ProgramEnds:
+            binding.EndJobMonitor();
+            EXPECT_FALSE(processAlive(pid)) << "the program's end did not wait for its monitor";
+            break;
+        case End::Released:
+            delete binding.mwcmnMonitor();
+            break;
+        case End::Terminated:
+            ::kill(static_cast<pid_t>(pid), SIGTERM);
+            break;
+        case End::ClientKilled:
+            probe.kill();
+            probe.waitForFinished(10000);
+            break;
+        }
+        EXPECT_TRUE(waitFor([&] { return !processAlive(pid); }, 10000));
+        // Well within the lease of a minute.
+        EXPECT_TRUE(waitFor([&] { return subscriptionCount(cupsd.server) == 0; }, 5000))
+            << subscriptionCount(cupsd.server) << " subscriptions left";
+    }
+}
+
+// An IPP printer on loopback that takes connections and never answers: the job sent to it
+// stays printing, and the jobs behind it wait.
+class SilentPrinter
+{
+public:
+    SilentPrinter()
+    {
+        m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(m_listen, reinterpret_cast<sockaddr*>(&address), length) == 0 && ::listen(m_listen, 8) == 0 &&
+            ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+            port = ntohs(address.sin_port);
+        }
+        m_thread = std::thread([this] {
+            while (!m_stop) {
+                pollfd p{m_listen, POLLIN, 0};
+                if (::poll(&p, 1, 100) > 0) {
+                    const int connection = ::accept(m_listen, nullptr, nullptr);
+                    if (connection >= 0) {
+                        m_connections.push_back(connection);
+                    }
+                }
+            }
+        });
+    }
+    ~SilentPrinter()
+    {
+        m_stop = true;
+        m_thread.join();
+        for (const int c : m_connections) {
+            ::close(c);
+        }
+        ::close(m_listen);
+    }
+    int port = 0;
+
+private:
+    int m_listen = -1;
+    std::atomic<bool> m_stop{false};
+    std::vector<int> m_connections;
+    std::thread m_thread;
+};
+
+// A printer stopped with a complaint sends no event for the jobs waiting on it: their status
+// follows from the printer's state alone, read without reading those jobs or any job list.
+TEST(MonitorOnCups, PrinterStoppedWithReason_WaitingJobShowsItWithoutBeingRead)
+{
+    OwnCupsd cupsd(QStringLiteral("stops"));
+    SilentPrinter device;
+    ASSERT_GT(device.port, 0);
+    runTool(QStringLiteral("lpadmin"),
+            {QStringLiteral("-h"), cupsd.server, QStringLiteral("-p"), cupsd.queue, QStringLiteral("-v"),
+             QStringLiteral("ipp://127.0.0.1:%1/ipp/print").arg(device.port)});
+    const QString printing = cupsd.submit(cupsd.queue, QStringLiteral("printing"));
+    const QString waiting = cupsd.submit(cupsd.queue, QStringLiteral("waiting"));
+    ASSERT_FALSE(waiting.isEmpty());
+
+    CountingPrintSystem system;
+    QString error;
+    const auto reader = system.connect(cupsd.server, &error);
+    ASSERT_TRUE(reader) << error.toStdString();
+    const auto statusOf = [&](const QString& id) -> std::optional<quint32> {
+        QList<PrintJobInfo> jobs;
+        reader->jobs(jobs);
+        for (const PrintJobInfo& job : std::as_const(jobs)) {
+            if (QString::number(job.JobId) == id) {
+                return job.StatusMask;
+            }
+        }
+        return std::nullopt;
+    };
+    ASSERT_TRUE(waitFor([&] { return statusOf(printing) == JobStatus::Printing; }, 10000));
+    ASSERT_EQ(statusOf(waiting), 0u);
+
+    JobMonitor monitor(system);
+    QStringList connects;
+    QList<Seen> jobs;
+    QObject::connect(&monitor, &JobMonitor::ConnectEvent, [&](const QString& t) { connects << t; });
+    QObject::connect(&monitor, &JobMonitor::JobEvent, [&](const QString& action, const QString& record) {
+        jobs.append({action, readJobDetailRecord(record)});
+    });
+    monitor.StartMonitor(cupsd.server);
+    ASSERT_TRUE(waitFor([&] { return !connects.isEmpty(); }, 30000));
+    ASSERT_TRUE(monitor.watching());
+    const int wholeLists = system.wholeLists;
+    system.jobsRead.clear();
+
+    cupsd.stopAsBackend(cupsd.queue);
+    const auto waitingSeen = [&] {
+        return std::find_if(jobs.cbegin(), jobs.cend(), [&](const Seen& s) { return s.fields.at(10) == waiting; });
+    };
+    ASSERT_TRUE(waitFor([&] { return waitingSeen() != jobs.cend(); }, 10000));
+    const Seen& seen = *waitingSeen();
+    EXPECT_EQ(seen.action, QStringLiteral("Modified"));
+    const quint32 now = statusOf(waiting).value_or(0);
+    EXPECT_NE(now, 0u);
+    EXPECT_EQ(seen.fields.at(0).toUInt(), now);
+    EXPECT_EQ(system.wholeLists - 1, wholeLists); // statusOf's own reading only
+    EXPECT_FALSE(system.jobsRead.contains(waiting.toLongLong()));
+    monitor.StopMonitor();
+}
+
+// A job moved off a queue that its backend stopped, and printed at once on the other, is
+// no failed job: it leaves its old queue with its state now, never with the old queue's
+// error (the watch program would mail a false "Job Error").
+TEST(MonitorOnCups, JobMovedOffStoppedQueueThenPrinted_LeavesWithoutError)
+{
+    OwnCupsd cupsd(QStringLiteral("stuck"));
+    cupsd.addQueue(QStringLiteral("works"));
+    cupsd.stopAsBackend(cupsd.queue);
+    QString error;
+    const auto client = startMonitorProgram(&error);
+    ASSERT_TRUE(client) << error.toStdString();
+    MonitorEvents events;
+    events.attach(*client);
+    client->StartMonitor(cupsd.server);
+    ASSERT_TRUE(waitFor([&] { return !events.connects.isEmpty(); }, 30000));
+
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        SCOPED_TRACE(attempt);
+        const QString id = cupsd.submit(cupsd.queue, QStringLiteral("moved"));
+        ASSERT_FALSE(id.isEmpty());
+        ASSERT_TRUE(waitFor([&] { return !events.of(id).isEmpty(); }, 10000));
+        EXPECT_EQ(events.of(id).first().fields.at(0).toUInt(), JobStatus::Error);
+        const qsizetype before = events.of(id).size();
+
+        runTool(QStringLiteral("lpmove"),
+                {QStringLiteral("-h"), cupsd.server, cupsd.queue + QLatin1Char('-') + id, QStringLiteral("works")});
+        const QString oldName = cupsd.queue + QStringLiteral(", ") + id;
+        ASSERT_TRUE(waitFor(
+            [&] {
+                const QList<Seen> seen = events.of(id);
+                return std::any_of(seen.cbegin(), seen.cend(), [&](const Seen& s) {
+                    return s.action == QStringLiteral("Deleted") && s.fields.at(11) == oldName;
+                });
+            },
+            10000));
+        const QList<Seen> after = events.of(id).mid(before);
+        for (const Seen& s : after) {
+            EXPECT_NE(s.fields.at(0).toUInt(), JobStatus::Error)
+                << s.action.toStdString() << ' ' << s.fields.at(11).toStdString();
+        }
+    }
+    EXPECT_EQ(events.connects, QStringList{QStringLiteral("Connected")});
+    client->StopMonitor();
+}
+
+// Jobs that print within milliseconds, created and ended between two readings, are each
+// reported New and then Deleted as printed.
+TEST(MonitorOnCups, JobsPrintedAtOnce_EachReportedNewThenDeleted)
+{
+    OwnCupsd cupsd(QStringLiteral("fast"));
+    QString error;
+    const auto client = startMonitorProgram(&error);
+    ASSERT_TRUE(client) << error.toStdString();
+    MonitorEvents events;
+    events.attach(*client);
+    client->StartMonitor(cupsd.server);
+    ASSERT_TRUE(waitFor([&] { return !events.connects.isEmpty(); }, 30000));
+
+    QStringList ids;
+    for (int i = 0; i < 20; ++i) {
+        ids << cupsd.submit(cupsd.queue, QStringLiteral("quick %1").arg(i));
+    }
+    const auto complete = [&](const QString& id) {
+        const QList<Seen> seen = events.of(id);
+        return seen.size() >= 2 && seen.first().action == QStringLiteral("New") &&
+               seen.last().action == QStringLiteral("Deleted");
+    };
+    EXPECT_TRUE(waitFor([&] { return std::all_of(ids.cbegin(), ids.cend(), complete); }, 20000));
+    int missing = 0;
+    for (const QString& id : std::as_const(ids)) {
+        if (!complete(id)) {
+            ++missing;
+            continue;
+        }
+        const QList<Seen> seen = events.of(id);
+        EXPECT_EQ(seen.last().fields.at(0).toUInt(), JobStatus::Printed) << id.toStdString();
+        EXPECT_EQ(seen.first().fields.at(1), seen.last().fields.at(1));
+        EXPECT_TRUE(seen.first().fields.at(1).startsWith(QStringLiteral("quick "))) << id.toStdString();
+        EXPECT_FALSE(seen.first().fields.at(9).isEmpty()) << id.toStdString();
+    }
+    EXPECT_EQ(missing, 0) << "of " << ids.size();
+    client->StopMonitor();
+}
+
+// Debian's stock "authenticated" policy lets anybody subscribe but wants a password to read,
+// renew or cancel: the monitor reports no lost server, compares whole lists, leaves at most
+// one subscription on the server at any time, and none soon after it stopped.
+TEST(MonitorOnCups, StockAuthenticatedPolicy_RefusalIsNoLostServer)
+{
+    OwnCupsd cupsd(QStringLiteral("policy"), {QStringLiteral("--stock-authenticated")});
+    ASSERT_FALSE(cupsd.server.isEmpty());
+    QString error;
+    const auto client = startMonitorProgram(&error);
+    ASSERT_TRUE(client) << error.toStdString();
+    MonitorEvents events;
+    events.attach(*client);
+    client->StartMonitor(cupsd.server);
+    ASSERT_TRUE(waitFor([&] { return !events.connects.isEmpty(); }, 30000));
+
+    const QString id = cupsd.submitHeld(QStringLiteral("still seen"));
+    ASSERT_FALSE(id.isEmpty());
+    int most = 0;
+    const QDeadlineTimer watched(6000);
+    while (!watched.hasExpired()) {
+        most = std::max(most, subscriptionCount(cupsd.server));
+        const QDeadlineTimer next(300);
+        waitFor([&] { return next.hasExpired(); }, 1000);
+    }
+    EXPECT_LE(most, 1);
+    EXPECT_EQ(events.connects, QStringList{QStringLiteral("Connected")});
+    EXPECT_FALSE(events.of(id).isEmpty()) << "the held job was not reported";
+
+    client->StopMonitor();
+    EXPECT_TRUE(waitFor([&] { return subscriptionCount(cupsd.server) == 0; }, 15000));
 }
 
 // Whether the server still holds a subscription.

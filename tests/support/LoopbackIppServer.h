@@ -28,8 +28,9 @@ public:
     struct Reply
     {
         // CutShort: half the answer, then the connection closes. Overstated: the whole answer
-        // under a larger Content-Length, and the connection kept open.
-        enum Kind { Whole, Endless, Drip, CutShort, Overstated };
+        // under a larger Content-Length, and the connection kept open. UntilClose: the whole
+        // answer without any length, ended by closing the connection.
+        enum Kind { Whole, Endless, Drip, CutShort, Overstated, UntilClose };
         Kind kind = Whole;
         QByteArray ipp;        // the IPP answer
         qint64 announced = -1; // Overstated: the Content-Length claimed
@@ -227,6 +228,12 @@ private:
         }
         case Reply::CutShort: {
             const QByteArray all = header(reply.ipp.size()) + reply.ipp.left(reply.ipp.size() / 2);
+            sendAll(fd, all.constData(), static_cast<size_t>(all.size()));
+            return false;
+        }
+        case Reply::UntilClose: {
+            const QByteArray all =
+                "HTTP/1.1 200 OK\r\nContent-Type: application/ipp\r\nConnection: close\r\n\r\n" + reply.ipp;
             sendAll(fd, all.constData(), static_cast<size_t>(all.size()));
             return false;
         }

@@ -66,9 +66,10 @@ TEST_F(WatchCupsTest, JobOnQueueStoppedByBackend_AlertsByCsvAndMail)
     ASSERT_TRUE(waitFor([&] { return w.lblStatus->text() == QStringLiteral("Connected"); }, 30000))
         << w.lblStatus->text().toStdString();
 
-    const QString out = runToolChecked(QStringLiteral("lp"), {QStringLiteral("-h"), cupsServer, QStringLiteral("-d"),
-                                                              queue, QStringLiteral("-t"), QStringLiteral("Stuck|A4"),
-                                                              QStringLiteral("/etc/hostname")});
+    const QString out =
+        runToolChecked(QStringLiteral("lp"), {QStringLiteral("-h"), cupsServer, QStringLiteral("-d"), queue,
+                                              QStringLiteral("-t"), QStringLiteral("Stuck|A4"), QStringLiteral("-U"),
+                                              QStringLiteral("we|ird"), QStringLiteral("/etc/hostname")});
     const QString id = out.section(QLatin1Char(' '), 3, 3).section(QLatin1Char('-'), -1);
     ASSERT_FALSE(id.isEmpty()) << out.toStdString();
 
@@ -77,7 +78,9 @@ TEST_F(WatchCupsTest, JobOnQueueStoppedByBackend_AlertsByCsvAndMail)
     ASSERT_TRUE(waitFor([&] { return QString::fromUtf8(fileBytes(csv)).contains(line); }, 30000))
         << QString::fromUtf8(fileBytes(csv)).toStdString();
     const QString csvText = QString::fromUtf8(fileBytes(csv));
-    EXPECT_TRUE(csvText.contains(QStringLiteral("\"") + queue + QStringLiteral("\",")));
+    // A "|" in the owner's name, chosen freely by the submitting client, shifts no column.
+    EXPECT_TRUE(csvText.contains(QStringLiteral("\",\"we|ird\",\"") + queue + QStringLiteral("\",")))
+        << csvText.toStdString();
     EXPECT_TRUE(csvText.contains(QStringLiteral("\"") + id + QStringLiteral("\",\"") + queue + QStringLiteral(", ") +
                                  id + QStringLiteral("\",\r\n")));
     // Other tests share the server: only the mail about this job counts.

@@ -314,6 +314,9 @@ void FrmMain::Form_Unload()
     // Nothing waits for a print server any more: every wait ends, and a server that hangs
     // does not hold the close.
     m_printWorker->close();
+    // The monitor is stopped and waited for, so that it cancels its subscription and no
+    // server process is left running when the program goes.
+    mwcmnMonitor->EndJobMonitor();
     KillProcess(QString::fromLatin1(kJobMonitorBuild.programName));
     writeAudit(QStringLiteral("Program"), QStringLiteral("Queue Manager Shutdown"));
     SaveSettings();

@@ -7,6 +7,7 @@
 #include "console/ui/FrmSettings.h"
 #include "console/ui/FrmStats.h"
 #include "jobmonitor/MonitorBuilds.h"
+#include "jobmonitor/client/MonitorBinding.h"
 #include "platform/Clock.h"
 #include "store/JobLogArchive.h"
 #include "store/JobLogStore.h"
@@ -68,7 +69,9 @@ void FrmMain::EndWithoutShutdown()
     m_unloaded = true;
     Timer1.stop();
     Timer2.stop();
-    // The job monitor server is this program's child; it must not outlive the program.
+    // The job monitor server is this program's child; it must not outlive the program, nor
+    // leave its subscription behind on the print server.
+    mwcmnMonitor->EndJobMonitor();
     KillProcess(QString::fromLatin1(kJobMonitorBuild.programName));
     if (m_ctx.endProgram) {
         m_ctx.endProgram();

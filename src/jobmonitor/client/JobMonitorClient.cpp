@@ -1,9 +1,13 @@
 #include "jobmonitor/client/JobMonitorClient.h"
 
+#include <algorithm>
+#include <utility>
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
+#include <QList>
 #include <QPointer>
 #include <QTimer>
 
@@ -15,6 +19,26 @@ const QString kDisconnected = QStringLiteral("Disconnected");
 // How long a released server has to end by itself before it is terminated (and as long
 // again before it is killed).
 constexpr int kEndGraceMs = 1500;
+
+// The servers of released clients that have not ended yet.
+QList<QPointer<QProcess>>& releasedServers()
+{
+    static QList<QPointer<QProcess>> servers;
+    return servers;
+}
+
+// Waits for a server that was told to end; kills it at the deadline.
+void awaitEnd(QProcess* process, QDeadlineTimer deadline)
+{
+    if (process->state() == QProcess::NotRunning) {
+        return;
+    }
+    if (process->waitForFinished(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())))) {
+        return;
+    }
+    process->kill();
+    process->waitForFinished(1000);
+}
 
 } // namespace
 
@@ -108,6 +132,29 @@ void JobMonitorClient::abandonServer()
     QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
     QTimer::singleShot(kEndGraceMs, process, [process] { process->terminate(); });
     QTimer::singleShot(2 * kEndGraceMs, process, [process] { process->kill(); });
+    QList<QPointer<QProcess>>& released = releasedServers();
+    released.removeIf([](const QPointer<QProcess>& p) { return p.isNull(); });
+    released.append(process);
+}
+
+void JobMonitorClient::EndServer(QDeadlineTimer deadline)
+{
+    if (m_process->state() != QProcess::Running) {
+        return;
+    }
+    send({QLatin1String(wire::kStopMonitor)});
+    m_process->closeWriteChannel();
+    awaitEnd(m_process, deadline);
+}
+
+void JobMonitorClient::endReleasedServers(QDeadlineTimer deadline)
+{
+    const QList<QPointer<QProcess>> released = std::exchange(releasedServers(), {});
+    for (const QPointer<QProcess>& process : released) {
+        if (process) {
+            awaitEnd(process, deadline);
+        }
+    }
 }
 
 void JobMonitorClient::endServer()

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -34,7 +35,8 @@ struct JobMonitorClientOptions
 // Releasing the client (deleting it) closes the server's stdin, on which the server ends by
 // itself; one that does not within a moment is terminated. The release does not wait for
 // the server to end. Do not delete the client from a handler of its own signals: use
-// deleteLater.
+// deleteLater. At the program's end, EndServer and endReleasedServers end the servers and
+// wait for them, so that none is left running when the program goes.
 class JobMonitorClient : public QObject
 {
     Q_OBJECT
@@ -53,6 +55,15 @@ public:
     // events run meanwhile (the window does not freeze on a server that does not answer);
     // a stop asked for while one waits returns at once.
     void StopMonitor();
+
+    // For the program's end: tells the server StopMonitor and closes its stdin, on which it
+    // cancels what it asked of the print server and ends; waits for that until the
+    // deadline, then kills the server. Runs no events of the program.
+    void EndServer(QDeadlineTimer deadline);
+    // The same wait for the servers of clients already released that are still ending;
+    // those still running at the deadline are killed. Only this program's servers are
+    // touched.
+    static void endReleasedServers(QDeadlineTimer deadline);
 
     qint64 serverPid() const { return m_serverPid; }
     QString fileVersion() const { return m_fileVersion; }

@@ -153,6 +153,16 @@ void MonitorBinding::release()
     old->deleteLater();
 }
 
+void MonitorBinding::EndJobMonitor(int waitMs)
+{
+    const QDeadlineTimer deadline(waitMs);
+    if (m_monitor) {
+        m_monitor->EndServer(deadline);
+        release();
+    }
+    JobMonitorClient::endReleasedServers(deadline);
+}
+
 void MonitorBinding::KillProcess(const QString& processName)
 {
     endStartedProcesses(m_processes, processName, m_started);

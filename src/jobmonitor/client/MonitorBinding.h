@@ -52,6 +52,10 @@ public:
     void StopJobMonitor();
     // Ends the started server processes whose name contains processName.
     void KillProcess(const QString& processName);
+    // For the program's end: stops the monitor, closes its server's stdin and waits (at most
+    // waitMs in all) until every server process this program started has ended, so that
+    // each cancels what it asked of its print server; one still running then is killed.
+    void EndJobMonitor(int waitMs = 1500);
 
     // The running monitor, null when none runs.
     JobMonitorClient* mwcmnMonitor() const { return m_monitor; }

@@ -292,7 +292,10 @@ ipp_t* CupsExchange::readAnswer()
 {
     constexpr qsizetype kBlockBytes = qsizetype(1) << 20;
     const qint64 cap = limits().maxAnswerBytes;
-    if (httpGetLength2(m_http) > cap) {
+    // Without a Content-Length (an answer read until the server closes) libcups reports the
+    // largest length it knows; only a length the server stated is held against the cap.
+    const char* stated = httpGetField(m_http, HTTP_FIELD_CONTENT_LENGTH);
+    if (stated && *stated && httpGetLength2(m_http) > cap) {
         m_tooLarge = true;
         return nullptr;
     }

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstring>
 #include <string>
 
 #include <QCoreApplication>
@@ -223,17 +222,31 @@ public:
 
     QString serverName() const override { return m_name; }
 
-    PrintResult printers(QList<PrinterInfo>& out) override
+    PrintResult printers(QList<PrinterInfo>& out) override { return listPrinters(QString(), out); }
+
+    PrintResult printer(const QString& name, PrinterInfo& out, bool& found) override
+    {
+        QList<PrinterInfo> one;
+        const PrintResult r = name.isEmpty() ? PrintResult::success() : listPrinters(name, one);
+        found = !one.isEmpty();
+        if (found) {
+            out = one.first();
+        }
+        return r;
+    }
+
+    // The printers of the server, or the one named (none when there is no such printer).
+    PrintResult listPrinters(const QString& one, QList<PrinterInfo>& out)
     {
         out.clear();
-        ipp_t* request = newRequest(IPP_OP_CUPS_GET_PRINTERS, QString());
+        ipp_t* request = newRequest(one.isEmpty() ? IPP_OP_CUPS_GET_PRINTERS : IPP_OP_GET_PRINTER_ATTRIBUTES, one);
         ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
                       cupsattr::count(cupsattr::kPrinter), nullptr, cupsattr::kPrinter);
         ipp_t* response = nullptr;
         bool answered = false;
         const PrintResult r = run(request, "/", &response, &answered);
         if (!r) {
-            // A server without any printer answers "not found": that is an empty list.
+            // A server without any printer (or without the one named) answers "not found".
             if (answered && m_exchange->status() == IPP_STATUS_ERROR_NOT_FOUND) {
                 return PrintResult::success();
             }
@@ -269,6 +282,9 @@ public:
     {
         return CupsSubscription::create(m_exchange, printerUri(QString()), utf8(localUserName()));
     }
+
+    // CUPS keeps ended jobs unless told not to (PreserveJobHistory).
+    bool keepsEndedJobs() const override { return true; }
 
     PrintResult job(qint64 jobId, PrintJobInfo& out, bool& found) override
     {
@@ -525,18 +541,18 @@ private:
             }
             job.TimeSubmitted = QDateTime::fromSecsSinceEpoch(g.integer("time-at-creation").value_or(0));
             const int state = g.integer("job-state").value_or(IPP_JSTATE_PENDING);
-            // One job read by id may have ended meanwhile: then it is gone, as a listing says.
-            if (jobId > 0 && state >= IPP_JSTATE_CANCELED) {
-                continue;
-            }
-            quint32 trouble = 0;
-            if (state == IPP_JSTATE_PENDING || state == IPP_JSTATE_PROCESSING || state == IPP_JSTATE_STOPPED) {
+            // One job read by id may have ended meanwhile; the server's history still has it.
+            job.ended = state >= IPP_JSTATE_CANCELED;
+            const QStringList reasons = g.list("job-state-reasons");
+            job.ownStatus = cupsstate::jobOwnStatus(state, reasons);
+            if (job.ownStatus) {
                 if (!printerBits) {
                     printerBits = printerStates(queue);
                 }
-                trouble = printerBits->value(printer);
+                job.StatusMask = cupsstate::jobStatusOnPrinter(*job.ownStatus, printerBits->value(printer));
+            } else {
+                job.StatusMask = cupsstate::jobStatusMask(state, reasons);
             }
-            job.StatusMask = cupsstate::jobStatusMask(state, g.list("job-state-reasons"), trouble);
             out.append(job);
         }
         ippDelete(response);

@@ -108,7 +108,9 @@ int extendedPrinterStatus(int printerState, quint32 statusBits)
 
 quint32 jobStatusMask(int jobState, const QStringList& jobReasons, quint32 printer)
 {
-    const bool incoming = jobReasons.contains(QStringLiteral("job-incoming"));
+    if (const std::optional<quint32> own = jobOwnStatus(jobState, jobReasons)) {
+        return jobStatusOnPrinter(*own, printer);
+    }
     switch (jobState) {
     case IPP_JSTATE_CANCELED:
         return JobStatus::Deleted;
@@ -120,17 +122,39 @@ quint32 jobStatusMask(int jobState, const QStringList& jobReasons, quint32 print
         return JobStatus::Paused;
     case IPP_JSTATE_PENDING:
     case IPP_JSTATE_PROCESSING:
-    case IPP_JSTATE_STOPPED:
-        break;
+        // Not reading its printer: on its way to the stop point, or still arriving.
+        if (jobState == IPP_JSTATE_PROCESSING && jobReasons.contains(QStringLiteral("processing-to-stop-point"))) {
+            return JobStatus::Deleting;
+        }
+        return JobStatus::Spooling;
     default:
         return 0;
     }
+}
+
+std::optional<quint32> jobOwnStatus(int jobState, const QStringList& jobReasons)
+{
+    if (jobState != IPP_JSTATE_PENDING && jobState != IPP_JSTATE_PROCESSING && jobState != IPP_JSTATE_STOPPED) {
+        return std::nullopt;
+    }
     if (jobState == IPP_JSTATE_PROCESSING && jobReasons.contains(QStringLiteral("processing-to-stop-point"))) {
-        return JobStatus::Deleting;
+        return std::nullopt;
     }
-    if (incoming && jobState != IPP_JSTATE_STOPPED) {
-        return JobStatus::Spooling;
+    if (jobReasons.contains(QStringLiteral("job-incoming")) && jobState != IPP_JSTATE_STOPPED) {
+        return std::nullopt;
     }
+    switch (jobState) {
+    case IPP_JSTATE_PROCESSING:
+        return JobStatus::Printing;
+    case IPP_JSTATE_STOPPED:
+        return JobStatus::Error;
+    default:
+        return 0;
+    }
+}
+
+quint32 jobStatusOnPrinter(quint32 ownStatus, quint32 printer)
+{
     if (printer & PrinterStatus::Offline) {
         return JobStatus::Offline;
     }
@@ -143,14 +167,7 @@ quint32 jobStatusMask(int jobState, const QStringList& jobReasons, quint32 print
     if (printer & PrinterStatus::Error) {
         return JobStatus::Error;
     }
-    switch (jobState) {
-    case IPP_JSTATE_PROCESSING:
-        return JobStatus::Printing;
-    case IPP_JSTATE_STOPPED:
-        return JobStatus::Error;
-    default:
-        return 0;
-    }
+    return ownStatus;
 }
 
 } // namespace hlv::cupsstate

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QString>
 #include <QStringList>
 
@@ -65,5 +67,10 @@ quint32 printerStatusBits(int printerState, const QStringList& reasons, const QS
 // processing 4, idle 3.
 int extendedPrinterStatus(int printerState, quint32 statusBits);
 quint32 jobStatusMask(int jobState, const QStringList& jobReasons, quint32 printerStatusBits = 0);
+// The job's status without its printer's trouble, for a job whose status reads it (the rows
+// "when the printer reports trouble" above); nullopt for every other job.
+std::optional<quint32> jobOwnStatus(int jobState, const QStringList& jobReasons);
+// The status of a job that reads its printer's trouble: ownStatus is what jobOwnStatus gave.
+quint32 jobStatusOnPrinter(quint32 ownStatus, quint32 printerStatusBits);
 
 } // namespace hlv::cupsstate

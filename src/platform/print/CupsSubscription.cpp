@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <climits>
 
+#include <QDateTime>
+#include <QHash>
 #include <QSet>
 #include <QUrl>
 #include <cups/cups.h>
 
 #include "platform/print/CupsAttributes.h"
 #include "platform/print/CupsExchange.h"
+#include "platform/print/CupsStateMap.h"
 
 namespace hlv {
 
@@ -27,18 +30,38 @@ ipp_t* newRequest(ipp_op_t op, const std::string& uri, const std::string& user)
     return request;
 }
 
+// Whether a status is the server's refusal of the operation (a password it wants, or a
+// policy or limit that forbids it), as opposed to a server that is not there.
+bool isRefusal(ipp_status_t status)
+{
+    return status == IPP_STATUS_ERROR_FORBIDDEN || status == IPP_STATUS_ERROR_NOT_AUTHENTICATED ||
+           status == IPP_STATUS_ERROR_NOT_AUTHORIZED || status == IPP_STATUS_ERROR_CUPS_AUTHENTICATION_CANCELED ||
+           status == IPP_STATUS_ERROR_OPERATION_NOT_SUPPORTED || status == IPP_STATUS_ERROR_TOO_MANY_SUBSCRIPTIONS;
+}
+
 // Sends the request (taking it over); the answer, or null with why set when the server
-// refused or did not answer.
-ipp_t* send(CupsExchange& exchange, ipp_t* request, QString* why)
+// refused or did not answer (*refused tells which).
+ipp_t* send(CupsExchange& exchange, ipp_t* request, QString* why, bool* refused = nullptr)
 {
     ipp_t* answer = exchange.sendGranted(request, "/");
-    if (!answer && why) {
-        *why = exchange.message();
-        if (why->isEmpty()) {
-            *why = QStringLiteral("The print server did not answer.");
+    if (!answer) {
+        if (refused) {
+            // An HTTP refusal (a password wanted and none given) is one as well.
+            *refused = isRefusal(exchange.status());
+        }
+        if (why) {
+            *why = exchange.message();
+            if (why->isEmpty()) {
+                *why = QStringLiteral("The print server did not answer.");
+            }
         }
     }
     return answer;
+}
+
+PrintResult failed(const QString& why, bool refused)
+{
+    return refused ? PrintResult::refusal(why) : PrintResult::failure(why);
 }
 
 // One event of a Get-Notifications answer.
@@ -48,6 +71,11 @@ struct Event
     QString name;
     qint64 jobId = 0;
     QString queue;
+    // What a job event tells of its job.
+    int jobState = 0;
+    QString jobName;
+    QStringList jobReasons;
+    qint64 time = 0; // printer-up-time: CUPS gives the time of day in seconds
 };
 
 QList<Event> events(ipp_t* answer)
@@ -76,6 +104,16 @@ QList<Event> events(ipp_t* answer)
             current.name = text(ippGetString(a, 0, nullptr));
         } else if (n == QLatin1String("notify-job-id")) {
             current.jobId = ippGetInteger(a, 0);
+        } else if (n == QLatin1String("job-state")) {
+            current.jobState = ippGetInteger(a, 0);
+        } else if (n == QLatin1String("job-name")) {
+            current.jobName = text(ippGetString(a, 0, nullptr));
+        } else if (n == QLatin1String("job-state-reasons")) {
+            for (int i = 0; i < ippGetCount(a); ++i) {
+                current.jobReasons.append(text(ippGetString(a, i, nullptr)));
+            }
+        } else if (n == QLatin1String("printer-up-time")) {
+            current.time = ippGetInteger(a, 0);
         } else if (n == QLatin1String("printer-name")) {
             current.queue = text(ippGetString(a, 0, nullptr));
         } else if (n == QLatin1String("notify-printer-uri") && current.queue.isEmpty()) {
@@ -87,18 +125,48 @@ QList<Event> events(ipp_t* answer)
     return out;
 }
 
+// Takes what a job event tells into the job as told so far: the later event wins, the
+// creation gives the time the job was submitted.
+void tell(PrintJobInfo& job, const Event& e)
+{
+    job.JobId = e.jobId;
+    if (!e.queue.isEmpty()) {
+        job.Name = e.queue + QStringLiteral(", ") + QString::number(e.jobId);
+    }
+    if (!e.jobName.isEmpty()) {
+        job.Document = e.jobName;
+    }
+    if (e.jobState > 0) {
+        // Only a job that has ended is ever taken from these notices alone, so the
+        // printer's trouble, which no notice tells in full, does not matter here.
+        job.ownStatus = cupsstate::jobOwnStatus(e.jobState, e.jobReasons);
+        job.StatusMask = job.ownStatus ? *job.ownStatus : cupsstate::jobStatusMask(e.jobState, e.jobReasons);
+        job.ended = e.jobState >= IPP_JSTATE_CANCELED;
+    }
+    if (e.name == QLatin1String("job-created") && e.time > 0) {
+        job.TimeSubmitted = QDateTime::fromSecsSinceEpoch(e.time);
+    }
+}
+
 } // namespace
 
 std::unique_ptr<CupsSubscription> CupsSubscription::create(std::shared_ptr<CupsExchange> exchange,
                                                            std::string serverUri, std::string user, int leaseSeconds,
-                                                           QString* why)
+                                                           QString* why, bool* refused)
 {
+    if (refused) {
+        *refused = false;
+    }
     ipp_t* request = newRequest(IPP_OP_CREATE_PRINTER_SUBSCRIPTIONS, serverUri, user);
     ippAddString(request, IPP_TAG_SUBSCRIPTION, IPP_TAG_KEYWORD, "notify-pull-method", nullptr, "ippget");
     ippAddStrings(request, IPP_TAG_SUBSCRIPTION, IPP_TAG_KEYWORD, "notify-events", cupsattr::count(cupsattr::kEvents),
                   nullptr, cupsattr::kEvents);
-    ippAddInteger(request, IPP_TAG_SUBSCRIPTION, IPP_TAG_INTEGER, "notify-lease-duration", leaseSeconds);
-    ipp_t* answer = send(*exchange, request, why);
+    // Made with a short lease, lengthened by the first reading: a server that lets anybody
+    // subscribe but wants a password to read, renew or cancel keeps what it refused only
+    // for these few seconds.
+    ippAddInteger(request, IPP_TAG_SUBSCRIPTION, IPP_TAG_INTEGER, "notify-lease-duration",
+                  std::min(leaseSeconds, kFirstLeaseSeconds));
+    ipp_t* answer = send(*exchange, request, why, refused);
     if (!answer) {
         return nullptr;
     }
@@ -142,9 +210,10 @@ PrintResult CupsSubscription::renew()
     ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-subscription-id", m_id);
     ippAddInteger(request, IPP_TAG_SUBSCRIPTION, IPP_TAG_INTEGER, "notify-lease-duration", m_lease);
     QString why;
-    ipp_t* answer = send(*m_exchange, request, &why);
+    bool refused = false;
+    ipp_t* answer = send(*m_exchange, request, &why, &refused);
     if (!answer) {
-        return PrintResult::failure(why);
+        return failed(why, refused);
     }
     ippDelete(answer);
     m_sinceLease.start();
@@ -155,10 +224,11 @@ PrintResult CupsSubscription::renew()
 PrintResult CupsSubscription::changes(JobChanges& out)
 {
     out = JobChanges();
-    // Renewed at a third of the lease: the server counts whole seconds.
-    if (m_sinceLease.elapsed() >= qint64(m_lease) * 1000 / 3) {
+    // Renewed at the first reading, then at a third of the lease: the server counts whole
+    // seconds.
+    if (m_renewals == 0 || m_sinceLease.elapsed() >= qint64(m_lease) * 1000 / 3) {
         if (PrintResult r = renew(); !r) {
-            m_abandoned = true;
+            m_abandoned = !r.refused;
             return r;
         }
     }
@@ -169,18 +239,21 @@ PrintResult CupsSubscription::changes(JobChanges& out)
                   static_cast<int>(std::min<qint64>(m_nextSequence, INT_MAX)));
     ippAddBoolean(request, IPP_TAG_OPERATION, "notify-wait", 0);
     QString why;
-    ipp_t* answer = send(*m_exchange, request, &why);
+    bool refused = false;
+    ipp_t* answer = send(*m_exchange, request, &why, &refused);
     if (!answer) {
-        // Gone (lease ran out, server restarted without it) or not answering: either way
-        // this subscription is of no further use.
-        m_abandoned = true;
-        return PrintResult::failure(why);
+        // Refused, gone (lease ran out, server restarted without it) or not answering:
+        // either way this subscription is of no further use. A server that refuses still
+        // answers, and is asked to cancel it; one that does not answer is not.
+        m_abandoned = !refused;
+        return failed(why, refused);
     }
     const QList<Event> list = events(answer);
     ippDelete(answer);
 
     QSet<qint64> ids;
     QSet<QString> queues;
+    QHash<qint64, PrintJobInfo> told;
     for (const Event& e : list) {
         if (e.sequence < m_nextSequence) {
             continue; // seen before
@@ -195,6 +268,7 @@ PrintResult CupsSubscription::changes(JobChanges& out)
                 ids.insert(e.jobId);
                 out.jobIds.append(e.jobId);
             }
+            tell(told[e.jobId], e);
         } else if (e.name.startsWith(QLatin1String("printer-")) && !e.queue.isEmpty()) {
             if (!queues.contains(e.queue)) {
                 queues.insert(e.queue);
@@ -203,6 +277,9 @@ PrintResult CupsSubscription::changes(JobChanges& out)
         } else {
             out.everything = true;
         }
+    }
+    for (const qint64 id : std::as_const(out.jobIds)) {
+        out.told.append(told.value(id));
     }
     return PrintResult::success();
 }

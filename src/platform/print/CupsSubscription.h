@@ -17,7 +17,10 @@ class CupsExchange;
 //
 // The lease is short and renewed while the subscription is read (at a third of it), so
 // a watcher that goes away without cancelling leaves nothing behind for long; the object's
-// end cancels it unless the server was given up (abandon). Events tell which jobs changed
+// end cancels it unless the server was given up (abandon) or stopped answering. A server
+// that refuses to let it be read (its policy wants a password for Get-Notifications) gives
+// a refusal (PrintResult::refused); the cancel is still tried, as a policy may allow it.
+// Events tell which jobs changed
 // (job-created, -state-changed, -config-changed, -progress, -completed) and which queues
 // changed state (printer-state-changed, -deleted); a gap in the event numbers (the server
 // keeps only so many events) or a server restart asks for a whole reading.
@@ -27,12 +30,16 @@ class CupsSubscription final : public JobWatch
 {
 public:
     static constexpr int kLeaseSeconds = 60;
+    // The lease asked for at creation, until the first reading has shown that the server
+    // lets the subscription be read.
+    static constexpr int kFirstLeaseSeconds = 10;
 
     // Subscribes on the server that exchange is connected to (serverUri: "ipp://host:port/").
-    // Null when the server refuses or does not answer; why then tells what it said.
+    // Null when the server refuses or does not answer; why then tells what it said, and
+    // refused whether it was a refusal.
     static std::unique_ptr<CupsSubscription> create(std::shared_ptr<CupsExchange> exchange, std::string serverUri,
                                                     std::string user, int leaseSeconds = kLeaseSeconds,
-                                                    QString* why = nullptr);
+                                                    QString* why = nullptr, bool* refused = nullptr);
     ~CupsSubscription() override;
     CupsSubscription(const CupsSubscription&) = delete;
     CupsSubscription& operator=(const CupsSubscription&) = delete;
