@@ -540,6 +540,9 @@ private:
     quint64 m_jobReadingSeq = 0;   // counts the full retrievals
     bool m_serverLost = false;
     int m_lostTries = 0;
+    // The queues of the searched server as its last readings listed them, by queue name.
+    QHash<QString, PrinterInfo> m_knownQueues;
+    void rememberQueue(const QString& queue, const std::optional<PrinterInfo>& printer);
     // The server and queue whose printer error was last told, until it is fine again.
     QString m_printerErrorShownFor;
     // The queue the start-up is to select, until it has selected it: a close before then

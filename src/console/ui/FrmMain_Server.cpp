@@ -95,6 +95,7 @@ bool FrmMain::FindPrintQueues_Click()
     }
     ServerContainer.reset();
     CurrentQueue.reset();
+    m_knownQueues.clear();
     m_serverLost = false;
     m_lostTries = 0;
     if (!server.isEmpty()) {
@@ -133,6 +134,7 @@ bool FrmMain::FindPrintQueues_Click()
         const QSignalBlocker blocker(CurrentPrintQueue);
         for (const PrinterInfo& printer : std::as_const(printers)) {
             CurrentPrintQueue->addItem(printer.queueName());
+            m_knownQueues.insert(printer.queueName(), printer);
         }
         // Listing the queues selects none of them; the caller or the user does.
         CurrentPrintQueue->setCurrentIndex(-1);
