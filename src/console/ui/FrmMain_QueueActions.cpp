@@ -230,7 +230,27 @@ void FrmMain::mnuPrinterProperties_Click()
     if (!CurrentQueue) {
         return;
     }
-    wmiPrint().ShowPrinterProperties(CurrentQueue->PrinterPath);
+    // The printer is looked up on a lane of its own while the window's events run.
+    QString server;
+    QString printer;
+    if (WMIPrint::splitPrinterPath(CurrentQueue->PrinterPath, m_boundServer, server, printer)) {
+        struct Found
+        {
+            bool found = false;
+            PrinterInfo printer;
+            QString page;
+        };
+        auto found = std::make_shared<Found>();
+        const quint64 id = m_printWorker->postTo(server, [found, printer](PrintServer* service, const QString&) {
+            found->found = service && WMIPrint::findPrinter(*service, printer, found->printer, found->page);
+        });
+        if (m_printWorker->wait(id) && found->found) {
+            wmiPrint().showProperties(found->printer, server, found->page);
+        }
+        if (m_unloaded) {
+            return;
+        }
+    }
     writeAudit(QStringLiteral("Queue"), QStringLiteral("Get printer properties: ") + CurrentQueue->PrinterPath);
 }
 
