@@ -350,6 +350,12 @@ TEST_F(FrmWatchTest, EmailAlert_ReachesTheMailServerFromTheHiddenMailWindow)
     EXPECT_EQ(server.connections, 1);
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kUnderAddressSanitizer = true;
+#else
+constexpr bool kUnderAddressSanitizer = false;
+#endif
+
 // Resident memory of this process in kilobytes.
 qint64 residentKb()
 {
@@ -424,7 +430,11 @@ TEST_F(FrmWatchTest, MailServerDownFor1000Alerts_OneWindowCountsThemAndMemorySta
             }
         }
         const qint64 afterKb = residentKb();
-        EXPECT_LT(afterKb - warmKb, 4096) << c.name << ": " << warmKb << " kB -> " << afterKb << " kB";
+        // AddressSanitizer holds freed memory back in its quarantine, so resident size says
+        // nothing about leaks there; its own leak check stands in for this one.
+        if (!kUnderAddressSanitizer) {
+            EXPECT_LT(afterKb - warmKb, 4096) << c.name << ": " << warmKb << " kB -> " << afterKb << " kB";
+        }
 
         for (int i = 0; i < kBurst; ++i) {
             w.mwcmnMonitor_JobEvent(QStringLiteral("Modified"), kErrorRecord);
