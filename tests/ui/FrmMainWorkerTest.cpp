@@ -189,6 +189,32 @@ TEST_F(WorkerTest, HungServerWhileShown_OneReadingAtATimeShownLostThenListedAgai
     EXPECT_EQ(w.activeUpdateColour(), VbColours::Green);
 }
 
+TEST_F(WorkerTest, PollingReadingHangs_ClickOnFindForAnotherServerAnsweredAtOnce)
+{
+    FrmMain& w = startOn();
+    QWidget* box = focusServerBox(w);
+    gate->hold(QStringLiteral("PS1"));
+    w.Timer2_Timer();
+    ASSERT_TRUE(waitFor([&] { return gate->waiting() == 1; }));
+
+    // WHEN the operator types another server and clicks Find while PS1's reading is out
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(box, QStringLiteral("PS2"));
+    QElapsedTimer took;
+    took.start();
+    QTest::mouseClick(w.FindPrintQueues, Qt::LeftButton);
+    // THEN PS2 is listed at once, and PS1's late answer changes nothing
+    EXPECT_LT(took.elapsed(), 1000);
+    EXPECT_EQ(queueEntries(w), (QStringList{QStringLiteral("Sales"), QStringLiteral("Admin")}));
+    EXPECT_FALSE(w.pollTickRunning());
+    gate->release(QStringLiteral("PS1"));
+    w.setQueueBoxText(QStringLiteral("Admin"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.boundServerName(), QStringLiteral("PS2"));
+    EXPECT_EQ(w.queueBoxText(), QStringLiteral("Admin"));
+    EXPECT_FALSE(w.serverLost());
+}
+
 TEST_F(WorkerTest, QueueOfTheSameNameOnTheNextServer_ItsJobsShownAndTheChangeAudited)
 {
     for (int i = 0; i < 4; ++i) {
