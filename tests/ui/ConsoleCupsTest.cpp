@@ -1,10 +1,18 @@
+#include <algorithm>
+#include <csignal>
+
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
+#include <QTimer>
+#include <sys/types.h>
 
 #include "ConsoleCupsFixture.h"
 #include "console/ui/JobListWidget.h"
@@ -87,6 +95,101 @@ TEST_F(ConsoleCupsFailingBackendTest, QueueStoppedByBackend_ErrorColourAndJobInE
     EXPECT_TRUE(dialogs.messages().first().text.startsWith(QStringLiteral("An Error has been reported!")));
     EXPECT_EQ(w.JobList->columnTexts(1), QStringList{QStringLiteral("Stuck")});
     EXPECT_EQ(w.JobList->row(0).text, QStringLiteral("Error"));
+}
+
+// A CUPS server of its own, frozen with SIGSTOP while the console shows it: the window's
+// event loop never stalls, the server is shown lost, and once it runs again its jobs are
+// listed again.
+class ConsoleFrozenCupsTest : public ConsoleFixture
+{
+protected:
+    void SetUp() override
+    {
+        ConsoleFixture::SetUp();
+        ASSERT_TRUE(m_state.isValid());
+        runToolChecked(QStringLiteral(HLV_SOURCE_DIR "/scripts/private-cupsd"),
+                       {QStringLiteral("start"), m_state.path(), QStringLiteral("Frozen")});
+        cupsServer = readState(QStringLiteral("server"));
+        cupsPid = readState(QStringLiteral("pid")).toLongLong();
+        ASSERT_FALSE(cupsServer.isEmpty());
+        ASSERT_GT(cupsPid, 0);
+        printSystem = std::make_unique<CupsPrintSystem>();
+    }
+    void TearDown() override
+    {
+        if (cupsPid > 0) {
+            ::kill(static_cast<pid_t>(cupsPid), SIGCONT);
+        }
+        window.reset();
+        runTool(QStringLiteral(HLV_SOURCE_DIR "/scripts/private-cupsd"), {QStringLiteral("stop"), m_state.path()});
+        ConsoleFixture::TearDown();
+    }
+    QString readState(const QString& name) const
+    {
+        QFile file(m_state.filePath(name));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
+    }
+    void submitHeld()
+    {
+        QTemporaryFile document;
+        ASSERT_TRUE(document.open());
+        document.write("Halvern console test\n");
+        document.flush();
+        runToolChecked(QStringLiteral("lp"),
+                       {QStringLiteral("-h"), cupsServer, QStringLiteral("-d"), QStringLiteral("Frozen"),
+                        QStringLiteral("-H"), QStringLiteral("hold"), document.fileName()});
+    }
+
+    QString cupsServer;
+    qint64 cupsPid = 0;
+
+private:
+    QTemporaryDir m_state;
+};
+
+TEST_F(ConsoleFrozenCupsTest, ServerFrozenWhileShown_LoopNeverStallsLostThenListedAgain)
+{
+    submitHeld();
+    submitHeld();
+    writeIni(QStringLiteral("[Halvern]\nServer=") + cupsServer +
+             QStringLiteral("\nQueue=Frozen\nStartMax=False\nPollNorm=300\n"));
+    FrmMain& w = start();
+    ASSERT_EQ(w.JobList->rowCount(), 2);
+    ASSERT_TRUE(w.Timer2.isActive());
+
+    // The loop's pulse: the longest time between two beats of a 20 ms timer.
+    QElapsedTimer sinceBeat;
+    qint64 longest = 0;
+    QTimer beat;
+    QObject::connect(&beat, &QTimer::timeout, [&] { longest = std::max(longest, sinceBeat.restart()); });
+    sinceBeat.start();
+    beat.start(20);
+
+    // GIVEN the server frozen while the polling loop reads it
+    ASSERT_EQ(::kill(static_cast<pid_t>(cupsPid), SIGSTOP), 0);
+    // THEN it is shown lost once a reading has given up, and tried again later
+    ASSERT_TRUE(waitFor([&] { return w.serverLost(); }, 30000));
+    EXPECT_TRUE(w.ServerStatus->text().startsWith(QStringLiteral("Disconnected ")));
+    // and a menu still opens at once meanwhile
+    QElapsedTimer menu;
+    menu.start();
+    w.mnuHelpTop->popup(w.mapToGlobal(QPoint(0, 0)));
+    EXPECT_TRUE(waitFor([&] { return w.mnuHelpTop->isVisible(); }, 250));
+    w.mnuHelpTop->hide();
+    EXPECT_LT(menu.elapsed(), 250);
+    ASSERT_EQ(::kill(static_cast<pid_t>(cupsPid), SIGCONT), 0);
+
+    // WHEN it runs again THEN its jobs are listed again, read afresh
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return !w.serverLost() && w.SearchStatus->text().startsWith(QStringLiteral("Retrieved Jobs")) &&
+                   w.JobList->rowCount() == 2;
+        },
+        40000));
+    beat.stop();
+    longest = std::max(longest, sinceBeat.elapsed());
+    RecordProperty("longest_stall_ms", static_cast<int>(longest));
+    EXPECT_LT(longest, 250) << "the window's event loop stalled";
 }
 
 } // namespace

@@ -98,11 +98,11 @@ QString WMIPrint::hostComputerName(PrintSystem& printSystem, const QString& Host
     return computerNameOf(service.get(), Host, result);
 }
 
-bool WMIPrint::ShowPrinterProperties(const QString& PrinterName)
+bool WMIPrint::splitPrinterPath(const QString& PrinterName, const QString& connected, QString& server, QString& printer)
 {
     // "\\server\printer", or a printer of the connected server.
-    QString server = m_ConnectedServerName;
-    QString printer = PrinterName;
+    server = connected;
+    printer = PrinterName;
     if (PrinterName.startsWith(QStringLiteral("\\\\"))) {
         const QString rest = PrinterName.mid(2);
         const qsizetype slash = rest.indexOf(QLatin1Char('\\'));
@@ -112,10 +112,41 @@ bool WMIPrint::ShowPrinterProperties(const QString& PrinterName)
         server = rest.left(slash);
         printer = rest.mid(slash + 1);
     }
-    if (printer.isEmpty()) {
+    return !printer.isEmpty();
+}
+
+bool WMIPrint::findPrinter(PrintServer& service, const QString& printer, PrinterInfo& found, QString& webPage)
+{
+    QList<PrinterInfo> printers;
+    if (!service.printers(printers)) {
         return false;
     }
+    for (const PrinterInfo& p : std::as_const(printers)) {
+        if (p.Name == printer || p.ShareName == printer) {
+            found = p;
+            webPage = service.printerWebPage(p.Name);
+            return true;
+        }
+    }
+    return false;
+}
 
+void WMIPrint::showProperties(const PrinterInfo& printer, const QString& server, const QString& webPage)
+{
+    if (!webPage.isEmpty()) {
+        m_shell.open(webPage);
+    } else if (m_viewer) {
+        m_viewer(printer, server);
+    }
+}
+
+bool WMIPrint::ShowPrinterProperties(const QString& PrinterName)
+{
+    QString server;
+    QString printer;
+    if (!splitPrinterPath(PrinterName, m_ConnectedServerName, server, printer)) {
+        return false;
+    }
     std::unique_ptr<PrintServer> own;
     PrintServer* service = nullptr;
     if (server == m_ConnectedServerName && m_objWMIService) {
@@ -124,26 +155,13 @@ bool WMIPrint::ShowPrinterProperties(const QString& PrinterName)
         own = m_printSystem.connect(server);
         service = own.get();
     }
-    if (!service) {
+    PrinterInfo found;
+    QString page;
+    if (!service || !findPrinter(*service, printer, found, page)) {
         return false;
     }
-    QList<PrinterInfo> printers;
-    if (!service->printers(printers)) {
-        return false;
-    }
-    for (const PrinterInfo& p : printers) {
-        if (p.Name != printer && p.ShareName != printer) {
-            continue;
-        }
-        const QString page = service->printerWebPage(p.Name);
-        if (!page.isEmpty()) {
-            m_shell.open(page);
-        } else if (m_viewer) {
-            m_viewer(p, server);
-        }
-        return true;
-    }
-    return false;
+    showProperties(found, server, page);
+    return true;
 }
 
 void WMIPrint::SendTestPage(const QString& Server, const QString& Printer)

@@ -58,6 +58,13 @@ public:
     // name on the connected server: the print system's own printer page through the
     // shell, or the caller's viewer. False when the printer cannot be found.
     bool ShowPrinterProperties(const QString& PrinterName);
+    // Its steps, for a caller that asks the server elsewhere: the server and printer a name
+    // stands for (false when it names none), the printer of a server by name or share name
+    // with its web page (false when not found), and the showing.
+    static bool splitPrinterPath(const QString& PrinterName, const QString& connected, QString& server,
+                                 QString& printer);
+    static bool findPrinter(PrintServer& service, const QString& printer, PrinterInfo& found, QString& webPage);
+    void showProperties(const PrinterInfo& printer, const QString& server, const QString& webPage);
 
     // Prints a test page on every printer of Server whose name or share name is Printer.
     // A refusal for want of rights is told once per such printer; nothing else is told.

@@ -109,7 +109,9 @@ public:
     const ConsoleSettings& settings() const { return m_settings; }
 
     // ---- server selection and history ----
-    void FindPrintQueues_Click();
+    // True when this search ran to its end: false when a Resume All refused it, a later
+    // search superseded it while it waited for its server, or the window was closed.
+    bool FindPrintQueues_Click();
     void CurrentPrinter_KeyDown(int KeyCode, int Shift);
     void FindComputers_Click();
     void cmdRefreshJobs_Click();
@@ -538,6 +540,9 @@ private:
     quint64 m_jobReadingSeq = 0;   // counts the full retrievals
     bool m_serverLost = false;
     int m_lostTries = 0;
+    // The queues of the searched server as its last readings listed them, by queue name.
+    QHash<QString, PrinterInfo> m_knownQueues;
+    void rememberQueue(const QString& queue, const std::optional<PrinterInfo>& printer);
     // The server and queue whose printer error was last told, until it is fine again.
     QString m_printerErrorShownFor;
     // The queue the start-up is to select, until it has selected it: a close before then

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
+#include "console/access/PrintWorker.h"
 #include "console/ui/AutoRelease.h"
 #include "console/ui/ConsoleContext.h"
 #include "console/ui/FavouriteCaption.h"
@@ -57,17 +58,29 @@ void FrmMain::chkAutoQueue_Click()
     writeAudit(QStringLiteral("AutoQueue"), QStringLiteral("Enable AutoQueue - ") + queueBoxText());
     CurrentQueue = GetPrintQueue();
     const QString queue = actions::queueName(*this);
-    if (ServerContainer && CurrentQueue) {
-        ServerContainer->pauseQueue(queue);
+    // The queue and then every job of it are held in one call on the print worker, made
+    // while the window's events run.
+    const bool known = ServerContainer && CurrentQueue;
+    if (known) {
+        m_printWorker->call([queue](PrintServer* server, const QString&) {
+            if (server) {
+                server->pauseQueue(queue);
+            }
+        });
     }
     MenuPause->setEnabled(false);
     MenuResume->setEnabled(false);
     actions::restartPollTimer(*this, m_settings.PollAQ);
     chkTimed->setEnabled(true);
-    for (const PrintJobInfo& job : actions::queueJobs(*this)) {
-        if (value(chkAutoQueue) == 1) {
-            ServerContainer->pauseJob(queue, job.JobId);
-        }
+    if (known && value(chkAutoQueue) == 1) {
+        m_printWorker->call([queue](PrintServer* server, const QString&) {
+            QList<PrintJobInfo> jobs;
+            if (server && server->queueJobs(queue, jobs)) {
+                for (const PrintJobInfo& job : std::as_const(jobs)) {
+                    server->pauseJob(queue, job.JobId);
+                }
+            }
+        });
     }
 }
 

@@ -223,7 +223,9 @@ void FrmMain::loadFavourite(int Index)
     };
     m_settings.Server = field(0);
     CurrentPrinter->setEditText(field(0));
-    FindPrintQueues_Click();
+    if (!FindPrintQueues_Click()) {
+        return; // another search took over while the server was asked: it is the one shown
+    }
     setValue(chkAutoQueue, 0);
     setValue(chkAA, 0);
     if (fields.size() > 1) {

@@ -67,7 +67,7 @@ bool FrmMain::releaseSelectedJob()
         released = true;
         const QString key = transactionIdOf(*row);
         actions::writeJobLogFields(*this, key,
-                                   jobLogFields(JobLogKind::Release, *row, serverBoxText(), queueBoxText(),
+                                   jobLogFields(JobLogKind::Release, *row, m_boundServer, queueBoxText(),
                                                 m_ctx.clock.now(), m_ctx.environment.userName(),
                                                 m_ctx.environment.computerName()));
         actions::countPrintedPages(*this, row->Pages);
@@ -122,7 +122,7 @@ void FrmMain::MenuRemove_Click()
             CurrentQueue = GetPrintQueue();
             if (const std::optional<JobRowValues> row = actions::selectedRow(*this)) {
                 actions::writeJobLogFields(*this, transactionIdOf(*row),
-                                           jobLogFields(JobLogKind::Delete, *row, serverBoxText(), queueBoxText(),
+                                           jobLogFields(JobLogKind::Delete, *row, m_boundServer, queueBoxText(),
                                                         m_ctx.clock.now(), m_ctx.environment.userName(),
                                                         m_ctx.environment.computerName()));
                 actions::countDeletedPages(*this, row->Pages);

@@ -172,6 +172,7 @@ void FrmMain::pollTickAnswered(const PollReading& reading, quint64 search, const
     }
 
     CurrentQueue = reading.queue;
+    rememberQueue(queue, CurrentQueue);
 
     // The job the operator released under AutoQueue is in flight while it is still listed,
     // not paused, and the queue runs.

@@ -24,6 +24,13 @@ std::optional<PrinterInfo> FrmMain::GetPrintQueue()
     if (queue.isEmpty() || !ServerContainer) {
         return std::nullopt;
     }
+    // The queue object is the one the server's last reading listed: getting it asks the
+    // server nothing, as binding a queue of the container does. Only a queue no reading
+    // has listed yet is looked for on the server.
+    const auto known = m_knownQueues.constFind(queue);
+    if (known != m_knownQueues.constEnd()) {
+        return *known;
+    }
     QList<PrinterInfo> printers;
     if (!ServerContainer->printers(printers)) {
         return std::nullopt;
@@ -34,6 +41,15 @@ std::optional<PrinterInfo> FrmMain::GetPrintQueue()
         }
     }
     return std::nullopt;
+}
+
+void FrmMain::rememberQueue(const QString& queue, const std::optional<PrinterInfo>& printer)
+{
+    if (printer) {
+        m_knownQueues.insert(queue, *printer);
+    } else {
+        m_knownQueues.remove(queue);
+    }
 }
 
 void FrmMain::selectQueueEntry(int index)
@@ -181,6 +197,7 @@ void FrmMain::CurrentPrintQueue_Click()
         return; // a search or another choice came while the queue was read: theirs stands
     }
     CurrentQueue = answered ? reading->queue : std::nullopt;
+    rememberQueue(queue, CurrentQueue);
 
     if (CurrentQueue) {
         txtDescription->setText(CurrentQueue->Description());

@@ -230,7 +230,27 @@ void FrmMain::mnuPrinterProperties_Click()
     if (!CurrentQueue) {
         return;
     }
-    wmiPrint().ShowPrinterProperties(CurrentQueue->PrinterPath);
+    // The printer is looked up on a lane of its own while the window's events run.
+    QString server;
+    QString printer;
+    if (WMIPrint::splitPrinterPath(CurrentQueue->PrinterPath, m_boundServer, server, printer)) {
+        struct Found
+        {
+            bool found = false;
+            PrinterInfo printer;
+            QString page;
+        };
+        auto found = std::make_shared<Found>();
+        const quint64 id = m_printWorker->postTo(server, [found, printer](PrintServer* service, const QString&) {
+            found->found = service && WMIPrint::findPrinter(*service, printer, found->printer, found->page);
+        });
+        if (m_printWorker->wait(id) && found->found) {
+            wmiPrint().showProperties(found->printer, server, found->page);
+        }
+        if (m_unloaded) {
+            return;
+        }
+    }
     writeAudit(QStringLiteral("Queue"), QStringLiteral("Get printer properties: ") + CurrentQueue->PrinterPath);
 }
 
@@ -239,8 +259,35 @@ void FrmMain::mnutestpage_Click()
     Timer2.stop();
     actions::showStatus(*this, ActionText::PrintTestPage);
     writeAudit(QStringLiteral("Queue"), QStringLiteral("Print Test Page - ") + queueBoxText());
-    // The test page reports a refusal itself; any other failure leaves nothing to tell.
-    wmiPrint().SendTestPage(serverBoxText(), queueBoxText());
+    // The server is asked on a lane of its own (the server box's server, which may not be
+    // the one searched) while the window's events run. A refusal for want of rights is told
+    // once per printer that refused; any other failure leaves nothing to tell.
+    setMainBusy(true);
+    setJobListBusy(true);
+    const QString printer = queueBoxText();
+    auto refusals = std::make_shared<int>(0);
+    const quint64 id = m_printWorker->postTo(serverBoxText(), [printer, refusals](PrintServer* server, const QString&) {
+        QList<PrinterInfo> printers;
+        if (!server || printer.isEmpty() || !server->printers(printers)) {
+            return;
+        }
+        for (const PrinterInfo& p : std::as_const(printers)) {
+            // Compared as plain text, whatever characters the name holds.
+            if ((p.Name == printer || p.ShareName == printer) &&
+                server->printTestPage(p.Name) == TestPageResult::AccessDenied) {
+                ++*refusals;
+            }
+        }
+    });
+    m_printWorker->wait(id);
+    if (m_unloaded) {
+        return;
+    }
+    setMainBusy(false);
+    setJobListBusy(false);
+    for (int i = 0; i < *refusals; ++i) {
+        m_ctx.dialogs.msgBox(testPagePermissionMessage(), MsgBoxStyle::Critical, productName());
+    }
     setActiveUpdateColour(VbColours::Green);
     CurrentPrintQueue_Click();
     Timer2.start();

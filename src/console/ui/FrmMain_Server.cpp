@@ -43,14 +43,14 @@ void FrmMain::ConnectServer(const QString& Server)
     m_connectPending = true;
 }
 
-void FrmMain::FindPrintQueues_Click()
+bool FrmMain::FindPrintQueues_Click()
 {
     LabelPrintQueues->clear();
     if (ResumeAllPending) {
         CurrentPrinter->setEditText(ActiveServer);
         setQueueBoxText(ActiveQueue);
         m_ctx.dialogs.msgBox(resumeAllWarning(ActiveQueue), 48, ActiveQueue + QStringLiteral(" Resume All"));
-        return;
+        return false;
     }
     // One search at a time: this one supersedes any search (or reading) still waiting for
     // its server. The earlier one, when its wait ends, finds that it is no longer current and
@@ -63,7 +63,7 @@ void FrmMain::FindPrintQueues_Click()
     Timer2.stop();
     setValue(chkAutoQueue, 0);
     if (superseded()) {
-        return;
+        return false;
     }
     setWindowTitle(productName());
     ActiveServer = serverBoxText();
@@ -95,6 +95,7 @@ void FrmMain::FindPrintQueues_Click()
     }
     ServerContainer.reset();
     CurrentQueue.reset();
+    m_knownQueues.clear();
     m_serverLost = false;
     m_lostTries = 0;
     if (!server.isEmpty()) {
@@ -107,14 +108,14 @@ void FrmMain::FindPrintQueues_Click()
         ConnectServer(server);
         RefreshJobList(server, QString());
         if (superseded()) {
-            return;
+            return false;
         }
         StartJobMonitor(server);
     }
 
     yieldToEvents();
     if (superseded()) {
-        return;
+        return false;
     }
     setStatusPanelText(1, QStringLiteral("Find Queues ") + timeText());
 
@@ -126,13 +127,14 @@ void FrmMain::FindPrintQueues_Click()
         ServerContainer = std::make_unique<LanePrintServer>(*m_printWorker, server);
         listed = static_cast<bool>(ServerContainer->printers(printers));
         if (superseded()) {
-            return;
+            return false;
         }
     }
     if (listed) {
         const QSignalBlocker blocker(CurrentPrintQueue);
         for (const PrinterInfo& printer : std::as_const(printers)) {
             CurrentPrintQueue->addItem(printer.queueName());
+            m_knownQueues.insert(printer.queueName(), printer);
         }
         // Listing the queues selects none of them; the caller or the user does.
         CurrentPrintQueue->setCurrentIndex(-1);
@@ -152,6 +154,7 @@ void FrmMain::FindPrintQueues_Click()
     }
 
     writeAudit(QStringLiteral("Queue"), QStringLiteral("Search for queues on ") + server);
+    return true;
 }
 
 void FrmMain::CurrentPrinter_KeyDown(int KeyCode, int Shift)

@@ -235,9 +235,15 @@ void FrmMain::ConnectStartupQueue()
     appendProgress(QStringLiteral("Server (") + serverBoxText() + QStringLiteral("), "));
     appendProgress(QStringLiteral("WMI Connection") + QStringLiteral(", "));
 
-    FindPrintQueues_Click();
+    const bool searched = FindPrintQueues_Click();
     yieldToEvents();
     if (startupEnded()) {
+        return;
+    }
+    if (!searched) {
+        // The operator searched for another server while the start-up waited for this one:
+        // the saved queue and automation belong to the server the start-up asked for.
+        m_startupQueue.reset();
         return;
     }
 

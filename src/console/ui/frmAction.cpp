@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QFont>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTextDocument>
 
@@ -152,18 +153,25 @@ void frmAction::unload()
 
 void frmAction::PrintButton_Click()
 {
+    // The window's events run while the server is asked: the popup may be closed meanwhile.
+    const QPointer<frmAction> self(this);
     if (m_commands.printJob) {
         m_commands.printJob();
     }
-    unload();
+    if (self) {
+        unload();
+    }
 }
 
 void frmAction::DeleteButton_Click()
 {
+    const QPointer<frmAction> self(this);
     if (m_commands.deleteJob) {
         m_commands.deleteJob();
     }
-    unload();
+    if (self) {
+        unload();
+    }
 }
 
 void frmAction::cmdPrintAll_Click()

@@ -86,10 +86,11 @@ int main(int argc, char** argv)
     // A print server that hangs does not hold the end of the program: its call is left to
     // the end of the process rather than waited for.
     const auto end = [&mainWindow, &printSystem](int status) {
-        const bool abandoned = mainWindow->printWorker().abandoned();
         mainWindow.reset();
         printSystem->setPasswordPrompt({});
-        if (abandoned) {
+        // Lanes still running were left to a server that does not answer (the job lists'
+        // or the server view's).
+        if (hlv::PrintWorker::runningLanes() > 0) {
             std::fflush(nullptr);
             std::_Exit(status);
         }
