@@ -182,19 +182,33 @@ PrintResult JobMonitor::readAll(QList<JobChange>& changes, const QList<PrintJobI
     }
     m_lastWholeReading.start();
     // Jobs no longer listed are asked after one by one, as long as they are few: one that
-    // ended is reported as it ended, not as it was last seen.
+    // ended is reported as it ended, not as it was last seen. So are jobs that the notices
+    // tell came and ended unseen: the history has all of them, submit time included, where
+    // the notices may have told only their end.
     QList<PrintJobInfo> ended;
-    const QList<qint64> missing = objServices->keepsEndedJobs() ? colEvents.missing(jobs) : QList<qint64>();
-    if (missing.size() <= kMostSingleReads) {
-        for (const qint64 id : missing) {
-            PrintJobInfo job;
-            bool found = false;
-            if (!objServices->job(id, job, found)) {
+    QList<qint64> ask;
+    if (objServices->keepsEndedJobs()) {
+        ask = colEvents.missing(jobs);
+        if (ask.size() > kMostSingleReads) {
+            ask.clear();
+        }
+        for (const PrintJobInfo& job : told) {
+            if (ask.size() >= kMostSingleReads) {
                 break;
             }
-            if (found && job.ended) {
-                ended.append(job);
+            if (job.ended && !job.Name.isEmpty() && !colEvents.contains(job.Name) && !ask.contains(job.JobId)) {
+                ask.append(job.JobId);
             }
+        }
+    }
+    for (const qint64 id : std::as_const(ask)) {
+        PrintJobInfo job;
+        bool found = false;
+        if (!objServices->job(id, job, found)) {
+            break;
+        }
+        if (found && job.ended) {
+            ended.append(job);
         }
     }
     changes = colEvents.update(jobs, ended, told);

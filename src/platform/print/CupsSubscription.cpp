@@ -126,8 +126,9 @@ QList<Event> events(ipp_t* answer)
 }
 
 // Takes what a job event tells into the job as told so far: the later event wins, the
-// creation gives the time the job was submitted.
-void tell(PrintJobInfo& job, const Event& e)
+// creation (createdAt, from this reading or an earlier one) gives the time the job was
+// submitted.
+void tell(PrintJobInfo& job, const Event& e, qint64 createdAt)
 {
     job.JobId = e.jobId;
     if (!e.queue.isEmpty()) {
@@ -143,10 +144,14 @@ void tell(PrintJobInfo& job, const Event& e)
         job.StatusMask = job.ownStatus ? *job.ownStatus : cupsstate::jobStatusMask(e.jobState, e.jobReasons);
         job.ended = e.jobState >= IPP_JSTATE_CANCELED;
     }
-    if (e.name == QLatin1String("job-created") && e.time > 0) {
-        job.TimeSubmitted = QDateTime::fromSecsSinceEpoch(e.time);
+    if (createdAt > 0) {
+        job.TimeSubmitted = QDateTime::fromSecsSinceEpoch(createdAt);
     }
 }
+
+// Jobs whose end was never told (its notice dropped by a full server) are not remembered
+// without bound.
+constexpr qsizetype kMostCreationsKept = 10000;
 
 } // namespace
 
@@ -268,7 +273,17 @@ PrintResult CupsSubscription::changes(JobChanges& out)
                 ids.insert(e.jobId);
                 out.jobIds.append(e.jobId);
             }
-            tell(told[e.jobId], e);
+            if (e.name == QLatin1String("job-created") && e.time > 0) {
+                if (m_createdAt.size() >= kMostCreationsKept) {
+                    m_createdAt.clear();
+                }
+                m_createdAt.insert(e.jobId, e.time);
+            }
+            PrintJobInfo& job = told[e.jobId];
+            tell(job, e, m_createdAt.value(e.jobId));
+            if (job.ended) {
+                m_createdAt.remove(e.jobId);
+            }
         } else if (e.name.startsWith(QLatin1String("printer-")) && !e.queue.isEmpty()) {
             if (!queues.contains(e.queue)) {
                 queues.insert(e.queue);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QString>
 
 #include "platform/PrintSystem.h"
@@ -63,6 +64,9 @@ private:
     qint64 m_nextSequence = 1;
     int m_renewals = 0;
     bool m_abandoned = false;
+    // When each job not yet told ended was created, by job id: a job's creation and its
+    // end may come in different readings.
+    QHash<qint64, qint64> m_createdAt;
     QElapsedTimer m_sinceLease;
 };
 
