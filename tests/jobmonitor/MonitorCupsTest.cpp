@@ -237,7 +237,20 @@ private:
     CupsPrintSystem m_real;
 };
 
-std::unique_ptr<JobMonitorClient> startMonitorProgram(QString* error)
+// Ends the monitor program as a program's end does (and waits for it), so that no test
+// leaves it running for the next one, however the test left off.
+struct EndMonitorProgram
+{
+    void operator()(JobMonitorClient* client) const
+    {
+        // The test's receivers, made after the client, are gone by now.
+        client->disconnect();
+        client->EndServer(QDeadlineTimer(10000));
+        delete client;
+    }
+};
+
+std::unique_ptr<JobMonitorClient, EndMonitorProgram> startMonitorProgram(QString* error)
 {
     JobMonitorClientOptions options;
     options.programName = QString::fromLatin1(kJobMonitorBuild.programName);
@@ -246,7 +259,7 @@ std::unique_ptr<JobMonitorClient> startMonitorProgram(QString* error)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("HLV_PRINT_SYSTEM"), QStringLiteral("cups"));
     options.environment = env;
-    return JobMonitorClient::create(options, error);
+    return std::unique_ptr<JobMonitorClient, EndMonitorProgram>(JobMonitorClient::create(options, error).release());
 }
 
 TEST(MonitorOnCups, HeldJobPriorityChangedCancelled_NewModifiedDeleted)
@@ -778,6 +791,20 @@ TEST(CupsSubscriptionLease, RenewedWhileRead_StillDelivers_CancelledAtEnd)
             return changes.jobIds.contains(id.toLongLong());
         },
         10000));
+    // Its end, told in a later reading than its creation, still tells when it was submitted.
+    runTool(QStringLiteral("cancel"), {QStringLiteral("-h"), cupsd.server, cupsd.queue + QLatin1Char('-') + id});
+    PrintJobInfo ended;
+    EXPECT_TRUE(waitFor(
+        [&] {
+            EXPECT_TRUE(watch->changes(changes));
+            const qsizetype at = changes.jobIds.indexOf(id.toLongLong());
+            if (at >= 0) {
+                ended = changes.told.at(at);
+            }
+            return ended.ended;
+        },
+        10000));
+    EXPECT_TRUE(ended.TimeSubmitted.isValid());
 
     const int watchId = watch->id();
     watch.reset();
