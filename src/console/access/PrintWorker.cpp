@@ -4,6 +4,7 @@
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
+#include <QList>
 #include <QPointer>
 #include <QThread>
 
@@ -15,6 +16,40 @@ thread_local bool t_onLane = false;
 thread_local bool t_attended = true;
 thread_local bool t_connectionLost = false;
 std::atomic<int> g_runningLanes{0};
+
+// The threads of lanes that close() left to a server that did not answer (the window's
+// thread only). Each is freed once its call has returned and it has ended: at the next
+// close(), else at the end of the process, which waits a moment for them. A program that
+// ends while one still waits (main() leaves it to the process's end) frees none.
+class AbandonedLanes
+{
+public:
+    ~AbandonedLanes() { free(QDeadlineTimer(1000)); }
+    void add(QThread* thread)
+    {
+        free(QDeadlineTimer(0));
+        m_threads.append(thread);
+    }
+    void free(QDeadlineTimer deadline)
+    {
+        m_threads.removeIf([deadline](QThread* thread) {
+            if (!thread->wait(deadline)) {
+                return false;
+            }
+            delete thread; // its lane object went with the thread's end
+            return true;
+        });
+    }
+
+private:
+    QList<QThread*> m_threads;
+};
+
+AbandonedLanes& abandonedLanes()
+{
+    static AbandonedLanes lanes;
+    return lanes;
+}
 
 } // namespace
 
@@ -285,7 +320,8 @@ void PrintWorker::close(int graceMs)
         if (lane.thread->wait(grace)) {
             delete lane.thread; // its lane object went with the thread's end
         } else {
-            m_abandoned = true; // left running, and to the program's end
+            m_abandoned = true; // left running, freed once it has ended
+            abandonedLanes().add(lane.thread);
         }
     }
     m_lanes.clear();
