@@ -18,6 +18,9 @@ namespace hlv {
 
 namespace {
 
+// How often a new log is made for one write when each is deleted at once.
+constexpr int kMostLogCreations = 3;
+
 // The stored name and text of one field of a job's row, or nothing (with a line on stderr)
 // when the field is not one of the row's or its value has no text.
 std::optional<std::pair<QString, QString>> fieldToWrite(const QString& transactionId, const QString& field,
@@ -126,8 +129,13 @@ bool JobLogStore::createFromTemplate(const QString& path)
 QString JobLogStore::prepareLog(QString* error)
 {
     const QString path = logFilePath();
-    joblog::removeEmptyLog(path);
-    if (!QFileInfo::exists(path) && createFromTemplate(path)) {
+    // A reset in another program may delete the new log as soon as it is made (it is not
+    // held open until the write): it is made again, a few times at most.
+    for (int attempt = 0; attempt < kMostLogCreations; ++attempt) {
+        joblog::removeEmptyLog(path);
+        if (QFileInfo::exists(path) || !createFromTemplate(path)) {
+            break;
+        }
         // These records are written before anything else goes into the new file: each of
         // them opens and closes the new file on its own.
         m_creating = true;
@@ -138,6 +146,9 @@ QString JobLogStore::prepareLog(QString* error)
             WriteAudit(QStringLiteral("AutoQueue"), QStringLiteral("AutoQueue Enabled"));
         }
         m_creating = false;
+        if (QFileInfo::exists(path)) {
+            break;
+        }
     }
     if (!QFileInfo::exists(path)) {
         if (error) {
