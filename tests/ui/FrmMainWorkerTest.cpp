@@ -242,6 +242,7 @@ TEST_F(WorkerTest, HalfTypedServerName_NewJobsLoggedUnderTheBoundServer)
     ASSERT_EQ(w.JobList->rowCount(), 1);
     w.JobList->selectRow(0);
     w.MenuResumeJob_Click();
+    settle(w);
     EXPECT_EQ(logRow(QString::number(listed) + QStringLiteral("-3/14/2026 9:15:30 AM")).value(QStringLiteral("Server")),
               QStringLiteral("PS1"));
     // A job the monitor reports is logged the same way.

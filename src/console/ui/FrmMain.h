@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -43,6 +44,7 @@ class PrintWorker;
 class WMIPrint;
 class WebBrowser;
 class frmSplash;
+struct JobRowValues;
 struct ConsoleContext;
 
 // The console's main window. It is the start-up object: Form_Load runs the whole start-up
@@ -551,6 +553,9 @@ private:
     // Releases the job behind the selected row; true when a job of the queue answered to
     // it (a row left over from before a refresh releases nothing and opens nothing).
     bool releaseSelectedJob();
+    // Resume All without AutoQueue: releases every paused row in one batch (jobStatus: the
+    // jobs' status bits by name).
+    void releaseAllPausedRows(const QHash<QString, quint32>& jobStatus);
     // A favourite's own activation from the polling loop: loads it unless a Resume All is
     // pending (then false; the next tick tries again). No box, no delete mode.
     bool activateFavourite(int Index);
