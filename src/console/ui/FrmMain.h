@@ -553,6 +553,16 @@ private:
     // Releases the job behind the selected row; true when a job of the queue answered to
     // it (a row left over from before a refresh releases nothing and opens nothing).
     bool releaseSelectedJob();
+    // The window's part of releasing one job of the row: its audit record (first: the
+    // row's first job), log fields and pages.
+    void recordRelease(const JobRowValues& row, const QString& jobName, bool first);
+    // A job action without a wait: the queue's jobs are read on the print worker and act
+    // runs there on each job that answers to the selected row, then last once (released:
+    // any did); then gets their names on the window's thread when the answer comes. A
+    // search made meanwhile drops the answer, and then never runs.
+    using JobCall = std::function<void(PrintServer& server, const QString& queue, qint64 jobId)>;
+    using AfterJobs = std::function<void(PrintServer& server, const QString& queue, bool released)>;
+    void actOnSelectedJob(JobCall act, AfterJobs last, std::function<void(const QStringList&)> then);
     // Resume All without AutoQueue: releases every paused row in one batch (jobStatus: the
     // jobs' status bits by name).
     void releaseAllPausedRows(const QHash<QString, quint32>& jobStatus);
