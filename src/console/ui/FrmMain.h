@@ -554,8 +554,9 @@ private:
     // it (a row left over from before a refresh releases nothing and opens nothing).
     bool releaseSelectedJob();
     // The window's part of releasing one job of the row: its audit record (first: the
-    // row's first job), log fields and pages.
-    void recordRelease(const JobRowValues& row, const QString& jobName, bool first);
+    // row's first job), log fields (under queue, the queue box's text when the operator
+    // acted) and pages.
+    void recordRelease(const JobRowValues& row, const QString& queue, const QString& jobName, bool first);
     // A job action without a wait: the queue's jobs are read on the print worker and act
     // runs there on each job that answers to the selected row, then last once (released:
     // any did); then gets their names on the window's thread when the answer comes. A

@@ -78,14 +78,14 @@ void FrmMain::actOnSelectedJob(JobCall act, AfterJobs last, std::function<void(c
         [names, then] { then(*names); });
 }
 
-void FrmMain::recordRelease(const JobRowValues& row, const QString& jobName, bool first)
+void FrmMain::recordRelease(const JobRowValues& row, const QString& queue, const QString& jobName, bool first)
 {
     // One audit record per release; a row whose job has left the queue records nothing.
     if (first) {
         writeAudit(QStringLiteral("Job"), QStringLiteral("Resume Job"));
     }
     actions::writeJobLogFields(*this, transactionIdOf(row),
-                               jobLogFields(JobLogKind::Release, row, m_boundServer, queueBoxText(), m_ctx.clock.now(),
+                               jobLogFields(JobLogKind::Release, row, m_boundServer, queue, m_ctx.clock.now(),
                                             m_ctx.environment.userName(), m_ctx.environment.computerName()));
     actions::countPrintedPages(*this, row.Pages);
     LastReleasedJob = jobName;
@@ -98,6 +98,7 @@ void FrmMain::MenuResumeJob_Click()
     actions::showStatus(*this, ActionText::ResumeJob);
     CurrentQueue = GetPrintQueue();
     const std::optional<JobRowValues> row = actions::selectedRow(*this);
+    const QString shownQueue = queueBoxText();
     const bool autoQueue = value(chkAutoQueue) == 1;
     actOnSelectedJob([](PrintServer& server, const QString& queue, qint64 id) { server.resumeJob(queue, id); },
                      [autoQueue](PrintServer& server, const QString& queue, bool released) {
@@ -106,9 +107,9 @@ void FrmMain::MenuResumeJob_Click()
                              server.resumeQueue(queue);
                          }
                      },
-                     [this, row, autoQueue](const QStringList& names) {
+                     [this, row, shownQueue, autoQueue](const QStringList& names) {
                          for (qsizetype i = 0; row && i < names.size(); ++i) {
-                             recordRelease(*row, names.at(i), i == 0);
+                             recordRelease(*row, shownQueue, names.at(i), i == 0);
                          }
                          if (!names.isEmpty() && autoQueue) {
                              CurrentPrintQueue_Click();
@@ -133,7 +134,7 @@ bool FrmMain::releaseSelectedJob()
         if (!row || job.queueJobName() != row->ID) {
             continue;
         }
-        recordRelease(*row, job.queueJobName(), !released);
+        recordRelease(*row, queueBoxText(), job.queueJobName(), !released);
         released = true;
         ServerContainer->resumeJob(queue, job.JobId);
         yieldToEvents();
