@@ -558,12 +558,11 @@ private:
     // acted) and pages.
     void recordRelease(const JobRowValues& row, const QString& queue, const QString& jobName, bool first);
     // A job action without a wait: the queue's jobs are read on the print worker and act
-    // runs there on each job that answers to the selected row, then last once (released:
-    // any did); then gets their names on the window's thread when the answer comes. A
-    // search made meanwhile drops the answer, and then never runs.
+    // (may be empty) runs there on each job that answers to the selected row; then gets
+    // those jobs on the window's thread when the answer comes. A search made meanwhile
+    // drops the answer, and then never runs.
     using JobCall = std::function<void(PrintServer& server, const QString& queue, qint64 jobId)>;
-    using AfterJobs = std::function<void(PrintServer& server, const QString& queue, bool released)>;
-    void actOnSelectedJob(JobCall act, AfterJobs last, std::function<void(const QStringList&)> then);
+    void actOnSelectedJob(JobCall act, std::function<void(const QList<PrintJobInfo>&)> then);
     // Resume All without AutoQueue: releases every paused row in one batch (jobStatus: the
     // jobs' status bits by name).
     void releaseAllPausedRows(const QHash<QString, quint32>& jobStatus);

@@ -44,7 +44,7 @@ std::optional<qint64> priorityFromAnswer(const QString& answer)
 
 } // namespace
 
-void FrmMain::actOnSelectedJob(JobCall act, AfterJobs last, std::function<void(const QStringList&)> then)
+void FrmMain::actOnSelectedJob(JobCall act, std::function<void(const QList<PrintJobInfo>&)> then)
 {
     // The row is the one selected when the operator acted: what the window shows meanwhile
     // does not change which job the answer is about.
@@ -55,9 +55,9 @@ void FrmMain::actOnSelectedJob(JobCall act, AfterJobs last, std::function<void(c
         then({}); // no queue to read: no job answers to the row
         return;
     }
-    auto names = std::make_shared<QStringList>();
+    auto matched = std::make_shared<QList<PrintJobInfo>>();
     m_printWorker->post(
-        [names, queue, jobName, act, last](PrintServer* server, const QString&) {
+        [matched, queue, jobName, act](PrintServer* server, const QString&) {
             QList<PrintJobInfo> jobs;
             if (!server || !server->queueJobs(queue, jobs)) {
                 return;
@@ -68,14 +68,11 @@ void FrmMain::actOnSelectedJob(JobCall act, AfterJobs last, std::function<void(c
                     if (act) {
                         act(*server, queue, job.JobId);
                     }
-                    names->append(job.queueJobName());
+                    matched->append(job);
                 }
             }
-            if (last) {
-                last(*server, queue, !names->isEmpty());
-            }
         },
-        [names, then] { then(*names); });
+        [matched, then] { then(*matched); });
 }
 
 void FrmMain::recordRelease(const JobRowValues& row, const QString& queue, const QString& jobName, bool first)
@@ -93,33 +90,49 @@ void FrmMain::recordRelease(const JobRowValues& row, const QString& queue, const
 
 void FrmMain::MenuResumeJob_Click()
 {
-    // The jobs are read and released on the print worker; the window's steps follow when
-    // the answer comes, in the order the release has always had.
+    // Two requests on the print worker, each finished when its answer comes, in the order
+    // the release has always had: the jobs are read, the release is recorded, then the
+    // jobs are released. A search made before the reading's answer releases nothing.
     actions::showStatus(*this, ActionText::ResumeJob);
     CurrentQueue = GetPrintQueue();
     const std::optional<JobRowValues> row = actions::selectedRow(*this);
     const QString shownQueue = queueBoxText();
+    const QString queue = actions::queueName(*this);
     const bool autoQueue = value(chkAutoQueue) == 1;
-    actOnSelectedJob([](PrintServer& server, const QString& queue, qint64 id) { server.resumeJob(queue, id); },
-                     [autoQueue](PrintServer& server, const QString& queue, bool released) {
-                         // AutoQueue holds the queue paused: resuming it lets the released job print.
-                         if (released && autoQueue) {
-                             server.resumeQueue(queue);
-                         }
-                     },
-                     [this, row, shownQueue, autoQueue](const QStringList& names) {
-                         for (qsizetype i = 0; row && i < names.size(); ++i) {
-                             recordRelease(*row, shownQueue, names.at(i), i == 0);
-                         }
-                         if (!names.isEmpty() && autoQueue) {
-                             CurrentPrintQueue_Click();
-                             if (m_unloaded) {
-                                 return;
-                             }
-                             actions::restartPollTimer(*this, m_settings.PollAQactive);
-                         }
-                         yieldToEvents();
-                     });
+    actOnSelectedJob({}, [this, row, shownQueue, queue, autoQueue](const QList<PrintJobInfo>& jobs) {
+        QList<qint64> ids;
+        for (qsizetype i = 0; row && i < jobs.size(); ++i) {
+            recordRelease(*row, shownQueue, jobs.at(i).queueJobName(), i == 0);
+            ids.append(jobs.at(i).JobId);
+        }
+        if (ids.isEmpty()) {
+            yieldToEvents();
+            return;
+        }
+        m_printWorker->post(
+            [ids, queue, autoQueue](PrintServer* server, const QString&) {
+                if (!server) {
+                    return;
+                }
+                for (qint64 id : ids) {
+                    server->resumeJob(queue, id);
+                }
+                // AutoQueue holds the queue paused: resuming it lets the released job print.
+                if (autoQueue) {
+                    server->resumeQueue(queue);
+                }
+            },
+            [this, autoQueue] {
+                if (autoQueue) {
+                    CurrentPrintQueue_Click();
+                    if (m_unloaded) {
+                        return;
+                    }
+                    actions::restartPollTimer(*this, m_settings.PollAQactive);
+                }
+                yieldToEvents();
+            });
+    });
 }
 
 bool FrmMain::releaseSelectedJob()
@@ -161,8 +174,8 @@ void FrmMain::MenuPauseJob_Click()
     writeAudit(QStringLiteral("Job"), QStringLiteral("Pause Job"));
 
     CurrentQueue = GetPrintQueue();
-    actOnSelectedJob([](PrintServer& server, const QString& queue, qint64 id) { server.pauseJob(queue, id); }, {},
-                     [this](const QStringList&) {
+    actOnSelectedJob([](PrintServer& server, const QString& queue, qint64 id) { server.pauseJob(queue, id); },
+                     [this](const QList<PrintJobInfo>&) {
                          CurrentPrintQueue_Click();
                          if (!m_unloaded) {
                              yieldToEvents();
@@ -243,7 +256,7 @@ void FrmMain::MenuPriority_Click()
                 server.setJobPriority(queue, id, *priority);
             }
         },
-        {}, [this](const QStringList&) { yieldToEvents(); });
+        [this](const QList<PrintJobInfo>&) { yieldToEvents(); });
 }
 
 void FrmMain::mnuLogComment_Click()
@@ -256,8 +269,8 @@ void FrmMain::mnuLogComment_Click()
     }
     CurrentQueue = GetPrintQueue();
     const std::optional<JobRowValues> row = actions::selectedRow(*this);
-    actOnSelectedJob({}, {}, [this, row, answer](const QStringList& names) {
-        for (qsizetype i = 0; row && i < names.size(); ++i) {
+    actOnSelectedJob({}, [this, row, answer](const QList<PrintJobInfo>& jobs) {
+        for (qsizetype i = 0; row && i < jobs.size(); ++i) {
             const QString key = transactionIdOf(*row);
             jobLog().LogJobField(key, QStringLiteral("Comments"), answer);
             jobLog().LogJobField(key, QStringLiteral("HLV Computer"), m_ctx.environment.computerName());
