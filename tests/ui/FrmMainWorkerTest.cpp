@@ -294,6 +294,35 @@ TEST_F(WorkerTest, JobActionWhileServerHangs_HandlerReturnsAtOnceWithoutRunningE
     }
 }
 
+TEST_F(WorkerTest, ReleaseOvertakenBySearch_AnswerDroppedNothingReleasedOrLogged)
+{
+    const qint64 id =
+        addJob(QStringLiteral("PS1"), QStringLiteral("Sales"), QStringLiteral("A"), QStringLiteral("ann"), 1, 10, true);
+    FrmMain& w = startOn();
+    ASSERT_EQ(w.JobList->rowCount(), 1);
+    w.JobList->selectRow(0);
+    gate->hold(QStringLiteral("PS1"));
+    w.MenuResumeJob_Click();
+    EXPECT_TRUE(waitFor([this] { return gate->waiting() > 0; }));
+
+    w.CurrentPrinter->setEditText(QStringLiteral("PS2"));
+    w.FindPrintQueues_Click();
+    gate->release(QStringLiteral("PS1"));
+    settle(w);
+    // PS1's lane ends once its calls have run: only PS2's is left.
+    EXPECT_TRUE(waitFor([] { return PrintWorker::runningLanes() == 1; }));
+
+    QList<PrintJobInfo> jobs;
+    server(QStringLiteral("PS1")).jobs(jobs);
+    ASSERT_EQ(jobs.size(), 1);
+    EXPECT_NE(jobs.first().StatusMask & JobStatus::Paused, 0u);
+    EXPECT_FALSE(audit().contains(QStringLiteral("Job|Resume Job")));
+    EXPECT_TRUE(logRow(QString::number(id) + QStringLiteral("-3/14/2026 9:15:30 AM"))
+                    .value(QStringLiteral("Printed Pages"))
+                    .isNull());
+    EXPECT_EQ(w.LastReleasedJob, QString());
+}
+
 TEST_F(WorkerTest, CloseDuringStartupWhileServerHangs_EndsAtOnceAndKeepsTheSavedQueue)
 {
     writeIni(QStringLiteral("[Halvern]\nServer=PS1\nQueue=Sales\nAudit=True\nStartMax=False\n"));
