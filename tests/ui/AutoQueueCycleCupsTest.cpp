@@ -62,6 +62,7 @@ protected:
         ASSERT_GE(row, 0) << w.JobList->columnTexts(9).join(QLatin1Char(',')).toStdString();
         w.JobList->selectRow(row);
         w.MenuResumeJob_Click();
+        settle(w);
     }
 
     std::unique_ptr<PrintServer> observer;

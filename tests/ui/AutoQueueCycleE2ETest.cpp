@@ -70,6 +70,7 @@ protected:
         ASSERT_GE(row, 0);
         w.JobList->selectRow(row);
         w.MenuResumeJob_Click();
+        settle(w);
     }
 
 private:

@@ -21,8 +21,10 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
+#include <QtEndian>
 #include <gtest/gtest.h>
 
+#include "console/access/PrintWorker.h"
 #include "console/ui/ConsoleContext.h"
 #include "console/ui/FrmMain.h"
 #include "platform/Database.h"
@@ -49,6 +51,13 @@ inline void runPollTick(FrmMain& w)
 {
     w.Timer2_Timer();
     EXPECT_TRUE(waitFor([&w] { return !w.pollTickRunning(); }));
+}
+
+// Waits until every call the window gave the print worker has been answered (a job
+// action's steps after its answer included).
+inline void settle(FrmMain& w)
+{
+    EXPECT_TRUE(waitFor([&w] { return w.printWorker().idle(); }));
 }
 
 // The console's main window over a simulated print system, a temporary application-data
@@ -189,6 +198,16 @@ protected:
             return 0;
         }
         return db->scalar(QStringLiteral("SELECT COUNT(*) FROM HLV_Log")).value_or(0).toInt();
+    }
+    // The transactions committed to the job log so far: the file change counter of its header.
+    quint32 logCommits() const
+    {
+        QFile file(env.appDataPath + QStringLiteral("/hlv.mdb"));
+        if (!file.open(QIODevice::ReadOnly) || !file.seek(24)) {
+            return 0;
+        }
+        const QByteArray b = file.read(4);
+        return b.size() == 4 ? qFromBigEndian<quint32>(b.constData()) : 0;
     }
 
     FakeEnvironment env;

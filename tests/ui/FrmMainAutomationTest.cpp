@@ -126,6 +126,7 @@ TEST_F(PollingTest, ReleasedJob_InFlightThenGone_FastPollingThenHeldAgain)
     reload();
     selectJob(a);
     w.MenuResumeJob_Click();
+    settle(w);
     ASSERT_EQ(w.Timer2.interval(), 15);
 
     w.setStatusPanelText(1, QString());
@@ -215,6 +216,7 @@ TEST_F(PollingTest, ReleasedJobPausedOrQueueHeldByHand_NotInFlight)
     reload();
     selectJob(a);
     w.MenuResumeJob_Click();
+    settle(w);
 
     ps1().pauseJob(QStringLiteral("Sales"), a);
     runPollTick(w);
@@ -234,6 +236,7 @@ TEST_F(PollingTest, InFlightWithEmptyJobList_PanelOneUntouched)
     reload();
     selectJob(a);
     w.MenuResumeJob_Click();
+    settle(w);
     w.JobList->clear();
     w.setStatusPanelText(1, QStringLiteral("before"));
     runPollTick(w);
@@ -527,6 +530,7 @@ TEST_F(AutomationTest, QuickAction_DoubleClick_PopupPrintsSelectedJobAndCloses)
     EXPECT_EQ(w.findChildren<frmAction*>().size(), 1);
 
     popup->PrintButton->click();
+    settle(w);
     EXPECT_EQ(printLog.calls, QStringList{QStringLiteral("resumeJob Sales ") + QString::number(a)});
     EXPECT_TRUE(waitFor([&] { return w.findChild<frmAction*>() == nullptr; }));
 }

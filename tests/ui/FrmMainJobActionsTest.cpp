@@ -18,6 +18,8 @@ TEST_F(JobActionsTest, Release_TwoJobsAnswerToTheId_BothResumedAndLoggedEach)
 
     w.MenuResumeJob_Click();
 
+    settle(w);
+
     const QString resume = QStringLiteral("resumeJob Sales ") + QString::number(id);
     EXPECT_EQ(printLog.calls, (QStringList{resume, resume}));
     EXPECT_EQ(w.LastReleasedJob, QString::number(id));
@@ -39,6 +41,8 @@ TEST_F(JobActionsTest, Release_AfterDelete_ReleaseFieldsWrittenAndDeleteMarkClea
     selectJob(id);
 
     w.MenuResumeJob_Click();
+
+    settle(w);
 
     const QVariantMap row = logRow(keyOf(id));
     ASSERT_FALSE(row.isEmpty());
@@ -67,6 +71,8 @@ TEST_F(JobActionsTest, Release_AutoQueueOff_OnlyTheJobResumedNoRefresh)
 
     w.MenuResumeJob_Click();
 
+    settle(w);
+
     EXPECT_EQ(printLog.calls, QStringList{QStringLiteral("resumeJob Sales ") + QString::number(id)});
     EXPECT_EQ(jobInfo(id).StatusMask & JobStatus::Paused, 0u);
     EXPECT_EQ(w.Timer2.interval(), interval);
@@ -83,6 +89,8 @@ TEST_F(JobActionsTest, Release_AutoQueueOn_QueueResumedRefreshedAndFastPolling)
     selectJob(second);
 
     w.MenuResumeJob_Click();
+
+    settle(w);
 
     EXPECT_EQ(queueStatus() & PrinterStatus::Paused, 0u);
     EXPECT_EQ(jobInfo(second).StatusMask & JobStatus::Paused, 0u);
@@ -109,6 +117,7 @@ TEST_F(JobActionsTest, Counters_MissingGarbageNumeric_LeadingNumberRule)
         }
         selectJob(id);
         w.MenuResumeJob_Click();
+        settle(w);
         EXPECT_EQ(counter("PrintedCounter"), QString::fromUtf8(c.printed)) << (c.stored ? c.stored : "(missing)");
         window.reset();
         QFile::remove(iniPath());
@@ -121,6 +130,7 @@ TEST_F(JobActionsTest, Counters_UnknownPages_CountersUnchanged)
     FrmMain& w = open(QStringLiteral("[Log Counters]\nPrintedCounter=10\n"));
     selectJob(id);
     w.MenuResumeJob_Click();
+    settle(w);
     EXPECT_EQ(counter("PrintedCounter"), QStringLiteral("10"));
     EXPECT_DOUBLE_EQ(w.SessionPrinted, 0.0);
     EXPECT_EQ(printLog.calls.size(), 1); // the job is released all the same
@@ -135,6 +145,8 @@ TEST_F(JobActionsTest, Delete_Yes_RemovedLoggedCountedAudited)
     dialogs.msgAnswers.push_back(MsgBoxResult::Yes);
 
     w.MenuRemove_Click();
+
+    settle(w);
 
     ASSERT_EQ(dialogs.messages().size(), 1);
     const auto box = dialogs.messages().first();
@@ -162,6 +174,7 @@ TEST_F(JobActionsTest, Delete_SessionPast16Bits_KeepsCounting)
     selectJob(id);
     dialogs.msgAnswers.push_back(MsgBoxResult::Yes);
     w.MenuRemove_Click();
+    settle(w);
     EXPECT_EQ(w.SessionDeleted, 33000);
 }
 
@@ -177,6 +190,8 @@ TEST_F(JobActionsTest, Delete_No_NothingRemovedButRefreshedAndTimerRestarted)
     dialogs.msgAnswers.push_back(MsgBoxResult::No);
 
     w.MenuRemove_Click();
+
+    settle(w);
 
     EXPECT_TRUE(jobListed(id));
     EXPECT_TRUE(printLog.calls.filter(QStringLiteral("removeJob")).isEmpty());
@@ -195,11 +210,16 @@ TEST_F(JobActionsTest, NoRowSelected_NothingActedOnDeleteOnlyRestartsTimer)
     w.Timer2.stop();
 
     w.MenuRemove_Click();
+
+    settle(w);
     EXPECT_TRUE(dialogs.shown.isEmpty());
     EXPECT_TRUE(w.Timer2.isActive());
 
     w.MenuResumeJob_Click();
+
+    settle(w);
     w.MenuPauseJob_Click();
+    settle(w);
     EXPECT_TRUE(printLog.calls.isEmpty());
     EXPECT_EQ(counter("PrintedCounter"), QString());
 }
@@ -210,6 +230,7 @@ TEST_F(JobActionsTest, Pause_MatchingJob_PausedAndRefreshed)
     FrmMain& w = open();
     selectJob(id);
     w.MenuPauseJob_Click();
+    settle(w);
     EXPECT_EQ(printLog.calls, QStringList{QStringLiteral("pauseJob Sales ") + QString::number(id)});
     EXPECT_NE(jobInfo(id).StatusMask & JobStatus::Paused, 0u);
     EXPECT_EQ(w.statusPanelText(1), QStringLiteral("Pause Job ") + w.timeText());
@@ -227,6 +248,7 @@ TEST_F(JobActionsTest, Priority_Answers_OnlyNumbersChangeIt)
     for (const char* blank : {"", "   "}) {
         dialogs.textAnswers.push_back(QString::fromUtf8(blank));
         w.MenuPriority_Click();
+        settle(w);
     }
     EXPECT_TRUE(printLog.calls.isEmpty());
     EXPECT_FALSE(audit().contains(QStringLiteral("Job|Change Priority")));
@@ -234,6 +256,7 @@ TEST_F(JobActionsTest, Priority_Answers_OnlyNumbersChangeIt)
 
     dialogs.textAnswers.push_back(QStringLiteral(" 5 "));
     w.MenuPriority_Click();
+    settle(w);
     EXPECT_EQ(jobInfo(id).Priority, 5);
     EXPECT_EQ(printLog.calls,
               QStringList{QStringLiteral("setJobPriority Sales ") + QString::number(id) + QStringLiteral(" 5")});
@@ -243,6 +266,7 @@ TEST_F(JobActionsTest, Priority_Answers_OnlyNumbersChangeIt)
     printLog.calls.clear();
     dialogs.textAnswers.push_back(QStringLiteral("high"));
     w.MenuPriority_Click();
+    settle(w);
     EXPECT_EQ(jobInfo(id).Priority, 5);
     EXPECT_TRUE(printLog.calls.isEmpty());
 
@@ -263,10 +287,12 @@ TEST_F(JobActionsTest, Comment_BlanksStoredEmptyIgnored)
 
     dialogs.textAnswers.push_back(QString());
     w.mnuLogComment_Click();
+    settle(w);
     EXPECT_TRUE(logRow(keyOf(id)).value(QStringLiteral("Comments")).isNull());
 
     dialogs.textAnswers.push_back(QStringLiteral("   "));
     w.mnuLogComment_Click();
+    settle(w);
     const QVariantMap row = logRow(keyOf(id));
     EXPECT_EQ(row.value(QStringLiteral("Comments")).toString(), QStringLiteral("   "));
     EXPECT_EQ(row.value(QStringLiteral("HLV User")).toString(), QStringLiteral("operator"));

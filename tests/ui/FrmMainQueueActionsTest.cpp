@@ -56,8 +56,13 @@ TEST_F(QueueActionsTest, ResumeAll_AutoQueueOff_AllPausedRowsInOnePass)
     const qint64 c = job(QStringLiteral("C"), QStringLiteral("carol"), 3, true, 17);
     FrmMain& w = open();
     const QStringList auditBefore = audit();
+    const quint32 commitsBefore = logCommits();
 
     w.mnuresumealljobs_Click();
+
+    // The audit records and the log rows of all released jobs: one transaction each.
+    EXPECT_EQ(logCommits() - commitsBefore, 2u);
+    EXPECT_EQ(logRow(keyOf(c, 17)).value(QStringLiteral("Printed Pages")).toString(), QStringLiteral("3"));
 
     const QString ra = QStringLiteral("resumeJob Sales ") + QString::number(a);
     const QString rc = QStringLiteral("resumeJob Sales ") + QString::number(c);

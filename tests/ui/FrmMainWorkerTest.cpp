@@ -242,12 +242,85 @@ TEST_F(WorkerTest, HalfTypedServerName_NewJobsLoggedUnderTheBoundServer)
     ASSERT_EQ(w.JobList->rowCount(), 1);
     w.JobList->selectRow(0);
     w.MenuResumeJob_Click();
+    settle(w);
     EXPECT_EQ(logRow(QString::number(listed) + QStringLiteral("-3/14/2026 9:15:30 AM")).value(QStringLiteral("Server")),
               QStringLiteral("PS1"));
     // A job the monitor reports is logged the same way.
     const QString record = QStringLiteral("0|B|\\\\PC7|bob|Sales|1|0|1|1KB|3/14/2026 9:20:00 AM|77|Sales, 77");
     w.mwcmnMonitor_JobEvent(QStringLiteral("New"), record);
     EXPECT_EQ(logRow(QStringLiteral("77-3/14/2026 9:20:00 AM")).value(QStringLiteral("Server")), QStringLiteral("PS1"));
+}
+
+TEST_F(WorkerTest, JobActionWhileServerHangs_HandlerReturnsAtOnceWithoutRunningEvents)
+{
+    struct Case
+    {
+        const char* name;
+        void (FrmMain::*handler)();
+        bool pausedBefore;
+        std::optional<bool> pausedAfter; // nothing: the job is gone
+    };
+    const Case cases[] = {{"pause", &FrmMain::MenuPauseJob_Click, false, true},
+                          {"resume", &FrmMain::MenuResumeJob_Click, true, false},
+                          {"delete", &FrmMain::MenuRemove_Click, false, std::nullopt}};
+    FrmMain& w = startOn();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const qint64 id = addJob(QStringLiteral("PS1"), QStringLiteral("Sales"), QStringLiteral("A"),
+                                 QStringLiteral("ann"), 1, 10, c.pausedBefore);
+        w.cmdRefreshJobs_Click();
+        settle(w);
+        const int row = static_cast<int>(w.JobList->columnTexts(9).indexOf(QString::number(id)));
+        ASSERT_GE(row, 0);
+        w.JobList->selectRow(row);
+        dialogs.msgAnswers.push_back(MsgBoxResult::Yes);
+
+        gate->hold(QStringLiteral("PS1"));
+        bool eventsRan = false;
+        QTimer::singleShot(0, [&eventsRan] { eventsRan = true; });
+        (w.*c.handler)();
+        // No event loop ran inside the handler: the call waits on the worker meanwhile.
+        EXPECT_FALSE(eventsRan);
+        EXPECT_TRUE(waitFor([this] { return gate->waiting() > 0; }));
+        gate->release(QStringLiteral("PS1"));
+        settle(w);
+
+        QList<PrintJobInfo> jobs;
+        server(QStringLiteral("PS1")).jobs(jobs);
+        const auto it =
+            std::find_if(jobs.cbegin(), jobs.cend(), [id](const PrintJobInfo& job) { return job.JobId == id; });
+        EXPECT_EQ(it == jobs.cend() ? std::nullopt : std::optional<bool>((it->StatusMask & JobStatus::Paused) != 0),
+                  c.pausedAfter);
+    }
+}
+
+TEST_F(WorkerTest, ReleaseOvertakenBySearch_AnswerDroppedNothingReleasedOrLogged)
+{
+    const qint64 id =
+        addJob(QStringLiteral("PS1"), QStringLiteral("Sales"), QStringLiteral("A"), QStringLiteral("ann"), 1, 10, true);
+    FrmMain& w = startOn();
+    ASSERT_EQ(w.JobList->rowCount(), 1);
+    w.JobList->selectRow(0);
+    gate->hold(QStringLiteral("PS1"));
+    w.MenuResumeJob_Click();
+    EXPECT_TRUE(waitFor([this] { return gate->waiting() > 0; }));
+
+    w.CurrentPrinter->setEditText(QStringLiteral("PS2"));
+    w.FindPrintQueues_Click();
+    gate->release(QStringLiteral("PS1"));
+    settle(w);
+    // PS1's lane ends once its calls have run: only PS2's is left.
+    EXPECT_TRUE(waitFor([] { return PrintWorker::runningLanes() == 1; }));
+
+    QList<PrintJobInfo> jobs;
+    server(QStringLiteral("PS1")).jobs(jobs);
+    ASSERT_EQ(jobs.size(), 1);
+    EXPECT_NE(jobs.first().StatusMask & JobStatus::Paused, 0u);
+    EXPECT_FALSE(audit().contains(QStringLiteral("Job|Resume Job")));
+    EXPECT_TRUE(logRow(QString::number(id) + QStringLiteral("-3/14/2026 9:15:30 AM"))
+                    .value(QStringLiteral("Printed Pages"))
+                    .isNull());
+    EXPECT_EQ(w.LastReleasedJob, QString());
 }
 
 TEST_F(WorkerTest, CloseDuringStartupWhileServerHangs_EndsAtOnceAndKeepsTheSavedQueue)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -43,6 +44,7 @@ class PrintWorker;
 class WMIPrint;
 class WebBrowser;
 class frmSplash;
+struct JobRowValues;
 struct ConsoleContext;
 
 // The console's main window. It is the start-up object: Form_Load runs the whole start-up
@@ -551,6 +553,19 @@ private:
     // Releases the job behind the selected row; true when a job of the queue answered to
     // it (a row left over from before a refresh releases nothing and opens nothing).
     bool releaseSelectedJob();
+    // The window's part of releasing one job of the row: its audit record (first: the
+    // row's first job), log fields (under queue, the queue box's text when the operator
+    // acted) and pages.
+    void recordRelease(const JobRowValues& row, const QString& queue, const QString& jobName, bool first);
+    // A job action without a wait: the queue's jobs are read on the print worker and act
+    // (may be empty) runs there on each job that answers to the selected row; then gets
+    // those jobs on the window's thread when the answer comes. A search made meanwhile
+    // drops the answer, and then never runs.
+    using JobCall = std::function<void(PrintServer& server, const QString& queue, qint64 jobId)>;
+    void actOnSelectedJob(JobCall act, std::function<void(const QList<PrintJobInfo>&)> then);
+    // Resume All without AutoQueue: releases every paused row in one batch (jobStatus: the
+    // jobs' status bits by name).
+    void releaseAllPausedRows(const QHash<QString, quint32>& jobStatus);
     // A favourite's own activation from the polling loop: loads it unless a Resume All is
     // pending (then false; the next tick tries again). No box, no delete mode.
     bool activateFavourite(int Index);

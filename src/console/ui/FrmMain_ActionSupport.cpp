@@ -87,6 +87,22 @@ void countDeletedPages(FrmMain& w, const QStringList& pages)
     }
 }
 
+void countPrintedPages(FrmMain& w, const QStringList& pages)
+{
+    double total = 0;
+    bool any = false;
+    for (const QString& p : pages) {
+        addPrintedPages(w.SessionPrinted, p);
+        if (const auto add = pagesValue(p)) {
+            total += *add;
+            any = true;
+        }
+    }
+    if (any) {
+        addToLogCounter(w.iniFile(), QString(ActionText::PrintedCounter), total);
+    }
+}
+
 void countPrintedPages(FrmMain& w, const QString& pages)
 {
     addPrintedPages(w.SessionPrinted, pages);

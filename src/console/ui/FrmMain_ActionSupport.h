@@ -37,6 +37,7 @@ void countDeletedPages(FrmMain& w, const QString& pages);
 void countPrintedPages(FrmMain& w, const QString& pages);
 // The same for the pages of many jobs at once (an action on every job of a queue).
 void countDeletedPages(FrmMain& w, const QStringList& pages);
+void countPrintedPages(FrmMain& w, const QStringList& pages);
 
 // Writes a job's job-log fields in order, in one write; a field that cannot be written is
 // skipped.

@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QLocale>
 
+#include "console/access/PrintWorker.h"
 #include "console/ui/ConsoleContext.h"
 #include "console/ui/FrmMain.h"
 #include "console/ui/FrmMain_ActionSupport.h"
@@ -43,9 +44,95 @@ std::optional<qint64> priorityFromAnswer(const QString& answer)
 
 } // namespace
 
+void FrmMain::actOnSelectedJob(JobCall act, std::function<void(const QList<PrintJobInfo>&)> then)
+{
+    // The row is the one selected when the operator acted: what the window shows meanwhile
+    // does not change which job the answer is about.
+    const std::optional<JobRowValues> row = actions::selectedRow(*this);
+    const QString jobName = row ? row->ID : QString();
+    const QString queue = actions::queueName(*this);
+    if (!ServerContainer || !CurrentQueue) {
+        then({}); // no queue to read: no job answers to the row
+        return;
+    }
+    auto matched = std::make_shared<QList<PrintJobInfo>>();
+    m_printWorker->post(
+        [matched, queue, jobName, act](PrintServer* server, const QString&) {
+            QList<PrintJobInfo> jobs;
+            if (!server || !server->queueJobs(queue, jobs)) {
+                return;
+            }
+            // Every job whose name is the row's ID: the walk never stops at the first.
+            for (const PrintJobInfo& job : std::as_const(jobs)) {
+                if (!jobName.isEmpty() && job.queueJobName() == jobName) {
+                    if (act) {
+                        act(*server, queue, job.JobId);
+                    }
+                    matched->append(job);
+                }
+            }
+        },
+        [matched, then] { then(*matched); });
+}
+
+void FrmMain::recordRelease(const JobRowValues& row, const QString& queue, const QString& jobName, bool first)
+{
+    // One audit record per release; a row whose job has left the queue records nothing.
+    if (first) {
+        writeAudit(QStringLiteral("Job"), QStringLiteral("Resume Job"));
+    }
+    actions::writeJobLogFields(*this, transactionIdOf(row),
+                               jobLogFields(JobLogKind::Release, row, m_boundServer, queue, m_ctx.clock.now(),
+                                            m_ctx.environment.userName(), m_ctx.environment.computerName()));
+    actions::countPrintedPages(*this, row.Pages);
+    LastReleasedJob = jobName;
+}
+
 void FrmMain::MenuResumeJob_Click()
 {
-    releaseSelectedJob();
+    // Two requests on the print worker, each finished when its answer comes, in the order
+    // the release has always had: the jobs are read, the release is recorded, then the
+    // jobs are released. A search made before the reading's answer releases nothing.
+    actions::showStatus(*this, ActionText::ResumeJob);
+    CurrentQueue = GetPrintQueue();
+    const std::optional<JobRowValues> row = actions::selectedRow(*this);
+    const QString shownQueue = queueBoxText();
+    const QString queue = actions::queueName(*this);
+    const bool autoQueue = value(chkAutoQueue) == 1;
+    actOnSelectedJob({}, [this, row, shownQueue, queue, autoQueue](const QList<PrintJobInfo>& jobs) {
+        QList<qint64> ids;
+        for (qsizetype i = 0; row && i < jobs.size(); ++i) {
+            recordRelease(*row, shownQueue, jobs.at(i).queueJobName(), i == 0);
+            ids.append(jobs.at(i).JobId);
+        }
+        if (ids.isEmpty()) {
+            yieldToEvents();
+            return;
+        }
+        m_printWorker->post(
+            [ids, queue, autoQueue](PrintServer* server, const QString&) {
+                if (!server) {
+                    return;
+                }
+                for (qint64 id : ids) {
+                    server->resumeJob(queue, id);
+                }
+                // AutoQueue holds the queue paused: resuming it lets the released job print.
+                if (autoQueue) {
+                    server->resumeQueue(queue);
+                }
+            },
+            [this, autoQueue] {
+                if (autoQueue) {
+                    CurrentPrintQueue_Click();
+                    if (m_unloaded) {
+                        return;
+                    }
+                    actions::restartPollTimer(*this, m_settings.PollAQactive);
+                }
+                yieldToEvents();
+            });
+    });
 }
 
 bool FrmMain::releaseSelectedJob()
@@ -60,18 +147,8 @@ bool FrmMain::releaseSelectedJob()
         if (!row || job.queueJobName() != row->ID) {
             continue;
         }
-        // One audit record per release; a row whose job has left the queue records nothing.
-        if (!released) {
-            writeAudit(QStringLiteral("Job"), QStringLiteral("Resume Job"));
-        }
+        recordRelease(*row, queueBoxText(), job.queueJobName(), !released);
         released = true;
-        const QString key = transactionIdOf(*row);
-        actions::writeJobLogFields(*this, key,
-                                   jobLogFields(JobLogKind::Release, *row, m_boundServer, queueBoxText(),
-                                                m_ctx.clock.now(), m_ctx.environment.userName(),
-                                                m_ctx.environment.computerName()));
-        actions::countPrintedPages(*this, row->Pages);
-        LastReleasedJob = job.queueJobName();
         ServerContainer->resumeJob(queue, job.JobId);
         yieldToEvents();
     }
@@ -97,47 +174,68 @@ void FrmMain::MenuPauseJob_Click()
     writeAudit(QStringLiteral("Job"), QStringLiteral("Pause Job"));
 
     CurrentQueue = GetPrintQueue();
-    const QString queue = actions::queueName(*this);
-    for (const PrintJobInfo& job : actions::queueJobs(*this)) {
-        const std::optional<JobRowValues> row = actions::selectedRow(*this);
-        if (!row || job.queueJobName() != row->ID) {
-            continue;
-        }
-        ServerContainer->pauseJob(queue, job.JobId);
-        yieldToEvents();
-    }
-    CurrentPrintQueue_Click();
-    yieldToEvents();
+    actOnSelectedJob([](PrintServer& server, const QString& queue, qint64 id) { server.pauseJob(queue, id); },
+                     [this](const QList<PrintJobInfo>&) {
+                         CurrentPrintQueue_Click();
+                         if (!m_unloaded) {
+                             yieldToEvents();
+                         }
+                     });
 }
 
 void FrmMain::MenuRemove_Click()
 {
     Timer2.stop();
     // Without a selected row there is nothing to ask about; the timer still runs again.
-    if (const std::optional<JobRowValues> asked = actions::selectedRow(*this)) {
-        const int answer = m_ctx.dialogs.msgBox(deleteQuestion(*asked), 20, QString(ActionText::Warning));
-        if (answer == MsgBoxResult::Yes) {
-            actions::showStatus(*this, ActionText::RemoveJob);
-            writeAudit(QStringLiteral("Job"), QStringLiteral("Remove Job"));
-            CurrentQueue = GetPrintQueue();
-            if (const std::optional<JobRowValues> row = actions::selectedRow(*this)) {
-                actions::writeJobLogFields(*this, transactionIdOf(*row),
-                                           jobLogFields(JobLogKind::Delete, *row, m_boundServer, queueBoxText(),
-                                                        m_ctx.clock.now(), m_ctx.environment.userName(),
-                                                        m_ctx.environment.computerName()));
-                actions::countDeletedPages(*this, row->Pages);
-                bool isNumber = false;
-                const qint64 id = row->ID.toLongLong(&isNumber);
-                if (isNumber && ServerContainer && CurrentQueue) {
-                    ServerContainer->removeJob(actions::queueName(*this), id);
-                }
-            }
-            yieldToEvents();
-        }
-        CurrentPrintQueue_Click();
-        yieldToEvents();
+    const std::optional<JobRowValues> asked = actions::selectedRow(*this);
+    if (!asked) {
+        Timer2.start();
+        return;
     }
-    Timer2.start();
+    const auto finish = [this] {
+        CurrentPrintQueue_Click();
+        if (m_unloaded) {
+            return;
+        }
+        yieldToEvents();
+        Timer2.start();
+    };
+    const int answer = m_ctx.dialogs.msgBox(deleteQuestion(*asked), 20, QString(ActionText::Warning));
+    if (answer != MsgBoxResult::Yes) {
+        finish();
+        return;
+    }
+    actions::showStatus(*this, ActionText::RemoveJob);
+    writeAudit(QStringLiteral("Job"), QStringLiteral("Remove Job"));
+    CurrentQueue = GetPrintQueue();
+    if (const std::optional<JobRowValues> row = actions::selectedRow(*this)) {
+        actions::writeJobLogFields(*this, transactionIdOf(*row),
+                                   jobLogFields(JobLogKind::Delete, *row, m_boundServer, queueBoxText(),
+                                                m_ctx.clock.now(), m_ctx.environment.userName(),
+                                                m_ctx.environment.computerName()));
+        actions::countDeletedPages(*this, row->Pages);
+        bool isNumber = false;
+        const qint64 id = row->ID.toLongLong(&isNumber);
+        if (isNumber && ServerContainer && CurrentQueue) {
+            // The removal runs on the print worker; the refresh follows its answer.
+            const QString queue = actions::queueName(*this);
+            m_printWorker->post(
+                [queue, id](PrintServer* server, const QString&) {
+                    if (server) {
+                        server->removeJob(queue, id);
+                    }
+                },
+                [this, finish] {
+                    yieldToEvents();
+                    if (!m_unloaded) {
+                        finish();
+                    }
+                });
+            return;
+        }
+    }
+    yieldToEvents();
+    finish();
 }
 
 void FrmMain::MenuPriority_Click()
@@ -151,15 +249,14 @@ void FrmMain::MenuPriority_Click()
     writeAudit(QStringLiteral("Job"), QStringLiteral("Change Priority"));
 
     CurrentQueue = GetPrintQueue();
-    const QString queue = actions::queueName(*this);
     const std::optional<qint64> priority = priorityFromAnswer(answer);
-    for (const PrintJobInfo& job : actions::queueJobs(*this)) {
-        const std::optional<JobRowValues> row = actions::selectedRow(*this);
-        if (row && job.queueJobName() == row->ID && priority) {
-            ServerContainer->setJobPriority(queue, job.JobId, *priority);
-        }
-        yieldToEvents();
-    }
+    actOnSelectedJob(
+        [priority](PrintServer& server, const QString& queue, qint64 id) {
+            if (priority) {
+                server.setJobPriority(queue, id, *priority);
+            }
+        },
+        [this](const QList<PrintJobInfo>&) { yieldToEvents(); });
 }
 
 void FrmMain::mnuLogComment_Click()
@@ -171,17 +268,16 @@ void FrmMain::mnuLogComment_Click()
         return;
     }
     CurrentQueue = GetPrintQueue();
-    for (const PrintJobInfo& job : actions::queueJobs(*this)) {
-        const std::optional<JobRowValues> row = actions::selectedRow(*this);
-        if (!row || job.queueJobName() != row->ID) {
-            continue;
+    const std::optional<JobRowValues> row = actions::selectedRow(*this);
+    actOnSelectedJob({}, [this, row, answer](const QList<PrintJobInfo>& jobs) {
+        for (qsizetype i = 0; row && i < jobs.size(); ++i) {
+            const QString key = transactionIdOf(*row);
+            jobLog().LogJobField(key, QStringLiteral("Comments"), answer);
+            jobLog().LogJobField(key, QStringLiteral("HLV Computer"), m_ctx.environment.computerName());
+            jobLog().LogJobField(key, QStringLiteral("HLV User"), m_ctx.environment.userName());
         }
-        const QString key = transactionIdOf(*row);
-        jobLog().LogJobField(key, QStringLiteral("Comments"), answer);
-        jobLog().LogJobField(key, QStringLiteral("HLV Computer"), m_ctx.environment.computerName());
-        jobLog().LogJobField(key, QStringLiteral("HLV User"), m_ctx.environment.userName());
-    }
-    yieldToEvents();
+        yieldToEvents();
+    });
 }
 
 void FrmMain::showQuickAction()

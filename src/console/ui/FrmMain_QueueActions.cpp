@@ -112,34 +112,112 @@ void FrmMain::mnuresumealljobs_Click()
     for (const PrintJobInfo& job : actions::queueJobs(*this)) {
         jobStatus.insert(job.queueJobName(), job.Status());
     }
-    // The count is taken once: releases yield, and refreshes or job events may change the
-    // rows meanwhile; a row that no longer exists is passed over.
-    const int rows = JobList->rowCount();
-    for (int i = 0; i < rows; ++i) {
-        if (releaseInFlight(Timer2.interval(), m_settings.PollAQactive)) {
-            return; // a job released under AutoQueue still prints; a later pass carries on
-        }
-        if (i >= JobList->rowCount()) {
-            continue;
-        }
-        JobList->selectRow(i);
-        const JobRow row = JobList->row(i);
-        if (!rowIsPausedForResumeAll(row.text, jobStatus.value(actions::rowValues(row).ID))) {
-            continue;
-        }
-        const bool released = releaseSelectedJob();
-        if (value(chkAutoQueue) == 1) {
-            // One job per pass; a row whose job has already gone is passed over.
-            if (released) {
+    if (value(chkAutoQueue) == 1) {
+        // One job per pass; a row whose job has already gone is passed over. The count is
+        // taken once: a release yields, and refreshes or job events may change the rows
+        // meanwhile; a row that no longer exists is passed over.
+        const int rows = JobList->rowCount();
+        for (int i = 0; i < rows; ++i) {
+            if (releaseInFlight(Timer2.interval(), m_settings.PollAQactive)) {
+                return; // a job released under AutoQueue still prints; a later pass carries on
+            }
+            if (i >= JobList->rowCount()) {
+                continue;
+            }
+            JobList->selectRow(i);
+            const JobRow row = JobList->row(i);
+            if (rowIsPausedForResumeAll(row.text, jobStatus.value(actions::rowValues(row).ID)) &&
+                releaseSelectedJob()) {
                 break;
             }
-            continue;
         }
-        if (ServerContainer && CurrentQueue) {
-            ServerContainer->resumeQueue(actions::queueName(*this));
-        }
+        CurrentPrintQueue_Click();
+        return;
+    }
+    if (releaseInFlight(Timer2.interval(), m_settings.PollAQactive)) {
+        return;
+    }
+    releaseAllPausedRows(jobStatus);
+    if (m_unloaded) {
+        return;
     }
     CurrentPrintQueue_Click();
+}
+
+void FrmMain::releaseAllPausedRows(const QHash<QString, quint32>& jobStatus)
+{
+    // Every paused row is released as releaseSelectedJob would release it, with the queue
+    // resumed after each row; the log rows, pages and audit records of all of them are each
+    // written once, and the server requests are one call on the print worker: on a queue of
+    // thousands of jobs a write or a wait per job would hold the window for minutes.
+    const QList<PrintJobInfo> jobs = actions::queueJobs(*this);
+    const QString queue = actions::queueName(*this);
+    const bool queueKnown = ServerContainer && CurrentQueue;
+    struct Release
+    {
+        QList<qint64> jobIds;
+        bool resumeQueue = false;
+    };
+    QList<Release> releases;
+    QList<joblog::JobEntry> rows;
+    QStringList pages;
+    QList<std::pair<QString, QString>> records;
+    const QDateTime now = m_ctx.clock.now();
+    const QString user = m_ctx.environment.userName();
+    const QString computer = m_ctx.environment.computerName();
+    for (int i = 0; i < JobList->rowCount(); ++i) {
+        JobList->selectRow(i);
+        const JobRow listed = JobList->row(i);
+        const JobRowValues row = actions::rowValues(listed);
+        if (!rowIsPausedForResumeAll(listed.text, jobStatus.value(row.ID))) {
+            continue;
+        }
+        Release release;
+        release.resumeQueue = queueKnown;
+        for (const PrintJobInfo& job : jobs) {
+            if (job.queueJobName() != row.ID) {
+                continue;
+            }
+            // One audit record per released row; a row whose job has left the queue records
+            // nothing.
+            if (release.jobIds.isEmpty()) {
+                records.append({QStringLiteral("Job"), QStringLiteral("Resume Job")});
+            }
+            release.jobIds.append(job.JobId);
+            joblog::JobEntry entry{transactionIdOf(row), {}};
+            for (const JobLogField& f :
+                 jobLogFields(JobLogKind::Release, row, m_boundServer, queueBoxText(), now, user, computer)) {
+                entry.fields.append({f.field, f.value});
+            }
+            rows.append(entry);
+            pages.append(row.Pages);
+            LastReleasedJob = job.queueJobName();
+        }
+        releases.append(release);
+    }
+    if (!records.isEmpty()) {
+        jobLog().WriteAudits(records);
+    }
+    if (!rows.isEmpty()) {
+        jobLog().LogJobsFields(rows);
+        actions::countPrintedPages(*this, pages);
+    }
+    if (releases.isEmpty() || !ServerContainer) {
+        return;
+    }
+    m_printWorker->call([releases, queue](PrintServer* server, const QString&) {
+        if (!server) {
+            return;
+        }
+        for (const Release& release : releases) {
+            for (qint64 id : release.jobIds) {
+                server->resumeJob(queue, id);
+            }
+            if (release.resumeQueue) {
+                server->resumeQueue(queue);
+            }
+        }
+    });
 }
 
 void FrmMain::MenuPurge_Click()
