@@ -76,9 +76,8 @@ void JobLogStore::WriteAudits(const QList<std::pair<QString, QString>>& records)
     const QString sql = QStringLiteral("INSERT INTO HLV_Audit (\"Time\", \"Action\", \"Description\", "
                                        "\"HLV User\", \"HLV Computer\") VALUES (?1, ?2, ?3, ?4, ?5)");
     for (const auto& [action, description] : records) {
-        const QVariantList binds = {storedTimeText(now), joblog::storedValue(action),
-                                    joblog::storedValue(description), joblog::storedValue(m_env.userName()),
-                                    joblog::storedValue(m_env.computerName())};
+        const QVariantList binds = {storedTimeText(now), joblog::storedValue(action), joblog::storedValue(description),
+                                    joblog::storedValue(m_env.userName()), joblog::storedValue(m_env.computerName())};
         m_writer->queueStatement(QStringLiteral("audit record ") + action, sql, binds);
     }
     m_writer->startWait();

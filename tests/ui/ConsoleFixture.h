@@ -4,6 +4,7 @@
 #include <memory>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -44,6 +45,18 @@ inline void PrintTo(const QString& text, std::ostream* os)
 }
 
 namespace hlv::test {
+
+// The window shown and active with the server box focused, as an operator has it before
+// typing; keys then go where the keyboard sends them.
+inline QWidget* focusServerBox(FrmMain& w)
+{
+    w.show();
+    w.activateWindow();
+    EXPECT_TRUE(waitFor([&w] { return w.isActiveWindow(); }));
+    w.CurrentPrinter->setFocus();
+    EXPECT_TRUE(waitFor([] { return QApplication::focusWidget() != nullptr; }));
+    return QApplication::focusWidget();
+}
 
 // Runs one polling tick to its end: the tick reads the queue on the print worker and goes
 // on when the reading comes back.

@@ -37,17 +37,6 @@ protected:
         writeIni(QStringLiteral("[Halvern]\nServer=PS1\nAudit=True\nStartMax=False\n") + extra);
         return start();
     }
-    // The window shown and active with the server box focused, as an operator has it
-    // before typing; keys then go where the keyboard sends them.
-    QWidget* focusServerBox(FrmMain& w)
-    {
-        w.show();
-        w.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
-        w.CurrentPrinter->setFocus();
-        EXPECT_TRUE(waitFor([] { return QApplication::focusWidget() != nullptr; }));
-        return QApplication::focusWidget();
-    }
     QString historyPath() const { return env.appDataPath + QStringLiteral("/hlv.his"); }
     void writeHistory(const QByteArray& bytes)
     {

@@ -45,15 +45,6 @@ protected:
         writeIni(QStringLiteral("[Halvern]\nServer=PS1\nQueue=Sales\nAudit=True\nStartMax=False\n") + extra);
         return start();
     }
-    QWidget* focusServerBox(FrmMain& w)
-    {
-        w.show();
-        w.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
-        w.CurrentPrinter->setFocus();
-        EXPECT_TRUE(waitFor([] { return QApplication::focusWidget() != nullptr; }));
-        return QApplication::focusWidget();
-    }
     // Types a server name over the server box's text and presses Enter, key by key.
     static void searchByKeys(const QString& server)
     {
