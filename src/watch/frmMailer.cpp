@@ -221,15 +221,7 @@ void frmMailer::WinSock_DataArrival()
             case SmtpDialogue::Outcome::Sent: {
                 const bool alert = m_current.alert;
                 endDialogue();
-                if (!alert) {
-                    notify(QStringLiteral("Message sent!"), MsgBoxStyle::Information, kAppTitle);
-                    return;
-                }
-                const QPointer<frmMailer> self(this);
-                Q_EMIT alertMailed();
-                if (self && m_waiting.empty() && !isVisible()) {
-                    close();
-                }
+                sent(alert);
                 return;
             }
             case SmtpDialogue::Outcome::FromRejected:
@@ -263,19 +255,11 @@ void frmMailer::WinSock_Error(int number, const QString& description)
     }
     // Once QUIT is out the server has taken the mail: a connection that then breaks or
     // stays silent loses nothing.
-    const bool sent = m_dialogue.SmtpState() == 7;
+    const bool taken = m_dialogue.SmtpState() == 7;
     const bool alert = m_current.alert;
     endDialogue();
-    if (sent) {
-        if (!alert) {
-            notify(QStringLiteral("Message sent!"), MsgBoxStyle::Information, kAppTitle);
-            return;
-        }
-        const QPointer<frmMailer> self(this);
-        Q_EMIT alertMailed();
-        if (self && m_waiting.empty() && !isVisible()) {
-            close();
-        }
+    if (taken) {
+        sent(alert);
         return;
     }
     if (number == 10049) {
@@ -294,6 +278,19 @@ void frmMailer::WinSock_Error(int number, const QString& description)
 void frmMailer::notify(const QString& text, int style, const QString& title)
 {
     m_dialogs.showMessage(text, style, title);
+}
+
+void frmMailer::sent(bool alert)
+{
+    if (!alert) {
+        notify(QStringLiteral("Message sent!"), MsgBoxStyle::Information, kAppTitle);
+        return;
+    }
+    const QPointer<frmMailer> self(this);
+    Q_EMIT alertMailed();
+    if (self && m_waiting.empty() && !isVisible()) {
+        close();
+    }
 }
 
 void frmMailer::fail(const QString& text, int style, const QString& title)

@@ -112,6 +112,9 @@ private:
     void endDialogue();
     void appendReplyLog(const QString& text);
     void notify(const QString& text, int style, const QString& title);
+    // The end of the running mail, taken by the server: a box for the operator's mail, the
+    // signal for an alert (and a hidden window with nothing waiting closes).
+    void sent(bool alert);
     // The end of the running mail by a failure: a box for the operator's mail, the signal
     // for an alert.
     void fail(const QString& text, int style, const QString& title);
