@@ -250,7 +250,9 @@ struct EndMonitorProgram
     }
 };
 
-std::unique_ptr<JobMonitorClient, EndMonitorProgram> startMonitorProgram(QString* error)
+using MonitorProgram = std::unique_ptr<JobMonitorClient, EndMonitorProgram>;
+
+MonitorProgram startMonitorProgram(QString* error)
 {
     JobMonitorClientOptions options;
     options.programName = QString::fromLatin1(kJobMonitorBuild.programName);
@@ -259,7 +261,18 @@ std::unique_ptr<JobMonitorClient, EndMonitorProgram> startMonitorProgram(QString
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("HLV_PRINT_SYSTEM"), QStringLiteral("cups"));
     options.environment = env;
-    return std::unique_ptr<JobMonitorClient, EndMonitorProgram>(JobMonitorClient::create(options, error).release());
+    return MonitorProgram(JobMonitorClient::create(options, error).release());
+}
+
+// Starts a monitor program on the server and waits for its first connection event.
+void startWatching(const QString& server, MonitorProgram& client, MonitorEvents& events)
+{
+    QString error;
+    client = startMonitorProgram(&error);
+    ASSERT_TRUE(client) << error.toStdString();
+    events.attach(*client);
+    client->StartMonitor(server);
+    ASSERT_TRUE(waitFor([&] { return !events.connects.isEmpty(); }, 30000));
 }
 
 TEST(MonitorOnCups, HeldJobPriorityChangedCancelled_NewModifiedDeleted)
@@ -620,13 +633,9 @@ TEST(MonitorOnCups, JobMovedOffStoppedQueueThenPrinted_LeavesWithoutError)
     OwnCupsd cupsd(QStringLiteral("stuck"));
     cupsd.addQueue(QStringLiteral("works"));
     cupsd.stopAsBackend(cupsd.queue);
-    QString error;
-    const auto client = startMonitorProgram(&error);
-    ASSERT_TRUE(client) << error.toStdString();
+    MonitorProgram client;
     MonitorEvents events;
-    events.attach(*client);
-    client->StartMonitor(cupsd.server);
-    ASSERT_TRUE(waitFor([&] { return !events.connects.isEmpty(); }, 30000));
+    ASSERT_NO_FATAL_FAILURE(startWatching(cupsd.server, client, events));
 
     for (int attempt = 0; attempt < 3; ++attempt) {
         SCOPED_TRACE(attempt);
@@ -662,13 +671,9 @@ TEST(MonitorOnCups, JobMovedOffStoppedQueueThenPrinted_LeavesWithoutError)
 TEST(MonitorOnCups, JobsPrintedAtOnce_EachReportedNewThenDeleted)
 {
     OwnCupsd cupsd(QStringLiteral("fast"));
-    QString error;
-    const auto client = startMonitorProgram(&error);
-    ASSERT_TRUE(client) << error.toStdString();
+    MonitorProgram client;
     MonitorEvents events;
-    events.attach(*client);
-    client->StartMonitor(cupsd.server);
-    ASSERT_TRUE(waitFor([&] { return !events.connects.isEmpty(); }, 30000));
+    ASSERT_NO_FATAL_FAILURE(startWatching(cupsd.server, client, events));
 
     QStringList ids;
     for (int i = 0; i < 20; ++i) {
@@ -703,13 +708,9 @@ TEST(MonitorOnCups, StockAuthenticatedPolicy_RefusalIsNoLostServer)
 {
     OwnCupsd cupsd(QStringLiteral("policy"), {QStringLiteral("--stock-authenticated")});
     ASSERT_FALSE(cupsd.server.isEmpty());
-    QString error;
-    const auto client = startMonitorProgram(&error);
-    ASSERT_TRUE(client) << error.toStdString();
+    MonitorProgram client;
     MonitorEvents events;
-    events.attach(*client);
-    client->StartMonitor(cupsd.server);
-    ASSERT_TRUE(waitFor([&] { return !events.connects.isEmpty(); }, 30000));
+    ASSERT_NO_FATAL_FAILURE(startWatching(cupsd.server, client, events));
 
     const QString id = cupsd.submitHeld(QStringLiteral("still seen"));
     ASSERT_FALSE(id.isEmpty());
