@@ -228,19 +228,19 @@ bool JobLogStore::LogJobField(const QString& transactionId, const QString& field
 
 void JobLogStore::LogNewJobs(const QList<joblog::JobEntry>& jobs)
 {
-    quint64 ticket = 0;
-    for (const joblog::JobEntry& job : jobs) {
-        queueJob(job.key, job.fields, true, &ticket);
-    }
-    m_writer->startWait();
-    m_writer->flush();
+    logJobs(jobs, true);
 }
 
 void JobLogStore::LogJobsFields(const QList<joblog::JobEntry>& jobs)
 {
+    logJobs(jobs, false);
+}
+
+void JobLogStore::logJobs(const QList<joblog::JobEntry>& jobs, bool onlyIfNew)
+{
     quint64 ticket = 0;
     for (const joblog::JobEntry& job : jobs) {
-        queueJob(job.key, job.fields, false, &ticket);
+        queueJob(job.key, job.fields, onlyIfNew, &ticket);
     }
     m_writer->startWait();
     m_writer->flush();

@@ -151,6 +151,7 @@ private:
     bool openForCaller(bool* locked = nullptr);
     bool queueJob(const QString& transactionId, const QList<std::pair<QString, QVariant>>& fields, bool onlyIfNew,
                   quint64* ticket);
+    void logJobs(const QList<joblog::JobEntry>& jobs, bool onlyIfNew);
 
     const Environment& m_env;
     const Clock& m_clock;
