@@ -190,7 +190,7 @@ void PrintWorker::bind(const QString& server)
     }
 }
 
-quint64 PrintWorker::postOn(Lane& lane, Call call, std::function<void()> deliver, bool attended)
+quint64 PrintWorker::postOn(Lane& lane, Call call, std::function<void()> deliver, bool attended, bool closeAfter)
 {
     const quint64 id = ++m_nextId;
     if (m_closed || !lane.worker) {
@@ -200,7 +200,8 @@ quint64 PrintWorker::postOn(Lane& lane, Call call, std::function<void()> deliver
     PrintLane* worker = lane.worker;
     attended = attended && m_unattended == 0;
     QMetaObject::invokeMethod(
-        worker, [worker, id, call = std::move(call), attended] { worker->run(id, call, attended, false); },
+        worker,
+        [worker, id, call = std::move(call), attended, closeAfter] { worker->run(id, call, attended, closeAfter); },
         Qt::QueuedConnection);
     return id;
 }
@@ -210,23 +211,16 @@ quint64 PrintWorker::post(Call call, std::function<void()> deliver, bool attende
     if (!m_current.worker && !m_closed) {
         m_current = startLane(m_boundServer);
     }
-    return postOn(m_current, std::move(call), std::move(deliver), attended);
+    return postOn(m_current, std::move(call), std::move(deliver), attended, false);
 }
 
 quint64 PrintWorker::postTo(const QString& server, Call call, std::function<void()> deliver, bool attended)
 {
-    const quint64 id = ++m_nextId;
     if (m_closed) {
-        return id;
+        return ++m_nextId;
     }
     Lane lane = startLane(server);
-    m_pending.insert(id, Pending{std::move(deliver), nullptr, nullptr});
-    PrintLane* worker = lane.worker;
-    attended = attended && m_unattended == 0;
-    QMetaObject::invokeMethod(
-        worker, [worker, id, call = std::move(call), attended] { worker->run(id, call, attended, true); },
-        Qt::QueuedConnection);
-    return id;
+    return postOn(lane, std::move(call), std::move(deliver), attended, true);
 }
 
 void PrintWorker::forgetConnection()

@@ -136,7 +136,8 @@ private:
 
     Lane startLane(const QString& server);
     void retire(Lane& lane);
-    quint64 postOn(Lane& lane, Call call, std::function<void()> deliver, bool attended);
+    // closeAfter: the lane is a one-off and ends once the call is answered.
+    quint64 postOn(Lane& lane, Call call, std::function<void()> deliver, bool attended, bool closeAfter);
     void answered(quint64 id);
 
     PrintSystem& m_printSystem;
