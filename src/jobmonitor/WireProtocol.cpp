@@ -94,6 +94,7 @@ void LineBuffer::append(const QByteArray& bytes)
     // Drop what was handed out once it is at least half the buffer: every byte moves a
     // bounded number of times.
     if (m_start > 0 && m_start * 2 >= m_pending.size()) {
+        m_handled += m_pending.size() - m_start;
         m_pending.remove(0, m_start);
         m_scanned -= m_start;
         m_start = 0;
@@ -103,7 +104,9 @@ void LineBuffer::append(const QByteArray& bytes)
 
 bool LineBuffer::takeLine(QByteArray& line)
 {
-    const qsizetype end = m_pending.indexOf('\n', m_scanned);
+    const qsizetype from = m_scanned;
+    const qsizetype end = m_pending.indexOf('\n', from);
+    m_handled += (end < 0 ? m_pending.size() : end + 1) - from;
     if (end < 0) {
         m_scanned = m_pending.size();
         return false;

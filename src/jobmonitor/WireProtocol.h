@@ -52,9 +52,12 @@ public:
     // The next complete line, or false while only part of one has arrived.
     bool takeLine(QByteArray& line);
     bool hasPartialLine() const { return m_start < m_pending.size(); }
+    // Bytes searched for LF or moved so far: what the buffer's cost grows with.
+    qint64 bytesHandled() const { return m_handled; }
 
 private:
     QByteArray m_pending;
+    qint64 m_handled = 0;
     qsizetype m_start = 0;   // bytes before this have been handed out
     qsizetype m_scanned = 0; // no LF between m_start and this
 };

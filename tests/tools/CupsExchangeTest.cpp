@@ -146,7 +146,8 @@ TEST_F(ShortLimitsExchange, MisbehavingAnswers_FailWithinDeadlineAndCap)
         const PrintResult r = read(*connection, c.op);
         EXPECT_FALSE(r);
         EXPECT_FALSE(r.error.isEmpty());
-        EXPECT_LT(took.elapsed(), kAnswerMs + 1000);
+        // Without the deadline these run until the server stops (endless) or for many seconds.
+        EXPECT_LT(took.elapsed(), kAnswerMs + 3000);
         EXPECT_LT(peakKilobytes() - peakBefore, 8 * kCap / 1024);
 
         // The connection is usable again for the next reading.

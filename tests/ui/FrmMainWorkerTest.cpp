@@ -194,8 +194,8 @@ TEST_F(WorkerTest, PollingReadingHangs_ClickOnFindForAnotherServerAnsweredAtOnce
     QElapsedTimer took;
     took.start();
     QTest::mouseClick(w.FindPrintQueues, Qt::LeftButton);
-    // THEN PS2 is listed at once, and PS1's late answer changes nothing
-    EXPECT_LT(took.elapsed(), 1000);
+    // THEN PS2 is listed at once (not after PS1's 8 s hold), and PS1's late answer changes nothing
+    EXPECT_LT(took.elapsed(), kWindowStallLimitMs);
     EXPECT_EQ(queueEntries(w), (QStringList{QStringLiteral("Sales"), QStringLiteral("Admin")}));
     EXPECT_FALSE(w.pollTickRunning());
     gate->release(QStringLiteral("PS1"));
@@ -333,7 +333,7 @@ TEST_F(WorkerTest, CloseDuringStartupWhileServerHangs_EndsAtOnceAndKeepsTheSaved
     took.start();
     w.Form_Load();
     RecordProperty("close_ms", static_cast<int>(took.elapsed()));
-    EXPECT_LT(took.elapsed(), 1000);
+    EXPECT_LT(took.elapsed(), kWindowStallLimitMs);
     EXPECT_TRUE(w.isUnloaded());
     EXPECT_TRUE(readFile(iniPath()).contains(QStringLiteral("Queue=Sales")));
     EXPECT_EQ(audit().last(), QStringLiteral("Program|Queue Manager Shutdown"));

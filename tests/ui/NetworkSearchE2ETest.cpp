@@ -54,7 +54,9 @@ protected:
     }
     void configure(ConsoleContext& ctx) override { ctx.networkResources = &network; }
 
-    DnsSdNetworkResources network;
+    // Bounds far beyond the search's real length: a search that waits them out instead of ending
+    // when the daemon has told all it knows fails plainly, whatever the machine's load.
+    DnsSdNetworkResources network{20000, 10000};
 };
 
 TEST_F(NetworkSearchE2ETest, Search_AnnouncedServers_ListsEachHostWithItsQueuesWithoutTouchingAnyScheduler)
@@ -75,7 +77,7 @@ TEST_F(NetworkSearchE2ETest, Search_AnnouncedServers_ListsEachHostWithItsQueuesW
     EXPECT_EQ(sortedPieces(scan.GetShareList(), QLatin1Char('|')),
               (QStringList{QStringLiteral("\\\\labsrv.local\\Colour"), QStringLiteral("\\\\labsrv.local\\Lab"),
                            QStringLiteral("\\\\othersrv.local:8631\\Wide")}));
-    EXPECT_LE(elapsed, 2000);
+    EXPECT_LE(elapsed, 8000);
     EXPECT_EQ(localQueues(), queuesBefore) << "the search made a queue on the local scheduler";
 }
 

@@ -340,7 +340,8 @@ TEST_F(FrmMailerTest, EndlessReplies_EndTheDialogueAsAnErrorWithinTheCaps)
         clock.start();
         mailer->cmdSendEmail_Click();
         ASSERT_TRUE(waitForMessageBox()) << c.name;
-        EXPECT_LT(clock.elapsed(), 5000) << c.name;
+        // Well inside the 30 s a reply may take: the flood itself ends the mail.
+        EXPECT_LT(clock.elapsed(), 15000) << c.name;
         const auto box = dialogs.messages().first();
         EXPECT_TRUE(box.text.startsWith(QStringLiteral("Error: "))) << c.name;
         EXPECT_TRUE(box.text.endsWith(c.ending)) << box.text.right(60).toStdString();

@@ -189,6 +189,8 @@ TEST(ProgramSignalsE2E, EachSignalAtEachMoment_EndsThroughTheNormalShutdown)
                     ASSERT_TRUE(waitFor([&] { return cpuTicks(pid) >= before + 3; }, 10000));
                 }
 
+                // A program that already ended has freed its process number: never signal it.
+                ASSERT_EQ(process.state(), QProcess::Running);
                 ASSERT_EQ(::kill(static_cast<pid_t>(pid), sent.number), 0);
                 ASSERT_TRUE(process.waitForFinished(20000));
                 EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
