@@ -45,8 +45,13 @@ public:
     bool SetJobField(const QString& transactionId, const QString& field, const QVariant& value);
     // Whether a row with the key exists; *failed (when given) tells an unreadable log.
     bool IsJobLogged(const QString& transactionId, bool* failed = nullptr);
-    // Writes still waiting for a lock another program holds.
+    // Writes still waiting for a lock another program holds or for the disk.
     int pendingWrites() const;
+    // Where the operator is told that writes wait for a full or failing disk, got through
+    // again, or were dropped (see JobLogWriter).
+    void setWriteNotice(std::function<void(const QString&)> notice);
+    // Whether writes wait for the disk (full or failing).
+    bool waitingForDisk() const;
 
     void setBusyTimeoutMs(int ms);
     QString templatePath() const { return m_templatePath; }
