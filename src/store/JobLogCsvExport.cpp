@@ -69,11 +69,12 @@ bool JobLogStore::ExportLogToCsv(QString* writeError)
         const bool inTransaction = m_db->begin();
         joblog::SubmitDays days;
         const bool daysOk = days.load(*m_db);
+        const auto recordedDay = joblog::submitDaySource(*m_db);
         Query query(*m_db, QStringLiteral("SELECT Server, Queue, Description, Computer, User, Pages, Priority, Size, "
                                           "\"Time Submitted\", Name, Deleted, Resumed, \"Deleted Pages\", "
                                           "\"Printed Pages\", \"HLV Computer\", \"HLV User\", Comments, ") +
-                               joblog::submitDayColumn(*m_db) + QStringLiteral(" FROM HLV_Log") +
-                               joblog::submitDayJoin(*m_db) + QStringLiteral(" ORDER BY HLV_Log.rowid"));
+                               recordedDay.first + QStringLiteral(" FROM HLV_Log") + recordedDay.second +
+                               QStringLiteral(" ORDER BY HLV_Log.rowid"));
         QList<QByteArray> monthNames;
         const QLocale locale;
         for (int month = 1; month <= 12; ++month) {

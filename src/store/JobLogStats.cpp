@@ -66,10 +66,10 @@ bool JobLogStore::ComputeLogStats()
     // The first and last days are those the views give the rows: recorded, else by the rule.
     const bool inTransaction = m_db->begin();
     joblog::SubmitDays days;
+    const auto recordedDay = joblog::submitDaySource(*m_db);
     Query query(*m_db, QStringLiteral("SELECT Server, Queue, User, Pages, \"Deleted Pages\", \"Printed Pages\", "
                                       "\"Time Submitted\", ") +
-                           joblog::submitDayColumn(*m_db) + QStringLiteral(" FROM HLV_Log") +
-                           joblog::submitDayJoin(*m_db));
+                           recordedDay.first + QStringLiteral(" FROM HLV_Log") + recordedDay.second);
     NameSet servers;
     NameSet queues;
     NameSet users;

@@ -308,16 +308,13 @@ QString readableViewSql(Database& db, const QString& view)
     return withReadableSideTables(db, sql.mid(as + 3));
 }
 
-QString submitDayColumn(Database& db)
+std::pair<QString, QString> submitDaySource(Database& db)
 {
-    return submitDaysReadable(db) ? QStringLiteral("sd.\"Day\"") : QStringLiteral("NULL");
-}
-
-QString submitDayJoin(Database& db)
-{
-    return submitDaysReadable(db)
-               ? QStringLiteral(" LEFT JOIN HLV_SubmitDays AS sd ON sd.\"TransactionID\" = HLV_Log.TransactionID")
-               : QString();
+    if (!submitDaysReadable(db)) {
+        return {QStringLiteral("NULL"), QString()};
+    }
+    return {QStringLiteral("sd.\"Day\""),
+            QStringLiteral(" LEFT JOIN HLV_SubmitDays AS sd ON sd.\"TransactionID\" = HLV_Log.TransactionID")};
 }
 
 bool recordSubmitDay(Database& db, const QString& transactionId, const QString& text)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <utility>
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QDate>
@@ -84,10 +86,9 @@ QString withReadableSideTables(Database& db, QString sql);
 // The query of a day view of the log, its side tables made readable (see above); empty when
 // the log has no such view.
 QString readableViewSql(Database& db, const QString& view);
-// The join and the column that give a pass over HLV_Log its rows' recorded days (the column
-// reads NULL when the log has no usable side table).
-QString submitDayColumn(Database& db);
-QString submitDayJoin(Database& db);
+// The column and the join that give a pass over HLV_Log its rows' recorded days: the
+// column reads NULL (and there is no join) when the log has no usable side table.
+std::pair<QString, QString> submitDaySource(Database& db);
 
 // Records in the log the order of day, month and year of the form of text, when text is
 // this program's own general date text (as the job lists and events write it); true when
