@@ -51,8 +51,10 @@ struct LogStats
 // Writes go through a JobLogWriter: they are kept in order and written in one transaction
 // per call, a job's row whole or not at all. A lock another program holds costs the
 // window at most about a second per call (none while writes already wait behind it); the
-// writes wait and a timer of the event loop writes them once the lock is gone. Reads
-// first write what waits, and give up on a lock after the same wait.
+// writes wait and a timer of the event loop writes them once the lock is gone. A write the
+// disk refuses (full, failing) waits the same way until the disk takes it, and the operator
+// is told through the write notice. Reads first write what waits, and give up on a lock
+// after the same wait.
 //
 // Values are stored as text: an empty text leaves the field NULL. The audit table's Time
 // is stored as local "yyyy-MM-dd HH:mm:ss" text (see storedTimeText), so that the views

@@ -19,7 +19,7 @@ struct JobEntry;
 // The watch program's job log procedures: the same table HLV_Log and the same rules as the
 // console's job log (a row added for a new key, a job's row written whole or not at all,
 // keys bound as parameters, writes kept in order and retried while another program holds
-// the file locked, see JobLogWriter), but the file is wherever the operator chose it with
+// the file locked or its disk is full, see JobLogWriter), but the file is wherever the operator chose it with
 // the Database menu, under any name, and no audit record is ever written. A missing file
 // is a copy of the template job log that ships beside the programs.
 class WatchJobLog
