@@ -48,6 +48,13 @@ CREATE TABLE HLV_DateForms (
     PRIMARY KEY ("Form", "Order")
 ) WITHOUT ROWID;
 
+-- The day ('yyyy-MM-dd') each job was submitted, recorded by the program that wrote its
+-- "Time Submitted" text, which knew the day it meant. Read before any rule about forms.
+CREATE TABLE HLV_SubmitDays (
+    "TransactionID" TEXT NOT NULL PRIMARY KEY,
+    "Day"           TEXT NOT NULL
+) WITHOUT ROWID;
+
 -- Jobs = rows, Pages = total pages, Deleted = pages of deleted jobs, Printed = pages of
 -- released jobs that were not deleted afterwards (as the statistics count them).
 

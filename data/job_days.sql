@@ -28,6 +28,9 @@
 --   one separator can leave a midnight row (the date alone, both fields above 9) to that
 --   last rule.
 -- A text that gives no valid date has no SubmitDay.
+-- Before all of this, a row whose writer recorded its day in HLV_SubmitDays has that day:
+-- the rule is for the rows written before the programs recorded days (or by one that did
+-- not), and a form written in both orders no longer costs those rows their days.
 WITH
     -- The submit times read, by row.
     submitted AS (SELECT rowid AS RowNo, "Time Submitted" AS Submitted FROM HLV_Log WHERE "Time Submitted" IS NOT NULL),
@@ -101,10 +104,13 @@ WITH
     days AS MATERIALIZED (SELECT RowNo, printf('%04d-%02d-%02d', CAST(YText AS INTEGER), CAST(MText AS INTEGER),
                                   CAST(DText AS INTEGER)) AS Iso
              FROM ymd),
+    -- A day its writer recorded comes first; the rule above reads the rows without one.
     jobs AS (SELECT HLV_Log.rowid AS RowNo, HLV_Log.*,
-                    CASE WHEN date(days.Iso, '+0 days') = days.Iso THEN days.Iso END AS SubmitDay,
+                    CASE WHEN date(sd."Day", '+0 days') = sd."Day" THEN sd."Day"
+                         WHEN date(days.Iso, '+0 days') = days.Iso THEN days.Iso END AS SubmitDay,
                     COALESCE(CAST(Pages AS INTEGER), 0) AS PageCount,
                     COALESCE(CAST("Deleted Pages" AS INTEGER), 0) AS DeletedCount,
                     CASE WHEN COALESCE("Deleted Pages", '') = '' THEN COALESCE(CAST("Printed Pages" AS INTEGER), 0)
                          ELSE 0 END AS PrintedCount
-             FROM HLV_Log LEFT JOIN days ON days.RowNo = HLV_Log.rowid)
+             FROM HLV_Log LEFT JOIN days ON days.RowNo = HLV_Log.rowid
+                  LEFT JOIN HLV_SubmitDays AS sd ON sd."TransactionID" = HLV_Log.TransactionID)

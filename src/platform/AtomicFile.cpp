@@ -49,11 +49,6 @@ QString temporaryName(const QString& finalPath)
     return finalPath + QStringLiteral(".hlv-") + suffix;
 }
 
-bool ownedPlainFile(const struct stat& info)
-{
-    return S_ISREG(info.st_mode) && info.st_uid == geteuid();
-}
-
 } // namespace
 
 AtomicFile::AtomicFile(QString path, ReplaceTarget target)
@@ -103,20 +98,8 @@ bool AtomicFile::open()
         }
     }
     if (m_fd < 0) {
-        // A folder that takes no new file: the old file itself, when it is a plain file of
-        // this account, is the one place the output can still go.
-        if (m_directAllowed && exists && ownedPlainFile(old) && (error == EACCES || error == EPERM)) {
-            m_fd = ::open(nativePath(m_finalPath).constData(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
-            struct stat opened
-            {};
-            if (m_fd >= 0 && (::fstat(m_fd, &opened) != 0 || !ownedPlainFile(opened))) {
-                ::close(m_fd);
-                m_fd = -1;
-            }
-            if (m_fd >= 0) {
-                return true;
-            }
-        }
+        // A folder that takes no new file keeps the old one: writing it over in place could
+        // leave it cut short, which is what this class promises never to do.
         return fail(error, QStringLiteral("cannot create a file beside ") + m_finalPath);
     }
     // A settings file keeps the rights it was given (one kept private stays private).
@@ -169,9 +152,6 @@ bool AtomicFile::commit()
         const int error = errno;
         cancel();
         return fail(error, QStringLiteral("cannot write ") + m_finalPath);
-    }
-    if (m_tempPath.isEmpty()) {
-        return true; // written in place
     }
     if (::rename(nativePath(m_tempPath).constData(), nativePath(m_finalPath).constData()) != 0) {
         const int error = errno;

@@ -33,11 +33,6 @@ public:
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
-    // When the folder takes no new file but the old file (a plain file of this account) may
-    // be written, it is written over in place. Such a write is not atomic; it is the last
-    // resort of outputs that must land where the reader looks for them.
-    void setDirectWriteFallback(bool enabled) { m_directAllowed = enabled; }
-
     bool open();
     // Writes all of bytes or fails; after a failure every later call fails too.
     bool write(QByteArrayView bytes);
@@ -57,9 +52,8 @@ private:
     QString m_path;
     ReplaceTarget m_target;
     QString m_finalPath; // the file replaced
-    QString m_tempPath;  // empty when writing in place
+    QString m_tempPath;
     int m_fd = -1;
-    bool m_directAllowed = false;
     bool m_failed = false;
     int m_errno = 0;
     QString m_error;

@@ -1,12 +1,10 @@
 #include "Environment.h"
 
 #include <cerrno>
-#include <mutex>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QSysInfo>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -82,20 +80,23 @@ QString privateTempFolder(const QString& base)
             return QFile::decodeName(path);
         }
     }
-    // Taken by someone else, or open to others: a folder of our own with a fresh name,
-    // the same one for the rest of the run.
-    static QHash<QByteArray, QString> fresh;
-    static std::mutex freshLock;
-    const std::lock_guard<std::mutex> guard(freshLock);
-    QString& folder = fresh[path];
-    if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
-        folder.clear();
-        QByteArray pattern = path + "-XXXXXX";
-        if (::mkdtemp(pattern.data()) != nullptr) {
-            folder = QFile::decodeName(pattern);
+    // Taken by someone else, or open to others: a folder of our own beside it, the one an
+    // earlier run made when there is one (so runs do not leave a folder each), else a new one.
+    const QString prefix = QFile::decodeName(path).section(QLatin1Char('/'), -1) + QLatin1Char('-');
+    const QStringList earlier =
+        QDir(base).entryList({prefix + QLatin1Char('*')}, QDir::Dirs | QDir::Hidden | QDir::System, QDir::Name);
+    for (const QString& name : earlier) {
+        const QByteArray candidate = QFile::encodeName(base + QLatin1Char('/') + name);
+        if (::lstat(candidate.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == uid &&
+            (info.st_mode & 0777) == 0700) {
+            return QFile::decodeName(candidate);
         }
     }
-    return folder;
+    QByteArray pattern = path + "-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        return QString();
+    }
+    return QFile::decodeName(pattern);
 }
 
 QString SystemEnvironment::userName() const

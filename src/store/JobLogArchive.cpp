@@ -23,8 +23,9 @@ QString archiveFileName(const QDateTime& when)
 {
     const QDate date = when.date();
     const QTime time = when.time();
-    return QString::number(date.year()) + QLatin1Char('-') + QLocale().monthName(date.month(), QLocale::LongFormat) +
-           QLatin1Char('-') + QString::number(date.day()) + QLatin1Char('-') + QString::number(time.hour()) +
+    return QString::number(date.year()) + QLatin1Char('-') +
+           QLocale().standaloneMonthName(date.month(), QLocale::LongFormat) + QLatin1Char('-') +
+           QString::number(date.day()) + QLatin1Char('-') + QString::number(time.hour()) +
            QString::number(time.minute()) + QStringLiteral("-hlv.mdb");
 }
 

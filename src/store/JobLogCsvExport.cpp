@@ -15,7 +15,7 @@ namespace hlv {
 using joblog::fieldText;
 using joblog::plainText;
 
-bool JobLogStore::ExportLogToCsv()
+bool JobLogStore::ExportLogToCsv(QString* writeError)
 {
     // The file is written as the rows are read, a block at a time, so a large log is never
     // held whole in memory; the old file is still replaced only once all is on the disk, and
@@ -69,14 +69,16 @@ bool JobLogStore::ExportLogToCsv()
         const bool inTransaction = m_db->begin();
         joblog::SubmitDays days;
         const bool daysOk = days.load(*m_db);
+        const auto recordedDay = joblog::submitDaySource(*m_db);
         Query query(*m_db, QStringLiteral("SELECT Server, Queue, Description, Computer, User, Pages, Priority, Size, "
                                           "\"Time Submitted\", Name, Deleted, Resumed, \"Deleted Pages\", "
-                                          "\"Printed Pages\", \"HLV Computer\", \"HLV User\", Comments "
-                                          "FROM HLV_Log ORDER BY rowid"));
+                                          "\"Printed Pages\", \"HLV Computer\", \"HLV User\", Comments, ") +
+                               recordedDay.first + QStringLiteral(" FROM HLV_Log") + recordedDay.second +
+                               QStringLiteral(" ORDER BY HLV_Log.rowid"));
         QList<QByteArray> monthNames;
         const QLocale locale;
         for (int month = 1; month <= 12; ++month) {
-            monthNames.append(locale.monthName(month, QLocale::LongFormat).toUtf8());
+            monthNames.append(locale.standaloneMonthName(month, QLocale::LongFormat).toUtf8());
         }
         QByteArray description;
         while (query.next()) {
@@ -101,12 +103,15 @@ bool JobLogStore::ExportLogToCsv()
             for (int column = 3; column < 9; ++column) {
                 appendColumn(query, column);
             }
+            // The day its writer recorded, else the day the rule gives its text.
+            Query::Kind dayKind = Query::Kind::Null;
+            const QByteArrayView recorded = query.rawText(17, &dayKind);
             const std::optional<QByteArrayView> submitted = plainText(query, 8, &null);
             QDate date;
             if (submitted) {
-                date = null || submitted->isEmpty() ? QDate() : days.dayOf(*submitted);
+                date = days.dayOf(recorded, null ? QByteArrayView() : *submitted);
             } else {
-                date = days.dayOf(fieldText(query.value(8)));
+                date = days.dayOf(recorded, fieldText(query.value(8)).toUtf8());
             }
             if (date.isValid()) {
                 out += QByteArray::number(date.year()) + ',' + monthNames.at(date.month() - 1) + ',' +
@@ -136,6 +141,9 @@ bool JobLogStore::ExportLogToCsv()
 
     if (!writeOk || !file.commit()) {
         qWarning().noquote() << "hlv: job log: export:" << file.errorString();
+        if (writeError) {
+            *writeError = file.errorString();
+        }
         return false;
     }
     return readOk;

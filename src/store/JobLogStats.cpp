@@ -63,17 +63,19 @@ bool JobLogStore::ComputeLogStats()
     if (!OpenLogDatabase()) {
         return false;
     }
-    // The first and last days are those the views give the rows.
+    // The first and last days are those the views give the rows: recorded, else by the rule.
     const bool inTransaction = m_db->begin();
     joblog::SubmitDays days;
+    const auto recordedDay = joblog::submitDaySource(*m_db);
     Query query(*m_db, QStringLiteral("SELECT Server, Queue, User, Pages, \"Deleted Pages\", \"Printed Pages\", "
-                                      "\"Time Submitted\" FROM HLV_Log"));
+                                      "\"Time Submitted\", ") +
+                           recordedDay.first + QStringLiteral(" FROM HLV_Log") + recordedDay.second);
     NameSet servers;
     NameSet queues;
     NameSet users;
     while (query.next()) {
         ++figures.LogJobsManaged;
-        days.add(query, 6);
+        days.add(query, 6, 7);
         // Names are told apart exactly, ignoring letter case only.
         servers.add(query, 0);
         queues.add(query, 1);

@@ -80,6 +80,11 @@ void JobLogStore::setAfterJobWritten(std::function<void(const QString&)> hook)
     m_writer->setAfterJobWritten(std::move(hook));
 }
 
+void JobLogStore::setWriteNotice(std::function<void(const QString&)> notice)
+{
+    m_writer->setNotice(std::move(notice));
+}
+
 int JobLogStore::pendingWrites() const
 {
     return m_writer->pendingCount();
@@ -107,33 +112,30 @@ QString JobLogStore::csvFilePath() const
     return outputFilePath(m_env.temp() + QStringLiteral("/HLV_Log.csv"));
 }
 
-bool JobLogStore::createFromTemplate(const QString& path)
+bool JobLogStore::createFromTemplate(const QString& path, QString* error)
 {
     const QFileInfo target(path);
     // The application-data folder of a fresh account may not exist yet, also when the
     // setting names it; a folder the operator chose elsewhere (a share) is never made up.
     const bool defaultFolder =
         m_host.logPath().isEmpty() || QDir::cleanPath(m_host.logPath()) == QDir::cleanPath(m_env.appData());
+    // The caller tells the failure: writes wait for a log that cannot be made now.
     if (defaultFolder && !QDir().mkpath(target.absolutePath())) {
-        qWarning().noquote() << "hlv: job log: cannot create folder" << target.absolutePath();
+        *error = QStringLiteral("cannot create folder %1").arg(target.absolutePath());
         return false;
     }
-    QString error;
-    if (!joblog::copyTemplate(m_templatePath, path, &error)) {
-        qWarning().noquote() << "hlv: job log:" << error;
-        return false;
-    }
-    return true;
+    return joblog::copyTemplate(m_templatePath, path, error);
 }
 
 QString JobLogStore::prepareLog(QString* error)
 {
     const QString path = logFilePath();
+    QString why;
     // A reset in another program may delete the new log as soon as it is made (it is not
     // held open until the write): it is made again, a few times at most.
     for (int attempt = 0; attempt < kMostLogCreations; ++attempt) {
         joblog::removeEmptyLog(path);
-        if (QFileInfo::exists(path) || !createFromTemplate(path)) {
+        if (QFileInfo::exists(path) || !createFromTemplate(path, &why)) {
             break;
         }
         // These records are written before anything else goes into the new file: each of
@@ -152,7 +154,7 @@ QString JobLogStore::prepareLog(QString* error)
     }
     if (!QFileInfo::exists(path)) {
         if (error) {
-            *error = QStringLiteral("there is no log file %1").arg(path);
+            *error = why.isEmpty() ? QStringLiteral("there is no log file %1").arg(path) : why;
         }
         return QString();
     }

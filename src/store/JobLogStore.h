@@ -51,8 +51,10 @@ struct LogStats
 // Writes go through a JobLogWriter: they are kept in order and written in one transaction
 // per call, a job's row whole or not at all. A lock another program holds costs the
 // window at most about a second per call (none while writes already wait behind it); the
-// writes wait and a timer of the event loop writes them once the lock is gone. Reads
-// first write what waits, and give up on a lock after the same wait.
+// writes wait and a timer of the event loop writes them once the lock is gone. A write the
+// disk refuses (full, failing) waits the same way until the disk takes it, and the operator
+// is told through the write notice. Reads first write what waits, and give up on a lock
+// after the same wait.
 //
 // Values are stored as text: an empty text leaves the field NULL. The audit table's Time
 // is stored as local "yyyy-MM-dd HH:mm:ss" text (see storedTimeText), so that the views
@@ -105,10 +107,10 @@ public:
     // not count as a failure: the answer is then the empty set (LogNewJobs looks again when
     // it writes). Nothing when the log cannot be read.
     std::optional<QSet<QString>> LoggedJobs(const QStringList& keys);
-    // Writes still waiting for a lock another program holds.
+    // Writes still waiting for a lock another program holds or for the disk.
     int pendingWrites() const;
-    // Job rows and audit records given up since the store was made (a full disk, a log
-    // that cannot be made or opened); each was told on stderr.
+    // Job rows and audit records given up since the store was made (refused by the log, or
+    // dropped from a full queue of waiting writes); each was told on stderr.
     int lostWrites() const;
     // The inner step of LogJobField, on the connection the caller has opened.
     bool SetJobField(const QString& transactionId, const QString& field, const QVariant& value);
@@ -125,8 +127,9 @@ public:
     // Writes every job row to csvFilePath() (header, one line per row, a last empty line;
     // CR LF line ends). Cells holding a comma, a double quote or a line break are quoted.
     // The file is replaced whole; a log that cannot be read gives the header alone. False
-    // when the log could not be read or the file not written.
-    bool ExportLogToCsv();
+    // when the log could not be read or the file not written; in the latter case alone
+    // *writeError gets why (the old file then stays).
+    bool ExportLogToCsv(QString* writeError = nullptr);
 
     // One pass over the job log; afterwards stats() holds the figures. On a log that cannot
     // be read the figures keep their reset values and the result is false.
@@ -138,6 +141,10 @@ public:
     void setBusyTimeoutMs(int ms);
     // Called after each job row was written into the open transaction (progress, tests).
     void setAfterJobWritten(std::function<void(const QString&)> hook);
+    // Where the operator is told that writes wait for a full or failing disk, got through
+    // again, or were dropped (see JobLogWriter).
+    void setWriteNotice(std::function<void(const QString&)> notice);
+    JobLogWriter& writer() { return *m_writer; }
 
     // The stored form of the audit table's Time, and its display form (general date text;
     // a text that is not in the stored form is given back unchanged).
@@ -145,7 +152,7 @@ public:
     static QString displayTimeText(const QString& stored);
 
 private:
-    bool createFromTemplate(const QString& path);
+    bool createFromTemplate(const QString& path, QString* error);
     // The log's path, made from the template (with the new-log audit records) when missing.
     QString prepareLog(QString* error);
     bool openForCaller(bool* locked = nullptr);

@@ -66,6 +66,19 @@ int waitForLock(void* deadline, int /*count*/)
     return 1;
 }
 
+// Records the row's submit day with the row, when its submit time is among the fields.
+bool recordDay(Database& db, const QString& transactionId, const QList<std::pair<QString, QString>>& fields,
+               QString* error)
+{
+    for (const auto& [field, text] : fields) {
+        if (canonicalField(field) == kSubmitField && !recordSubmitDay(db, transactionId, text)) {
+            setError(error, db.lastError());
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 QString canonicalField(const QString& field)
@@ -198,6 +211,9 @@ bool writeField(Database& db, const QString& transactionId, const QString& field
     if (ok && name == kSubmitField && !text.isEmpty()) {
         recordDateForm(db, text);
     }
+    if (ok && name == kSubmitField) {
+        ok = recordSubmitDay(db, transactionId, text);
+    }
     if (!ok || !db.commit()) {
         setError(error, db.lastError());
         db.rollback();
@@ -283,7 +299,7 @@ bool writeJob(Database& db, const QString& transactionId, const QList<std::pair<
             return false;
         }
         if (db.changes() > 0) {
-            return true;
+            return recordDay(db, transactionId, fields, error);
         }
     }
     QStringList marks;
@@ -300,7 +316,7 @@ bool writeJob(Database& db, const QString& transactionId, const QList<std::pair<
     if (added) {
         *added = true;
     }
-    return true;
+    return recordDay(db, transactionId, fields, error);
 }
 
 std::optional<bool> isLogged(Database& db, const QString& transactionId, QString* error)

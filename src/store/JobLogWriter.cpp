@@ -20,6 +20,9 @@ constexpr int kQuietMs = 1000;
 // try may wait.
 constexpr int kRetryIntervalMs = 250;
 constexpr int kRetryWaitMs = 20;
+// How often queued writes are tried again while the log's disk is full or failing: each try
+// writes into the file until the disk refuses, so it is not done as often as behind a lock.
+constexpr int kSpaceRetryIntervalMs = 2000;
 
 // A reset may delete or replace the log between the open and the commit of a write. The
 // connection then still holds the old file, which SQLite refuses to write once it is gone
@@ -54,6 +57,14 @@ bool refusedAsMoved(const Database& db)
     return sqlite3_extended_errcode(db.handle()) == SQLITE_READONLY_DBMOVED;
 }
 
+// Whether the log's disk, not the write, failed: full, an input/output error or a file that
+// cannot be opened now. Such a write is kept and tried again.
+bool diskFailed(const Database& db)
+{
+    const int code = sqlite3_extended_errcode(db.handle()) & 0xff;
+    return code == SQLITE_FULL || code == SQLITE_IOERR || code == SQLITE_CANTOPEN;
+}
+
 } // namespace
 
 JobLogWriter::JobLogWriter(QString programTag, Prepare prepare)
@@ -66,7 +77,9 @@ JobLogWriter::JobLogWriter(QString programTag, Prepare prepare)
     m_retry.setInterval(kRetryIntervalMs);
     QObject::connect(&m_retry, &QTimer::timeout, [this] {
         m_waitUntil = QDeadlineTimer(kRetryWaitMs);
+        m_retrying = true;
         flush();
+        m_retrying = false;
     });
 }
 
@@ -82,13 +95,42 @@ JobLogWriter::~JobLogWriter()
     m_flushing = true;
     writeQueued(static_cast<int>(m_queue.size()));
     if (!m_queue.empty()) {
-        warn(QStringLiteral("%1 writes lost at exit: the log stayed locked").arg(m_queue.size()));
+        warn(QStringLiteral("%1 writes lost at exit: %2")
+                 .arg(m_queue.size())
+                 .arg(m_diskTrouble.isEmpty() ? QStringLiteral("the log stayed locked") : m_diskTrouble));
     }
 }
 
 void JobLogWriter::warn(const QString& text) const
 {
     qWarning().noquote() << m_tag + QStringLiteral(": job log:") << text;
+}
+
+void JobLogWriter::tell(const QString& text) const
+{
+    warn(text);
+    if (m_notice) {
+        m_notice(text);
+    }
+}
+
+void JobLogWriter::keepWithinBound()
+{
+    // While a flush writes the queue's front it stays as it is; the bound is kept at the
+    // next write queued.
+    while (!m_flushing && m_queue.size() > static_cast<size_t>(m_maxQueued)) {
+        popFront(false);
+        ++m_droppedUntold;
+    }
+}
+
+void JobLogWriter::tellDropped()
+{
+    if (m_droppedUntold == 0) {
+        return;
+    }
+    tell(QStringLiteral("%1 writes dropped: more than %2 waited to be written").arg(m_droppedUntold).arg(m_maxQueued));
+    m_droppedUntold = 0;
 }
 
 quint64 JobLogWriter::queueJob(const QString& transactionId, Fields fields, bool onlyIfNew)
@@ -107,7 +149,9 @@ quint64 JobLogWriter::queueJob(const QString& transactionId, Fields fields, bool
     pending.fields = std::move(fields);
     pending.onlyIfNew = onlyIfNew;
     m_queue.push_back(std::move(pending));
-    return m_queue.back().ticket;
+    const quint64 ticket = m_queue.back().ticket;
+    keepWithinBound();
+    return ticket;
 }
 
 quint64 JobLogWriter::queueStatement(const QString& what, const QString& sql, const QVariantList& binds)
@@ -118,7 +162,9 @@ quint64 JobLogWriter::queueStatement(const QString& what, const QString& sql, co
     pending.sql = sql;
     pending.binds = binds;
     m_queue.push_back(std::move(pending));
-    return m_queue.back().ticket;
+    const quint64 ticket = m_queue.back().ticket;
+    keepWithinBound();
+    return ticket;
 }
 
 void JobLogWriter::startWait()
@@ -132,24 +178,58 @@ void JobLogWriter::lockSeen()
     m_quietUntil = QDeadlineTimer(kQuietMs);
 }
 
+void JobLogWriter::restartRetry(int intervalMs)
+{
+    // A running timer is left as it is: calls in between must not put its try off.
+    if (!m_retry.isActive() || m_retry.interval() != intervalMs) {
+        m_retry.start(intervalMs);
+    }
+}
+
 bool JobLogWriter::flush()
 {
+    // While the disk refuses writes, only the retry timer tries: a call on the window's
+    // thread does not write the whole queue into a disk that refuses it every time. A log
+    // that could not be made or opened is looked for again by every call (cheaply).
+    if (m_diskEpisode && m_writesRefused && !m_retrying && !m_flushing) {
+        keepWithinBound();
+        tellDropped();
+        return m_queue.empty();
+    }
     if (m_flushing || m_queue.empty()) {
+        tellDropped();
         return m_queue.empty();
     }
     m_flushing = true;
     m_stored.clear();
     const Outcome outcome = writeQueued(static_cast<int>(m_queue.size()));
     m_flushing = false;
+    keepWithinBound();
     if (outcome == Outcome::Locked) {
         lockSeen();
         if (!m_retry.isActive()) {
             warn(QStringLiteral("locked by another program; %1 writes wait and are tried again").arg(m_queue.size()));
-            m_retry.start();
         }
+        restartRetry(kRetryIntervalMs);
+    } else if (outcome == Outcome::DiskFailed) {
+        // The writes stay queued: no call waits on the disk until they got through.
+        lockSeen();
+        if (!m_diskEpisode) {
+            m_diskEpisode = true;
+            tell(QStringLiteral("cannot be written (%1); %2 writes wait and are written when it can be")
+                     .arg(m_diskTrouble)
+                     .arg(m_queue.size()));
+        }
+        restartRetry(kSpaceRetryIntervalMs);
     } else if (m_queue.empty()) {
         m_retry.stop();
     }
+    if (outcome == Outcome::Done && m_diskEpisode) {
+        m_diskEpisode = false;
+        m_diskTrouble.clear();
+        tell(QStringLiteral("written again; the writes that waited are stored"));
+    }
+    tellDropped();
     return m_queue.empty();
 }
 
@@ -182,16 +262,23 @@ JobLogWriter::Outcome JobLogWriter::writeQueued(int count)
         QString error;
         const QString path = m_prepare(&error);
         if (path.isEmpty()) {
-            dropQueued(count, error);
-            return Outcome::Failed;
+            if (error.isEmpty()) {
+                dropQueued(count, QStringLiteral("there is no log to write"));
+                return Outcome::Failed;
+            }
+            // A log that cannot be made now (its disk full): the writes wait for it.
+            m_diskTrouble = error;
+            m_writesRefused = false;
+            return Outcome::DiskFailed;
         }
         std::unique_ptr<Database> db = joblog::openLog(path, &m_waitUntil, &error);
         if (!db) {
             if (!QFileInfo::exists(path)) {
                 continue; // deleted between its making and the open
             }
-            dropQueued(count, QStringLiteral("cannot open %1: %2").arg(path, error));
-            return Outcome::Failed;
+            m_diskTrouble = QStringLiteral("cannot open %1: %2").arg(path, error);
+            m_writesRefused = false;
+            return Outcome::DiskFailed;
         }
         if (!db->begin(true)) {
             if (joblog::lockedOut(*db)) {
@@ -199,6 +286,11 @@ JobLogWriter::Outcome JobLogWriter::writeQueued(int count)
             }
             if (replacedUnder(*db)) {
                 continue;
+            }
+            if (diskFailed(*db)) {
+                m_diskTrouble = db->lastError();
+                m_writesRefused = true;
+                return Outcome::DiskFailed;
             }
             dropQueued(count, db->lastError());
             return Outcome::Failed;
@@ -228,11 +320,13 @@ JobLogWriter::Outcome JobLogWriter::writeQueued(int count)
                 replaced = true;
                 break;
             }
-            if (!written && !db->inTransaction()) {
-                // The failure (a full disk) ended the transaction: nothing of it is stored,
-                // for the reason the failed step gave.
-                dropQueued(count, error);
-                return Outcome::Failed;
+            if (!written && (diskFailed(*db) || !db->inTransaction())) {
+                // The disk, not the row, failed (a full disk may end the transaction too):
+                // nothing of this transaction is kept, and all of it is written again later.
+                m_diskTrouble = error;
+                m_writesRefused = true;
+                db->rollback();
+                return Outcome::DiskFailed;
             }
             if (!written) {
                 failures[i] = (p.key.isEmpty() ? p.what : p.key) + QStringLiteral(" not stored: ") + error;
@@ -250,6 +344,7 @@ JobLogWriter::Outcome JobLogWriter::writeQueued(int count)
         if (!db->commit()) {
             const bool locked = joblog::lockedOut(*db);
             const bool moved = refusedAsMoved(*db) || replacedUnder(*db);
+            const bool disk = diskFailed(*db);
             error = db->lastError();
             db->rollback();
             if (locked) {
@@ -257,6 +352,11 @@ JobLogWriter::Outcome JobLogWriter::writeQueued(int count)
             }
             if (moved) {
                 continue;
+            }
+            if (disk) {
+                m_diskTrouble = error;
+                m_writesRefused = true;
+                return Outcome::DiskFailed;
             }
             dropQueued(count, error);
             return Outcome::Failed;

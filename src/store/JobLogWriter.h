@@ -23,8 +23,15 @@ class Database;
 //
 // - Writes wait in one queue, in the order they were given. A flush opens the file once,
 //   writes everything queued in one transaction and closes it; each job's row is written
-//   by one statement, so it is stored whole or not at all, and a write that fails for any
-//   reason but a lock is dropped with a line on stderr while the others are kept.
+//   by one statement, so it is stored whole or not at all. A write the log refuses (a
+//   rule of the table) is dropped with a line on stderr while the others are kept.
+// - A write that fails because of the disk (full, an input/output error, a log that cannot
+//   be made or opened now) stays queued, with everything queued after it, and the retry
+//   timer writes it once the disk takes it; meanwhile calls neither wait nor write (a log
+//   that could not be made or opened is looked for again by each call). The
+//   operator is told once when such a failure begins (the notice, and stderr) and once
+//   when the writes got through. The queue holds at most maxQueued() writes: beyond it the
+//   oldest are dropped, and that is told too.
 // - A lock is waited for up to the wait budget of the call (about a second, less when the
 //   busy timeout is shorter). A write stopped by a lock stays queued and a timer of the
 //   window's event loop tries again until it gets through; while writes are queued behind
@@ -74,6 +81,16 @@ public:
     // The longest wait for a lock on the window's thread (the owner's busy timeout when
     // that is shorter); the queued writes are retried after it for as long as it takes.
     void setBusyTimeoutMs(int ms) { m_busyTimeoutMs = ms; }
+    // Where the operator is told of writes that wait for the disk or were dropped (the
+    // program's status line); each text is also written on stderr.
+    void setNotice(std::function<void(const QString&)> notice) { m_notice = std::move(notice); }
+    // The most writes kept waiting; more drop the oldest.
+    static constexpr int kDefaultMaxQueued = 20000;
+    int maxQueued() const { return m_maxQueued; }
+    void setMaxQueued(int count) { m_maxQueued = qMax(1, count); }
+    // Whether queued writes wait for the disk (full or failing).
+    bool waitingForDisk() const { return m_diskEpisode; }
+
     // Called after each job's row was written into the open transaction (progress, tests).
     void setAfterJobWritten(std::function<void(const QString&)> hook) { m_afterJob = std::move(hook); }
 
@@ -88,12 +105,16 @@ private:
         QString sql;  // a statement
         QVariantList binds;
     };
-    enum class Outcome { Done, Locked, Failed };
+    enum class Outcome { Done, Locked, DiskFailed, Failed };
 
     Outcome writeQueued(int count);
     void dropQueued(int count, const QString& why);
     void popFront(bool stored);
     void warn(const QString& text) const;
+    void tell(const QString& text) const;
+    void keepWithinBound();
+    void tellDropped();
+    void restartRetry(int intervalMs);
 
     QString m_tag;
     Prepare m_prepare;
@@ -107,6 +128,13 @@ private:
     bool m_flushing = false;
     int m_lost = 0;
     std::function<void(const QString&)> m_afterJob;
+    std::function<void(const QString&)> m_notice;
+    int m_maxQueued = kDefaultMaxQueued;
+    int m_droppedUntold = 0;
+    bool m_diskEpisode = false;
+    bool m_retrying = false;
+    bool m_writesRefused = false; // the disk refused the writes (not the log's making)
+    QString m_diskTrouble;        // why the disk refused the last write
     QTimer m_retry;
 };
 

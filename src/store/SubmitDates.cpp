@@ -4,6 +4,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <sqlite3.h>
 
 #include "platform/Database.h"
 #include "platform/GeneralDate.h"
@@ -80,8 +81,9 @@ void ruleKey(QByteArrayView utf8, QByteArray& key)
     key = text.toUtf8();
 }
 
-// The day of a 'yyyy-MM-dd' text; invalid for anything else.
-QDate submitDay(QByteArrayView iso)
+} // namespace
+
+QDate isoDay(QByteArrayView iso)
 {
     if (iso.size() != 10 || iso[4] != '-' || iso[7] != '-') {
         return QDate();
@@ -99,8 +101,6 @@ QDate submitDay(QByteArrayView iso)
     return QDate(number(0, 4), number(5, 2), number(8, 2));
 }
 
-} // namespace
-
 bool SubmitDays::load(Database& db)
 {
     Query query(db, QStringLiteral("SELECT \"Time Submitted\" FROM HLV_Log"));
@@ -110,9 +110,17 @@ bool SubmitDays::load(Database& db)
     return !query.failed() && resolve(db);
 }
 
-void SubmitDays::add(const Query& query, int column)
+void SubmitDays::add(const Query& query, int column, int dayColumn)
 {
     Query::Kind kind = Query::Kind::Null;
+    if (dayColumn >= 0) {
+        const QDate recorded = isoDay(query.rawText(dayColumn, &kind));
+        if (recorded.isValid()) {
+            m_firstRecorded = m_firstRecorded.isValid() ? qMin(m_firstRecorded, recorded) : recorded;
+            m_lastRecorded = m_lastRecorded.isValid() ? qMax(m_lastRecorded, recorded) : recorded;
+            return;
+        }
+    }
     const QByteArrayView raw = query.rawText(column, &kind);
     if (kind == Query::Kind::Null) {
         return;
@@ -149,15 +157,7 @@ bool SubmitDays::resolve(Database& db)
     }
     sql.replace(source, sourceEnd - source,
                 QStringLiteral("submitted AS (SELECT key AS RowNo, value AS Submitted FROM json_each(?1)),"));
-    const std::optional<QVariant> forms =
-        db.scalar(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = 'HLV_DateForms'"));
-    if (!forms) {
-        return false;
-    }
-    if (forms->toInt() == 0) {
-        sql.replace(QStringLiteral("FROM HLV_DateForms"),
-                    QStringLiteral("FROM (SELECT NULL AS Form, NULL AS \"Order\" WHERE 0)"));
-    }
+    sql = withReadableSideTables(db, sql);
     sql += QStringLiteral(" SELECT RowNo, Iso FROM days WHERE date(Iso, '+0 days') = Iso");
     QJsonArray texts;
     for (const QByteArray& key : std::as_const(keys)) {
@@ -169,10 +169,16 @@ bool SubmitDays::resolve(Database& db)
     while (days.next()) {
         const qint64 row = days.value(0).toLongLong();
         if (row >= 0 && row < keys.size()) {
-            m_days.insert(keys.at(row), submitDay(days.rawText(1, &kind)));
+            m_days.insert(keys.at(row), isoDay(days.rawText(1, &kind)));
         }
     }
     return !days.failed();
+}
+
+QDate SubmitDays::dayOf(QByteArrayView recordedDay, QByteArrayView utf8)
+{
+    const QDate recorded = isoDay(recordedDay);
+    return recorded.isValid() ? recorded : dayOf(utf8);
 }
 
 QDate SubmitDays::dayOf(QByteArrayView utf8)
@@ -188,7 +194,7 @@ QDate SubmitDays::dayOf(QByteArrayView utf8)
 
 QDate SubmitDays::earliest() const
 {
-    QDate first;
+    QDate first = m_firstRecorded;
     for (const QDate& day : m_days) {
         first = day.isValid() && (!first.isValid() || day < first) ? day : first;
     }
@@ -197,7 +203,7 @@ QDate SubmitDays::earliest() const
 
 QDate SubmitDays::latest() const
 {
-    QDate last;
+    QDate last = m_lastRecorded;
     for (const QDate& day : m_days) {
         last = day.isValid() && (!last.isValid() || day > last) ? day : last;
     }
@@ -245,6 +251,83 @@ bool recordDateForm(Database& db, const QString& text)
     db.exec(QStringLiteral("INSERT OR IGNORE INTO HLV_DateForms (\"Form\", \"Order\") VALUES (?1, ?2)"),
             {dateForm(text), order});
     return true;
+}
+
+namespace {
+
+const QString kSubmitDaysTable = QStringLiteral("HLV_SubmitDays");
+const QString kDateFormsTable = QStringLiteral("HLV_DateForms");
+
+// Whether the table reads with the columns the programs use, all of its pages: a damaged
+// one fails the count.
+bool tableReadable(Database& db, const QString& table, const QString& columns)
+{
+    // Names in brackets: SQLite would take a missing column named in double quotes for a
+    // text.
+    return db.scalar(QStringLiteral("SELECT COUNT(*) FROM (SELECT %1 FROM %2)").arg(columns, table)).has_value();
+}
+
+} // namespace
+
+bool submitDaysReadable(Database& db)
+{
+    return tableReadable(db, kSubmitDaysTable, QStringLiteral("[TransactionID], [Day]"));
+}
+
+bool dateFormsReadable(Database& db)
+{
+    return tableReadable(db, kDateFormsTable, QStringLiteral("[Form], [Order]"));
+}
+
+QString withReadableSideTables(Database& db, QString sql)
+{
+    if (sql.contains(kDateFormsTable) && !dateFormsReadable(db)) {
+        sql.replace(QStringLiteral("FROM HLV_DateForms"),
+                    QStringLiteral("FROM (SELECT NULL AS \"Form\", NULL AS \"Order\" WHERE 0)"));
+    }
+    if (sql.contains(kSubmitDaysTable) && !submitDaysReadable(db)) {
+        sql.replace(QStringLiteral("JOIN HLV_SubmitDays AS"),
+                    QStringLiteral("JOIN (SELECT NULL AS \"TransactionID\", NULL AS \"Day\" WHERE 0) AS"));
+    }
+    return sql;
+}
+
+QString readableViewSql(Database& db, const QString& view)
+{
+    Query query(db, QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'view' AND name = ?1"));
+    query.bind(1, view);
+    if (!query.next()) {
+        return QString();
+    }
+    QString sql = query.value(0).toString();
+    // "CREATE VIEW name AS" and the query.
+    const qsizetype as = sql.indexOf(QStringLiteral(" AS"), 12 + view.size());
+    if (!sql.startsWith(QStringLiteral("CREATE VIEW ")) || as < 0) {
+        return QString();
+    }
+    return withReadableSideTables(db, sql.mid(as + 3));
+}
+
+std::pair<QString, QString> submitDaySource(Database& db)
+{
+    if (!submitDaysReadable(db)) {
+        return {QStringLiteral("NULL"), QString()};
+    }
+    return {QStringLiteral("sd.\"Day\""),
+            QStringLiteral(" LEFT JOIN HLV_SubmitDays AS sd ON sd.\"TransactionID\" = HLV_Log.TransactionID")};
+}
+
+bool recordSubmitDay(Database& db, const QString& transactionId, const QString& text)
+{
+    const QDateTime written = parseGeneralDate(text);
+    const bool own = written.isValid() && generalDateText(written) == text.trimmed();
+    const bool ok =
+        own ? db.exec(QStringLiteral("INSERT OR REPLACE INTO HLV_SubmitDays (\"TransactionID\", \"Day\") "
+                                     "VALUES (?1, ?2)"),
+                      {transactionId, written.date().toString(Qt::ISODate)})
+            : db.exec(QStringLiteral("DELETE FROM HLV_SubmitDays WHERE \"TransactionID\" = ?1"), {transactionId});
+    // A log without the table (or with one of other columns) keeps its rows' days to the rule.
+    return ok || (sqlite3_extended_errcode(db.handle()) & 0xff) == SQLITE_ERROR;
 }
 
 } // namespace hlv::joblog

@@ -86,23 +86,73 @@ QString jobCsvDataLine(const QString& action, const QString& server, const QStri
     return line;
 }
 
-bool appendJobCsvLine(const QString& path, const QString& dataLine)
+namespace {
+
+// Where the file's last whole line ends: a line cut short by an earlier failure (or by a
+// program that ended while writing) is taken off before the next line is added.
+qint64 lastLineEnd(QFile& file)
 {
-    if (!QFileInfo::exists(path)) {
-        QFile header(path);
-        if (!header.open(QIODevice::WriteOnly | QIODevice::Append)) {
-            qWarning().noquote() << "HlvWatch: CSV file" << path << "cannot be created:" << header.errorString();
-            return false;
+    qint64 end = file.size();
+    constexpr qint64 kStep = 4096;
+    while (end > 0) {
+        const qint64 from = qMax<qint64>(0, end - kStep);
+        if (!file.seek(from)) {
+            return -1;
         }
-        header.write((jobCsvHeaderLine() + kCrLf).toUtf8());
+        const QByteArray block = file.read(end - from);
+        if (block.size() != end - from) {
+            return -1;
+        }
+        const qsizetype newline = block.lastIndexOf('\n');
+        if (newline >= 0) {
+            return from + newline + 1;
+        }
+        end = from;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        qWarning().noquote() << "HlvWatch: CSV file" << path << "cannot be written:" << file.errorString();
+    return 0;
+}
+
+} // namespace
+
+bool appendJobCsvLine(const QString& path, const QString& dataLine, QString* error)
+{
+    const auto fail = [&](const QString& why) {
+        if (error) {
+            *error = QStringLiteral("%1: %2").arg(path, why);
+        }
         return false;
+    };
+    // A new file gets the header with its first line. Unbuffered, so that a write the disk
+    // refuses is known at once, with what it left.
+    const bool created = !QFileInfo::exists(path);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
+        return fail(file.errorString());
     }
-    const QByteArray bytes = (dataLine + kCrLf).toUtf8();
-    return file.write(bytes) == bytes.size() && file.flush();
+    const qint64 start = created ? 0 : lastLineEnd(file);
+    if (start < 0) {
+        return fail(file.errorString());
+    }
+    QByteArray bytes;
+    if (created) {
+        bytes = (jobCsvHeaderLine() + kCrLf).toUtf8();
+    }
+    bytes += (dataLine + kCrLf).toUtf8();
+    if (file.size() != start && !file.resize(start)) {
+        return fail(file.errorString());
+    }
+    if (file.seek(start) && file.write(bytes) == bytes.size()) {
+        return true;
+    }
+    const QString why = file.errorString();
+    // Not a part of a line: the file ends with its last whole line, and a file made for
+    // this line is not left without its header.
+    if (created) {
+        file.remove();
+    } else {
+        file.resize(start);
+    }
+    return fail(why);
 }
 
 JobEventProcessor::JobEventProcessor(WatchJobLog& log, PopupMessages& popups, MailAlert& mail,
@@ -112,6 +162,19 @@ JobEventProcessor::JobEventProcessor(WatchJobLog& log, PopupMessages& popups, Ma
     , m_mail(mail)
     , m_showMailer(std::move(showMailer))
 {}
+
+void JobEventProcessor::csvWritten(bool written, const QString& error)
+{
+    // Told once when the file begins to fail, and once when it takes lines again.
+    if (written == m_csvFailing) {
+        m_csvFailing = !written;
+        const QString text = written ? QString() : QStringLiteral("CSV file cannot be written: ") + error;
+        qWarning().noquote() << "HlvWatch:" << (written ? QStringLiteral("CSV file written again") : text);
+        if (m_csvNotice) {
+            m_csvNotice(text);
+        }
+    }
+}
 
 void JobEventProcessor::recordJob(const JobEventFields& f, const QString& statusText, const QString& server)
 {
@@ -131,7 +194,10 @@ QString JobEventProcessor::ProcessJobEvent(const QString& strAction, const QStri
     const QString translated = translatedJobText(f, statusText);
 
     if (outputs.csvOn) {
-        appendJobCsvLine(outputs.csvPath, jobCsvDataLine(strAction, outputs.server, statusText, f));
+        QString error;
+        const bool written =
+            appendJobCsvLine(outputs.csvPath, jobCsvDataLine(strAction, outputs.server, statusText, f), &error);
+        csvWritten(written, error);
     }
     if (outputs.databaseOn) {
         recordJob(f, statusText, outputs.server);

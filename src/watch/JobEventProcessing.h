@@ -53,9 +53,11 @@ QString jobWarningText(const JobEventFields& f, const QString& statusText, const
 QString jobCsvHeaderLine();
 QString jobCsvDataLine(const QString& action, const QString& server, const QString& statusText,
                        const JobEventFields& f);
-// Appends one line to the CSV file, writing the header first when the file does not exist.
-// False when the file could not be written.
-bool appendJobCsvLine(const QString& path, const QString& dataLine);
+// Appends one line to the CSV file, whole or not at all: the header goes first into a new
+// file, and a failed write (a full disk) is cut back to the last whole line (a new file is
+// removed, so the next line makes it again with its header).
+// False (with the path and the reason in *error) when the line could not be written.
+bool appendJobCsvLine(const QString& path, const QString& dataLine, QString* error = nullptr);
 
 // The handling of every job event of the watch program: the readable text for the window,
 // the CSV line, the job log row of a job seen for the first time, and the popup and e-mail
@@ -69,14 +71,20 @@ public:
     // Returns the translated text. Failing outputs are skipped; the next event is handled
     // as if nothing had happened.
     QString ProcessJobEvent(const QString& strAction, const QString& strDetail, const WatchOutputs& outputs);
+    // Told when the CSV file begins to fail (the text) and when it is written again (an
+    // empty text); each is also written on stderr.
+    void setCsvNotice(std::function<void(const QString&)> notice) { m_csvNotice = std::move(notice); }
 
 private:
     void recordJob(const JobEventFields& f, const QString& statusText, const QString& server);
+    void csvWritten(bool written, const QString& error);
 
     WatchJobLog& m_log;
     PopupMessages& m_popups;
     MailAlert& m_mail;
     std::function<void()> m_showMailer;
+    std::function<void(const QString&)> m_csvNotice;
+    bool m_csvFailing = false;
 };
 
 } // namespace hlv

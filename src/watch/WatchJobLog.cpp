@@ -24,6 +24,16 @@ void WatchJobLog::setBusyTimeoutMs(int ms)
     m_writer->setBusyTimeoutMs(ms);
 }
 
+void WatchJobLog::setWriteNotice(std::function<void(const QString&)> notice)
+{
+    m_writer->setNotice(std::move(notice));
+}
+
+bool WatchJobLog::waitingForDisk() const
+{
+    return m_writer->waitingForDisk();
+}
+
 int WatchJobLog::pendingWrites() const
 {
     return m_writer->pendingCount();
@@ -33,9 +43,7 @@ QString WatchJobLog::prepareLog(QString* error) const
 {
     const QString path = m_databasePath ? m_databasePath() : QString();
     if (path.isEmpty()) {
-        if (error) {
-            *error = QStringLiteral("no database chosen");
-        }
+        // Nothing to wait for: the writes are dropped (no error given).
         return QString();
     }
     joblog::removeEmptyLog(path);
@@ -53,7 +61,8 @@ bool WatchJobLog::OpenLogDatabase()
     QString error;
     const QString path = prepareLog(&error);
     if (path.isEmpty()) {
-        qWarning().noquote() << "HlvWatch: job log:" << error;
+        qWarning().noquote() << "HlvWatch: job log:"
+                             << (error.isEmpty() ? QStringLiteral("no database chosen") : error);
         return false;
     }
     std::unique_ptr<Database> db = joblog::openLog(path, m_writer->waitDeadline(), &error);

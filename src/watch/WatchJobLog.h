@@ -19,7 +19,7 @@ struct JobEntry;
 // The watch program's job log procedures: the same table HLV_Log and the same rules as the
 // console's job log (a row added for a new key, a job's row written whole or not at all,
 // keys bound as parameters, writes kept in order and retried while another program holds
-// the file locked, see JobLogWriter), but the file is wherever the operator chose it with
+// the file locked or its disk is full, see JobLogWriter), but the file is wherever the operator chose it with
 // the Database menu, under any name, and no audit record is ever written. A missing file
 // is a copy of the template job log that ships beside the programs.
 class WatchJobLog
@@ -45,8 +45,13 @@ public:
     bool SetJobField(const QString& transactionId, const QString& field, const QVariant& value);
     // Whether a row with the key exists; *failed (when given) tells an unreadable log.
     bool IsJobLogged(const QString& transactionId, bool* failed = nullptr);
-    // Writes still waiting for a lock another program holds.
+    // Writes still waiting for a lock another program holds or for the disk.
     int pendingWrites() const;
+    // Where the operator is told that writes wait for a full or failing disk, got through
+    // again, or were dropped (see JobLogWriter).
+    void setWriteNotice(std::function<void(const QString&)> notice);
+    // Whether writes wait for the disk (full or failing).
+    bool waitingForDisk() const;
 
     void setBusyTimeoutMs(int ms);
     QString templatePath() const { return m_templatePath; }

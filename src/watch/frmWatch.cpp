@@ -91,7 +91,16 @@ frmWatch::frmWatch(WatchContext& context)
     // after the menu's unset word.
     m_jobLog = std::make_unique<WatchJobLog>(
         [this] { return mnuHlvDatabase->isChecked() ? mnuHlvDatabase->text() : QString(); }, templatePath);
+    // Writes waiting for a full disk are kept in the tray's tip until they got through.
+    m_jobLog->setWriteNotice([this](const QString& text) {
+        m_jobLogTrouble = m_jobLog->waitingForDisk() ? QStringLiteral("Job log ") + text : QString();
+        updateTrayTip();
+    });
     m_processor = std::make_unique<JobEventProcessor>(*m_jobLog, m_ctx.popups, m_mailAlert, [this] { showMailer(); });
+    m_processor->setCsvNotice([this](const QString& text) {
+        m_csvTrouble = text;
+        updateTrayTip();
+    });
 }
 
 frmWatch::~frmWatch()
@@ -556,6 +565,11 @@ void frmWatch::updateTrayTip()
     }
     if (m_mailTrouble && m_mailTrouble->inTrouble()) {
         tip += QLatin1Char('\n') + m_mailTrouble->summary();
+    }
+    for (const QString& trouble : {m_jobLogTrouble, m_csvTrouble}) {
+        if (!trouble.isEmpty()) {
+            tip += QLatin1Char('\n') + trouble;
+        }
     }
     if (m_iconAdded) {
         m_ctx.tray.setToolTip(tip);

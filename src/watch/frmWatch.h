@@ -110,6 +110,8 @@ public:
     bool isWatching() const { return m_watching; }
     // A monitor stopped while watching and is not running again yet.
     bool monitorDown() const { return m_monitorDown; }
+    // What the tray tells of job log writes waiting for the disk; empty without trouble.
+    QString jobLogTrouble() const { return m_jobLogTrouble; }
     // The wait before the next start of the monitor; 0 when none is due.
     int monitorRestartDelayMs() const { return m_restartTimer.isActive() ? m_restartDelayMs : 0; }
 
@@ -203,6 +205,8 @@ private:
     QTimer m_restartTimer;
     int m_restartDelayMs = 0;
     bool m_monitorDown = false;
+    QString m_jobLogTrouble; // writes of the job log waiting for its disk
+    QString m_csvTrouble;    // the CSV file refusing lines
     QDateTime m_monitorDownSince;
     bool m_watching = false;
     bool m_unloaded = false;

@@ -137,10 +137,19 @@ TEST(EnvironmentTest, PrivateTempFolder_TakenOrOpenName_AnotherPrivateFolder)
             ASSERT_TRUE(QFile::link(elsewhere, named));
             break;
         }
+        // The folder an earlier run made beside a taken name is used again; a link or a
+        // folder open to others with a like name is not.
+        const bool reused = before == Before::Nothing || before == Before::Private;
+        const QString earlier = named + QStringLiteral("-0ld0ne");
+        if (!reused) {
+            ASSERT_TRUE(QFile::link(elsewhere, named + QStringLiteral("-000000")));
+            ASSERT_EQ(::mkdir(QFile::encodeName(named + QStringLiteral("-00pen0")).constData(), 0777), 0);
+            ASSERT_EQ(::chmod(QFile::encodeName(named + QStringLiteral("-00pen0")).constData(), 0777), 0);
+            ASSERT_EQ(::mkdir(QFile::encodeName(earlier).constData(), 0700), 0);
+        }
         const QString folder = privateTempFolder(base.path());
         ASSERT_FALSE(folder.isEmpty());
-        const bool reused = before == Before::Nothing || before == Before::Private;
-        EXPECT_EQ(folder == named, reused) << folder.toStdString();
+        EXPECT_EQ(folder, reused ? named : earlier);
         struct stat info
         {};
         ASSERT_EQ(::lstat(QFile::encodeName(folder).constData(), &info), 0);

@@ -1,9 +1,11 @@
 #include <QAction>
 #include <QComboBox>
 
+#include "console/ui/FrmStats.h"
 #include "console/ui/VbColour.h"
 #include "platform/GeneralDate.h"
 #include "store/JobLogStore.h"
+#include "support/FullFilesystem.h"
 #include "support/RecordingMailClient.h"
 #include "ui/ConsoleFixture.h"
 
@@ -173,6 +175,99 @@ TEST_F(FrmMainReportsTest, EmailCommand_MailClientGetsSubjectBodyAndCsv)
     EXPECT_TRUE(QFile::exists(env.tempPath + QStringLiteral("/HLV_Log.csv")));
     EXPECT_EQ(audit().last(), QStringLiteral("Log|Log Emailed"));
     EXPECT_TRUE(shell.opened.isEmpty());
+}
+
+TEST_F(FrmMainReportsTest, FolderFullInTurn_FailedOutputSaidNothingOpenedOrMailedStillAudited)
+{
+    // GIVEN the application data (the job log), TEMP (the CSV export), the report folder
+    // and the system's temporary folder each on a small file system of its own
+    QTemporaryDir tmpdir;
+    ASSERT_TRUE(tmpdir.isValid());
+    FullFilesystem appDisk;
+    FullFilesystem tempDisk;
+    FullFilesystem reportDisk;
+    FullFilesystem tmpDisk;
+    QString why;
+    if (!tempDisk.mount(env.tempPath, "4m", &why)) {
+        GTEST_SKIP() << why.toStdString();
+    }
+    ASSERT_TRUE(QDir().mkpath(reportDir));
+    ASSERT_TRUE(reportDisk.mount(reportDir, "4m", &why)) << why.toStdString();
+    ASSERT_TRUE(appDisk.mount(env.appDataPath, "4m", &why)) << why.toStdString();
+    ASSERT_TRUE(tmpDisk.mount(tmpdir.path(), "4m", &why)) << why.toStdString();
+    const QByteArray savedTmpdir = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(tmpdir.path()));
+    FrmMain& w = open();
+    const QString csv = env.tempPath + QStringLiteral("/HLV_Log.csv");
+    const QString page = reportDir + QStringLiteral("/HLV_LogUserReport.html");
+    const auto put = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write("old") == 3;
+    };
+    const struct
+    {
+        const char* full;
+        FullFilesystem& disk;
+        bool csvFails;
+        bool pageFails;
+    } cases[] = {
+        {"APPDATA", appDisk, false, false},
+        {"TEMP", tempDisk, true, false},
+        {"report folder", reportDisk, false, true},
+        {"TMPDIR", tmpDisk, false, false},
+    };
+    for (const auto& c : cases) {
+        // WHEN the export, its mailing and a report run with the folder full and the
+        // previous outputs in place
+        ASSERT_TRUE(put(csv) && put(page)) << c.full;
+        ASSERT_TRUE(c.disk.fill()) << c.full;
+        dialogs.shown.clear();
+        shell.opened.clear();
+        mail.composed.clear();
+        w.mnuLogFullReportCSV_Click();
+        w.mnuLogFullReportEmail_Click();
+        w.statsWindow().cmdEmailLog_Click();
+        w.mnuLogRptUser_Click();
+        // The audit records wait for a full job log's disk, and the status bar says so.
+        EXPECT_EQ(w.statusPanelText(1).startsWith(QStringLiteral("Job log cannot be written")), &c.disk == &appDisk)
+            << c.full << ": " << w.statusPanelText(1).toStdString();
+        ASSERT_TRUE(c.disk.release()) << c.full;
+        ASSERT_TRUE(waitFor([&] { return w.jobLog().pendingWrites() == 0; })) << c.full;
+
+        // THEN a failed output is said (its path and why), the old file is neither opened
+        // nor mailed as if new, the other outputs do not depend on that folder, and every
+        // command is audited
+        QStringList opened;
+        QStringList boxes;
+        if (!c.csvFails) {
+            opened << csv;
+        } else {
+            boxes << csv << csv << csv;
+        }
+        if (!c.pageFails) {
+            opened << page;
+        } else {
+            boxes << page;
+        }
+        EXPECT_EQ(shell.opened, opened) << c.full;
+        EXPECT_EQ(mail.composed.size(), c.csvFails ? 0 : 2) << c.full;
+        const auto shown = dialogs.messages();
+        ASSERT_EQ(shown.size(), boxes.size()) << c.full;
+        for (qsizetype i = 0; i < shown.size(); ++i) {
+            EXPECT_TRUE(shown.at(i).text.startsWith(QStringLiteral("Unable to write the ")) &&
+                        shown.at(i).text.contains(boxes.at(i) + QLatin1Char('\n')) &&
+                        shown.at(i).text.contains(QStringLiteral("No space left on device")))
+                << c.full << ": " << shown.at(i).text.toStdString();
+        }
+        EXPECT_EQ(readFile(csv) == QStringLiteral("old"), c.csvFails) << c.full;
+        EXPECT_EQ(readFile(page) == QStringLiteral("old"), c.pageFails) << c.full;
+        EXPECT_EQ(audit().mid(audit().size() - 4),
+                  (QStringList{QStringLiteral("Log|Log Exported to CSV"), QStringLiteral("Log|Log Emailed"),
+                               QStringLiteral("Log|Log Emailed"), QStringLiteral("Report|Log User Report")}))
+            << c.full;
+    }
+    window.reset();
+    qputenv("TMPDIR", savedTmpdir);
 }
 
 } // namespace

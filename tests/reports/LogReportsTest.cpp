@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "ReportDoubles.h"
+#include "platform/Database.h"
 #include "platform/GeneralDate.h"
 #include "store/JobLogStore.h"
 #include "support/FakeClock.h"
@@ -225,19 +226,27 @@ TEST_F(LogReportsTest, Summaries_GroupedAndCountedByTheViews)
                               rowOf({QStringLiteral("PRINT1"), QStringLiteral("Sales"), QStringLiteral("2"),
                                      QStringLiteral("14"), QStringLiteral("10"), QStringLiteral("4")}) +
                               QStringLiteral("</table>")));
-    EXPECT_TRUE(
-        table(LogReport::DailyJobs)
-            .endsWith(rowOf({QStringLiteral("2026"), QStringLiteral("3"), QStringLiteral("14"), QStringLiteral("2"),
-                             QStringLiteral("14"), QStringLiteral("10"), QStringLiteral("4")}) +
-                      rowOf({QStringLiteral("2026"), QStringLiteral("4"), QStringLiteral("2"), QStringLiteral("1"),
-                             QStringLiteral("5"), QStringLiteral("5"), QStringLiteral("0")}) +
-                      QStringLiteral("</table>")));
-    EXPECT_TRUE(table(LogReport::MonthlyJobs)
-                    .endsWith(rowOf({QStringLiteral("2026"), QStringLiteral("3"), QStringLiteral("2"),
-                                     QStringLiteral("14"), QStringLiteral("10"), QStringLiteral("4")}) +
-                              rowOf({QStringLiteral("2026"), QStringLiteral("4"), QStringLiteral("1"),
-                                     QStringLiteral("5"), QStringLiteral("5"), QStringLiteral("0")}) +
-                              QStringLiteral("</table>")));
+    const QString daily = rowOf({QStringLiteral("2026"), QStringLiteral("3"), QStringLiteral("14"), QStringLiteral("2"),
+                                 QStringLiteral("14"), QStringLiteral("10"), QStringLiteral("4")}) +
+                          rowOf({QStringLiteral("2026"), QStringLiteral("4"), QStringLiteral("2"), QStringLiteral("1"),
+                                 QStringLiteral("5"), QStringLiteral("5"), QStringLiteral("0")}) +
+                          QStringLiteral("</table>");
+    const QString monthly = rowOf({QStringLiteral("2026"), QStringLiteral("3"), QStringLiteral("2"),
+                                   QStringLiteral("14"), QStringLiteral("10"), QStringLiteral("4")}) +
+                            rowOf({QStringLiteral("2026"), QStringLiteral("4"), QStringLiteral("1"),
+                                   QStringLiteral("5"), QStringLiteral("5"), QStringLiteral("0")}) +
+                            QStringLiteral("</table>");
+    // A side table of the days dropped or made again with other columns leaves the days to
+    // the texts: the day reports are not left empty.
+    for (const char* damage :
+         {"", "DROP TABLE HLV_DateForms; CREATE TABLE HLV_DateForms (Pattern TEXT)", "DROP TABLE HLV_SubmitDays"}) {
+        if (*damage != '\0') {
+            auto db = Database::open(store->logFilePath());
+            ASSERT_TRUE(db && db->exec(QString::fromLatin1(damage))) << damage;
+        }
+        EXPECT_TRUE(table(LogReport::DailyJobs).endsWith(daily)) << damage;
+        EXPECT_TRUE(table(LogReport::MonthlyJobs).endsWith(monthly)) << damage;
+    }
     EXPECT_TRUE(table(LogReport::QueueManager)
                     .endsWith(rowOf({QStringLiteral("WS01"), QStringLiteral("op"), QStringLiteral("2"),
                                      QStringLiteral("14"), QStringLiteral("10"), QStringLiteral("4")}) +

@@ -36,10 +36,15 @@ public:
     ReportSettings reportSettings() const override { return settings; }
     ShownQueue shownQueue() const override { return shown; }
     QStringList favouriteCaptions() const override { return favourites; }
+    void reportNotWritten(const QString& path, const QString& why) override
+    {
+        notWritten << path + QLatin1Char('|') + why;
+    }
 
     ReportSettings settings;
     ShownQueue shown;
     QStringList favourites;
+    QStringList notWritten; // "path|why" of each page that could not be written
 };
 
 } // namespace hlv::test

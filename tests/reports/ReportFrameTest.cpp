@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "ReportDoubles.h"
 #include "support/RecordingShell.h"
@@ -162,16 +164,50 @@ TEST_F(ReportFileTest, Writer_QuietWritesResetsPointersOpensNothing)
     EXPECT_TRUE(QFile::exists(path));
 }
 
-TEST_F(ReportFileTest, Writer_MissingFolder_NotWrittenButStillOpenedAndPointersReset)
+TEST_F(ReportFileTest, Writer_FolderTakesNoFile_OldPageKeptNothingOpenedPathAndWhyTold)
 {
-    ReportWriter writer(surface, shell);
-    const QString path = dir.filePath(QStringLiteral("no/such/folder/r.html"));
-    writer.begin();
-    EXPECT_FALSE(writer.finish(path, QStringLiteral("<html></html>"), true));
-    EXPECT_FALSE(QFile::exists(path));
-    EXPECT_EQ(shell.opened, QStringList{path});
-    EXPECT_EQ(surface.changes, (QStringList{QStringLiteral("main busy"), QStringLiteral("list busy"),
-                                            QStringLiteral("main idle"), QStringLiteral("list idle")}));
+    // A folder this account cannot write (root acts as another account for it) that holds
+    // the account's own old page: the page is not written over in place.
+    const bool root = ::geteuid() == 0;
+    const uid_t account = root ? 65534 : ::geteuid();
+    const QString locked = dir.filePath(QStringLiteral("locked"));
+    ASSERT_TRUE(QDir().mkpath(locked));
+    const QString oldPage = locked + QStringLiteral("/r.html");
+    {
+        QFile file(oldPage);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(8192, 'o'));
+    }
+    ASSERT_EQ(::chown(QFile::encodeName(oldPage).constData(), account, account), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(locked).constData(), 0555), 0);
+    const struct
+    {
+        const char* label;
+        QString path;
+        QByteArray before;
+    } cases[] = {
+        {"missing folder", dir.filePath(QStringLiteral("no/such/folder/r.html")), QByteArray()},
+        {"folder taking no file", oldPage, QByteArray(8192, 'o')},
+    };
+    for (const auto& c : cases) {
+        FakeReportWindow window;
+        ReportWriter writer(surface, shell, &window);
+        surface.changes.clear();
+        writer.begin();
+        ASSERT_EQ(::seteuid(account), 0);
+        const bool written = writer.finish(c.path, QStringLiteral("<html>new</html>"), true);
+        ASSERT_EQ(::seteuid(root ? 0 : account), 0);
+        EXPECT_FALSE(written) << c.label;
+        EXPECT_EQ(fileBytes(c.path), c.before) << c.label;
+        EXPECT_TRUE(shell.opened.isEmpty()) << c.label;
+        ASSERT_EQ(window.notWritten.size(), 1) << c.label;
+        EXPECT_TRUE(
+            window.notWritten.first().startsWith(c.path + QStringLiteral("|cannot create a file beside ") + c.path))
+            << window.notWritten.first().toStdString();
+        EXPECT_EQ(surface.changes, (QStringList{QStringLiteral("main busy"), QStringLiteral("list busy"),
+                                                QStringLiteral("main idle"), QStringLiteral("list idle")}));
+    }
+    ::chmod(QFile::encodeName(locked).constData(), 0755);
 }
 
 TEST(ReportFilePath, FolderFollowedDirectlyByFileName)

@@ -11,6 +11,7 @@
 #include "StoreFixture.h"
 #include "platform/GeneralDate.h"
 #include "store/JobLogTable.h"
+#include "store/JobLogWriter.h"
 #include "support/FullFilesystem.h"
 #include "support/WaitFor.h"
 
@@ -424,9 +425,72 @@ TEST_F(JobLogStoreTest, LogNewJobs_FailureInsideAJob_LeavesThatRowAbsentAndTheOt
                                    QStringLiteral("1"), QStringLiteral("4"), QStringLiteral("12KB")}}));
 }
 
-TEST_F(JobLogStoreTest, FullDisk_WritesReportedAsAFullDiskCountedAsLostLogKept)
+TEST_F(JobLogStoreTest, FullDisk_WritesWaitToldOnceStoredWhenSpaceReturns)
 {
     // GIVEN a log on a small file system of its own, filled to the last byte
+    QTemporaryDir mountPoint;
+    ASSERT_TRUE(mountPoint.isValid());
+    FullFilesystem disk;
+    QString why;
+    if (!disk.mount(mountPoint.path(), "16m", &why)) {
+        GTEST_SKIP() << why.toStdString();
+    }
+    env.appDataPath = mountPoint.path();
+    ASSERT_TRUE(store->LogJobField(kKey, QStringLiteral("Server"), QStringLiteral("PRINT1")));
+    QStringList notices;
+    store->setWriteNotice([&notices](const QString& text) { notices.append(text); });
+    ASSERT_TRUE(disk.fill());
+
+    // WHEN more rows are written than the cache holds until the commit, in several calls,
+    // and an audit record; then the space comes back
+    WarningCapture warnings;
+    const auto jobs = [](int from, int count) {
+        QList<joblog::JobEntry> list;
+        for (int i = from; i < from + count; ++i) {
+            list.append({QString::number(i) + QStringLiteral("-t"),
+                         {{QStringLiteral("Description"), QString(1000, QLatin1Char('d'))}}});
+        }
+        return list;
+    };
+    store->LogNewJobs(jobs(0, 3000));
+    EXPECT_FALSE(store->WriteAudit(QStringLiteral("Job"), QStringLiteral("Pause Job")));
+    for (int call = 0; call < 20; ++call) {
+        store->LogNewJobs(jobs(3000 + call * 10, 10));
+    }
+
+    // THEN nothing is lost: the writes wait, the operator is told once, naming the full disk
+    EXPECT_EQ(store->lostWrites(), 0);
+    EXPECT_EQ(store->pendingWrites(), 3201);
+    ASSERT_EQ(notices.size(), 1) << notices.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(notices.at(0).contains(QStringLiteral("full"))) << notices.at(0).toStdString();
+    EXPECT_EQ(warnings.lines().size(), 1) << warnings.lines().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(jobRows().size(), 1);
+
+    // AND once the space is back every waiting row and the audit record are stored, and
+    // the operator is told so
+    ASSERT_TRUE(disk.release());
+    ASSERT_TRUE(waitFor([&] { return store->pendingWrites() == 0; }));
+    EXPECT_EQ(jobRows().size(), 3201);
+    ASSERT_EQ(auditRows().size(), 3); // after the log's two creation records
+    EXPECT_EQ(auditRows().last().at(2), QStringLiteral("Pause Job"));
+    EXPECT_EQ(notices.size(), 2);
+    EXPECT_EQ(store->lostWrites(), 0);
+
+    // A log made anew on the full disk leaves no part of a log, and is made once it can be.
+    ASSERT_TRUE(QFile::remove(logPath()));
+    ASSERT_TRUE(disk.fill());
+    EXPECT_FALSE(store->LogJobField(kKey, QStringLiteral("Server"), QStringLiteral("PRINT1")));
+    EXPECT_FALSE(QFile::exists(logPath()));
+    EXPECT_TRUE(notices.last().contains(QStringLiteral("No space left on device"))) << notices.last().toStdString();
+    ASSERT_TRUE(disk.release());
+    ASSERT_TRUE(waitFor([&] { return store->pendingWrites() == 0; }));
+    EXPECT_EQ(jobRows().size(), 1);
+    store.reset();
+}
+
+TEST_F(JobLogStoreTest, FullQueue_OldestDroppedAndTold)
+{
+    // GIVEN writes that wait behind a full disk, with room for three of them
     QTemporaryDir mountPoint;
     ASSERT_TRUE(mountPoint.isValid());
     FullFilesystem disk;
@@ -436,37 +500,24 @@ TEST_F(JobLogStoreTest, FullDisk_WritesReportedAsAFullDiskCountedAsLostLogKept)
     }
     env.appDataPath = mountPoint.path();
     ASSERT_TRUE(store->LogJobField(kKey, QStringLiteral("Server"), QStringLiteral("PRINT1")));
+    store->writer().setMaxQueued(3);
+    QStringList notices;
+    store->setWriteNotice([&notices](const QString& text) { notices.append(text); });
     ASSERT_TRUE(disk.fill());
 
-    // WHEN more rows are written than the cache holds until the commit, and an audit record
-    WarningCapture warnings;
-    QList<joblog::JobEntry> jobs;
-    for (int i = 0; i < 3000; ++i) {
-        jobs.append({QString::number(i) + QStringLiteral("-t"),
-                     {{QStringLiteral("Description"), QString(1000, QLatin1Char('d'))}}});
+    // WHEN five jobs come
+    for (int i = 0; i < 5; ++i) {
+        store->LogNewJobs({{QString::number(i) + QStringLiteral("-t"),
+                            {{QStringLiteral("Description"), QString(100000, QLatin1Char('d'))}}}});
     }
-    store->LogNewJobs(jobs);
-    EXPECT_FALSE(store->WriteAudit(QStringLiteral("Job"), QStringLiteral("Pause Job")));
 
-    // THEN each failure names the full disk, every write is counted as lost, and the log
-    // still holds what it held
-    const QStringList lines = warnings.lines();
-    EXPECT_TRUE(lines.filter(QStringLiteral("no transaction is active")).isEmpty())
-        << lines.join(QLatin1Char('\n')).toStdString();
-    EXPECT_EQ(lines.filter(QStringLiteral("full")).size(), lines.size()) << lines.join(QLatin1Char('\n')).toStdString();
-    EXPECT_FALSE(lines.isEmpty());
-    EXPECT_EQ(store->pendingWrites(), 0);
-    EXPECT_EQ(store->lostWrites(), 3001);
-    EXPECT_EQ(jobRows().size(), 1);
-
-    // A log made anew on the full disk fails by that name too, and leaves no part of a log.
-    ASSERT_TRUE(QFile::remove(logPath()));
-    ASSERT_TRUE(disk.fill());
-    EXPECT_FALSE(store->LogJobField(kKey, QStringLiteral("Server"), QStringLiteral("PRINT1")));
-    const QStringList later = warnings.lines().mid(lines.size());
-    EXPECT_FALSE(later.filter(QStringLiteral("No space left on device")).isEmpty())
-        << later.join(QLatin1Char('\n')).toStdString();
-    EXPECT_FALSE(QFile::exists(logPath()));
+    // THEN the two oldest are dropped and that is told, the newest three are stored later
+    EXPECT_EQ(store->lostWrites(), 2);
+    ASSERT_EQ(notices.filter(QStringLiteral("dropped")).size(), 2) << notices.join(QLatin1Char('\n')).toStdString();
+    ASSERT_TRUE(disk.release());
+    ASSERT_TRUE(waitFor([&] { return store->pendingWrites() == 0; }));
+    EXPECT_EQ(rows(QStringLiteral("SELECT TransactionID FROM HLV_Log ORDER BY rowid")),
+              (QList<QStringList>{{kKey}, {QStringLiteral("2-t")}, {QStringLiteral("3-t")}, {QStringLiteral("4-t")}}));
     store.reset();
 }
 

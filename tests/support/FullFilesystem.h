@@ -64,6 +64,9 @@ public:
         return full;
     }
 
+    // Gives back the space fill() took.
+    bool release() { return QFile::remove(m_folder + QStringLiteral("/.filler")); }
+
     void unmount()
     {
         if (!m_folder.isEmpty()) {

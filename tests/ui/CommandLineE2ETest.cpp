@@ -1,3 +1,5 @@
+#include <cstdio>
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -9,6 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "support/FullFilesystem.h"
 #include "support/ToolProcess.h"
 
 namespace hlv::test {
@@ -59,6 +62,8 @@ struct ReportRun
     const char* stderrHolds;
     const char* log = nullptr; // the job log before the run (with Audit on); nullptr: none
     bool rowsLost = false;     // job or audit rows could not be stored: a non-zero status
+    // A folder on a small file system of its own, full during the run.
+    enum class Full { None, Temp, Tmpdir } full = Full::None;
 };
 
 const ReportRun kRuns[] = {
@@ -76,6 +81,12 @@ const ReportRun kRuns[] = {
     {"empty job log", "PS1", 0, "/rpt:Printer", "/HLV_PrinterReport.html", true, "", ""},
     {"job log unwritable", "PS1", 0, "/rpt:Printer", "/HLV_PrinterReport.html", true,
      "job log writes could not be stored", "this is not a database", true},
+    // The report folder (TEMP) full: said on stderr by path, no box; the system's temporary
+    // folder full: no matter to a report.
+    {"report folder full", "PS1", 0, "/rpt:Printer", "/HLV_PrinterReport.html", false,
+     "Unable to write the report file ", nullptr, false, ReportRun::Full::Temp},
+    {"system temporary folder full", "PS1", 0, "/rpt:Printer", "/HLV_PrinterReport.html", true, "", nullptr, false,
+     ReportRun::Full::Tmpdir},
 };
 
 TEST(CommandLineE2E, ReportSwitch_RealProgramReportsExitsOnItsOwnWithStatus)
@@ -115,8 +126,23 @@ TEST(CommandLineE2E, ReportSwitch_RealProgramReportsExitsOnItsOwnWithStatus)
             ASSERT_EQ(log.write(run.log), qstrlen(run.log));
         }
 
+        FullFilesystem disk;
+        const QString tmpdir = dir.filePath(QStringLiteral("tmpdir"));
+        if (run.full != ReportRun::Full::None) {
+            ASSERT_TRUE(QDir().mkpath(tmpdir));
+            QString why;
+            if (!disk.mount(run.full == ReportRun::Full::Temp ? temp : tmpdir, "1m", &why)) {
+                std::printf("skipped: %s\n", qPrintable(why));
+                continue;
+            }
+            ASSERT_TRUE(disk.fill());
+        }
+
         QProcess console;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (run.full == ReportRun::Full::Tmpdir) {
+            env.insert(QStringLiteral("TMPDIR"), tmpdir);
+        }
         env.insert(QStringLiteral("APPDATA"), appData);
         env.insert(QStringLiteral("TEMP"), temp);
         env.insert(QStringLiteral("HLV_PRINT_SYSTEM"),
@@ -147,6 +173,10 @@ TEST(CommandLineE2E, ReportSwitch_RealProgramReportsExitsOnItsOwnWithStatus)
         } else {
             EXPECT_NE(console.exitCode(), 0);
             EXPECT_FALSE(errors.isEmpty());
+        }
+        if (run.full == ReportRun::Full::Temp) {
+            EXPECT_TRUE(errors.contains(temp + QLatin1String(run.reportFile))) << errors.toStdString();
+            EXPECT_FALSE(page.exists());
         }
         if (run.log && !run.rowsLost) {
             EXPECT_FALSE(errors.contains(QStringLiteral("no such table"))) << errors.toStdString();

@@ -10,6 +10,8 @@
 #include "WatchFixture.h"
 #include "desktop/QtDialogs.h"
 #include "jobmonitor/client/MonitorBinding.h"
+#include "support/FullFilesystem.h"
+#include "watch/JobEventProcessing.h"
 #include "watch/MailTrouble.h"
 #include "watch/frmMailer.h"
 
@@ -303,6 +305,75 @@ TEST_F(FrmWatchTest, JobEvent_ShownRecordedAndAlerted)
               QStringLiteral("PS1"));
     ASSERT_EQ(popups.sent.size(), 2);
     EXPECT_EQ(popups.sent.first().computer, QStringLiteral("DESK9"));
+}
+
+TEST_F(FrmWatchTest, FullDisk_JobEventsWaitForSpace_EveryRowStoredCsvLinesWholeToldOnce)
+{
+    // GIVEN the job log and the CSV file on a small file system of their own
+    const QString mountPoint = path(QStringLiteral("disk"));
+    ASSERT_TRUE(QDir().mkpath(mountPoint));
+    FullFilesystem disk;
+    QString why;
+    if (!disk.mount(mountPoint, "2m", &why)) {
+        GTEST_SKIP() << why.toStdString();
+    }
+    const QString csv = mountPoint + QStringLiteral("/jobs.csv");
+    const QString mdb = mountPoint + QStringLiteral("/watch.mdb");
+    writeIni(QStringLiteral("[Halvern]\nServer=PS1\nWatchJobs=True\nJobsCSVfile=%1\nHLVDatabase=%2\nJobDatabase=True\n")
+                 .arg(csv, mdb));
+    frmWatch& w = start();
+    const auto event = [&w](int id) {
+        QString record = kErrorRecord;
+        record.replace(QStringLiteral("|17|Sales, 17"), QStringLiteral("|%1|Sales, %1").arg(id));
+        w.mwcmnMonitor_JobEvent(QStringLiteral("New"), record);
+    };
+    event(1);
+    ASSERT_EQ(logCount(mdb), 1);
+    // The CSV file is padded so that the next line begins a few bytes before the end of a
+    // page of the file system: a full disk takes the line's first bytes and refuses the rest.
+    {
+        QFile file(csv);
+        ASSERT_TRUE(file.open(QIODevice::Append));
+        const qint64 room = 4096 - file.size() % 4096 + 4096;
+        file.write("\"Pad\",\"" + QByteArray(room - 20, 'p') + "\"\r\n");
+    }
+    const QByteArray before = fileBytes(csv);
+    ASSERT_TRUE(before.endsWith("\r\n"));
+    ASSERT_TRUE(disk.fill());
+
+    // WHEN job events come while the disk is full
+    for (int id = 2; id <= 40; ++id) {
+        event(id);
+    }
+
+    // THEN the CSV file ends with its last whole line, nothing is lost, and the operator
+    // sees both troubles in the tray's tip
+    EXPECT_EQ(fileBytes(csv), before);
+    EXPECT_EQ(logCount(mdb), 1);
+    EXPECT_EQ(w.jobLogTrouble().isEmpty(), false);
+    EXPECT_TRUE(tray.tip.contains(QStringLiteral("Job log cannot be written"))) << tray.tip.toStdString();
+    EXPECT_TRUE(tray.tip.contains(QStringLiteral("CSV file cannot be written: ") + csv)) << tray.tip.toStdString();
+
+    // AND once space is back every row is stored, and the next CSV line is a whole line
+    // after the last whole one
+    ASSERT_TRUE(disk.release());
+    event(41);
+    EXPECT_TRUE(waitFor([&] { return logCount(mdb) == 41; })) << logCount(mdb);
+    EXPECT_EQ(fileBytes(csv).left(before.size()), before);
+    EXPECT_TRUE(fileBytes(csv).mid(before.size()).startsWith("\"New\",\"PS1\",\"Error\",\"Budget.xlsx\""));
+    EXPECT_TRUE(waitFor([&] { return tray.tip == QStringLiteral("HLV Watch"); })) << tray.tip.toStdString();
+
+    // A CSV file first made while the disk is full gets its header with its first line.
+    ASSERT_TRUE(QFile::remove(csv));
+    ASSERT_TRUE(disk.fill());
+    event(42);
+    ASSERT_TRUE(disk.release());
+    event(43);
+    const QList<QByteArray> lines = fileBytes(csv).split('\n');
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines.at(0), (jobCsvHeaderLine() + QStringLiteral("\r")).toUtf8());
+    EXPECT_TRUE(lines.at(1).contains("\"43\",\"Sales, 43\""));
+    EXPECT_TRUE(waitFor([&] { return logCount(mdb) == 43; })) << logCount(mdb);
 }
 
 TEST_F(FrmWatchTest, DatabaseRecordingWithoutADatabaseChosen_TouchesNoFile)

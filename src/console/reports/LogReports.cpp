@@ -6,6 +6,7 @@
 #include "console/reports/ReportWindow.h"
 #include "platform/Database.h"
 #include "store/JobLogStore.h"
+#include "store/SubmitDates.h"
 
 namespace hlv {
 
@@ -58,7 +59,14 @@ QString sourceIdentifier(const QString& name)
 // so every value shows exactly as QVariant::toString gives it.
 void appendRows(Database& db, const LogReportDefinition& definition, ReportFile& out)
 {
-    Query query(db, QStringLiteral("SELECT * FROM ") + sourceIdentifier(definition.source));
+    // A day view whose side tables were dropped or damaged is read with them empty: its
+    // rows keep the days their texts give rather than vanish.
+    QString sql = QStringLiteral("SELECT * FROM ") + sourceIdentifier(definition.source);
+    if (!joblog::submitDaysReadable(db) || !joblog::dateFormsReadable(db)) {
+        const QString readable = joblog::readableViewSql(db, definition.source);
+        sql = readable.isEmpty() ? sql : readable;
+    }
+    Query query(db, sql);
     QHash<QString, int> index;
     for (int i = 0; i < query.columnCount(); ++i) {
         index.insert(query.columnName(i).toCaseFolded(), i);
@@ -147,7 +155,7 @@ const LogReportDefinition& logReportDefinition(LogReport report)
 LogReports::LogReports(JobLogStore& store, ConnectionSurface& pointers, Shell& shell, ReportWindow& window)
     : m_store(store)
     , m_window(window)
-    , m_writer(pointers, shell)
+    , m_writer(pointers, shell, &window)
 {}
 
 QString LogReports::table(const LogReportDefinition& definition)
@@ -175,17 +183,17 @@ void LogReports::writeTable(const LogReportDefinition& definition, ReportFile& o
     out.appendUtf8("</table>");
 }
 
-void LogReports::run(LogReport report, bool NoOpen)
+bool LogReports::run(LogReport report, bool NoOpen)
 {
     const LogReportDefinition& definition = logReportDefinition(report);
     const ReportSettings settings = m_window.reportSettings();
     const QString path = reportFilePath(settings, definition.fileName);
     m_writer.begin();
-    ReportFile page;
+    ReportFile page(path);
     page << ReportFrame::pageHead(QStringLiteral("Halvern"), true, settings, definition.heading);
     writeTable(definition, page);
     page << ReportFrame::pageTail();
-    m_writer.finish(path, page, !NoOpen);
+    return m_writer.finish(path, page, !NoOpen);
 }
 
 } // namespace hlv

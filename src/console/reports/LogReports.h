@@ -61,7 +61,8 @@ public:
     void GenerateLogMonthlyJobsReport(bool NoOpen) { run(LogReport::MonthlyJobs, NoOpen); }
     void GenerateLogQueueManagerReport(bool NoOpen) { run(LogReport::QueueManager, NoOpen); }
 
-    void run(LogReport report, bool NoOpen);
+    // False when the page could not be written (the window was told why).
+    bool run(LogReport report, bool NoOpen);
 
     // The report's table, from its opening to "</table>": title and header rows, then one
     // row per record of the source. A log or source that cannot be read gives the title and

@@ -5,6 +5,7 @@
 #include <QTemporaryFile>
 
 #include "console/access/ConnectionSurface.h"
+#include "console/reports/ReportWindow.h"
 #include "platform/AtomicFile.h"
 #include "platform/Shell.h"
 
@@ -125,22 +126,28 @@ QString reportFilePath(const ReportSettings& settings, const QString& fileName)
     return outputFilePath(settings.ReportPath + fileName);
 }
 
-bool writeReportFile(const QString& path, const QString& page)
+bool writeReportFile(const QString& path, const QString& page, QString* error)
 {
     ReportFile file;
     file << page;
-    return file.commit(path);
+    return file.commit(path, error);
 }
 
 namespace {
 constexpr qsizetype kReportBlock = 1 << 18;
 }
 
-ReportFile::ReportFile()
-    : m_temp(std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/hlv-report-XXXXXX")))
+ReportFile::ReportFile() = default;
+
+ReportFile::ReportFile(const QString& target)
+    : m_temp(std::make_unique<QTemporaryFile>(target + QStringLiteral(".hlv-XXXXXX")))
 {
-    // Without a temporary file the page stays in memory, as small pages always did.
+    // The page is spooled beside the report it becomes, so a report needs room in its own
+    // folder only. A folder that takes no file fails the report (by the report's path)
+    // rather than filling memory with the page.
     if (!m_temp->open()) {
+        m_failed = true;
+        m_error = QStringLiteral("cannot create a file beside %1: %2").arg(target, m_temp->errorString());
         m_temp.reset();
     }
     m_buffer.reserve(kReportBlock + kReportBlock / 4);
@@ -209,11 +216,16 @@ void ReportFile::appendEscapedUtf8(QByteArrayView text)
 
 void ReportFile::flush(bool always)
 {
+    if (m_failed) {
+        m_buffer.clear();
+        return;
+    }
     if (!m_temp || m_buffer.isEmpty() || (!always && m_buffer.size() < kReportBlock)) {
         return;
     }
-    if (!m_failed && m_temp->write(m_buffer) != m_buffer.size()) {
+    if (m_temp->write(m_buffer) != m_buffer.size()) {
         m_failed = true;
+        m_error = QStringLiteral("cannot write %1: %2").arg(m_temp->fileName(), m_temp->errorString());
     }
     m_buffer.clear();
 }
@@ -230,18 +242,18 @@ QString ReportFile::text()
     return QString::fromUtf8(bytes);
 }
 
-bool ReportFile::commit(const QString& path)
+bool ReportFile::commit(const QString& path, QString* error)
 {
     appendUtf8("\r\n");
     flush(true);
-    // The old page is replaced only by a page that reached the disk whole; in a folder that
-    // takes no new file, a page of this account's is written over in place. Nothing at the
-    // path is followed: the report folder may be shared with other accounts.
+    // The old page is replaced only by a page that reached the disk whole; a folder that
+    // takes no new file keeps the old page. Nothing at the path is followed: the report
+    // folder may be shared with other accounts.
     if (m_temp && !m_failed && (!m_temp->flush() || !m_temp->seek(0))) {
         m_failed = true;
+        m_error = QStringLiteral("cannot write %1: %2").arg(m_temp->fileName(), m_temp->errorString());
     }
     AtomicFile file(path, ReplaceTarget::NameOnly);
-    file.setDirectWriteFallback(true);
     bool ok = !m_failed && file.open();
     if (ok && !m_ascii) {
         ok = file.write("\xEF\xBB\xBF");
@@ -254,19 +266,23 @@ bool ReportFile::commit(const QString& path)
         block = m_temp->read(kReportBlock * 4);
         ok = !block.isEmpty() && file.write(block);
     }
+    // The spool goes before the page is committed: its room is the page's.
+    m_temp.reset();
     if (!ok || !file.commit()) {
-        qWarning().noquote() << "hlv: report:"
-                             << (m_failed ? QStringLiteral("cannot write ") + path + QStringLiteral(": ") +
-                                                m_temp->errorString()
-                                          : file.errorString());
+        const QString why = m_failed ? m_error : file.errorString();
+        qWarning().noquote() << "hlv: report:" << why;
+        if (error) {
+            *error = why;
+        }
         return false;
     }
     return true;
 }
 
-ReportWriter::ReportWriter(ConnectionSurface& pointers, Shell& shell)
+ReportWriter::ReportWriter(ConnectionSurface& pointers, Shell& shell, ReportWindow* window)
     : m_pointers(pointers)
     , m_shell(shell)
+    , m_window(window)
 {}
 
 void ReportWriter::begin()
@@ -284,13 +300,22 @@ bool ReportWriter::finish(const QString& path, const QString& page, bool open)
 
 bool ReportWriter::finish(const QString& path, ReportFile& page, bool open)
 {
-    const bool written = page.commit(path);
+    QString why;
+    const bool written = page.commit(path, &why);
     m_pointers.setMainBusy(false);
     m_pointers.setJobListBusy(false);
+    // A page that was not written is said so; the page of an earlier run is not shown as
+    // if it were this one.
+    if (!written) {
+        if (m_window) {
+            m_window->reportNotWritten(path, why);
+        }
+        return false;
+    }
     if (open) {
         m_shell.open(path);
     }
-    return written;
+    return true;
 }
 
 } // namespace hlv

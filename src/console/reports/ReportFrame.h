@@ -12,6 +12,7 @@ class QTemporaryFile;
 namespace hlv {
 
 class ConnectionSurface;
+class ReportWindow;
 class Shell;
 
 // The settings a report reads, as the console holds them at the moment of the report.
@@ -58,19 +59,21 @@ QString cell(const QString& value);
 // or that name in this account's private folder when another account holds it there.
 QString reportFilePath(const ReportSettings& settings, const QString& fileName);
 
-// Replaces the file at path with the page followed by CR LF. False when it could not be
-// written. The page is written as UTF-8; a page holding characters outside ASCII begins
-// with a byte-order mark so that a browser reads it as UTF-8.
-bool writeReportFile(const QString& path, const QString& page);
+// Replaces the file at path with the page followed by CR LF. False (with the reason in
+// *error) when it could not be written; the old file then stays. The page is written as UTF-8; a page holding
+// characters outside ASCII begins with a byte-order mark so that a browser reads it as UTF-8.
+bool writeReportFile(const QString& path, const QString& page, QString* error = nullptr);
 
 // A report page written as it is built, so a page of a hundred thousand rows is never held
-// whole in memory: the text goes to a private temporary file in blocks, and commit() then
-// replaces the report file with it exactly as writeReportFile would (same bytes, the
-// byte-order mark only when the page holds characters outside ASCII).
+// whole in memory: given its target, the text goes in blocks to a private temporary file
+// beside it, and commit() then replaces the report file with it exactly as writeReportFile
+// would (same bytes, the byte-order mark only when the page holds characters outside
+// ASCII). Without a target the page is kept in memory (small pages).
 class ReportFile
 {
 public:
     ReportFile();
+    explicit ReportFile(const QString& target);
     ~ReportFile();
     ReportFile(const ReportFile&) = delete;
     ReportFile& operator=(const ReportFile&) = delete;
@@ -81,8 +84,9 @@ public:
     // UTF-8 text escaped as htmlText escapes it.
     void appendEscapedUtf8(QByteArrayView text);
 
-    // The page followed by CR LF replaces the file at path; false when it could not be written.
-    bool commit(const QString& path);
+    // The page followed by CR LF replaces the file at path; false (with the reason in
+    // *error) when it could not be written, the old file then kept.
+    bool commit(const QString& path, QString* error = nullptr);
     // The page so far (tests and small pages).
     QString text();
 
@@ -94,15 +98,17 @@ private:
     QByteArray m_buffer;
     bool m_ascii = true;
     bool m_failed = false;
+    QString m_error;
 };
 
 // The writing steps every report shares: the hourglass on the main window and its job
 // list while the page is built and written, then the page opened in the browser unless
-// the caller asked for quiet. A page that cannot be written is still asked to be opened.
+// the caller asked for quiet. A page that cannot be written is opened in no case; the
+// window is told (reportNotWritten) with the path and the reason.
 class ReportWriter
 {
 public:
-    ReportWriter(ConnectionSurface& pointers, Shell& shell);
+    ReportWriter(ConnectionSurface& pointers, Shell& shell, ReportWindow* window = nullptr);
 
     void begin();
     // Writes the page, resets the pointers and opens the file when open is true. Returns
@@ -113,6 +119,7 @@ public:
 private:
     ConnectionSurface& m_pointers;
     Shell& m_shell;
+    ReportWindow* m_window;
 };
 
 } // namespace hlv

@@ -28,6 +28,8 @@ public:
     virtual ShownQueue shownQueue() const = 0;
     // The captions of the favourites in use (menu entries shown), in slot order.
     virtual QStringList favouriteCaptions() const = 0;
+    // A report page that could not be written (nothing is opened): the path and why.
+    virtual void reportNotWritten(const QString& path, const QString& why) = 0;
 };
 
 } // namespace hlv

@@ -94,7 +94,7 @@ WMIReports::WMIReports(PrintSystem& printSystem, ConnectionSurface& surface, Dia
     : m_printSystem(printSystem)
     , m_connection(std::make_unique<WMIPrint>(printSystem, surface, dialogs, shell))
     , m_window(window)
-    , m_writer(surface, shell)
+    , m_writer(surface, shell, &window)
     , m_sectionId([] { return RandomBetween(1, 1000000000); })
 {}
 

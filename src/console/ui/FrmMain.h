@@ -257,6 +257,12 @@ public:
     void mnuAuditRptToday_Click();
     void mnuAuditRptActions_Click();
     void mnuExportLog_Click();
+    // Writes the whole log to the CSV file for the operator to open or mail. When the file
+    // could not be written a box says so (its path and why) and false is returned: the
+    // file of an earlier export must not pass for this one.
+    bool exportLogCsv();
+    // The box of an output file (a report, the CSV export) that could not be written.
+    void showNotWritten(const QString& kind, const QString& path, const QString& why);
 
     // ---- StoreHost ----
     QString serverBoxText() const override;

@@ -13,6 +13,7 @@
 #include "console/ui/FrmStats.h"
 #include "console/ui/VbColour.h"
 #include "platform/Clock.h"
+#include "platform/Dialogs.h"
 #include "platform/Environment.h"
 #include "platform/GeneralDate.h"
 #include "platform/Shell.h"
@@ -28,7 +29,7 @@ constexpr int kFavouriteSlotCount = 20;
 class MainReportWindow final : public ReportWindow
 {
 public:
-    explicit MainReportWindow(const FrmMain& main)
+    explicit MainReportWindow(FrmMain& main)
         : m_main(main)
     {}
 
@@ -52,8 +53,13 @@ public:
 
     QStringList favouriteCaptions() const override { return m_main.favouriteCaptions(); }
 
+    void reportNotWritten(const QString& path, const QString& why) override
+    {
+        m_main.showNotWritten(QStringLiteral("report file"), path, why);
+    }
+
 private:
-    const FrmMain& m_main;
+    FrmMain& m_main;
 };
 
 QString logMailBody(const Environment& env, const QDateTime& now)
@@ -230,10 +236,31 @@ void FrmMain::mnuExportLog_Click()
     // The polling loop stays off while the log is read; it runs afterwards in every case,
     // also when it was off before the command.
     Timer2.stop();
-    m_jobLog->ExportLogToCsv();
-    // An export that failed still opens the file there is, as the desktop finds it.
-    m_ctx.shell.open(m_jobLog->csvFilePath());
+    if (exportLogCsv()) {
+        m_ctx.shell.open(m_jobLog->csvFilePath());
+    }
     Timer2.start();
+}
+
+bool FrmMain::exportLogCsv()
+{
+    // A log that could not be read still gives a new file (its header); only a file that
+    // was not written is kept from the operator.
+    QString error;
+    m_jobLog->ExportLogToCsv(&error);
+    if (!error.isEmpty()) {
+        showNotWritten(QStringLiteral("CSV file"), m_jobLog->csvFilePath(), error);
+        return false;
+    }
+    return true;
+}
+
+void FrmMain::showNotWritten(const QString& kind, const QString& path, const QString& why)
+{
+    // Under /rpt: the unattended dialogs turn the box into a line on stderr.
+    m_ctx.dialogs.showMessage(QStringLiteral("Unable to write the ") + kind + QLatin1Char(' ') + path +
+                                  QStringLiteral("\n") + why,
+                              16, productName());
 }
 
 void FrmMain::mnuLogFullReportCSV_Click()
@@ -244,10 +271,12 @@ void FrmMain::mnuLogFullReportCSV_Click()
 
 void FrmMain::mnuLogFullReportEmail_Click()
 {
-    m_jobLog->ExportLogToCsv();
     // The mail client shows the message; whether the operator sends it is not known here.
-    statsWindow().send_mail(QStringLiteral("support@halvern.example"), QStringLiteral("Halvern - Full Log"),
-                            logMailBody(m_ctx.environment, m_ctx.clock.now()), m_jobLog->csvFilePath());
+    // The record says what the operator asked for, also when the file could not be made.
+    if (exportLogCsv()) {
+        statsWindow().send_mail(QStringLiteral("support@halvern.example"), QStringLiteral("Halvern - Full Log"),
+                                logMailBody(m_ctx.environment, m_ctx.clock.now()), m_jobLog->csvFilePath());
+    }
     writeAudit(QStringLiteral("Log"), QStringLiteral("Log Emailed"));
 }
 

@@ -56,6 +56,9 @@ FrmMain::FrmMain(ConsoleContext& context, QWidget* parent)
     m_jobLog = m_ctx.templatePath.isEmpty()
                    ? std::make_unique<JobLogStore>(m_ctx.environment, m_ctx.clock, *this)
                    : std::make_unique<JobLogStore>(m_ctx.environment, m_ctx.clock, *this, m_ctx.templatePath);
+    m_jobLog->setWriteNotice([this](const QString& text) {
+        setStatusPanelText(1, QStringLiteral("Job log ") + text + QLatin1Char(' ') + timeText());
+    });
     m_liveView = std::make_unique<WMILiveView>(*this, *m_jobLog, m_ctx.clock, m_ctx.dialogs);
     m_wmiPrint = std::make_unique<WMIPrint>(m_ctx.printSystem, *this, m_ctx.dialogs, m_ctx.shell,
                                             [this](const PrinterInfo& printer, const QString& server) {

