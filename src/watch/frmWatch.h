@@ -9,6 +9,7 @@
 #include <QString>
 #include <QTimer>
 
+#include "jobmonitor/client/MonitorRestart.h"
 #include "watch/JobEventProcessing.h"
 #include "watch/MailTrouble.h"
 #include "watch/WatchSettings.h"
@@ -111,7 +112,7 @@ public:
     // A monitor stopped while watching and is not running again yet.
     bool monitorDown() const { return m_monitorDown; }
     // The wait before the next start of the monitor; 0 when none is due.
-    int monitorRestartDelayMs() const { return m_restartTimer.isActive() ? m_restartDelayMs : 0; }
+    int monitorRestartDelayMs() const { return m_restartTimer.isActive() ? m_restart.waitMs() : 0; }
 
     static QString helpFileName();
 
@@ -201,8 +202,8 @@ private:
     QPointer<frmMailer> m_mailer;
     QPointer<MailTroubleWindow> m_mailTrouble;
     QTimer m_restartTimer;
-    int m_restartDelayMs = 0;
-    bool m_monitorDown = false;
+    MonitorRestart m_restart{0, 0};
+    bool m_monitorDown = false; // shown as stopped: from its end to the next "Connected"
     QDateTime m_monitorDownSince;
     bool m_watching = false;
     bool m_unloaded = false;
