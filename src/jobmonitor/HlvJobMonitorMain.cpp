@@ -103,6 +103,10 @@ int main(int argc, char** argv)
 
     // Never deleted: it may sit in read() when the program ends, and the process exit takes it.
     auto* input = new hlv::InputReader(STDIN_FILENO);
+    // Seen on the reader's thread as well: a stop cuts short a reading that a server holds.
+    QObject::connect(
+        input, &hlv::InputReader::lineReceived, input, [&server](const QByteArray& line) { server.lineArrived(line); },
+        Qt::DirectConnection);
     QObject::connect(input, &hlv::InputReader::lineReceived, &server, &hlv::MonitorServer::handleLine,
                      Qt::QueuedConnection);
     // Whatever the monitor holds on the print server is given back before the program ends.
