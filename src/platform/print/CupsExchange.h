@@ -42,8 +42,9 @@ public:
         qint64 maxAnswerBytes = qint64(256) << 20;
         // CUPS keeps 500 jobs unless told otherwise, and a busy server told to keep more holds
         // a few thousand: 50,000 is far above any real queue, and what a program builds from
-        // that many (about 1 KB a job, with the monitor's comparison) stays near 50 MB, far
-        // below the machine. A list longer than that is taken for a fault of the server.
+        // that many (about 2 KB a job with the monitor's comparison, 3 KB in a server report)
+        // stays under 200 MB, far below the machine. A longer list is taken for a fault of the
+        // server.
         qint64 maxJobs = 50000;
     };
     // Process-wide; tests shorten them.
