@@ -16,7 +16,6 @@
 #include <memory>
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <QTextStream>
 #include <unistd.h>
 
@@ -24,6 +23,7 @@
 #include "jobmonitor/MonitorServer.h"
 #include "platform/GeneralDate.h"
 #include "platform/PrintSystem.h"
+#include "platform/TerminationSignals.h"
 
 #ifndef HLV_MONITOR_EXE_NAME
 #error "HLV_MONITOR_EXE_NAME and the other HLV_MONITOR_* definitions come from the build"
@@ -50,18 +50,6 @@ void writeLine(const QByteArray& bytes)
     }
 }
 
-int g_termPipe[2] = {-1, -1};
-
-// Hands the signal to the main thread, which ends the program in order; should that
-// thread be held by a print server that does not answer, SIGALRM ends it a second later.
-void onTerminate(int)
-{
-    const char byte = 't';
-    [[maybe_unused]] const ssize_t written = ::write(g_termPipe[1], &byte, 1);
-    ::signal(SIGALRM, SIG_DFL);
-    ::alarm(1);
-}
-
 void printVersion()
 {
     std::printf("%s\n%s\n%s %s\n", "HLV Job Monitor", "Halvern Job Monitor", HLV_MONITOR_EXE_NAME,
@@ -86,6 +74,9 @@ int main(int argc, char** argv)
     // through its own shutdown and ends this program with it, rather than see it die first.
     std::signal(SIGINT, SIG_IGN);
     std::signal(SIGHUP, SIG_IGN);
+    // SIGTERM ends the program in order on its main thread; should that thread be held by a
+    // print server that does not answer, SIGALRM ends it a second later.
+    hlv::TerminationSignals::install({SIGTERM}, 1);
 
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral(HLV_MONITOR_EXE_NAME));
@@ -103,6 +94,10 @@ int main(int argc, char** argv)
 
     // Never deleted: it may sit in read() when the program ends, and the process exit takes it.
     auto* input = new hlv::InputReader(STDIN_FILENO);
+    // Seen on the reader's thread as well: a stop cuts short a reading that a server holds.
+    QObject::connect(
+        input, &hlv::InputReader::lineReceived, input, [&server](const QByteArray& line) { server.lineArrived(line); },
+        Qt::DirectConnection);
     QObject::connect(input, &hlv::InputReader::lineReceived, &server, &hlv::MonitorServer::handleLine,
                      Qt::QueuedConnection);
     // Whatever the monitor holds on the print server is given back before the program ends.
@@ -111,12 +106,9 @@ int main(int argc, char** argv)
         app.quit();
     };
     QObject::connect(input, &hlv::InputReader::inputClosed, &app, end, Qt::QueuedConnection);
-    std::unique_ptr<QSocketNotifier> terminate;
-    if (::pipe(g_termPipe) == 0) {
-        terminate = std::make_unique<QSocketNotifier>(g_termPipe[0], QSocketNotifier::Read);
-        QObject::connect(terminate.get(), &QSocketNotifier::activated, &app, end);
-        std::signal(SIGTERM, onTerminate);
-    }
+    hlv::TerminationSignals terminationSignals;
+    QObject::connect(&terminationSignals, &hlv::TerminationSignals::received, &app, end);
+    terminationSignals.start();
 
     server.sayHello();
     input->start();

@@ -68,9 +68,10 @@ QString buildJobDetailRecord(const PrintJobInfo& job)
     fields.reserve(kJobDetailFieldCount);
     fields << QString::number(job.StatusMask) << job.Document << job.HostPrintQueue << job.Owner << job.queueName()
            << (job.TotalPages ? QString::number(*job.TotalPages) : QString()) << QString::number(job.PagesPrinted)
-           << QString::number(job.Priority)
-           // Whole kilobytes, the remainder dropped: a job under 1024 bytes reads "0KB".
-           << (job.Size ? QString::number(*job.Size / 1024) : QString()) + QStringLiteral("KB")
+           << (job.Priority == PrintJobInfo::kUnknownPriority ? QString() : QString::number(job.Priority))
+           // Whole kilobytes, the remainder dropped: a job under 1024 bytes reads "0KB". What
+           // the server did not tell stays empty rather than read as a value.
+           << (job.Size ? QString::number(*job.Size / 1024) + QStringLiteral("KB") : QString())
            << generalDateText(job.TimeSubmitted) << QString::number(job.JobId) << job.Name;
     for (QString& field : fields) {
         field = escapedField(field);

@@ -10,8 +10,8 @@ namespace hlv {
 // The job detail record that every job event carries: 12 fields joined by "|", in this
 // order:
 //   0 status mask, 1 document, 2 submitting computer ("\\host"), 3 owner, 4 queue name,
-//   5 total pages, 6 pages printed, 7 priority, 8 size in whole KB followed by "KB"
-//   ("KB" alone when the size is not known), 9 time submitted (general date text),
+//   5 total pages, 6 pages printed, 7 priority, 8 size in whole KB followed by "KB",
+//   9 time submitted (general date text),
 //   10 job id, 11 name ("queue, id").
 // A value the server does not know gives an empty field.
 //

@@ -47,17 +47,26 @@ void JobMonitor::StartMonitor(const QString& strComputer)
     objServices = std::move(server);
     colEvents.clear();
     m_haveBaseline = false;
+    m_startedAt = QDateTime::currentDateTimeUtc();
+    m_lastGood = QDateTime();
+    m_historySince = QDateTime();
     m_retryDelay = 0;
     m_state = State::Connecting;
     frmMonitor->tmrConnect.start(1);
 }
 
-void JobMonitor::ResumeMonitor(const QString& strComputer, const QStringList& knownJobs)
+void JobMonitor::ResumeMonitor(const QString& strComputer, const QStringList& knownJobs, const QStringList& endedJobs,
+                               const QDateTime& historySince)
 {
     StartMonitor(strComputer);
     if (m_state == State::Connecting) {
         colEvents.restore(knownJobs);
+        colEvents.rememberEnded(endedJobs);
         m_haveBaseline = true;
+        if (historySince.isValid()) {
+            m_startedAt = historySince;
+            m_historySince = historySince;
+        }
     }
 }
 
@@ -81,15 +90,19 @@ void JobMonitor::mwtmrConnect_Timer()
     // The watch stands before the reading, so that no change falls between the two.
     askForWatch();
     m_lastReading.start();
+    const QDateTime began = QDateTime::currentDateTimeUtc();
     // The first reading stands for the subscription: jobs already there are not news.
     // After a lost server, whatever changed meanwhile is.
     QList<JobChange> changes;
     if (m_haveBaseline) {
-        if (!readAll(changes)) {
+        if (!readAll(changes, {}, m_historySince)) {
             serverLost();
             return;
         }
+        m_historySince = QDateTime();
     } else {
+        QElapsedTimer cost;
+        cost.start();
         QList<PrintJobInfo> jobs;
         if (!objServices->jobs(jobs)) {
             serverLost();
@@ -97,10 +110,12 @@ void JobMonitor::mwtmrConnect_Timer()
         }
         m_lastWholeReading.start();
         colEvents.reset(jobs);
+        m_wholeCostMs = cost.elapsed();
         m_haveBaseline = true;
         Q_EMIT JobListEvent(colEvents.records());
     }
     m_connectedSince.start();
+    m_lastGood = began;
     m_state = State::Waiting;
     Q_EMIT ConnectEvent(textConnected());
     if (m_state == State::Waiting && raise(changes)) {
@@ -120,12 +135,13 @@ void JobMonitor::MonitorEvent()
         return;
     }
     m_lastReading.start();
+    const QDateTime began = QDateTime::currentDateTimeUtc();
     QList<JobChange> changes;
     if (!m_watch && m_lastWatchAsked.isValid() && m_lastWatchAsked.elapsed() >= m_watchRetryInterval) {
         askForWatch();
     }
     PrintResult read;
-    if (m_watch && m_lastWholeReading.elapsed() < m_wholeInterval) {
+    if (m_watch && m_lastWholeReading.elapsed() < std::max<qint64>(m_wholeInterval, kWholeCostShare * m_wholeCostMs)) {
         read = readChanges(changes);
         if (!read && read.refused) {
             watchRefused();
@@ -151,6 +167,7 @@ void JobMonitor::MonitorEvent()
         serverLost();
         return;
     }
+    m_lastGood = began;
     // A connection that has answered for a while is steady: a later loss starts afresh.
     if (m_retryDelay != 0 && m_connectedSince.elapsed() >= m_steadyTime) {
         m_retryDelay = 0;
@@ -174,18 +191,28 @@ void JobMonitor::watchRefused()
     m_lastWatchAsked.start();
 }
 
-PrintResult JobMonitor::readAll(QList<JobChange>& changes, const QList<PrintJobInfo>& told)
+PrintResult JobMonitor::readAll(QList<JobChange>& changes, const QList<PrintJobInfo>& told,
+                                const QDateTime& historySince)
 {
+    QElapsedTimer cost;
+    cost.start();
     QList<PrintJobInfo> jobs;
     if (PrintResult r = objServices->jobs(jobs); !r) {
         return r;
+    }
+    // Read after the list: a job that ends in between is in the history, and one listed
+    // there that ended since is settled by the next reading. A history that cannot be read
+    // (too long, say) leaves only the jobs that came and went unreported; a server that is
+    // gone shows at the next reading.
+    QList<PrintJobInfo> ended;
+    if (historySince.isValid() && objServices->keepsEndedJobs() && !objServices->endedJobs(historySince, ended)) {
+        ended.clear();
     }
     m_lastWholeReading.start();
     // Jobs no longer listed are asked after one by one, as long as they are few: one that
     // ended is reported as it ended, not as it was last seen. So are jobs that the notices
     // tell came and ended unseen: the history has all of them, submit time included, where
     // the notices may have told only their end.
-    QList<PrintJobInfo> ended;
     QList<qint64> ask;
     if (objServices->keepsEndedJobs()) {
         ask = colEvents.missing(jobs);
@@ -196,7 +223,8 @@ PrintResult JobMonitor::readAll(QList<JobChange>& changes, const QList<PrintJobI
             if (ask.size() >= kMostSingleReads) {
                 break;
             }
-            if (job.ended && !job.Name.isEmpty() && !colEvents.contains(job.Name) && !ask.contains(job.JobId)) {
+            if (job.ended && !job.Name.isEmpty() && !colEvents.contains(job.Name) && !colEvents.hasEnded(job.Name) &&
+                !ask.contains(job.JobId)) {
                 ask.append(job.JobId);
             }
         }
@@ -212,6 +240,7 @@ PrintResult JobMonitor::readAll(QList<JobChange>& changes, const QList<PrintJobI
         }
     }
     changes = colEvents.update(jobs, ended, told);
+    m_wholeCostMs = cost.elapsed();
     return PrintResult::success();
 }
 
@@ -264,11 +293,17 @@ PrintResult JobMonitor::readChanges(QList<JobChange>& changes)
 void JobMonitor::serverLost()
 {
     frmMonitor->tmrEvent.stop();
-    if (m_watch) {
+    // A reading cut short for a stop leaves the watch to the stop, which cancels it.
+    if (m_watch && !m_printSystem.callsInterrupted()) {
         m_watch->abandon();
         m_watch.reset();
     }
     const bool first = m_state != State::Retrying;
+    // Jobs that come and go while the server cannot be read are looked for in its history,
+    // from shortly before the last reading that worked (the server's clock may differ).
+    if (first && m_lastGood.isValid()) {
+        m_historySince = std::max(m_startedAt, m_lastGood.addSecs(-kClockMarginSecs));
+    }
     // The wait goes on growing over a connect that failed again at once.
     m_retryDelay = m_retryDelay == 0 ? m_retryFirst : std::min(m_retryDelay * 2, m_retryLimit);
     m_state = State::Retrying;
@@ -298,7 +333,9 @@ void JobMonitor::armNextReading()
 {
     // Readings start a fixed interval apart however long one takes, so a change on the
     // server is reported within one interval plus one reading.
-    const int interval = m_watch ? m_watchInterval : m_pollInterval;
+    // Whole lists long enough to take a while are compared less often, in proportion.
+    const qint64 interval =
+        m_watch ? m_watchInterval : std::max<qint64>(m_pollInterval, kWholeCostShare * m_wholeCostMs);
     const qint64 wait = std::max<qint64>(0, interval - m_lastReading.elapsed());
     frmMonitor->tmrEvent.start(static_cast<int>(wait));
 }

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
@@ -35,7 +36,9 @@ public:
 // it for them five times a second and reads only the jobs it names, and for a queue whose
 // printer changed state only that printer's state, from which the status of the queue's
 // jobs follows; the whole list is still compared about once a minute, in case a change was
-// missed. Elsewhere tmrEvent reads the whole job list every pollInterval. Either way the
+// missed. Elsewhere tmrEvent reads the whole job list every pollInterval. A whole-list
+// comparison that takes long is made less often, so that it takes at most a tenth of the
+// time (kWholeCostShare). Either way the
 // jobs as last read (JobSnapshot) give the events; a job that left the list is reported
 // with its state now (a moved job as it is on its new queue, an ended one as it ended).
 //
@@ -54,7 +57,9 @@ public:
 // "WMI Query Error" once; the monitor then connects again and reads, first after one
 // second, then waiting twice as long each time up to five seconds. When a reading works
 // again it raises "Connected" followed by the events for everything that changed while the
-// server was lost (a job that came and went meanwhile leaves no trace). The wait only
+// server was lost; a job that came and went meanwhile is found in the server's history of
+// ended jobs where it keeps one (ResumeMonitor does the same for the time no monitor ran),
+// and leaves no trace elsewhere. A job whose end was reported is never reported again. The wait only
 // starts from one second again once the server has answered steadily for a while, so a
 // server that fails again right after each connect is not asked once a second. StopMonitor
 // ends the watch on the server and keeps the server connection until the object goes or
@@ -71,8 +76,11 @@ public:
     void StartMonitor(const QString& strComputer);
     // StartMonitor with the jobs known from an earlier monitor (their job detail records)
     // as the last reading: the first reading reports what changed since, as after a lost
-    // server, rather than taking the jobs as they stand.
-    void ResumeMonitor(const QString& strComputer, const QStringList& knownJobs);
+    // server, rather than taking the jobs as they stand. The jobs that ended from
+    // historySince on (by the server's history; not read when invalid) are reported too,
+    // except those named in endedJobs, whose end the earlier monitors reported.
+    void ResumeMonitor(const QString& strComputer, const QStringList& knownJobs, const QStringList& endedJobs = {},
+                       const QDateTime& historySince = {});
     void StopMonitor();
     // One reading of the server's changes (or of all its jobs) and the events for what
     // changed since the last one.
@@ -109,6 +117,12 @@ public:
 
     // More changed jobs than this in one answer are read as a whole list.
     static constexpr int kMostSingleReads = 25;
+    // How far the clocks of this computer and of a print server may differ: the history is
+    // read from that much before the last reading that worked.
+    static constexpr int kClockMarginSecs = 60;
+    // A whole-list comparison takes at most this share of the time (1 in kWholeCostShare):
+    // one that takes a second waits nine before the next, however short the interval.
+    static constexpr int kWholeCostShare = 10;
 
 Q_SIGNALS:
     void JobEvent(const QString& strAction, const QString& strDetails);
@@ -123,8 +137,10 @@ private:
     void armNextReading();
     // Reads what the watch names; a failure when the server did not answer or refused.
     PrintResult readChanges(QList<JobChange>& changes);
-    // Reads the whole list; told: what the watch's notices said of jobs named meanwhile.
-    PrintResult readAll(QList<JobChange>& changes, const QList<PrintJobInfo>& told = {});
+    // Reads the whole list; told: what the watch's notices said of jobs named meanwhile;
+    // with historySince valid, the jobs that ended since then as well.
+    PrintResult readAll(QList<JobChange>& changes, const QList<PrintJobInfo>& told = {},
+                        const QDateTime& historySince = {});
     void watchRefused();
     void askForWatch();
     void serverLost();
@@ -142,6 +158,10 @@ private:
     QElapsedTimer m_lastWholeReading;
     QElapsedTimer m_lastWatchAsked;
     QElapsedTimer m_connectedSince;
+    QDateTime m_startedAt;    // when StartMonitor was called (or the earlier monitor's, resumed)
+    QDateTime m_lastGood;     // the start of the last reading that worked
+    QDateTime m_historySince; // the next reading also reads the history from then
+    qint64 m_wholeCostMs = 0; // how long the last whole-list comparison took
     int m_pollInterval = 1000;
     int m_watchInterval = 200; // between two questions to a server that keeps track of its changes
     int m_wholeInterval = 60 * 1000;

@@ -30,17 +30,47 @@ void JobSnapshot::clear()
 {
     m_order.clear();
     m_entries.clear();
+    m_ended.clear();
+    m_endedOrder.clear();
+}
+
+void JobSnapshot::rememberEnded(const QStringList& names)
+{
+    for (const QString& name : names) {
+        if (!name.isEmpty()) {
+            rememberEnd(name);
+        }
+    }
+}
+
+void JobSnapshot::rememberEnd(const QString& name)
+{
+    if (m_ended.contains(name)) {
+        return;
+    }
+    // Forgotten half at a time, so that remembering costs no more than a constant per end.
+    if (m_endedOrder.size() >= kMostEndsKept) {
+        const qsizetype drop = m_endedOrder.size() / 2;
+        for (qsizetype i = 0; i < drop; ++i) {
+            m_ended.remove(m_endedOrder.at(i));
+        }
+        m_endedOrder.remove(0, drop);
+    }
+    m_ended.insert(name);
+    m_endedOrder.append(name);
 }
 
 void JobSnapshot::reset(const QList<PrintJobInfo>& jobs)
 {
-    clear();
+    m_order.clear();
+    m_entries.clear();
     update(jobs);
 }
 
 void JobSnapshot::restore(const QStringList& records)
 {
-    clear();
+    m_order.clear();
+    m_entries.clear();
     for (const QString& record : records) {
         const QStringList fields = readJobDetailRecord(record);
         const QString& name = fields.at(11);
@@ -189,6 +219,9 @@ QList<JobChange> JobSnapshot::settle(const QList<PrintJobInfo>& jobs, bool whole
             record = entry.record;
         }
         changes.append({kDeleted, std::move(record)});
+        if (!listedById.contains(id)) {
+            rememberEnd(name);
+        }
     }
     if (whole) {
         for (const QString& name : std::as_const(gone)) {
@@ -206,10 +239,11 @@ QList<JobChange> JobSnapshot::settle(const QList<PrintJobInfo>& jobs, bool whole
     // what the notices told.
     const auto cameAndWent = [&](const PrintJobInfo& job) {
         if (!job.ended || settled.contains(job.JobId) || listedById.contains(job.JobId) ||
-            m_entries.contains(job.Name) || job.Name.isEmpty()) {
+            m_entries.contains(job.Name) || job.Name.isEmpty() || m_ended.contains(job.Name)) {
             return;
         }
         settled.insert(job.JobId);
+        rememberEnd(job.Name);
         const QString record = buildJobDetailRecord(job);
         changes.append({kNew, record});
         changes.append({kDeleted, record});

@@ -32,6 +32,10 @@ struct JobChange
 // (`told`) give it. Only a job of which nothing more is known leaves as it was last seen.
 // A job that came and ended between two readings, of which the history or the notices
 // tell, is reported "New" and then "Deleted".
+//
+// A job whose end was reported is remembered by name, so that its end is reported once
+// however its notices are split or repeated, and whatever a reading of the history finds
+// of it later.
 class JobSnapshot
 {
 public:
@@ -66,7 +70,16 @@ public:
 
     qsizetype size() const { return m_order.size(); }
     bool contains(const QString& name) const { return m_entries.contains(name); }
+    // Whether the end of the job of that name was reported (by this snapshot, or by an
+    // earlier monitor as given to rememberEnded).
+    bool hasEnded(const QString& name) const { return m_ended.contains(name); }
+    void rememberEnded(const QStringList& names);
+    // Forgets the jobs and the ends reported.
     void clear();
+
+    // Ends remembered at most: far more jobs than end between two readings, or between a
+    // monitor's end and its successor's first reading.
+    static constexpr qsizetype kMostEndsKept = 20000;
 
 private:
     struct Entry
@@ -78,9 +91,12 @@ private:
                             const QSet<QString>& queues, const QList<PrintJobInfo>& ended,
                             const QList<PrintJobInfo>& told);
     void modify(Entry& entry, const PrintJobInfo& job, QString record, QList<JobChange>& changes);
+    void rememberEnd(const QString& name);
 
     QStringList m_order;             // job names in the order last read
     QHash<QString, Entry> m_entries; // job name -> what was read of it
+    QSet<QString> m_ended;           // names of the jobs whose end was reported
+    QStringList m_endedOrder;        // the same, oldest first: the first forgotten
 };
 
 template <typename Derive>

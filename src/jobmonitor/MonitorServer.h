@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 
 #include <QByteArray>
@@ -32,15 +33,24 @@ public:
     void sayHello();
     // One line from the client, without its LF. Unknown messages are ignored.
     void handleLine(const QByteArray& line);
+    // From the thread that reads the client's lines, as soon as a line arrives: a stop is
+    // answered within moments however long the print server takes, as every call to it
+    // ends at once until the stop has been handled.
+    void lineArrived(const QByteArray& line);
 
     JobMonitor& monitor() { return m_monitor; }
 
 private:
     void send(const QStringList& fields);
 
+    PrintSystem& m_printSystem;
+    std::atomic<bool> m_stopping{false};
     MonitorIdentity m_identity;
     Writer m_write;
     JobMonitor m_monitor;
+    // Of the last ResumeHistory, for the ResumeMonitor that follows it.
+    QDateTime m_historySince;
+    QStringList m_endedJobs;
 };
 
 } // namespace hlv

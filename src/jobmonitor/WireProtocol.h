@@ -21,6 +21,10 @@ namespace hlv::wire {
 //                      ResumeMonitor <TAB> server <TAB> job detail record <TAB> ...
 //                                  (StartMonitor that takes the given jobs as the last
 //                                  reading, so its first reading reports what changed)
+//                      ResumeHistory <TAB> seconds since 1970 (UTC) <TAB> job name <TAB> ...
+//                                  (for the ResumeMonitor that follows: the jobs that ended
+//                                  from then on are reported too, except those named, whose
+//                                  end was reported already)
 //                      StopMonitor
 //
 // Any other message is ignored by both sides, so either can grow without breaking the other.
@@ -29,6 +33,7 @@ inline constexpr char kHello[] = "HELLO";
 inline constexpr char kStartMonitor[] = "StartMonitor";
 inline constexpr char kStopMonitor[] = "StopMonitor";
 inline constexpr char kResumeMonitor[] = "ResumeMonitor";
+inline constexpr char kResumeHistory[] = "ResumeHistory";
 inline constexpr char kJobList[] = "JobList";
 inline constexpr char kConnectEvent[] = "ConnectEvent";
 inline constexpr char kJobEvent[] = "JobEvent";

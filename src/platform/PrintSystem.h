@@ -96,7 +96,7 @@ struct PrintJobInfo
     QString Owner;
     std::optional<qint64> TotalPages; // empty while the spooler does not know it yet
     qint64 PagesPrinted = 0;
-    qint64 Priority = 1;
+    qint64 Priority = 1;        // kUnknownPriority when the server did not tell it
     std::optional<qint64> Size; // bytes; empty when the server does not say
     QDateTime TimeSubmitted;    // local time
     quint32 StatusMask = 0;     // JobStatus bits
@@ -106,6 +106,9 @@ struct PrintJobInfo
     // The job has ended (printed, cancelled or aborted); only a job read by its id comes so,
     // while the server still keeps it in its history. No listing holds ended jobs.
     bool ended = false;
+
+    // No server gives a job this priority (IPP's run from 1 to 100).
+    static constexpr qint64 kUnknownPriority = 0;
 
     // The printer name part of Name: up to the comma before the job id, all of it without
     // a comma. A printer name may hold commas of its own; the job id never does.
@@ -207,6 +210,14 @@ public:
     }
     // Whether job() may still find a job that has ended (the server keeps a history of them).
     virtual bool keepsEndedJobs() const { return false; }
+    // The jobs that ended at `since` or later by the server's clock, each as job() reads it,
+    // as far as the server keeps a history of them (none where it keeps none).
+    virtual PrintResult endedJobs(const QDateTime& since, QList<PrintJobInfo>& out)
+    {
+        Q_UNUSED(since);
+        out.clear();
+        return PrintResult::success();
+    }
     // One job read as jobs() reads it; found is false when the server no longer lists it.
     // A job that has ended but is still in the server's history comes with ended set.
     virtual PrintResult job(qint64 jobId, PrintJobInfo& out, bool& found)
@@ -257,6 +268,11 @@ public:
     // Fails within a few seconds for a server that cannot be reached.
     virtual std::unique_ptr<PrintServer> connect(const QString& server, QString* error = nullptr) = 0;
     virtual void setPasswordPrompt(PasswordPrompt prompt) = 0;
+    // From any thread: every call to a server in progress ends at once and every new one
+    // fails at once, until called again with false (a program asked to stop while a server
+    // that does not answer holds its thread).
+    virtual void interruptCalls(bool on) { Q_UNUSED(on); }
+    virtual bool callsInterrupted() const { return false; }
 };
 
 // The print system chosen by HLV_PRINT_SYSTEM; never null (an unknown value falls back

@@ -17,6 +17,7 @@ constexpr std::array kSignals = {SIGTERM, SIGHUP, SIGINT};
 
 // [0] written by the handlers, [1] read on the event loop; -1 until install().
 int g_pair[2] = {-1, -1};
+unsigned g_hardExitSeconds = 0;
 
 void onSignal(int signalNumber)
 {
@@ -24,16 +25,21 @@ void onSignal(int signalNumber)
     const auto byte = static_cast<unsigned char>(signalNumber);
     // Non-blocking: with the pair full the program has many signals to read already.
     [[maybe_unused]] const ssize_t written = ::write(g_pair[0], &byte, 1);
+    if (g_hardExitSeconds > 0) {
+        ::signal(SIGALRM, SIG_DFL);
+        ::alarm(g_hardExitSeconds);
+    }
     errno = savedErrno;
 }
 
 } // namespace
 
-bool TerminationSignals::install()
+bool TerminationSignals::install(std::initializer_list<int> signalNumbers, unsigned hardExitSeconds)
 {
     if (g_pair[0] >= 0) {
         return true;
     }
+    g_hardExitSeconds = hardExitSeconds;
     int pair[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, pair) != 0) {
         return false;
@@ -44,7 +50,12 @@ bool TerminationSignals::install()
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (const int signalNumber : kSignals) {
+    if (signalNumbers.size() == 0) {
+        for (const int signalNumber : kSignals) {
+            ::sigaction(signalNumber, &action, nullptr);
+        }
+    }
+    for (const int signalNumber : signalNumbers) {
         ::sigaction(signalNumber, &action, nullptr);
     }
     return true;

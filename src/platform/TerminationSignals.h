@@ -1,5 +1,6 @@
 #pragma once
 
+#include <initializer_list>
 #include <memory>
 
 #include <QObject>
@@ -16,14 +17,18 @@ namespace hlv {
 // number into one end of a socket pair. The other end is read by a socket notifier on the
 // event loop, which raises received(). Handlers are installed by install(), first thing
 // in main; signals that come before start() (during start-up) wait in the pair and are
-// raised once the event loop runs after start(). One object per program.
+// raised once the event loop runs after start(). One object per program; the console, the
+// watch program and the job monitor server all end through it.
 class TerminationSignals : public QObject
 {
     Q_OBJECT
 public:
-    // Creates the socket pair and installs the handlers; false (with the default actions
-    // left in place) when the pair cannot be made. Safe to call more than once.
-    static bool install();
+    // Creates the socket pair and installs the handlers for `signalNumbers` (by default
+    // SIGTERM, SIGHUP and SIGINT); false (with the default actions left in place) when the
+    // pair cannot be made. Safe to call more than once. With hardExitSeconds, a program
+    // whose thread may be held (by a print server that does not answer) ends by SIGALRM that
+    // many seconds after a signal, should its orderly end not have come first.
+    static bool install(std::initializer_list<int> signalNumbers = {}, unsigned hardExitSeconds = 0);
 
     explicit TerminationSignals(QObject* parent = nullptr);
     ~TerminationSignals() override;

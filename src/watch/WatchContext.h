@@ -50,6 +50,9 @@ struct WatchContext
     // at each attempt that fails up to the longest.
     int monitorRestartFirstMs = 1000;
     int monitorRestartLimitMs = 60000;
+    // Milliseconds on a clock that only goes forward, for how long a restarted monitor has
+    // stayed up; unset: the process's own.
+    std::function<qint64()> monitorClock;
     // Ends the program after the window's unload; unset: nothing (tests).
     std::function<void()> endProgram;
 };

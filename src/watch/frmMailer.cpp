@@ -107,15 +107,20 @@ void frmMailer::Form_Activate()
     if (!m_alert.MailAlertMode) {
         return;
     }
-    hide();
-    txtEmailSubject->setText(m_alert.MailAlertSubject);
-    txtMessage->setPlainText(m_alert.MailAlertBody);
-    cmdSendEmail_Click();
+    // An alert goes out as a mail of its own: a window the operator has open (Test Email)
+    // keeps what is typed in it and stays open; a hidden one stays hidden.
+    queueMail({m_alert.MailAlertSubject, m_alert.MailAlertBody, true});
 }
 
 void frmMailer::cmdSendEmail_Click()
 {
-    const Mail mail{txtEmailSubject->text(), txtMessage->toPlainText(), m_alert.MailAlertMode};
+    // The button of a window shown for the operator sends the operator's mail, whatever
+    // alert came meanwhile.
+    queueMail({txtEmailSubject->text(), txtMessage->toPlainText(), m_alert.MailAlertMode && !isVisible()});
+}
+
+void frmMailer::queueMail(const Mail& mail)
+{
     if (m_waiting.size() >= static_cast<size_t>(kMaxWaitingMails)) {
         ++m_dropped;
         const QString why = QStringLiteral("Mail \"%1\" dropped: %2 mails are waiting already.")

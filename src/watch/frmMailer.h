@@ -104,6 +104,8 @@ private:
         bool alert = false;
     };
 
+    // Waits its turn behind the mails before it, or is dropped when too many wait.
+    void queueMail(const Mail& mail);
     void startNextMail();
     void WinSock_DataArrival();
     void WinSock_Error(int number, const QString& description);

@@ -366,7 +366,7 @@ void frmWatch::cmdStart_Click()
     lblStatus->setText(QStringLiteral("Job Connection Initiated"));
     m_watching = true;
     m_monitorDown = false;
-    m_restartDelayMs = 0;
+    m_restart = MonitorRestart(m_ctx.monitorRestartFirstMs, m_ctx.monitorRestartLimitMs, m_ctx.monitorClock);
     cmdStop->setEnabled(true);
     mnuStartStop[1]->setEnabled(true);
     txtComputer->setEnabled(false);
@@ -393,18 +393,19 @@ void frmWatch::monitorLost()
     if (!m_watching || m_unloaded) {
         return;
     }
-    const bool begins = !m_monitorDown;
+    // However the monitor dies, and however often it announces itself in between, one
+    // outage is reported once and its restarts wait longer and longer.
+    const MonitorRestart::Stop stop = m_restart.monitorEnded();
+    const bool begins = stop.outageBegins;
     if (begins) {
-        m_monitorDown = true;
         m_monitorDownSince = QDateTime::currentDateTime();
     }
-    m_restartDelayMs = m_restartDelayMs == 0 ? m_ctx.monitorRestartFirstMs
-                                             : std::min(2 * m_restartDelayMs, m_ctx.monitorRestartLimitMs);
-    m_restartTimer.start(m_restartDelayMs);
+    m_monitorDown = true;
+    m_restartTimer.start(stop.waitMs);
     showConnectState(QStringLiteral("Disconnected"));
     lblDetailsTranslated->appendPlainText(QStringLiteral("The job monitor stopped at %1; it is started again in %2 s.")
                                               .arg(generalDateText(m_monitorDownSince))
-                                              .arg(m_restartDelayMs / 1000.0));
+                                              .arg(stop.waitMs / 1000.0));
     updateTrayTip();
     if (!begins) {
         return;
@@ -440,14 +441,13 @@ void frmWatch::cmdStop_Click()
     // Stops and releases the monitor, then ends its server process, which may still be
     // waiting for the next job change.
     m_restartTimer.stop();
-    m_restartDelayMs = 0;
+    m_restart.reset();
     m_monitorDown = false;
     m_binding->StopJobMonitor();
     // A monitor that could not answer (never started, or its process gone) sent no
-    // "Disconnected": the window says it all the same, as nothing is watched any more.
-    if (lblStatus->text() != QLatin1String("Disconnected")) {
-        showConnectState(QStringLiteral("Disconnected"));
-    }
+    // "Disconnected": the window says it all the same, as nothing is watched any more, and
+    // no longer says when a stopped monitor is started again.
+    showConnectState(QStringLiteral("Disconnected"));
     m_watching = false;
     cmdStop->setEnabled(false);
     mnuStartStop[0]->setEnabled(true);
@@ -478,10 +478,12 @@ void frmWatch::mwcmnMonitor_ConnectEvent(const QString& strConnect)
     if (!m_watching) {
         return;
     }
-    if (m_monitorDown && strConnect == QLatin1String("Connected")) {
-        m_monitorDown = false;
-        m_restartDelayMs = 0;
-        updateTrayTip();
+    if (strConnect == QLatin1String("Connected")) {
+        m_restart.monitorConnected();
+        if (m_monitorDown) {
+            m_monitorDown = false;
+            updateTrayTip();
+        }
     }
     showConnectState(strConnect);
 }

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QTimer>
 
+#include "jobmonitor/client/MonitorRestart.h"
 #include "watch/JobEventProcessing.h"
 #include "watch/MailTrouble.h"
 #include "watch/WatchSettings.h"
@@ -113,7 +114,7 @@ public:
     // What the tray tells of job log writes waiting for the disk; empty without trouble.
     QString jobLogTrouble() const { return m_jobLogTrouble; }
     // The wait before the next start of the monitor; 0 when none is due.
-    int monitorRestartDelayMs() const { return m_restartTimer.isActive() ? m_restartDelayMs : 0; }
+    int monitorRestartDelayMs() const { return m_restartTimer.isActive() ? m_restart.waitMs() : 0; }
 
     static QString helpFileName();
 
@@ -203,8 +204,8 @@ private:
     QPointer<frmMailer> m_mailer;
     QPointer<MailTroubleWindow> m_mailTrouble;
     QTimer m_restartTimer;
-    int m_restartDelayMs = 0;
-    bool m_monitorDown = false;
+    MonitorRestart m_restart{0, 0};
+    bool m_monitorDown = false; // shown as stopped: from its end to the next "Connected"
     QString m_jobLogTrouble; // writes of the job log waiting for its disk
     QString m_csvTrouble;    // the CSV file refusing lines
     QDateTime m_monitorDownSince;

@@ -44,7 +44,19 @@ int main(int argc, char** argv)
 
     hlv::frmWatch window(context);
     dialogs.setParent(&window);
+    // A logout, a kill or Ctrl+C ends the program as Exit does, from the start: also while
+    // start-up waits in a box for the operator.
+    hlv::TerminationSignals terminationSignals;
+    QObject::connect(&terminationSignals, &hlv::TerminationSignals::received, &window, [&window] {
+        window.close();
+        window.Form_Unload();
+    });
+    terminationSignals.start();
     window.Form_Load();
+    // Ended while start-up waited in a box: the event loop that was to end has not run yet.
+    if (window.isUnloaded()) {
+        return 0;
+    }
 
     // HLV_SCREENSHOT: a picture of the window once start-up has settled, then the normal
     // shutdown (for the documentation and for checking the layout without a display).
@@ -59,12 +71,5 @@ int main(int argc, char** argv)
             window.close();
         });
     }
-    // A logout, a kill or Ctrl+C ends the program as Exit does.
-    hlv::TerminationSignals terminationSignals;
-    QObject::connect(&terminationSignals, &hlv::TerminationSignals::received, &window, [&window] {
-        window.close();
-        window.Form_Unload();
-    });
-    terminationSignals.start();
     return QApplication::exec();
 }

@@ -20,7 +20,8 @@ public:
     {
         QList<PrintJobInfo> jobs;
         QList<PrinterInfo> printers;
-        QList<PrintJobInfo> history; // ended jobs the server still keeps (read by id only)
+        QList<PrintJobInfo> history;   // ended jobs the server still keeps
+        QList<QDateTime> historySince; // every reading of the history: from when
         bool jobsFail = false;
         bool connectFails = false; // the server cannot be reached (stopped)
         int readings = 0;          // whole-list readings
@@ -119,6 +120,13 @@ private:
             return PrintResult::success();
         }
         bool keepsEndedJobs() const override { return !m_state->history.isEmpty(); }
+        PrintResult endedJobs(const QDateTime& since, QList<PrintJobInfo>& out) override
+        {
+            m_state->historySince.append(since);
+            out = m_state->history;
+            return m_state->jobsFail ? PrintResult::failure(QStringLiteral("server went away"))
+                                     : PrintResult::success();
+        }
         std::unique_ptr<JobWatch> watchJobs() override
         {
             if (!m_state->offersWatch) {

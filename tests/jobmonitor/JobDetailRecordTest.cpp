@@ -54,13 +54,15 @@ TEST(JobDetailRecord_UnknownValues, EmptyFieldsKeepPositions)
     job.HostPrintQueue.clear();
     job.Owner.clear();
     job.Size.reset();
+    job.Priority = PrintJobInfo::kUnknownPriority;
     const QStringList fields = buildJobDetailRecord(job).split(QLatin1Char('|'));
     ASSERT_EQ(fields.size(), kJobDetailFieldCount);
     EXPECT_EQ(fields.at(1), QString());
     EXPECT_EQ(fields.at(2), QString());
     EXPECT_EQ(fields.at(3), QString());
     EXPECT_EQ(fields.at(5), QString());
-    EXPECT_EQ(fields.at(8), QStringLiteral("KB")) << "an unknown size is no size of 0";
+    EXPECT_EQ(fields.at(7), QString()) << "an unknown priority is no priority of 1";
+    EXPECT_EQ(fields.at(8), QString()) << "an unknown size is neither 0KB nor KB without a number";
     EXPECT_EQ(fields.at(9), QString());
     EXPECT_EQ(fields.at(10), QStringLiteral("7"));
     EXPECT_EQ(fields.at(11), QStringLiteral("Laser, 7"));

@@ -1,5 +1,7 @@
 #include "jobmonitor/JobMonitor.h"
 
+#include <algorithm>
+
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -326,6 +328,68 @@ TEST_F(JobMonitorTest, WholeLists_JobGoneFromList_DeletedAsTheHistoryTellsIt)
     server->jobs = {sampleJob(2)};
     monitor.MonitorEvent();
     EXPECT_EQ(log.events, QStringList{QStringLiteral("Deleted ") + buildJobDetailRecord(printed)});
+}
+
+// Notices of one job split over several answers, repeated after its end, or naming it after
+// a whole-list comparison saw it end: the job is reported New once and Deleted once, however
+// often the server's history is read for it.
+TEST(JobMonitor_Once, NoticesSplitOrRepeated_NewOnceAndDeletedOnce)
+{
+    struct Batch
+    {
+        QList<qint64> listed; // jobs the server lists
+        bool named = true;    // the watch names job 7
+        bool whole = false;   // the whole list is compared
+    };
+    const struct
+    {
+        const char* what;
+        QList<Batch> batches;
+    } cases[] = {
+        {"created, ended, the end told again", {{{7}}, {{}}, {{}}}},
+        {"came and ended unseen, told twice", {{{}}, {{}}}},
+        {"seen to end by a whole list, then told", {{{7}}, {{}, false, true}, {{}}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakePrintSystem printSystem;
+        const auto server = printSystem.addServer(QStringLiteral("srv"));
+        server->offersWatch = true;
+        PrintJobInfo printed = sampleJob(7);
+        printed.StatusMask = JobStatus::Printed;
+        printed.ended = true;
+        server->history = {printed};
+        JobMonitor monitor(printSystem);
+        EventLog log;
+        log.attach(monitor);
+        monitor.setPollInterval(24 * 3600 * 1000);
+        monitor.StartMonitor(QStringLiteral("srv"));
+        ASSERT_TRUE(waitFor([&] { return log.events.contains(QStringLiteral("Connect Connected")); }));
+        for (const Batch& b : c.batches) {
+            server->jobs.clear();
+            for (const qint64 id : b.listed) {
+                server->jobs.append(sampleJob(id));
+            }
+            PrintJobInfo told;
+            told.JobId = 7;
+            told.Name = QStringLiteral("Laser, 7");
+            told.StatusMask = b.listed.isEmpty() ? JobStatus::Printed : 0;
+            told.ended = b.listed.isEmpty();
+            server->pending = {};
+            if (b.named) {
+                server->pending.jobIds = {7};
+                server->pending.told = {told};
+            }
+            monitor.setWholeListInterval(b.whole ? 0 : 3600 * 1000);
+            monitor.MonitorEvent();
+        }
+        const auto count = [&](const QString& action) {
+            return std::count_if(log.events.cbegin(), log.events.cend(),
+                                 [&](const QString& e) { return e.startsWith(action + QLatin1Char(' ')); });
+        };
+        EXPECT_EQ(count(QStringLiteral("New")), 1) << log.events.join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(count(QStringLiteral("Deleted")), 1) << log.events.join(QLatin1Char('\n')).toStdString();
+    }
 }
 
 TEST_F(JobMonitorTest, StopWhileWaiting_NoMoreReadings)

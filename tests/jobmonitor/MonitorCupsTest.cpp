@@ -37,6 +37,7 @@
 #include "platform/print/CupsPrintSystem.h"
 #include "platform/print/CupsSubscription.h"
 #include "platform/print/LocalUser.h"
+#include "support/LoopbackIppServer.h"
 #include "support/WaitFor.h"
 
 namespace hlv {
@@ -692,6 +693,10 @@ TEST(MonitorOnCups, JobsPrintedAtOnce_EachReportedNewThenDeleted)
             continue;
         }
         const QList<Seen> seen = events.of(id);
+        EXPECT_EQ(std::count_if(seen.cbegin(), seen.cend(),
+                                [](const Seen& s) { return s.action != QLatin1String("Modified"); }),
+                  2)
+            << "New once and Deleted once: " << id.toStdString();
         EXPECT_EQ(seen.last().fields.at(0).toUInt(), JobStatus::Printed) << id.toStdString();
         EXPECT_EQ(seen.first().fields.at(1), seen.last().fields.at(1));
         EXPECT_TRUE(seen.first().fields.at(1).startsWith(QStringLiteral("quick "))) << id.toStdString();
@@ -699,6 +704,87 @@ TEST(MonitorOnCups, JobsPrintedAtOnce_EachReportedNewThenDeleted)
     }
     EXPECT_EQ(missing, 0) << "of " << ids.size();
     client->StopMonitor();
+}
+
+// A stop asked while a print server holds the monitor's reading is answered at once, not
+// when the reading gives up; the cut reading is no lost server.
+TEST(MonitorOnCups, StopWhileTheServerHoldsAReading_AnsweredAtOnce)
+{
+    std::atomic<int> lists{0};
+    test::LoopbackIppServer server([&](ipp_t* request) {
+        ipp_t* answer = test::LoopbackIppServer::answer(request);
+        if (ippGetOperation(request) == IPP_OP_GET_JOBS && ++lists > 1) {
+            return test::LoopbackIppServer::Reply::drip(test::LoopbackIppServer::bytes(answer), 2000);
+        }
+        return test::LoopbackIppServer::whole(answer);
+    });
+    MonitorProgram client;
+    MonitorEvents events;
+    ASSERT_NO_FATAL_FAILURE(startWatching(server.server(), client, events));
+    ASSERT_EQ(events.connects, QStringList{QStringLiteral("Connected")});
+    ASSERT_TRUE(waitFor([&] { return lists >= 2; })) << "the second reading waits on the server now";
+    QElapsedTimer took;
+    took.start();
+    client->StopMonitor();
+    EXPECT_LT(took.elapsed(), CupsExchange::Limits().answerMs / 4)
+        << "the reading gives up only after " << CupsExchange::Limits().answerMs << " ms";
+    EXPECT_EQ(events.connects, (QStringList{QStringLiteral("Connected"), QStringLiteral("Disconnected")}));
+}
+
+// The watch program's monitor killed while jobs come and go: the monitor started after it
+// reports them from the server's history of ended jobs, and every job once.
+TEST(MonitorOnCups, MonitorKilled_JobsOfTheGapReportedFromTheHistoryEachOnce)
+{
+    OwnCupsd cupsd(QStringLiteral("gap"), {QStringLiteral("--job-history")});
+    LinuxProcessControl processes;
+    MonitorBinding binding(QString::fromLatin1(kWatchJobBuild.programName), QString::fromLatin1(kWatchJobBuild.classId),
+                           processes);
+    binding.setProgramDir(QStringLiteral(HLV_BIN_DIR));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HLV_PRINT_SYSTEM"), QStringLiteral("cups"));
+    binding.setServerEnvironment(env);
+    MonitorEvents events;
+    QObject::connect(&binding, &MonitorBinding::ConnectEvent, [&](const QString& t) { events.connects << t; });
+    QObject::connect(&binding, &MonitorBinding::JobEvent, [&](const QString& action, const QString& record) {
+        events.jobs.append({action, readJobDetailRecord(record)});
+    });
+    const auto reported = [&](const QString& id) {
+        const QList<Seen> seen = events.of(id);
+        return std::count_if(seen.cbegin(), seen.cend(),
+                             [](const Seen& s) { return s.action == QLatin1String("New"); }) *
+                   10 +
+               std::count_if(seen.cbegin(), seen.cend(),
+                             [](const Seen& s) { return s.action == QLatin1String("Deleted"); });
+    };
+    binding.StartJobMonitor(cupsd.server);
+    ASSERT_TRUE(waitFor([&] { return events.connects.contains(QStringLiteral("Connected")); }, 30000));
+    const QString before = cupsd.submit(cupsd.queue, QStringLiteral("before"));
+    ASSERT_TRUE(waitFor([&] { return reported(before) == 11; }));
+
+    ASSERT_NE(binding.mwcmnMonitor(), nullptr);
+    ASSERT_EQ(::kill(static_cast<pid_t>(binding.mwcmnMonitor()->serverPid()), SIGKILL), 0);
+    ASSERT_TRUE(waitFor([&] { return binding.mwcmnMonitor() == nullptr; }));
+    QStringList gap;
+    for (int i = 0; i < 3; ++i) {
+        gap << cupsd.submit(cupsd.queue, QStringLiteral("gap %1").arg(i));
+    }
+    const auto ended = [&](const QString& id) {
+        return runTool(QStringLiteral("lpstat"), {QStringLiteral("-h"), cupsd.server, QStringLiteral("-W"),
+                                                  QStringLiteral("completed"), QStringLiteral("-o"), cupsd.queue})
+            .contains(cupsd.queue + QLatin1Char('-') + id + QLatin1Char(' '));
+    };
+    ASSERT_TRUE(waitFor([&] { return std::all_of(gap.cbegin(), gap.cend(), ended); }));
+
+    binding.ResumeJobMonitor(cupsd.server);
+    EXPECT_TRUE(waitFor(
+        [&] { return std::all_of(gap.cbegin(), gap.cend(), [&](const QString& id) { return reported(id) == 11; }); }));
+    for (const QString& id : std::as_const(gap)) {
+        EXPECT_EQ(reported(id), 11) << "gap job " << id.toStdString() << ": tens New, ones Deleted";
+        const QList<Seen> seen = events.of(id);
+        EXPECT_TRUE(!seen.isEmpty() && seen.last().fields.at(1).startsWith(QStringLiteral("gap ")));
+    }
+    EXPECT_EQ(reported(before), 11) << "reported again by the new monitor";
+    binding.EndJobMonitor(10000);
 }
 
 // Debian's stock "authenticated" policy lets anybody subscribe but wants a password to read,

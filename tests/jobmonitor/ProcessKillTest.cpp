@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "jobmonitor/client/MonitorBinding.h"
+#include "jobmonitor/client/MonitorRestart.h"
 #include "platform/ProcessControl.h"
 #include "support/FakeProcessControl.h"
 
@@ -113,6 +114,41 @@ TEST(MonitorBinding_MissingProgram, StartFailsQuietly)
     binding.StartJobMonitor(QStringLiteral("srv"));
     EXPECT_EQ(binding.mwcmnMonitor(), nullptr);
     EXPECT_TRUE(binding.startedProcesses().isEmpty());
+}
+
+// The restart rule over a clock the test moves: steps are "C" (the monitor says Connected),
+// "+N" (N seconds pass), "E" (it ends: its wait and "!" when the end is reported).
+TEST(MonitorRestart_Rule, OneReportPerOutageUntilAMonitorStaysUp)
+{
+    const struct
+    {
+        const char* what;
+        const char* steps;
+        const char* ends;
+    } cases[] = {
+        {"a crash loop that connects each time", "C E C +1 E C +30 E C E", "1!,2,4,4"},
+        {"a monitor that stayed up a minute", "C E C +60 E", "1!,1!"},
+        {"a monitor that never starts", "E +120 E E", "1!,2,4"},
+        {"stop and start again in between", "C E R C E", "1!,1!"},
+    };
+    for (const auto& c : cases) {
+        qint64 ms = 0;
+        MonitorRestart rule(1000, 4000, [&ms] { return ms; });
+        QStringList ends;
+        for (const QString& step : QString::fromLatin1(c.steps).split(QLatin1Char(' '))) {
+            if (step == QLatin1String("C")) {
+                rule.monitorConnected();
+            } else if (step == QLatin1String("R")) {
+                rule.reset();
+            } else if (step.startsWith(QLatin1Char('+'))) {
+                ms += step.mid(1).toLongLong() * 1000;
+            } else {
+                const MonitorRestart::Stop stop = rule.monitorEnded();
+                ends << QString::number(stop.waitMs / 1000) + (stop.outageBegins ? QStringLiteral("!") : QString());
+            }
+        }
+        EXPECT_EQ(ends.join(QLatin1Char(',')), QLatin1String(c.ends)) << c.what;
+    }
 }
 
 // The real process table.

@@ -17,6 +17,7 @@ using Reply = LoopbackIppServer::Reply;
 
 constexpr int kAnswerMs = 1500;
 constexpr qint64 kCap = qint64(4) << 20;
+constexpr int kMostJobs = 30000;
 
 qint64 peakKilobytes()
 {
@@ -36,6 +37,7 @@ protected:
         limits.firstAnswerMs = kAnswerMs;
         limits.answerMs = kAnswerMs;
         limits.maxAnswerBytes = kCap;
+        limits.maxJobs = kMostJobs;
         CupsExchange::setLimits(limits);
     }
     void TearDown() override { CupsExchange::setLimits(CupsExchange::Limits()); }
@@ -116,6 +118,8 @@ TEST_F(ShortLimitsExchange, MisbehavingAnswers_FailWithinDeadlineAndCap)
 {
     ipp_t* sample = ippNewRequest(IPP_OP_GET_JOBS);
     const QByteArray someJobs = LoopbackIppServer::bytes(jobList(sample, 20));
+    // Well under the cap in bytes, yet more jobs than a list may hold.
+    const QByteArray tooManyJobs = LoopbackIppServer::bytes(jobList(sample, kMostJobs + 1));
     ippDelete(sample);
     const struct
     {
@@ -127,6 +131,7 @@ TEST_F(ShortLimitsExchange, MisbehavingAnswers_FailWithinDeadlineAndCap)
         {"job list a byte at a time", IPP_OP_GET_JOBS, Reply::drip(someJobs, 100)},
         {"job list cut short", IPP_OP_GET_JOBS, Reply::cutShort(someJobs)},
         {"a million jobs announced", IPP_OP_GET_JOBS, Reply::overstated(someJobs, qint64(1000000) * 600)},
+        {"one job more than a list may hold", IPP_OP_GET_JOBS, Reply::make(Reply::Whole, tooManyJobs)},
         {"events without end", IPP_OP_GET_NOTIFICATIONS, Reply::endless()},
         {"events a byte at a time", IPP_OP_GET_NOTIFICATIONS, Reply::drip(someJobs, 100)},
     };

@@ -113,7 +113,8 @@ TEST_F(ConsoleMonitorE2ETest, MonitorKilled_NewMonitorStartedShownAndChangesMean
         ASSERT_TRUE(waitFor([&] { return w.statusPanelText(1).startsWith(QStringLiteral("Job Monitor Stopped ")); }))
             << w.statusPanelText(1).toStdString();
         EXPECT_TRUE(w.ServerStatus->text().startsWith(QStringLiteral("Server Disconnected ")));
-        EXPECT_EQ(w.monitorRestartDelayMs(), 1000);
+        // The monitor of the first restart had not stayed up a minute: its end waits longer.
+        EXPECT_EQ(w.monitorRestartDelayMs(), outage == 1 ? 1000 : 2000);
         ASSERT_TRUE(waitFor([&] {
             const JobMonitorClient* monitor = w.monitorBinding()->mwcmnMonitor();
             return monitor && monitor->serverPid() != pid &&

@@ -112,6 +112,31 @@ TEST_F(FrmMailerTest, AlertMode_SendsWithoutShowingAndUnloadsSilently)
                                                  "for u on c is reporting a status of Error\r\n\r\n\r\n"));
 }
 
+// An alert while the operator has the window open for a mail of his own goes out as a mail
+// of its own: what the operator typed stays, and so does the window.
+TEST_F(FrmMailerTest, AlertWhileOperatorTypes_LeavesTheWindowAndItsText)
+{
+    mailer->Show();
+    mailer->txtEmailSubject->setText(QStringLiteral("Typed subject"));
+    mailer->txtMessage->setPlainText(QStringLiteral("Typed body"));
+    alert.MailAlertMode = true;
+    alert.MailAlertSubject = QStringLiteral("HLV: Job Monitor stopped on PS1");
+    alert.MailAlertBody = QStringLiteral("Warning");
+    mailer->Show();
+    ASSERT_TRUE(waitFor([&] { return server.messages.size() == 1; }));
+    EXPECT_TRUE(server.messages.first().contains("Subject:HLV: Job Monitor stopped on PS1\r\n"));
+    ASSERT_FALSE(mailer.isNull());
+    EXPECT_TRUE(mailer->isVisible());
+    EXPECT_EQ(mailer->txtEmailSubject->text(), QStringLiteral("Typed subject"));
+    EXPECT_EQ(mailer->txtMessage->toPlainText(), QStringLiteral("Typed body"));
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+
+    mailer->cmdSendEmail_Click();
+    ASSERT_TRUE(waitForMessageBox()) << "the operator's own mail ends in a box, alert or no alert";
+    EXPECT_EQ(dialogs.messages().first().text, QStringLiteral("Message sent!"));
+    EXPECT_TRUE(server.messages.last().contains("Subject:Typed subject\r\n"));
+}
+
 // A refusal ends its dialogue with a box that nothing waits for; a mail sent while the box
 // is still open (the box runs its own event loop where it waits) gets a dialogue of its own.
 TEST_F(FrmMailerTest, ServerRefusals_ShowTheirMessagesAndTheNextMailStillGoesOut)

@@ -9,6 +9,7 @@
 #include "SmtpTestServer.h"
 #include "WatchFixture.h"
 #include "desktop/QtDialogs.h"
+#include "jobmonitor/MonitorBuilds.h"
 #include "jobmonitor/client/MonitorBinding.h"
 #include "support/FullFilesystem.h"
 #include "watch/JobEventProcessing.h"
@@ -150,6 +151,46 @@ TEST_F(FrmWatchTest, MonitorThatCannotStart_TriedAgainWithGrowingWaitsAndReporte
     EXPECT_FALSE(w.isWatching());
     EXPECT_EQ(w.monitorRestartDelayMs(), 0);
     EXPECT_EQ(tray.tip, QStringLiteral("HLV Watch"));
+}
+
+// A monitor that announces itself and dies at once, again and again, is one outage: one
+// report in a minute of it, and restarts that wait longer each time, as "Connected" does not
+// end the outage until a monitor stays up. Stop then leaves no word of a restart.
+TEST_F(FrmWatchTest, CrashLoopingMonitor_OneReportPerMinuteAndStopClearsTheRestart)
+{
+    const QString programs = path(QStringLiteral("programs"));
+    const QString starts = path(QStringLiteral("starts"));
+    ASSERT_TRUE(QDir().mkpath(programs));
+    {
+        QFile script(programs + QStringLiteral("/HlvWatch_Job"));
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write(QStringLiteral("#!/bin/sh\necho x >> '%1'\nprintf 'HELLO\\t%2\\t1\\nConnectEvent\\tConnected\\n'\n"
+                                    "sleep 0.1\nexit 1\n")
+                         .arg(starts, QString::fromLatin1(kWatchJobBuild.classId))
+                         .toUtf8());
+        script.close();
+        ASSERT_TRUE(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    }
+    writeIni(QStringLiteral("[Halvern]\nWatchJobs=True\nServer=PS1\nJobsPopupError=True\nMessageComputer=DESK9\n"));
+    build();
+    context->monitorRestartFirstMs = 50;
+    context->monitorRestartLimitMs = 200;
+    // Each start moves the clock on by five seconds: twelve starts are a minute.
+    context->monitorClock = [starts] {
+        return fileBytes(starts).count('\n') * qint64(5000);
+    };
+    frmWatch& w = *window;
+    w.monitorBinding()->setProgramDir(programs);
+    w.Form_Load();
+    w.mnuStartStop_Click(0);
+    ASSERT_TRUE(waitFor([&] { return fileBytes(starts).count('\n') >= 12 && w.monitorRestartDelayMs() > 0; }));
+    EXPECT_EQ(popups.sent.size(), 2) << "one report: a message to the computer and one to its sessions";
+    EXPECT_EQ(w.monitorRestartDelayMs(), 200);
+
+    w.mnuStartStop_Click(1);
+    EXPECT_FALSE(w.lblDetailsTranslated->toPlainText().contains(QStringLiteral("started again")))
+        << w.lblDetailsTranslated->toPlainText().toStdString();
+    EXPECT_EQ(w.monitorRestartDelayMs(), 0);
 }
 
 TEST_F(FrmWatchTest, ConnectEvents_ShowTheRealStateAndNeverConnectedWhileNothingIsWatched)

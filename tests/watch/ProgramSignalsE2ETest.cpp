@@ -81,10 +81,11 @@ const Program kPrograms[] = {
      "StartMinimised="},
 };
 
-enum class Moment { StartUp, Idle, Busy };
+enum class Moment { StartUp, Idle, Busy, StartBox };
 
 // The two programs themselves, ended by each signal of a logout, a kill and Ctrl+C while
-// they start, while they wait, and while a burst of job changes keeps them busy: each ends
+// they start, while they wait, while a burst of job changes keeps them busy, and (the watch
+// program) while its start-up waits in a box for the operator: each ends
 // through its normal shutdown (exit status 0, the settings saved, its job monitor ended, its
 // records complete).
 TEST(ProgramSignalsE2E, EachSignalAtEachMoment_EndsThroughTheNormalShutdown)
@@ -98,11 +99,18 @@ TEST(ProgramSignalsE2E, EachSignalAtEachMoment_EndsThroughTheNormalShutdown)
     {
         const char* name;
         Moment moment;
-    } moments[] = {{"start-up", Moment::StartUp}, {"idle", Moment::Idle}, {"busy", Moment::Busy}};
+    } moments[] = {{"start-up", Moment::StartUp},
+                   {"idle", Moment::Idle},
+                   {"busy", Moment::Busy},
+                   {"start-up box", Moment::StartBox}};
 
     for (const Program& program : kPrograms) {
         for (const auto& sent : signalsSent) {
             for (const auto& at : moments) {
+                const bool watch = QLatin1String(program.name) == QLatin1String("watch");
+                if (at.moment == Moment::StartBox && !watch) {
+                    continue;
+                }
                 SCOPED_TRACE(QStringLiteral("%1, %2, %3")
                                  .arg(QLatin1String(program.name), QLatin1String(sent.name), QLatin1String(at.name))
                                  .toStdString());
@@ -124,8 +132,13 @@ TEST(ProgramSignalsE2E, EachSignalAtEachMoment_EndsThroughTheNormalShutdown)
 
                 const QString iniPath = appData + QLatin1Char('/') + QLatin1String(program.iniName);
                 QString iniText = QString::fromLatin1(program.iniText).replace(QLatin1Char('@'), temp);
-                if (at.moment != Moment::StartUp && QLatin1String(program.name) == QLatin1String("watch")) {
+                if (at.moment != Moment::StartUp && watch) {
                     iniText += QStringLiteral("StartWatching=True\r\n");
+                }
+                if (at.moment == Moment::StartBox) {
+                    // Told to start watching with nothing to watch: "You have not selected any
+                    // items to watch" waits for the operator.
+                    iniText.replace(QStringLiteral("WatchJobs=True"), QStringLiteral("WatchJobs=False"));
                 }
                 {
                     QFile ini(iniPath);
@@ -156,7 +169,8 @@ TEST(ProgramSignalsE2E, EachSignalAtEachMoment_EndsThroughTheNormalShutdown)
                 ASSERT_TRUE(waitFor([&] { return catches(pid, sent.number) || gone(pid); }, 10000));
                 qint64 monitor = 0;
                 if (at.moment != Moment::StartUp) {
-                    // Idle: the monitor runs and the program has used no processor time for a while.
+                    // Idle: the monitor runs (none at the box) and the program has used no
+                    // processor time for a while.
                     qint64 lastTicks = -1;
                     QElapsedTimer quiet;
                     quiet.start();
@@ -167,7 +181,7 @@ TEST(ProgramSignalsE2E, EachSignalAtEachMoment_EndsThroughTheNormalShutdown)
                             lastTicks = ticks;
                             quiet.restart();
                         }
-                        return monitor != 0 && quiet.elapsed() >= 300;
+                        return (monitor != 0 || at.moment == Moment::StartBox) && quiet.elapsed() >= 300;
                     }));
                     // What is written from here on is the shutdown's.
                     ASSERT_TRUE(QFile::remove(iniPath));

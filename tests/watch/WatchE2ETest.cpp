@@ -130,6 +130,12 @@ TEST_F(WatchE2ETest, MonitorKilled_ReportedOnceRestartedAndChangesMeanwhileRecor
                             "MessageComputer=DESK9\n")
                  .arg(csv));
     frmWatch& w = start();
+    // Each restarted monitor stays up a minute by this clock: every kill below is an outage of
+    // its own, reported once.
+    qint64 clockMs = 0;
+    context->monitorClock = [&clockMs] {
+        return clockMs;
+    };
     w.cmdStart_Click();
     ASSERT_TRUE(waitFor([&] { return w.lblStatus->text() == QStringLiteral("Connected"); }))
         << w.lblStatus->text().toStdString();
@@ -176,6 +182,7 @@ TEST_F(WatchE2ETest, MonitorKilled_ReportedOnceRestartedAndChangesMeanwhileRecor
         }));
         EXPECT_EQ(tray.tip, QStringLiteral("HLV Watch"));
         EXPECT_EQ(stopReports(), outage);
+        clockMs += MonitorRestart::kSteadyMs;
     }
     EXPECT_TRUE(waitFor([&] { return csvLines().size() >= 5; })) << csvLines().join(QLatin1Char('\n')).toStdString();
     const QStringList lines = csvLines();

@@ -56,6 +56,9 @@ struct ConsoleContext
     // at each attempt that fails up to the longest.
     int monitorRestartFirstMs = 1000;
     int monitorRestartLimitMs = 60000;
+    // Milliseconds on a clock that only goes forward, for how long a restarted monitor has
+    // stayed up; unset: the process's own.
+    std::function<qint64()> monitorClock;
 
     // Composes mail in the desktop's mail client; unset: no mail client (nothing is sent).
     MailClient* mailClient = nullptr;

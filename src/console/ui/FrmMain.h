@@ -16,6 +16,7 @@
 #include "console/access/ConnectionSurface.h"
 #include "console/access/WMILiveView.h"
 #include "console/ui/ConsoleSettings.h"
+#include "jobmonitor/client/MonitorRestart.h"
 #include "platform/PrintSystem.h"
 #include "store/StoreHost.h"
 
@@ -167,7 +168,7 @@ public:
     void KillProcess(const QString& processName);
     MonitorBinding* monitorBinding() const { return mwcmnMonitor.get(); }
     // The wait before the next start of a monitor that stopped; 0 when none is due.
-    int monitorRestartDelayMs() const { return m_monitorRestart.isActive() ? m_monitorRestartDelayMs : 0; }
+    int monitorRestartDelayMs() const { return m_monitorRestart.isActive() ? m_monitorRestartRule.waitMs() : 0; }
 
     // ---- menu views and the administrator test ----
     bool UserIsAdmin();
@@ -499,11 +500,12 @@ private:
     // job monitor
     void bindMonitor();
     // A monitor whose server process ended, or that could not be started, is started again
-    // after a wait that doubles at each failed attempt; the status bar says so.
+    // after a wait that doubles at each failed attempt until a monitor stays up (the rule
+    // the watch program keeps as well); the status bar says so.
     void monitorEnded();
     void restartMonitor();
     QTimer m_monitorRestart;
-    int m_monitorRestartDelayMs = 0;
+    MonitorRestart m_monitorRestartRule{0, 0};
     QString m_monitorServer; // the server the monitor was started on
 
     ConsoleContext& m_ctx;

@@ -191,9 +191,9 @@ void FrmMain::mwcmnMonitor_JobEvent(const QString& strAction, const QString& str
 
 void FrmMain::mwcmnMonitor_ConnectEvent(const QString& strConnect)
 {
-    // A monitor that connects again ends its trouble: the next stop waits the first wait.
+    // A monitor that connects ends its trouble only once it has stayed up a while.
     if (strConnect == QLatin1String("Connected")) {
-        m_monitorRestartDelayMs = 0;
+        m_monitorRestartRule.monitorConnected();
     }
     m_liveView->OnConnectEvent(strConnect);
 }
@@ -216,7 +216,7 @@ void FrmMain::bindMonitor()
 void FrmMain::StartJobMonitor(const QString& Server)
 {
     m_monitorRestart.stop();
-    m_monitorRestartDelayMs = 0;
+    m_monitorRestartRule = MonitorRestart(m_ctx.monitorRestartFirstMs, m_ctx.monitorRestartLimitMs, m_ctx.monitorClock);
     if (m_ctx.startJobMonitor) {
         m_monitorServer = Server;
         mwcmnMonitor->StartJobMonitor(Server);
@@ -229,7 +229,7 @@ void FrmMain::StartJobMonitor(const QString& Server)
 void FrmMain::StopJobMonitor()
 {
     m_monitorRestart.stop();
-    m_monitorRestartDelayMs = 0;
+    m_monitorRestartRule.reset();
     mwcmnMonitor->StopJobMonitor();
 }
 
@@ -238,14 +238,11 @@ void FrmMain::monitorEnded()
     if (m_unloaded) {
         return;
     }
-    m_monitorRestartDelayMs = m_monitorRestartDelayMs == 0
-                                  ? m_ctx.monitorRestartFirstMs
-                                  : std::min(2 * m_monitorRestartDelayMs, m_ctx.monitorRestartLimitMs);
-    m_monitorRestart.start(m_monitorRestartDelayMs);
+    const int waitMs = m_monitorRestartRule.monitorEnded().waitMs;
+    m_monitorRestart.start(waitMs);
     mwcmnMonitor_ConnectEvent(QStringLiteral("Disconnected"));
-    setStatusPanelText(1, QStringLiteral("Job Monitor Stopped %1, restarting in %2 s")
-                              .arg(timeText())
-                              .arg(m_monitorRestartDelayMs / 1000.0));
+    setStatusPanelText(
+        1, QStringLiteral("Job Monitor Stopped %1, restarting in %2 s").arg(timeText()).arg(waitMs / 1000.0));
 }
 
 void FrmMain::restartMonitor()

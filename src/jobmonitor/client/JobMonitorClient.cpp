@@ -196,8 +196,13 @@ void JobMonitorClient::StartMonitor(const QString& strComputer)
     send({QLatin1String(wire::kStartMonitor), strComputer});
 }
 
-void JobMonitorClient::ResumeMonitor(const QString& strComputer, const QStringList& knownJobs)
+void JobMonitorClient::ResumeMonitor(const QString& strComputer, const QStringList& knownJobs,
+                                     const QStringList& endedJobs, const QDateTime& historySince)
 {
+    if (historySince.isValid()) {
+        send(QStringList{QLatin1String(wire::kResumeHistory), QString::number(historySince.toSecsSinceEpoch())} +
+             endedJobs);
+    }
     send(QStringList{QLatin1String(wire::kResumeMonitor), strComputer} + knownJobs);
 }
 

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QObject>
 #include <QProcess>
@@ -47,8 +48,11 @@ public:
     // Returns at once; the server connects and reports through ConnectEvent.
     void StartMonitor(const QString& strComputer);
     // StartMonitor that takes knownJobs (job detail records, as an earlier monitor
-    // reported them) as the jobs last read, so that what changed since comes as events.
-    void ResumeMonitor(const QString& strComputer, const QStringList& knownJobs);
+    // reported them) as the jobs last read, so that what changed since comes as events;
+    // with historySince valid, also the jobs that ended from then on, except endedJobs
+    // (names of jobs whose end was reported).
+    void ResumeMonitor(const QString& strComputer, const QStringList& knownJobs, const QStringList& endedJobs = {},
+                       const QDateTime& historySince = {});
     // Waits (up to stopTimeoutMs) until the server has answered with "Disconnected", so
     // that, as with a direct call, the events raised by the stop have arrived when it
     // returns. Events still on their way before the answer arrive first. The program's

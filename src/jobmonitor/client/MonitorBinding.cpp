@@ -1,6 +1,10 @@
 #include "jobmonitor/client/MonitorBinding.h"
 
+#include <algorithm>
+
 #include "jobmonitor/JobDetailRecord.h"
+#include "jobmonitor/JobMonitor.h"
+#include "jobmonitor/JobSnapshot.h"
 #include "platform/ProcessControl.h"
 
 namespace hlv {
@@ -60,6 +64,13 @@ void MonitorBinding::rememberJob(const QString& strAction, const QString& strDet
     const QString name = readJobDetailRecord(strDetails).at(11);
     if (strAction == QLatin1String("Deleted")) {
         m_knownJobs.remove(name);
+        if (!name.isEmpty()) {
+            // As many as the monitor remembers itself; older ends lie before any history read.
+            if (m_endedJobs.size() >= JobSnapshot::kMostEndsKept) {
+                m_endedJobs.remove(0, m_endedJobs.size() / 2);
+            }
+            m_endedJobs.append(name);
+        }
     } else if (!name.isEmpty()) {
         m_knownJobs.insert(name, strDetails);
     }
@@ -71,6 +82,9 @@ void MonitorBinding::start(const QString& Server, bool resume)
     if (!resume) {
         m_knownJobs.clear();
         m_haveJobList = false;
+        m_endedJobs.clear();
+        m_watchStartedAt = QDateTime::currentDateTimeUtc();
+        m_lastHeard = m_watchStartedAt;
     }
 
     JobMonitorClientOptions options;
@@ -89,6 +103,12 @@ void MonitorBinding::start(const QString& Server, bool resume)
     m_started.insert(pid);
     connect(client.get(), &JobMonitorClient::serverFinished, this, [this](qint64 ended) { m_started.remove(ended); });
     connect(client.get(), &QObject::destroyed, this, [this, pid] { m_started.remove(pid); });
+    // When the running monitor last said anything: a successor reads the history from then.
+    const auto heard = [this] {
+        m_lastHeard = QDateTime::currentDateTimeUtc();
+    };
+    connect(client.get(), &JobMonitorClient::JobEvent, this, heard);
+    connect(client.get(), &JobMonitorClient::ConnectEvent, this, heard);
     // The jobs are remembered before the program sees the event, for a monitor that a
     // handler of the event may start.
     connect(client.get(), &JobMonitorClient::JobEvent, this, &MonitorBinding::rememberJob);
@@ -112,7 +132,11 @@ void MonitorBinding::start(const QString& Server, bool resume)
     client->setParent(this);
     m_monitor = client.release();
     if (resume) {
-        m_monitor->ResumeMonitor(Server, m_knownJobs.values());
+        // Every end after the last word of the old monitor went unreported; the history is
+        // read from a little before it, as the server's clock may differ from this one's,
+        // but not from before watching began, whose ends are no news.
+        const QDateTime since = std::max(m_watchStartedAt, m_lastHeard.addSecs(-JobMonitor::kClockMarginSecs));
+        m_monitor->ResumeMonitor(Server, m_knownJobs.values(), m_endedJobs, since);
     } else {
         m_monitor->StartMonitor(Server);
     }

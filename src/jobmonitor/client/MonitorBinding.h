@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include <QDateTime>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -45,8 +46,10 @@ public:
     void StartJobMonitor(const QString& Server);
     // Starts a new monitor on Server, as StartJobMonitor does, that takes the jobs as the
     // monitors before it last reported them (the list the first one found, and every event
-    // since) for its first reading: what changed while no monitor ran comes as events.
-    // Without such a list it is StartJobMonitor.
+    // since) for its first reading: what changed while no monitor ran comes as events. So
+    // do the jobs that came and went meanwhile, where the server keeps a history of ended
+    // jobs: the new monitor reads it from shortly before the last word of the old one, and
+    // passes over the jobs whose end was reported. Without such a list it is StartJobMonitor.
     void ResumeJobMonitor(const QString& Server);
     // Stops the monitor (when one runs), releases it and ends its server process.
     void StopJobMonitor();
@@ -84,6 +87,11 @@ private:
     // The jobs as the monitors reported them, by job name (the record's last field).
     QHash<QString, QString> m_knownJobs;
     bool m_haveJobList = false;
+    // The names of the jobs whose end the monitors reported, oldest first (bounded), when
+    // the first of them started, and when the running one last said anything.
+    QStringList m_endedJobs;
+    QDateTime m_watchStartedAt;
+    QDateTime m_lastHeard;
 };
 
 } // namespace hlv

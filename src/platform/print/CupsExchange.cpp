@@ -1,6 +1,7 @@
 #include "platform/print/CupsExchange.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -30,6 +31,73 @@ constexpr int kMaxSends = 5;
 
 std::mutex limitsMutex;
 CupsExchange::Limits currentLimits;
+std::atomic<bool> interrupted{false};
+
+// Counts the job groups of an IPP message as its bytes arrive, building nothing: a header
+// of 8 bytes, then delimiter tags (below 0x10; 0x02 begins a job's attributes, 0x03 ends
+// them all) and attributes, each a value tag, a 2-byte name length, the name, a 2-byte
+// value length and the value.
+class JobCounter
+{
+public:
+    void feed(const char* data, qsizetype size)
+    {
+        const auto* p = reinterpret_cast<const unsigned char*>(data);
+        const unsigned char* const end = p + size;
+        while (p < end && m_want != Want::Done) {
+            switch (m_want) {
+            case Want::Skip: {
+                const qint64 n = std::min<qint64>(m_left, end - p);
+                p += n;
+                m_left -= n;
+                if (m_left == 0) {
+                    m_want = m_next;
+                }
+                break;
+            }
+            case Want::Tag: {
+                const unsigned char tag = *p++;
+                if (tag == IPP_TAG_END) {
+                    m_want = Want::Done;
+                } else if (tag == IPP_TAG_JOB) {
+                    ++m_jobs;
+                } else if (tag >= 0x10) {
+                    m_want = Want::NameLength;
+                    m_lengthBytes = 0;
+                    m_left = 0;
+                }
+                break;
+            }
+            case Want::NameLength:
+            case Want::ValueLength:
+                m_left = (m_left << 8) | *p++;
+                if (++m_lengthBytes == 2) {
+                    const bool name = m_want == Want::NameLength;
+                    m_next = name ? Want::ValueLength : Want::Tag;
+                    m_lengthBytes = 0;
+                    if (m_left == 0) {
+                        m_want = m_next;
+                        m_left = 0;
+                    } else {
+                        m_want = Want::Skip;
+                    }
+                }
+                break;
+            case Want::Done:
+                break;
+            }
+        }
+    }
+    qint64 jobs() const { return m_jobs; }
+
+private:
+    enum class Want { Skip, Tag, NameLength, ValueLength, Done };
+    Want m_want = Want::Skip; // the header first
+    Want m_next = Want::Tag;
+    qint64 m_left = 8;
+    int m_lengthBytes = 0;
+    qint64 m_jobs = 0;
+};
 
 } // namespace
 
@@ -60,6 +128,17 @@ public:
         {
             std::lock_guard lock(m_mutex);
             m_watched[exchange] = Entry{fd, deadline, false};
+        }
+        m_wake.notify_all();
+    }
+    // Ends every connection watched now, as if its deadline had passed.
+    void cutAll()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            for (auto& [exchange, entry] : m_watched) {
+                entry.deadline = std::chrono::steady_clock::now();
+            }
         }
         m_wake.notify_all();
     }
@@ -120,6 +199,19 @@ private:
     std::thread m_thread;
 };
 
+void CupsExchange::interruptAll(bool on)
+{
+    interrupted = on;
+    if (on) {
+        Watchdog::instance().cutAll();
+    }
+}
+
+bool CupsExchange::interruptedAll()
+{
+    return interrupted;
+}
+
 CupsExchange::Limits CupsExchange::limits()
 {
     std::lock_guard lock(limitsMutex);
@@ -160,7 +252,7 @@ CupsExchange::~CupsExchange()
 
 int CupsExchange::keepWaiting(http_t*, void* self)
 {
-    return static_cast<CupsExchange*>(self)->m_deadline.hasExpired() ? 0 : 1;
+    return static_cast<CupsExchange*>(self)->m_deadline.hasExpired() || interrupted ? 0 : 1;
 }
 
 // A fresh connection: the old one may hold the unread rest of an answer that was given up,
@@ -206,9 +298,17 @@ ipp_t* CupsExchange::send(ipp_t* request, const char* resource, const QByteArray
     m_deadline = QDeadlineTimer(m_first ? limits.firstAnswerMs : limits.answerMs);
     m_first = false;
     m_tooLarge = false;
+    m_tooManyJobs = false;
     m_answered = false;
     m_status = IPP_STATUS_OK;
     m_message.clear();
+    // An interrupted program waits for nothing, a connect included: no answer.
+    if (interrupted) {
+        ippDelete(request);
+        m_status = IPP_STATUS_ERROR_SERVICE_UNAVAILABLE;
+        m_message = QStringLiteral("The print server was not asked: the program is stopping.");
+        return nullptr;
+    }
     // Credentials of the local socket go stale between requests.
     if (const char* auth = httpGetAuthString(m_http); auth && qstrncmp(auth, "Local ", 6) == 0) {
         httpSetAuthString(m_http, nullptr, nullptr);
@@ -273,6 +373,9 @@ ipp_t* CupsExchange::send(ipp_t* request, const char* resource, const QByteArray
         m_status = IPP_STATUS_ERROR_INTERNAL;
         m_message = QStringLiteral("The print server's answer is larger than %1 MB.")
                         .arg(limits.maxAnswerBytes / (1024 * 1024));
+    } else if (m_tooManyJobs) {
+        m_status = IPP_STATUS_ERROR_INTERNAL;
+        m_message = QStringLiteral("The print server's answer lists more than %1 jobs.").arg(limits.maxJobs);
     } else if (m_cutOff || m_deadline.hasExpired()) {
         m_status = IPP_STATUS_ERROR_SERVICE_UNAVAILABLE;
         m_message = QStringLiteral("The print server did not answer in time.");
@@ -292,6 +395,8 @@ ipp_t* CupsExchange::readAnswer()
 {
     constexpr qsizetype kBlockBytes = qsizetype(1) << 20;
     const qint64 cap = limits().maxAnswerBytes;
+    const qint64 maxJobs = limits().maxJobs;
+    JobCounter counter;
     // Without a Content-Length (an answer read until the server closes) libcups reports the
     // largest length it knows; only a length the server stated is held against the cap.
     const char* stated = httpGetField(m_http, HTTP_FIELD_CONTENT_LENGTH);
@@ -317,10 +422,15 @@ ipp_t* CupsExchange::readAnswer()
         if (got == 0) {
             break;
         }
+        counter.feed(blocks.back().constData() + used, got);
         used += got;
         total += got;
         if (total > cap) {
             m_tooLarge = true;
+            return nullptr;
+        }
+        if (counter.jobs() > maxJobs) {
+            m_tooManyJobs = true;
             return nullptr;
         }
     }

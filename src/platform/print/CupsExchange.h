@@ -19,8 +19,10 @@ namespace hlv {
 //     seconds is given up at the deadline, not waited on per byte. A reconnect inside the
 //     exchange adds its own time, itself bounded by the connect time-out;
 //   - an answer larger than the cap is given up as soon as it passes the cap (or as soon
-//     as its announced length does).
-// Both end as a failed exchange ("no answer"), the same as a server that cannot be reached.
+//     as its announced length does);
+//   - so is an answer that lists more jobs than maxJobs, as soon as it does: the jobs are
+//     counted as the bytes arrive, before anything is built from them.
+// All end as a failed exchange ("no answer"), the same as a server that cannot be reached.
 //
 // The answer is read whole, in large blocks, and parsed from memory: parsed straight off the
 // connection, libcups reads it a few bytes per call, each with its own wait, which costs
@@ -38,6 +40,12 @@ public:
         // Far above what a server with several hundred thousand jobs sends for a job list
         // (a job takes about 0.5 KB with the attributes asked for), and yet a bound.
         qint64 maxAnswerBytes = qint64(256) << 20;
+        // CUPS keeps 500 jobs unless told otherwise, and a busy server told to keep more holds
+        // a few thousand: 50,000 is far above any real queue, and what a program builds from
+        // that many (about 2 KB a job with the monitor's comparison, 3 KB in a server report)
+        // stays under 200 MB, far below the machine. A longer list is taken for a fault of the
+        // server.
+        qint64 maxJobs = 50000;
     };
     // Process-wide; tests shorten them.
     static Limits limits();
@@ -62,6 +70,12 @@ public:
     // otherwise, with message() telling why.
     ipp_t* sendGranted(ipp_t* request, const char* resource);
 
+    // From any thread: ends every exchange in progress in this process at once, and fails
+    // every new one at once, until called again with false. For a program asked to stop
+    // while a server holds its thread.
+    static void interruptAll(bool on);
+    static bool interruptedAll();
+
     // Of the last exchange: whether an IPP answer came (a refusal included), its status
     // (or the HTTP failure as an IPP status), and the server's words or ours.
     bool answered() const { return m_answered; }
@@ -84,6 +98,7 @@ private:
     QDeadlineTimer m_deadline;
     bool m_first = true;
     bool m_tooLarge = false;
+    bool m_tooManyJobs = false;
     bool m_cutOff = false; // the deadline ended the connection
     bool m_answered = false;
     ipp_status_t m_status = IPP_STATUS_OK;

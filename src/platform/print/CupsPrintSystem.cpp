@@ -286,6 +286,11 @@ public:
     // CUPS keeps ended jobs unless told not to (PreserveJobHistory).
     bool keepsEndedJobs() const override { return true; }
 
+    PrintResult endedJobs(const QDateTime& since, QList<PrintJobInfo>& out) override
+    {
+        return listJobs(QString(), out, 0, since.isValid() ? since.toSecsSinceEpoch() : 0);
+    }
+
     PrintResult job(qint64 jobId, PrintJobInfo& out, bool& found) override
     {
         found = false;
@@ -486,15 +491,23 @@ private:
     }
 
     // The jobs of a queue (all queues when empty) that are not completed; with a job id,
-    // that one job as long as it is not completed (none when the server no longer has it).
-    PrintResult listJobs(const QString& queue, QList<PrintJobInfo>& out, qint64 jobId = 0)
+    // that one job as long as it is not completed (none when the server no longer has it);
+    // with endedSince, the completed jobs that ended then (seconds since the epoch) or later.
+    PrintResult listJobs(const QString& queue, QList<PrintJobInfo>& out, qint64 jobId = 0,
+                         std::optional<qint64> endedSince = std::nullopt)
     {
         out.clear();
         ipp_t* request = newRequest(jobId > 0 ? IPP_OP_GET_JOB_ATTRIBUTES : IPP_OP_GET_JOBS, queue);
         if (jobId > 0) {
             ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", static_cast<int>(jobId));
         } else {
-            ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "not-completed");
+            ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr,
+                         endedSince ? "completed" : "not-completed");
+            // One more than a list may hold: the server builds no more than that, and the
+            // answer still shows that there were too many.
+            const qint64 most = CupsExchange::limits().maxJobs;
+            ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "limit",
+                          static_cast<int>(std::min<qint64>(most + 1, INT_MAX)));
         }
         ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
                       cupsattr::count(cupsattr::kJob), nullptr, cupsattr::kJob);
@@ -510,7 +523,7 @@ private:
         std::optional<QHash<QString, quint32>> printerBits;
         for (const Group& g : groups(response, IPP_TAG_JOB)) {
             const auto id = g.integer("job-id");
-            if (!id) {
+            if (!id || (endedSince && g.integer("time-at-completed").value_or(0) < *endedSince)) {
                 continue;
             }
             PrintJobInfo job;
@@ -607,6 +620,16 @@ CupsPrintSystem::~CupsPrintSystem()
 void CupsPrintSystem::setPasswordPrompt(PasswordPrompt prompt)
 {
     m_shared->prompt = std::move(prompt);
+}
+
+void CupsPrintSystem::interruptCalls(bool on)
+{
+    CupsExchange::interruptAll(on);
+}
+
+bool CupsPrintSystem::callsInterrupted() const
+{
+    return CupsExchange::interruptedAll();
 }
 
 bool CupsPrintSystem::isLocalServerName(const QString& server)

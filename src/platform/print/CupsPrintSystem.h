@@ -57,6 +57,8 @@ public:
     ~CupsPrintSystem() override;
     std::unique_ptr<PrintServer> connect(const QString& server, QString* error = nullptr) override;
     void setPasswordPrompt(PasswordPrompt prompt) override;
+    void interruptCalls(bool on) override;
+    bool callsInterrupted() const override;
 
     // Whether a server name stands for the local computer.
     static bool isLocalServerName(const QString& server);

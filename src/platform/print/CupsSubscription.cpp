@@ -75,7 +75,8 @@ struct Event
     int jobState = 0;
     QString jobName;
     QStringList jobReasons;
-    qint64 time = 0; // printer-up-time: CUPS gives the time of day in seconds
+    qint64 time = 0;      // printer-up-time: CUPS gives the time of day in seconds
+    qint64 createdAt = 0; // time-at-creation, where the server tells it
 };
 
 QList<Event> events(ipp_t* answer)
@@ -112,6 +113,8 @@ QList<Event> events(ipp_t* answer)
             for (int i = 0; i < ippGetCount(a); ++i) {
                 current.jobReasons.append(text(ippGetString(a, i, nullptr)));
             }
+        } else if (n == QLatin1String("time-at-creation")) {
+            current.createdAt = ippGetInteger(a, 0);
         } else if (n == QLatin1String("printer-up-time")) {
             current.time = ippGetInteger(a, 0);
         } else if (n == QLatin1String("printer-name")) {
@@ -125,12 +128,14 @@ QList<Event> events(ipp_t* answer)
     return out;
 }
 
-// Takes what a job event tells into the job as told so far: the later event wins, the
-// creation (createdAt, from this reading or an earlier one) gives the time the job was
-// submitted.
+// Takes what a job event tells into the job as told so far: the later event wins. The time
+// the job was submitted is its time-at-creation where a notice tells it; else the time of
+// its creation notice (createdAt, from this reading or an earlier one), which may fall a
+// second after it. What no notice tells (owner, priority, size) stays unknown.
 void tell(PrintJobInfo& job, const Event& e, qint64 createdAt)
 {
     job.JobId = e.jobId;
+    job.Priority = PrintJobInfo::kUnknownPriority;
     if (!e.queue.isEmpty()) {
         job.Name = e.queue + QStringLiteral(", ") + QString::number(e.jobId);
     }
@@ -144,7 +149,9 @@ void tell(PrintJobInfo& job, const Event& e, qint64 createdAt)
         job.StatusMask = job.ownStatus ? *job.ownStatus : cupsstate::jobStatusMask(e.jobState, e.jobReasons);
         job.ended = e.jobState >= IPP_JSTATE_CANCELED;
     }
-    if (createdAt > 0) {
+    if (e.createdAt > 0) {
+        job.TimeSubmitted = QDateTime::fromSecsSinceEpoch(e.createdAt);
+    } else if (createdAt > 0 && !job.TimeSubmitted.isValid()) {
         job.TimeSubmitted = QDateTime::fromSecsSinceEpoch(createdAt);
     }
 }
@@ -233,7 +240,8 @@ PrintResult CupsSubscription::changes(JobChanges& out)
     // seconds.
     if (m_renewals == 0 || m_sinceLease.elapsed() >= qint64(m_lease) * 1000 / 3) {
         if (PrintResult r = renew(); !r) {
-            m_abandoned = !r.refused;
+            // Cut short by a stop, the server is still there to be told.
+            m_abandoned = !r.refused && !CupsExchange::interruptedAll();
             return r;
         }
     }
@@ -250,7 +258,7 @@ PrintResult CupsSubscription::changes(JobChanges& out)
         // Refused, gone (lease ran out, server restarted without it) or not answering:
         // either way this subscription is of no further use. A server that refuses still
         // answers, and is asked to cancel it; one that does not answer is not.
-        m_abandoned = !refused;
+        m_abandoned = !refused && !CupsExchange::interruptedAll();
         return failed(why, refused);
     }
     const QList<Event> list = events(answer);
@@ -273,11 +281,12 @@ PrintResult CupsSubscription::changes(JobChanges& out)
                 ids.insert(e.jobId);
                 out.jobIds.append(e.jobId);
             }
-            if (e.name == QLatin1String("job-created") && e.time > 0) {
+            const qint64 created = e.createdAt > 0 ? e.createdAt : e.time;
+            if (e.name == QLatin1String("job-created") && created > 0) {
                 if (m_createdAt.size() >= kMostCreationsKept) {
                     m_createdAt.clear();
                 }
-                m_createdAt.insert(e.jobId, e.time);
+                m_createdAt.insert(e.jobId, created);
             }
             PrintJobInfo& job = told[e.jobId];
             tell(job, e, m_createdAt.value(e.jobId));
