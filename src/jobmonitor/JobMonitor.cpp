@@ -256,7 +256,7 @@ PrintResult JobMonitor::readChanges(QList<JobChange>& changes)
             changes.append(rest);
             return whole;
         }
-        changes.append(colEvents.updateQueueStatus(queue, printer.Status, &cupsstate::jobStatusOnPrinter));
+        changes.append(colEvents.updateQueueStatus(queue, printer.stoppingStatus(), &cupsstate::jobStatusOnPrinter));
     }
     return PrintResult::success();
 }
