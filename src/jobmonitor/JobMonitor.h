@@ -125,6 +125,10 @@ private:
     PrintResult readChanges(QList<JobChange>& changes);
     // Reads the whole list; told: what the watch's notices said of jobs named meanwhile.
     PrintResult readAll(QList<JobChange>& changes, const QList<PrintJobInfo>& told = {});
+    // Reads again what changes without a notice: the printers that are stopped (their
+    // message may change, and with it whether their jobs are in error) and the jobs whose
+    // document is still coming (their size).
+    PrintResult readUntold(QList<JobChange>& changes);
     void watchRefused();
     void askForWatch();
     void serverLost();
@@ -142,9 +146,11 @@ private:
     QElapsedTimer m_lastWholeReading;
     QElapsedTimer m_lastWatchAsked;
     QElapsedTimer m_connectedSince;
+    QElapsedTimer m_lastUntoldReading;
     int m_pollInterval = 1000;
     int m_watchInterval = 200; // between two questions to a server that keeps track of its changes
     int m_wholeInterval = 60 * 1000;
+    int m_untoldInterval = 3000; // between two readings of what changes without a notice
     int m_watchRetryInterval = 5 * 60 * 1000;
     int m_retryFirst = 1000;
     int m_retryLimit = 5000;
