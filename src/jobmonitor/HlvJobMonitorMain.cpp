@@ -23,6 +23,7 @@
 #include "jobmonitor/MonitorServer.h"
 #include "platform/GeneralDate.h"
 #include "platform/PrintSystem.h"
+#include "platform/print/CupsExchange.h"
 #include "platform/TerminationSignals.h"
 
 #ifndef HLV_MONITOR_EXE_NAME
@@ -81,6 +82,14 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral(HLV_MONITOR_EXE_NAME));
     QCoreApplication::setApplicationVersion(QStringLiteral(HLV_MONITOR_FILE_VERSION));
+
+    // The short wait for a server's first answer lets a window give up at once on a server
+    // that takes connections without answering. The monitor holds no window and is bound
+    // for good by its first answer: a server busy or far away is a slow server, given the
+    // time of every other answer, not one that cannot be reached.
+    hlv::CupsExchange::Limits limits = hlv::CupsExchange::limits();
+    limits.firstAnswerMs = limits.answerMs;
+    hlv::CupsExchange::setLimits(limits);
 
     QString problem;
     const std::unique_ptr<hlv::PrintSystem> printSystem = hlv::createPrintSystem(&problem);

@@ -146,6 +146,10 @@ void JobMonitor::MonitorEvent()
         if (!read && read.refused) {
             watchRefused();
             read = readAll(changes);
+        } else if (!m_lastUntoldReading.isValid()) {
+            m_lastUntoldReading.start();
+        } else if (read && m_lastUntoldReading.elapsed() >= m_untoldInterval) {
+            read = readUntold(changes);
         }
     } else {
         // Without a watch, and now and then with one: the whole list. What the watch has
@@ -270,9 +274,12 @@ PrintResult JobMonitor::readChanges(QList<JobChange>& changes)
     }
     changes = colEvents.updatePart(jobs, named.jobIds, {}, ended, named.told);
     // A printer that changed state is read alone; its jobs' status follows from it. One that
-    // no job waits on (held jobs only, or none) need not be read at all.
+    // no job waits on (held jobs only, or none) need not be read at all, unless it prints a
+    // job of a class: that job is held up by its trouble, and only the job itself tells it.
+    bool memberChanged = false;
     for (const QString& queue : std::as_const(named.queues)) {
         if (!colEvents.followsPrinter(queue)) {
+            memberChanged = true;
             continue;
         }
         PrinterInfo printer;
@@ -285,7 +292,71 @@ PrintResult JobMonitor::readChanges(QList<JobChange>& changes)
             changes.append(rest);
             return whole;
         }
-        changes.append(colEvents.updateQueueStatus(queue, printer.Status, &cupsstate::jobStatusOnPrinter));
+        changes.append(colEvents.updateQueueStatus(queue, printer.stoppingStatus(), &cupsstate::jobStatusOnPrinter));
+    }
+    if (memberChanged) {
+        QList<qint64> printing;
+        for (const PrintJobInfo& job : colEvents.jobs()) {
+            if (job.ownStatus == JobStatus::Printing && !named.jobIds.contains(job.JobId)) {
+                printing.append(job.JobId);
+            }
+        }
+        if (!printing.isEmpty() && printing.size() <= kMostSingleReads) {
+            QList<PrintJobInfo> again;
+            QList<PrintJobInfo> over;
+            for (const qint64 id : std::as_const(printing)) {
+                PrintJobInfo job;
+                bool found = false;
+                if (PrintResult r = objServices->job(id, job, found); !r) {
+                    return r;
+                }
+                if (found) {
+                    (job.ended ? over : again).append(job);
+                }
+            }
+            changes.append(colEvents.updatePart(again, printing, {}, over));
+        }
+    }
+    return PrintResult::success();
+}
+
+PrintResult JobMonitor::readUntold(QList<JobChange>& changes)
+{
+    m_lastUntoldReading.start();
+    // A job still arriving: its size is known once its document has come, and nothing is
+    // told of that.
+    QList<PrintJobInfo> jobs;
+    QList<PrintJobInfo> ended;
+    QList<qint64> spooling;
+    for (const PrintJobInfo& job : colEvents.jobs()) {
+        if (job.StatusMask == JobStatus::Spooling) {
+            spooling.append(job.JobId);
+        }
+    }
+    for (const qint64 id : spooling) {
+        PrintJobInfo job;
+        bool found = false;
+        if (PrintResult r = objServices->job(id, job, found); !r) {
+            return r;
+        }
+        if (found) {
+            (job.ended ? ended : jobs).append(job);
+        }
+    }
+    if (!spooling.isEmpty()) {
+        changes.append(colEvents.updatePart(jobs, spooling, {}, ended));
+    }
+    // A stopped printer's message changes without a notice (a backend's complaint after the
+    // operator's pause, another reason given by the operator).
+    QList<PrinterInfo> printers;
+    if (PrintResult r = objServices->printers(printers); !r) {
+        return r;
+    }
+    for (const PrinterInfo& printer : std::as_const(printers)) {
+        if ((printer.Status & PrinterStatus::Paused) != 0 && colEvents.followsPrinter(printer.Name)) {
+            changes.append(
+                colEvents.updateQueueStatus(printer.Name, printer.stoppingStatus(), &cupsstate::jobStatusOnPrinter));
+        }
     }
     return PrintResult::success();
 }

@@ -141,6 +141,10 @@ private:
     // with historySince valid, the jobs that ended since then as well.
     PrintResult readAll(QList<JobChange>& changes, const QList<PrintJobInfo>& told = {},
                         const QDateTime& historySince = {});
+    // Reads again what changes without a notice: the printers that are stopped (their
+    // message may change, and with it whether their jobs are in error) and the jobs whose
+    // document is still coming (their size).
+    PrintResult readUntold(QList<JobChange>& changes);
     void watchRefused();
     void askForWatch();
     void serverLost();
@@ -162,9 +166,11 @@ private:
     QDateTime m_lastGood;     // the start of the last reading that worked
     QDateTime m_historySince; // the next reading also reads the history from then
     qint64 m_wholeCostMs = 0; // how long the last whole-list comparison took
+    QElapsedTimer m_lastUntoldReading;
     int m_pollInterval = 1000;
     int m_watchInterval = 200; // between two questions to a server that keeps track of its changes
     int m_wholeInterval = 60 * 1000;
+    int m_untoldInterval = 3000; // between two readings of what changes without a notice
     int m_watchRetryInterval = 5 * 60 * 1000;
     int m_retryFirst = 1000;
     int m_retryLimit = 5000;

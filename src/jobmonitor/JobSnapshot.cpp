@@ -121,6 +121,19 @@ bool JobSnapshot::followsPrinter(const QString& queue) const
     return false;
 }
 
+QList<PrintJobInfo> JobSnapshot::jobs() const
+{
+    QList<PrintJobInfo> out;
+    out.reserve(m_order.size());
+    for (const QString& name : m_order) {
+        const auto entry = m_entries.constFind(name);
+        if (entry != m_entries.cend()) {
+            out.append(entry->job);
+        }
+    }
+    return out;
+}
+
 QList<qint64> JobSnapshot::missing(const QList<PrintJobInfo>& jobs) const
 {
     QSet<QString> names;

@@ -64,6 +64,8 @@ public:
     // Whether any job of the queue reads its printer's trouble (updateQueueStatus would
     // change anything there).
     bool followsPrinter(const QString& queue) const;
+    // The jobs as last read, in that order.
+    QList<PrintJobInfo> jobs() const;
     // The ids of the jobs that a whole reading `jobs` would report deleted without knowing
     // their state now (not listed under any name).
     QList<qint64> missing(const QList<PrintJobInfo>& jobs) const;

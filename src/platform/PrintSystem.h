@@ -78,12 +78,19 @@ struct PrinterInfo
     int ExtendedPrinterStatus = 2; // 1 Other, 2 Unknown, 3 Idle, 4 Printing, 5 Warming Up, 6 Stopped Printing,
                                    // 7 Offline, 8 Paused, 9 Error, 10 Busy, 11 Not Available, 12 Waiting, ...
     quint32 Status = 0;            // PrinterStatus bits
-    QString PrinterPath;           // "\\server\share" style path of the queue
+    // The bits of Status that keep the queue from printing, where the print system tells
+    // them from those that only inform (a low toner); unset: every bit of Status does.
+    std::optional<quint32> StoppedBy;
+    QString PrinterPath; // "\\server\share" style path of the queue
 
     QString Description() const { return Comment; }
     QString Model() const { return DriverName; }
     // The name a queue operation takes: the share name, or the name when it has none.
     QString queueName() const { return ShareName.isEmpty() ? Name : ShareName; }
+    // The trouble that keeps the queue from printing: its waiting jobs read it.
+    quint32 stoppingStatus() const { return StoppedBy.value_or(Status); }
+    // The queue prints what it is given: nothing stops it.
+    bool canPrint() const { return stoppingStatus() == 0; }
 };
 
 // A print job, with the properties the programs read.
@@ -237,6 +244,9 @@ public:
 
     virtual PrintResult pauseQueue(const QString& queue) = 0;
     virtual PrintResult resumeQueue(const QString& queue) = 0;
+    // AutoQueue's hold of a queue: no further job starts printing, and the job printing now
+    // prints to its end. Where a paused queue lets its current job finish, that is a pause.
+    virtual PrintResult holdQueue(const QString& queue) { return pauseQueue(queue); }
     // Removes every job of the queue.
     virtual PrintResult purgeQueue(const QString& queue) = 0;
 

@@ -104,27 +104,35 @@ TEST_F(CupsPrivateServer, JobsOfAllQueues_IncludeEveryQueue)
     EXPECT_TRUE(found);
 }
 
-// A backend that cannot reach its device under the error policy stop-printer stops the
-// queue: the queue reads as an error, its waiting job too. An operator's pause reads as a
+// A backend that cannot reach its device stops the queue, with its complaint or without a
+// word: the queue reads as an error, its waiting job too. An operator's pause reads as a
 // pause only, its waiting job as waiting.
 TEST_F(CupsPrivateServer, FailingBackendStopsQueue_ErrorNotPause)
 {
-    runToolChecked(QStringLiteral("lpadmin"),
-                   {QStringLiteral("-h"), server, QStringLiteral("-p"), queue, QStringLiteral("-v"),
-                    QStringLiteral("serial:/dev/hlv-no-such-port"), QStringLiteral("-o"),
-                    QStringLiteral("printer-error-policy=stop-printer")});
-    const qint64 id = submit(queue);
-    ASSERT_TRUE(waitFor([&] {
-        const auto p = printer(queue);
-        return p && (p->Status & PrinterStatus::Error);
-    }));
-    const auto stopped = printer(queue);
-    EXPECT_EQ(stopped->Status & (PrinterStatus::Paused | PrinterStatus::Error),
-              PrinterStatus::Paused | PrinterStatus::Error);
-    QList<PrintJobInfo> list = jobs();
-    ASSERT_EQ(list.size(), 1);
-    EXPECT_EQ(list.first().JobId, id);
-    EXPECT_EQ(list.first().StatusMask, JobStatus::Error);
+    for (const char* device : {"serial:/dev/hlv-no-such-port", "hlvstate:/stop", "hlvstate:/stop+quiet"}) {
+        SCOPED_TRACE(device);
+        runToolChecked(QStringLiteral("lpadmin"),
+                       {QStringLiteral("-h"), server, QStringLiteral("-p"), queue, QStringLiteral("-E"),
+                        QStringLiteral("-v"), QString::fromLatin1(device), QStringLiteral("-o"),
+                        QStringLiteral("printer-error-policy=stop-printer")});
+        const qint64 id = submit(queue);
+        ASSERT_TRUE(waitFor([&] {
+            const auto p = printer(queue);
+            return p && (p->Status & PrinterStatus::Paused);
+        }));
+        const auto stopped = printer(queue);
+        EXPECT_EQ(stopped->Status & (PrinterStatus::Paused | PrinterStatus::Error),
+                  PrinterStatus::Paused | PrinterStatus::Error);
+        EXPECT_FALSE(stopped->canPrint());
+        QList<PrintJobInfo> list = jobs();
+        ASSERT_EQ(list.size(), 1);
+        EXPECT_EQ(list.first().JobId, id);
+        EXPECT_EQ(list.first().StatusMask, JobStatus::Error);
+        // AutoQueue's hold leaves the backend's stop as it is: still an error, not a pause.
+        ASSERT_TRUE(conn->holdQueue(queue));
+        EXPECT_EQ(printer(queue)->Status & PrinterStatus::Error, PrinterStatus::Error);
+        ASSERT_TRUE(conn->purgeQueue(queue));
+    }
 
     // Paused by the operator instead: no error anywhere.
     runToolChecked(QStringLiteral("lpadmin"), {QStringLiteral("-h"), server, QStringLiteral("-p"), queue,
@@ -134,9 +142,86 @@ TEST_F(CupsPrivateServer, FailingBackendStopsQueue_ErrorNotPause)
     ASSERT_TRUE(conn->pauseQueue(queue));
     submit(queue);
     EXPECT_EQ(printer(queue)->Status, PrinterStatus::Paused);
-    list = jobs();
+    QList<PrintJobInfo> list = jobs();
     ASSERT_EQ(list.size(), 1);
     EXPECT_EQ(list.first().StatusMask, 0u);
+}
+
+// AutoQueue's hold never stops the job being printed (Pause-Printer would send it back to
+// wait): a printer that prints is left to end its job, an idle one is paused. A printer
+// whose toner runs low, or that is still connecting, can print.
+TEST_F(CupsPrivateServer, HoldQueue_JobPrintingGoesOnIdlePrinterPaused)
+{
+    runToolChecked(QStringLiteral("lpadmin"),
+                   {QStringLiteral("-h"), server, QStringLiteral("-p"), queue, QStringLiteral("-E"),
+                    QStringLiteral("-v"), QStringLiteral("hlvstate:/connecting+toner+slow=2")});
+    const qint64 id = submit(queue);
+    ASSERT_TRUE(waitFor([&] {
+        const QList<PrintJobInfo> list = jobs();
+        return !list.isEmpty() && list.first().ownStatus == JobStatus::Printing;
+    }));
+    const auto connecting = printer(queue);
+    EXPECT_TRUE(connecting->canPrint()) << connecting->Status;
+    EXPECT_EQ(jobs().value(0).StatusMask, JobStatus::Printing);
+    ASSERT_TRUE(conn->holdQueue(queue));
+    EXPECT_EQ(printer(queue)->Status & PrinterStatus::Paused, 0u);
+    ASSERT_TRUE(waitFor([&] { return jobs().isEmpty(); }, 20000)) << "job " << id << " was stopped";
+
+    const auto idle = printer(queue);
+    EXPECT_EQ(idle->Status, PrinterStatus::TonerLow);
+    EXPECT_TRUE(idle->canPrint());
+    ASSERT_TRUE(conn->holdQueue(queue));
+    EXPECT_EQ(printer(queue)->Status, PrinterStatus::Paused | PrinterStatus::TonerLow);
+}
+
+// A job sent to a class prints on one of its members and is held up by that printer's
+// trouble, as the member's own jobs are.
+TEST_F(CupsPrivateServer, ClassJob_ShowsTheTroubleOfTheMemberPrintingIt)
+{
+    const QString fine = queue + QStringLiteral("_fine");
+    const QString trouble = queue + QStringLiteral("_paper");
+    const QString cls = queue + QStringLiteral("_class");
+    const auto remove = qScopeGuard([&] {
+        runTool(QStringLiteral("lpadmin"), {QStringLiteral("-h"), server, QStringLiteral("-x"), cls});
+        runTool(QStringLiteral("lpadmin"), {QStringLiteral("-h"), server, QStringLiteral("-x"), fine});
+        runTool(QStringLiteral("lpadmin"), {QStringLiteral("-h"), server, QStringLiteral("-x"), trouble});
+    });
+    for (const auto& [name, device] : {std::pair{fine, QStringLiteral("hlvstate:/slow=20")},
+                                       std::pair{trouble, QStringLiteral("hlvstate:/paperout=20")}}) {
+        runToolChecked(QStringLiteral("lpadmin"), {QStringLiteral("-h"), server, QStringLiteral("-p"), name,
+                                                   QStringLiteral("-E"), QStringLiteral("-v"), device});
+        runToolChecked(QStringLiteral("lpadmin"),
+                       {QStringLiteral("-h"), server, QStringLiteral("-p"), name, QStringLiteral("-c"), cls});
+    }
+    runToolChecked(QStringLiteral("cupsenable"), {QStringLiteral("-h"), server, cls});
+    runToolChecked(QStringLiteral("cupsaccept"), {QStringLiteral("-h"), server, cls});
+    submit(cls);
+    submit(cls);
+    QList<quint32> seen;
+    const bool both = waitFor(
+        [&] {
+            QList<PrintJobInfo> list;
+            seen.clear();
+            if (!conn->queueJobs(cls, list)) {
+                return false;
+            }
+            for (const PrintJobInfo& j : std::as_const(list)) {
+                seen.append(j.StatusMask);
+            }
+            std::sort(seen.begin(), seen.end());
+            return seen == QList<quint32>{JobStatus::Printing, JobStatus::PaperOut};
+        },
+        15000);
+    EXPECT_TRUE(both) << QStringList([&] {
+                             QStringList t;
+                             for (quint32 v : std::as_const(seen)) {
+                                 t.append(QString::number(v));
+                             }
+                             return t;
+                         }())
+                             .join(QLatin1Char(','))
+                             .toStdString();
+    ASSERT_TRUE(conn->purgeQueue(cls));
 }
 
 // Names CUPS allows: "%" (decoded once), "," (the queue part of the job name keeps it), "|",

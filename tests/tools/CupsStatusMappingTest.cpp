@@ -17,55 +17,83 @@ QStringList words(const char* text)
 
 constexpr quint32 kUser = PrinterStatus::UserIntervention;
 
-TEST(CupsStatusMapping, PrinterStates_MapToSpoolerBitsAndExtendedStatus)
+// What the printer says (its status text) and what of it stops printing.
+TEST(CupsStatusMapping, PrinterStates_MapToSpoolerBitsStoppingBitsAndExtendedStatus)
 {
     const char* const backend = "Unable to open serial port: No such file or directory";
+    constexpr quint32 P = PrinterStatus::Paused;
+    constexpr quint32 E = PrinterStatus::Error;
+    constexpr quint32 kAll = 0xFFFFFFFF; // every bit it says stops it
+    constexpr qint64 kLong = cupsstate::kConnectingLasts;
     const struct
     {
         int state;
         const char* reasons;
         const char* message;
         quint32 bits;
+        quint32 stopping; // kAll: the same as bits
         int extended;
+        qint64 age = 0; // seconds in this state
     } cases[] = {
-        {IPP_PSTATE_IDLE, "none", "", 0, 3},
-        {IPP_PSTATE_PROCESSING, "none", "", 0, 4},
-        // Paused by the operator, with or without CUPS's own word for it: never an error.
-        {IPP_PSTATE_STOPPED, "paused", "Paused", PrinterStatus::Paused, 8},
-        {IPP_PSTATE_STOPPED, "paused", "", PrinterStatus::Paused, 8},
-        {IPP_PSTATE_STOPPED, "", "", PrinterStatus::Paused, 8},
-        // Stopped by its backend: an error, and still waiting for a resume.
-        {IPP_PSTATE_STOPPED, "paused", backend, PrinterStatus::Paused | PrinterStatus::Error, 8},
+        {IPP_PSTATE_IDLE, "none", "", 0, 0, 3},
+        {IPP_PSTATE_PROCESSING, "none", "", 0, 0, 4},
+        // Paused by the operator: CUPS's own word for it, or a queue created disabled.
+        {IPP_PSTATE_STOPPED, "paused", "Paused", P, kAll, 8},
+        {IPP_PSTATE_STOPPED, "none", "", P, kAll, 8},
+        {IPP_PSTATE_STOPPED, "", "", P, kAll, 8},
+        // Stopped by its backend, with its complaint or without a word: an error, and still
+        // waiting for a resume.
+        {IPP_PSTATE_STOPPED, "paused", backend, P | E, kAll, 8},
+        {IPP_PSTATE_STOPPED, "paused", "", P | E, kAll, 8},
         {IPP_PSTATE_STOPPED, "paused",
-         "Printer stopped due to backend errors; please consult the error_log file for details.",
-         PrinterStatus::Paused | PrinterStatus::Error, 8},
-        {IPP_PSTATE_IDLE, "offline-report", "", PrinterStatus::Offline, 7},
-        {IPP_PSTATE_PROCESSING, "connecting-to-device", "", PrinterStatus::Offline, 7},
-        {IPP_PSTATE_PROCESSING, "timed-out-error", "", PrinterStatus::Offline, 7},
-        {IPP_PSTATE_IDLE, "media-empty-error", "", PrinterStatus::PaperOut, 1},
-        {IPP_PSTATE_IDLE, "media-needed", "", PrinterStatus::PaperOut, 1},
-        {IPP_PSTATE_IDLE, "media-jam-error", "", PrinterStatus::PaperJam | kUser, 1},
-        {IPP_PSTATE_IDLE, "toner-low-warning marker-supply-low-report", "", PrinterStatus::TonerLow, 1},
-        {IPP_PSTATE_IDLE, "toner-empty-error", "", PrinterStatus::NoToner | kUser, 1},
-        {IPP_PSTATE_IDLE, "marker-supply-empty-error", "", PrinterStatus::NoToner | kUser, 1},
-        {IPP_PSTATE_IDLE, "cover-open", "", PrinterStatus::DoorOpen | kUser, 1},
-        {IPP_PSTATE_IDLE, "door-open-report", "", PrinterStatus::DoorOpen | kUser, 1},
-        {IPP_PSTATE_IDLE, "output-area-full", "", PrinterStatus::OutputBinFull, 1},
-        {IPP_PSTATE_IDLE, "spool-area-full", "", PrinterStatus::OutOfMemory, 1},
-        {IPP_PSTATE_IDLE, "other", "", PrinterStatus::Error, 9},
-        {IPP_PSTATE_IDLE, "fuser-over-temp-error", "", PrinterStatus::Error, 9},
-        {IPP_PSTATE_IDLE, "fuser-over-temp-warning", "", 0, 3},
-        {IPP_PSTATE_IDLE, "cups-insecure-filter-warning", "", 0, 3},
+         "Printer stopped due to backend errors; please consult the error_log file for details.", P | E, kAll, 8},
+        // A printer that cannot be reached prints nothing, whatever the severity.
+        {IPP_PSTATE_IDLE, "offline-report", "", PrinterStatus::Offline, kAll, 7},
+        {IPP_PSTATE_PROCESSING, "timed-out-error", "", PrinterStatus::Offline, kAll, 7},
+        // Every network job starts so; only a printer that stays so is unreachable.
+        {IPP_PSTATE_PROCESSING, "connecting-to-device", "", 0, 0, 4},
+        {IPP_PSTATE_PROCESSING, "connecting-to-device", "", 0, 0, 4, kLong - 1},
+        {IPP_PSTATE_PROCESSING, "connecting-to-device", "", PrinterStatus::Offline, kAll, 7, kLong},
+        {IPP_PSTATE_PROCESSING, "connecting-to-device toner-low-report", "", PrinterStatus::TonerLow, 0, 1},
+        // Severity: -error and no suffix stop, -warning and -report inform.
+        {IPP_PSTATE_PROCESSING, "media-empty-error", "", PrinterStatus::PaperOut, kAll, 1},
+        {IPP_PSTATE_IDLE, "media-needed", "", PrinterStatus::PaperOut, kAll, 1},
+        {IPP_PSTATE_IDLE, "media-empty-warning", "", PrinterStatus::PaperOut, 0, 1},
+        {IPP_PSTATE_IDLE, "media-empty-report", "", PrinterStatus::PaperOut, 0, 1},
+        {IPP_PSTATE_IDLE, "media-jam-error", "", PrinterStatus::PaperJam | kUser, kAll, 1},
+        {IPP_PSTATE_IDLE, "toner-low-report", "", PrinterStatus::TonerLow, 0, 1},
+        {IPP_PSTATE_IDLE, "toner-low", "", PrinterStatus::TonerLow, 0, 1},
+        {IPP_PSTATE_IDLE, "toner-low-error", "", PrinterStatus::TonerLow, kAll, 1},
+        {IPP_PSTATE_IDLE, "media-low-report", "", PrinterStatus::PaperProblem, 0, 1},
+        {IPP_PSTATE_IDLE, "toner-low-warning marker-supply-low-report", "", PrinterStatus::TonerLow, 0, 1},
+        {IPP_PSTATE_IDLE, "toner-empty-error", "", PrinterStatus::NoToner | kUser, kAll, 1},
+        {IPP_PSTATE_IDLE, "marker-supply-empty-error", "", PrinterStatus::NoToner | kUser, kAll, 1},
+        {IPP_PSTATE_IDLE, "cover-open", "", PrinterStatus::DoorOpen | kUser, kAll, 1},
+        {IPP_PSTATE_IDLE, "door-open-report", "", PrinterStatus::DoorOpen | kUser, 0, 1},
+        {IPP_PSTATE_IDLE, "output-area-full", "", PrinterStatus::OutputBinFull, kAll, 1},
+        {IPP_PSTATE_IDLE, "output-area-full-warning", "", PrinterStatus::OutputBinFull, 0, 1},
+        {IPP_PSTATE_IDLE, "spool-area-full", "", PrinterStatus::OutOfMemory, kAll, 1},
+        {IPP_PSTATE_IDLE, "other", "", E, kAll, 9},
+        {IPP_PSTATE_IDLE, "fuser-over-temp-error", "", E, kAll, 9},
+        {IPP_PSTATE_IDLE, "fuser-over-temp-warning", "", 0, 0, 3},
+        {IPP_PSTATE_IDLE, "cups-insecure-filter-warning", "", 0, 0, 3},
+        // Held new jobs and a pause after the current job let the job printing go on.
+        {IPP_PSTATE_PROCESSING, "hold-new-jobs", "", 0, 0, 4},
+        {IPP_PSTATE_PROCESSING, "moving-to-paused", "", P, 0, 8},
         // Several reasons at once give several bits.
-        {IPP_PSTATE_STOPPED, "paused offline-report other", "Paused",
-         PrinterStatus::Paused | PrinterStatus::Offline | PrinterStatus::Error, 8},
-        {IPP_PSTATE_IDLE, "offline-report other", "", PrinterStatus::Offline | PrinterStatus::Error, 7},
+        {IPP_PSTATE_STOPPED, "paused offline-report other", "Paused", P | PrinterStatus::Offline | E, kAll, 8},
+        {IPP_PSTATE_IDLE, "offline-report other", "", PrinterStatus::Offline | E, kAll, 7},
         {IPP_PSTATE_PROCESSING, "media-empty-error cover-open marker-supply-low-warning", "",
-         PrinterStatus::PaperOut | PrinterStatus::DoorOpen | kUser | PrinterStatus::TonerLow, 1},
+         PrinterStatus::PaperOut | PrinterStatus::DoorOpen | kUser | PrinterStatus::TonerLow,
+         PrinterStatus::PaperOut | PrinterStatus::DoorOpen | kUser, 1},
     };
     for (const auto& c : cases) {
-        const quint32 bits = cupsstate::printerStatusBits(c.state, words(c.reasons), QString::fromUtf8(c.message));
-        EXPECT_EQ(bits, c.bits) << c.state << " " << c.reasons << " / " << c.message;
+        const QString message = QString::fromUtf8(c.message);
+        const quint32 bits = cupsstate::printerStatusBits(c.state, words(c.reasons), message, c.age);
+        EXPECT_EQ(bits, c.bits) << c.state << " " << c.reasons << " / " << c.message << " " << c.age << " s";
+        EXPECT_EQ(cupsstate::printerStoppingBits(c.state, words(c.reasons), message, c.age),
+                  c.stopping == kAll ? c.bits : c.stopping)
+            << c.state << " " << c.reasons << " / " << c.message << " " << c.age << " s";
         EXPECT_EQ(cupsstate::extendedPrinterStatus(c.state, bits), c.extended) << c.state << " " << c.reasons;
     }
 }
@@ -85,6 +113,8 @@ TEST(CupsStatusMapping, JobStates_OneStatusBitFromJobAndPrinter)
         {IPP_JSTATE_PENDING, "none", IPP_PSTATE_IDLE, "none", "", 0},
         {IPP_JSTATE_PENDING, "job-incoming", IPP_PSTATE_IDLE, "none", "", JobStatus::Spooling},
         {IPP_JSTATE_HELD, "job-hold-until-specified", IPP_PSTATE_IDLE, "none", "", JobStatus::Paused},
+        // Create-Job holds the job until its document has come.
+        {IPP_JSTATE_HELD, "job-incoming", IPP_PSTATE_STOPPED, "paused", backend, JobStatus::Spooling},
         {IPP_JSTATE_HELD, "job-hold-until-specified", IPP_PSTATE_STOPPED, "paused", backend, JobStatus::Paused},
         {IPP_JSTATE_PROCESSING, "job-printing", IPP_PSTATE_PROCESSING, "none", "", JobStatus::Printing},
         {IPP_JSTATE_PROCESSING, "job-incoming", IPP_PSTATE_PROCESSING, "none", "", JobStatus::Spooling},
@@ -100,7 +130,10 @@ TEST(CupsStatusMapping, JobStates_OneStatusBitFromJobAndPrinter)
         {IPP_JSTATE_PROCESSING, "job-printing", IPP_PSTATE_PROCESSING, "media-needed", "", JobStatus::PaperOut},
         {IPP_JSTATE_PROCESSING, "job-printing", IPP_PSTATE_PROCESSING, "offline-report", "", JobStatus::Offline},
         {IPP_JSTATE_PENDING, "none", IPP_PSTATE_IDLE, "offline-report", "", JobStatus::Offline},
-        {IPP_JSTATE_PROCESSING, "job-printing", IPP_PSTATE_PROCESSING, "connecting-to-device", "", JobStatus::Offline},
+        // A moment of every network job: the job prints.
+        {IPP_JSTATE_PROCESSING, "job-printing", IPP_PSTATE_PROCESSING, "connecting-to-device", "", JobStatus::Printing},
+        // A backend stopped without a word: the waiting jobs are in error.
+        {IPP_JSTATE_PENDING, "none", IPP_PSTATE_STOPPED, "paused", "", JobStatus::Error},
         {IPP_JSTATE_PROCESSING, "job-printing", IPP_PSTATE_PROCESSING, "media-jam-error", "",
          JobStatus::UserInterventionRequired},
         {IPP_JSTATE_PENDING, "none", IPP_PSTATE_PROCESSING, "cover-open", "", JobStatus::UserInterventionRequired},
@@ -108,9 +141,10 @@ TEST(CupsStatusMapping, JobStates_OneStatusBitFromJobAndPrinter)
         {IPP_JSTATE_PROCESSING, "job-printing", IPP_PSTATE_PROCESSING, "marker-supply-empty-error", "",
          JobStatus::UserInterventionRequired},
         {IPP_JSTATE_PROCESSING, "job-printing", IPP_PSTATE_PROCESSING, "other", "", JobStatus::Error},
-        // Warnings do not stop printing.
+        // Warnings and reports do not stop printing.
         {IPP_JSTATE_PROCESSING, "job-printing", IPP_PSTATE_PROCESSING, "toner-low-warning media-low-report", "",
          JobStatus::Printing},
+        {IPP_JSTATE_PENDING, "none", IPP_PSTATE_IDLE, "toner-low-report door-open-report media-empty-warning", "", 0},
         // Several reasons at once: offline first, then paper, then intervention, then error.
         {IPP_JSTATE_PROCESSING, "job-printing", IPP_PSTATE_PROCESSING, "media-empty-error offline-report other", "",
          JobStatus::Offline},
@@ -127,7 +161,7 @@ TEST(CupsStatusMapping, JobStates_OneStatusBitFromJobAndPrinter)
     };
     for (const auto& c : cases) {
         const quint32 printer =
-            cupsstate::printerStatusBits(c.printerState, words(c.printerReasons), QString::fromUtf8(c.message));
+            cupsstate::printerStoppingBits(c.printerState, words(c.printerReasons), QString::fromUtf8(c.message));
         EXPECT_EQ(cupsstate::jobStatusMask(c.jobState, words(c.jobReasons), printer), c.mask)
             << c.jobState << " " << c.jobReasons << " on " << c.printerState << " " << c.printerReasons << " / "
             << c.message;

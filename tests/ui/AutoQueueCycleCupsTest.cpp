@@ -55,6 +55,18 @@ protected:
         }
         return false;
     }
+    // The printer is stopped by its backend (or its trouble keeps it from printing).
+    bool queueInError()
+    {
+        QList<PrinterInfo> printers;
+        observer->printers(printers);
+        for (const PrinterInfo& p : std::as_const(printers)) {
+            if (p.queueName() == queue) {
+                return (p.Status & PrinterStatus::Error) != 0 && (p.Status & PrinterStatus::Paused) != 0;
+            }
+        }
+        return false;
+    }
     void release(FrmMain& w, qint64 id)
     {
         w.cmdRefreshJobs_Click();
@@ -97,6 +109,78 @@ TEST_F(AutoQueueCycleCupsTest, ThreeHeldJobs_ReleasedOnePrints_QueueHeldAgainAnd
     EXPECT_TRUE(held(third));
     EXPECT_EQ(w.LastReleasedJob, QString::number(second));
     EXPECT_EQ(audit().filter(QStringLiteral("Job|Resume Job")).size(), 2);
+}
+
+// Printers that report states as real ones do (the test backend hlvstate): under AutoQueue
+// every job that Exceptions releases prints to its end, counted by the server's backend, and
+// the job of a user not listed stays held. The stopped printers are resumed by the test, as
+// an operator does once the printer is fixed; the release must still be standing then.
+TEST_F(AutoQueueCycleCupsTest, PrintersReportingStates_EveryReleasedJobPrintsTheOthersStayHeld)
+{
+    if (cupsServer.isEmpty()) {
+        return;
+    }
+    const QString printed =
+        QFile::exists(cupsRoot()) ? cupsRoot() + QStringLiteral("/spool/tmp/hlvstate-printed") : QString();
+    ASSERT_FALSE(printed.isEmpty()) << "the private CUPS server's folder is not known";
+    const struct
+    {
+        const char* device; // the backend's words (tests/support/cups-backends/hlvstate)
+        bool stops;         // the backend stops the printer at the first job
+    } cases[] = {
+        {"connecting+toner", false}, // a network printer with low toner
+        {"paperout=15", false},      // out of paper while the released job is on it
+        {"stoponce", true},          // stopped by its backend, with its complaint
+        {"stoponce+quiet", true},    // the same without a word
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.device);
+        window.reset();
+        // The backend stops the printer once per queue name; each case is a new printer.
+        QFile::remove(cupsRoot() + QStringLiteral("/spool/tmp/hlvstate-stopped-") + queue);
+        const QString device = QStringLiteral("hlvstate:/") + QLatin1String(c.device);
+        runToolChecked(QStringLiteral("lpadmin"), {QStringLiteral("-h"), cupsServer, QStringLiteral("-p"), queue,
+                                                   QStringLiteral("-E"), QStringLiteral("-v"), device});
+        const qint64 first = submitHeld(QStringLiteral("First"), QStringLiteral("exc1"));
+        const qint64 second = submitHeld(QStringLiteral("Second"), QStringLiteral("exc2"));
+        const qint64 kept = submitHeld(QStringLiteral("Kept"), QStringLiteral("keeper"));
+        ASSERT_TRUE(first > 0 && second > 0 && kept > 0);
+        writeIni(QStringLiteral("[Halvern]\nServer=") + cupsServer + QStringLiteral("\nQueue=") + queue +
+                 QStringLiteral("\nAutoQueue=1\nExceptions=exc\nStartMax=False\nPollNorm=100\nPollAQ=100\n"
+                                "PollAQactive=10\n"));
+        FrmMain& w = start();
+        ASSERT_EQ(w.queueBoxText(), queue);
+
+        const auto printedJobs = [&] {
+            QStringList ids;
+            for (const QString& line : readFile(printed).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+                if (line.section(QLatin1Char(' '), 0, 0) == queue) {
+                    ids.append(line.section(QLatin1Char(' '), 1, 1));
+                }
+            }
+            return ids;
+        };
+        // The operator resumes a stopped printer once it is fixed (the backend works from
+        // its second job on).
+        bool resumed = false;
+        const bool both = waitFor(
+            [&] {
+                if (!resumed && queueInError()) {
+                    resumed = true;
+                    runToolChecked(QStringLiteral("cupsenable"), {QStringLiteral("-h"), cupsServer, queue});
+                }
+                const QStringList ids = printedJobs();
+                return ids.contains(QString::number(first)) && ids.contains(QString::number(second));
+            },
+            120000);
+        EXPECT_TRUE(both) << "printed: " << printedJobs().join(QLatin1Char(',')).toStdString() << " of " << first << ","
+                          << second;
+        EXPECT_EQ(resumed, c.stops);
+        EXPECT_FALSE(printedJobs().contains(QString::number(kept)));
+        EXPECT_TRUE(held(kept));
+        window.reset();
+        runToolChecked(QStringLiteral("cancel"), {QStringLiteral("-h"), cupsServer, QStringLiteral("-a"), queue});
+    }
 }
 
 } // namespace

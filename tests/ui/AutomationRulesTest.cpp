@@ -70,14 +70,14 @@ TEST(TimedRelease, ChoiceAndBoxState_DecideTheAction)
 
 TEST(InFlight, EachCondition_IsRequired)
 {
-    const InFlightProbe base{true, 0, QStringLiteral("12"), QStringLiteral("12"), 0};
+    const InFlightProbe base{true, true, QStringLiteral("12"), QStringLiteral("12"), 0};
     EXPECT_TRUE(isJobInFlight(base));
 
     InFlightProbe p = base;
     p.autoQueueOn = false;
     EXPECT_FALSE(isJobInFlight(p));
     p = base;
-    p.queueStatus = 1; // queue paused by hand
+    p.queueCanPrint = false; // queue paused by hand, or in error
     EXPECT_FALSE(isJobInFlight(p));
     p = base;
     p.jobStatus = 1; // the released job was paused again

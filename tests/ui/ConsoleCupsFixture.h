@@ -40,16 +40,29 @@ protected:
         ConsoleFixture::TearDown();
     }
 
-    // Submits a held job with lp; returns its id (0 when lp gave none).
-    qint64 submitHeld(const QString& title)
+    // The private CUPS server's own folder (its spool, logs and configuration).
+    static QString cupsRoot()
+    {
+        QFile file(QStringLiteral(HLV_BINARY_DIR "/private-cupsd/root"));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
+    }
+
+    // Submits a held job with lp, as user when one is named; returns its id (0 when lp
+    // gave none).
+    qint64 submitHeld(const QString& title, const QString& user = QString())
     {
         QTemporaryFile document;
         EXPECT_TRUE(document.open());
         document.write("Halvern console test\n");
         document.flush();
-        const QString out = runToolChecked(
-            QStringLiteral("lp"), {QStringLiteral("-h"), cupsServer, QStringLiteral("-d"), queue, QStringLiteral("-t"),
-                                   title, QStringLiteral("-H"), QStringLiteral("hold"), document.fileName()});
+        QStringList args{QStringLiteral("-h"), cupsServer, QStringLiteral("-d"), queue,
+                         QStringLiteral("-t"), title,      QStringLiteral("-H"), QStringLiteral("hold"),
+                         document.fileName()};
+        if (!user.isEmpty()) {
+            args.insert(2, user);
+            args.insert(2, QStringLiteral("-U"));
+        }
+        const QString out = runToolChecked(QStringLiteral("lp"), args);
         static const QRegularExpression id(QStringLiteral("request id is .*-(\\d+) "));
         const auto match = id.match(out);
         EXPECT_TRUE(match.hasMatch()) << out.toStdString();

@@ -1,4 +1,7 @@
+#include <algorithm>
+
 #include <QProcessEnvironment>
+#include <QScopeGuard>
 
 #include "SmtpTestServer.h"
 #include "WatchFixture.h"
@@ -96,6 +99,61 @@ TEST_F(WatchCupsTest, JobOnQueueStoppedByBackend_AlertsByCsvAndMail)
     };
     ASSERT_TRUE(waitFor([&] { return !ourMail().isEmpty(); }, 30000));
     EXPECT_TRUE(ourMail().contains("Subject:HLV: Job Error on " + cupsServer.toUtf8() + "\r\n"));
+    w.cmdStop_Click();
+}
+
+// A class of two printers, one out of paper in the middle of the job it prints: the class's
+// job is held up by that member, and the watch program alerts for it as for any job.
+TEST_F(WatchCupsTest, ClassJobOnMemberOutOfPaper_AlertsByMail)
+{
+    processControl = &realProcesses;
+    SmtpTestServer smtp;
+    ASSERT_TRUE(smtp.isListening());
+    const QString paper = queue + QStringLiteral("_paper");
+    const QString busy = queue + QStringLiteral("_busy");
+    const QString cls = queue + QStringLiteral("_class");
+    const auto lpadmin = [&](const QStringList& args) {
+        runToolChecked(QStringLiteral("lpadmin"), QStringList{QStringLiteral("-h"), cupsServer} + args);
+    };
+    const auto removeAll = qScopeGuard([&] {
+        runTool(QStringLiteral("cancel"), {QStringLiteral("-h"), cupsServer, QStringLiteral("-a"), cls});
+        for (const QString& name : {cls, paper, busy}) {
+            runTool(QStringLiteral("lpadmin"), {QStringLiteral("-h"), cupsServer, QStringLiteral("-x"), name});
+        }
+    });
+    lpadmin({QStringLiteral("-p"), paper, QStringLiteral("-E"), QStringLiteral("-v"),
+             QStringLiteral("hlvstate:/slow=1+paperout=60")});
+    lpadmin(
+        {QStringLiteral("-p"), busy, QStringLiteral("-E"), QStringLiteral("-v"), QStringLiteral("hlvstate:/slow=60")});
+    lpadmin({QStringLiteral("-p"), paper, QStringLiteral("-c"), cls});
+    lpadmin({QStringLiteral("-p"), busy, QStringLiteral("-c"), cls});
+    runToolChecked(QStringLiteral("cupsenable"), {QStringLiteral("-h"), cupsServer, cls});
+    runToolChecked(QStringLiteral("cupsaccept"), {QStringLiteral("-h"), cupsServer, cls});
+    writeIni(QStringLiteral("[Halvern]\nServer=%1\nWatchJobs=True\nMailServer=127.0.0.1\n"
+                            "MailFrom=<watch@example.org>\nMailTo=<ops@example.org>\nJobsEmailError=True\n")
+                 .arg(cupsServer));
+    build();
+    context->smtpPort = smtp.port();
+    frmWatch& w = *window;
+    w.Form_Load();
+    w.cmdStart_Click();
+    ASSERT_TRUE(waitFor([&] { return w.lblStatus->text() == QStringLiteral("Connected"); }, 30000))
+        << w.lblStatus->text().toStdString();
+
+    // One job for each member.
+    for (int i = 0; i < 2; ++i) {
+        runToolChecked(QStringLiteral("lp"),
+                       {QStringLiteral("-h"), cupsServer, QStringLiteral("-d"), cls, QStringLiteral("-t"),
+                        QStringLiteral("On the class"), QStringLiteral("/etc/hostname")});
+    }
+    const QByteArray where = " in " + cls.toUtf8() + " on " + cupsServer.toUtf8() + "\r\n";
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return std::any_of(smtp.messages.cbegin(), smtp.messages.cend(), [&](const QByteArray& m) {
+                return m.contains(where) && m.contains("is reporting a status of Paperout");
+            });
+        },
+        30000));
     w.cmdStop_Click();
 }
 

@@ -388,6 +388,11 @@ PrintResult LanePrintServer::resumeQueue(const QString& queue)
     return run([queue](PrintServer& s) { return s.resumeQueue(queue); });
 }
 
+PrintResult LanePrintServer::holdQueue(const QString& queue)
+{
+    return run([queue](PrintServer& s) { return s.holdQueue(queue); });
+}
+
 PrintResult LanePrintServer::purgeQueue(const QString& queue)
 {
     return run([queue](PrintServer& s) { return s.purgeQueue(queue); });

@@ -166,6 +166,7 @@ public:
     PrintResult computerName(QString& out) override;
     PrintResult pauseQueue(const QString& queue) override;
     PrintResult resumeQueue(const QString& queue) override;
+    PrintResult holdQueue(const QString& queue) override;
     PrintResult purgeQueue(const QString& queue) override;
     PrintResult pauseJob(const QString& queue, qint64 jobId) override;
     PrintResult resumeJob(const QString& queue, qint64 jobId) override;

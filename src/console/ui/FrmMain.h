@@ -459,6 +459,8 @@ public:
     QString LastServer;
     bool ResumeAllPending = false;
     QString LastReleasedJob;
+    // The jobs released under AutoQueue that have not yet printed (QueueAutomation.h).
+    QStringList m_releasedJobs;
     double SessionPrinted = 0;
     qint64 SessionDeleted = 0; // wide: a 16-bit count would stop at 32,767 pages
     bool FavouriteAutoActivate = false;

@@ -64,7 +64,7 @@ void FrmMain::chkAutoQueue_Click()
     if (known) {
         m_printWorker->call([queue](PrintServer* server, const QString&) {
             if (server) {
-                server->pauseQueue(queue);
+                server->holdQueue(queue);
             }
         });
     }
@@ -77,7 +77,10 @@ void FrmMain::chkAutoQueue_Click()
             QList<PrintJobInfo> jobs;
             if (server && server->queueJobs(queue, jobs)) {
                 for (const PrintJobInfo& job : std::as_const(jobs)) {
-                    server->pauseJob(queue, job.JobId);
+                    // A job printing prints to its end: a hold would stop it.
+                    if (job.ownStatus.value_or(0) != JobStatus::Printing) {
+                        server->pauseJob(queue, job.JobId);
+                    }
                 }
             }
         });

@@ -178,10 +178,10 @@ void FrmMain::pollTickAnswered(const PollReading& reading, quint64 search, const
     // not paused, and the queue runs.
     bool inFlight = false;
     if (CurrentQueue) {
-        const quint32 queueStatus = CurrentQueue->Status;
+        const bool canPrint = CurrentQueue->canPrint();
         for (const PrintJobInfo& job : reading.jobs) {
             if (isJobInFlight(
-                    {value(chkAutoQueue) == 1, queueStatus, LastReleasedJob, job.queueJobName(), job.Status()})) {
+                    {value(chkAutoQueue) == 1, canPrint, LastReleasedJob, job.queueJobName(), job.Status()})) {
                 inFlight = true;
                 break;
             }
@@ -199,13 +199,16 @@ void FrmMain::pollTickAnswered(const PollReading& reading, quint64 search, const
         }
     } else {
         if (value(chkAutoQueue) == 1) {
-            if (CurrentQueue) {
-                // The queue is held again before the refresh reads it; nothing waits for it.
+            // The queue is held again before the refresh reads it; nothing waits for it. Not
+            // while a job released earlier still waits for its printer (in trouble, or busy
+            // with another released job): held, the queue would never print it.
+            m_releasedJobs = releasedStillListed(m_releasedJobs, LastReleasedJob, reading.jobs);
+            if (CurrentQueue && !releasedJobWaits(reading.jobs, m_releasedJobs)) {
                 const QString name = actions::queueName(*this);
                 m_printWorker->post(
                     [name](PrintServer* server, const QString&) {
                         if (server) {
-                            server->pauseQueue(name);
+                            server->holdQueue(name);
                         }
                     },
                     {}, false);

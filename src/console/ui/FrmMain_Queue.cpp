@@ -11,6 +11,7 @@
 #include "console/ui/ControlWidgets.h"
 #include "console/ui/FrmMain.h"
 #include "console/ui/JobListWidget.h"
+#include "console/ui/QueueAutomation.h"
 #include "console/ui/QueueStatusColour.h"
 #include "console/ui/VbColour.h"
 #include "platform/Dialogs.h"
@@ -157,15 +158,17 @@ void FrmMain::CurrentPrintQueue_Click()
 
     // The queue is read on the print worker while the window's events run (the refresh's
     // one yield). Under AutoQueue the same call holds the queue's jobs: every job not
-    // paused but the one AutoQueue released last, as the pass over the jobs does.
+    // paused but those released and still to print, and the one printing.
     struct Reading
     {
         std::optional<PrinterInfo> queue;
+        std::optional<QStringList> released;
     };
     auto reading = std::make_shared<Reading>();
     const QString queue = ActiveQueue;
     const bool holdJobs = value(chkAutoQueue) == 1;
     const QString lastReleased = LastReleasedJob;
+    const QStringList released = m_releasedJobs;
     const quint64 search = m_searchGeneration;
     bool answered = false;
     const auto read = [=](PrintServer* server, const QString&) {
@@ -181,8 +184,9 @@ void FrmMain::CurrentPrintQueue_Click()
         }
         QList<PrintJobInfo> jobs;
         if (reading->queue && holdJobs && server->queueJobs(queue, jobs)) {
+            reading->released = releasedStillListed(released, lastReleased, jobs);
             for (const PrintJobInfo& job : std::as_const(jobs)) {
-                if (job.Status() != 1 && job.queueJobName() != lastReleased) {
+                if (holdOnRefresh(job, *reading->released)) {
                     server->pauseJob(queue, job.JobId);
                 }
             }
@@ -198,6 +202,9 @@ void FrmMain::CurrentPrintQueue_Click()
     }
     CurrentQueue = answered ? reading->queue : std::nullopt;
     rememberQueue(queue, CurrentQueue);
+    if (reading->released) {
+        m_releasedJobs = *reading->released;
+    }
 
     if (CurrentQueue) {
         txtDescription->setText(CurrentQueue->Description());

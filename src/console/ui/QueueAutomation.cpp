@@ -1,5 +1,6 @@
 #include "console/ui/QueueAutomation.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -10,8 +11,34 @@ namespace hlv {
 
 bool isJobInFlight(const InFlightProbe& probe)
 {
-    return probe.autoQueueOn && probe.queueStatus == 0 && !probe.lastReleasedJob.isEmpty() &&
+    return probe.autoQueueOn && probe.queueCanPrint && !probe.lastReleasedJob.isEmpty() &&
            probe.lastReleasedJob == probe.jobName && probe.jobStatus != 1;
+}
+
+QStringList releasedStillListed(QStringList released, const QString& lastReleased, const QList<PrintJobInfo>& jobs)
+{
+    if (!lastReleased.isEmpty() && !released.contains(lastReleased)) {
+        released.append(lastReleased);
+    }
+    QStringList listed;
+    for (const PrintJobInfo& job : jobs) {
+        listed.append(job.queueJobName());
+    }
+    released.removeIf([&](const QString& name) { return !listed.contains(name); });
+    return released;
+}
+
+bool holdOnRefresh(const PrintJobInfo& job, const QStringList& released)
+{
+    return job.Status() != JobStatus::Paused && !released.contains(job.queueJobName()) &&
+           job.ownStatus.value_or(0) != JobStatus::Printing;
+}
+
+bool releasedJobWaits(const QList<PrintJobInfo>& jobs, const QStringList& released)
+{
+    return std::any_of(jobs.cbegin(), jobs.cend(), [&](const PrintJobInfo& job) {
+        return job.Status() != JobStatus::Paused && released.contains(job.queueJobName());
+    });
 }
 
 std::optional<int> intervalFromSetting(const QString& text)

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include "console/ui/VbColour.h"
+#include "platform/PrintSystem.h"
 
 namespace hlv {
 
@@ -17,10 +18,17 @@ namespace hlv {
 //   off        | AutoQueue unticked                             | PollNorm      | green
 //   holding    | AutoQueue ticked, nothing released             | PollAQ        | green
 //   in flight  | the operator released a job and it is still    | PollAQactive  | red
-//              | listed, not paused, with the queue running     |               |
+//              | listed, not paused, and nothing stops the      |               |
+//              | queue (a toner-low warning does not)           |               |
 //
-// Leaving "in flight" (the job gone, paused, or the queue stopped by hand) pauses the
+// Leaving "in flight" (the job gone, paused, or the queue stopped by hand) holds the
 // queue again and returns to "holding".
+//
+// A release is never lost: every job released under AutoQueue stays released until it has
+// printed (it has left the queue) or is paused again, however many releases come after it
+// and whatever trouble its printer has meanwhile. The refresh's hold of the queue's jobs
+// passes it over, and the queue is not held while it still waits to print: it prints as
+// soon as its printer can.
 
 // Colours of the automation check boxes (0xBBGGRR values): light green with navy text while
 // unticked, red with white text while ticked.
@@ -34,13 +42,22 @@ constexpr quint32 CheckedFore = VbColours::White;
 // A job of the polled queue counts as the released job still printing.
 struct InFlightProbe
 {
-    bool autoQueueOn = false; // AutoQueue box value is 1
-    quint32 queueStatus = 0;  // the queue's status bits; 0 = running with nothing set
-    QString lastReleasedJob;  // name of the job released last; empty before the first release
-    QString jobName;          // the polled job's name (its id as text)
-    quint32 jobStatus = 0;    // the polled job's status; 1 = paused
+    bool autoQueueOn = false;  // AutoQueue box value is 1
+    bool queueCanPrint = true; // nothing stops the queue (PrinterInfo::canPrint)
+    QString lastReleasedJob;   // name of the job released last; empty before the first release
+    QString jobName;           // the polled job's name (its id as text)
+    quint32 jobStatus = 0;     // the polled job's status; 1 = paused
 };
 bool isJobInFlight(const InFlightProbe& probe);
+
+// The jobs released and not yet printed: the last release added, those that have left the
+// queue (jobs, as now read) dropped.
+QStringList releasedStillListed(QStringList released, const QString& lastReleased, const QList<PrintJobInfo>& jobs);
+// The refresh under AutoQueue holds a job that is not paused, not released and not
+// printing (a hold stops a job that prints; it prints to its end).
+bool holdOnRefresh(const PrintJobInfo& job, const QStringList& released);
+// A released job still waits to print (listed, not paused again): the queue stays open.
+bool releasedJobWaits(const QList<PrintJobInfo>& jobs, const QStringList& released);
 
 // The polling intervals, as their settings texts hold them (milliseconds, whole or
 // decimal). A text that is not a positive number leaves the timer as it was.

@@ -23,20 +23,32 @@ inline constexpr const char* kJob[] = {"job-id",
                                        "job-impressions-completed",
                                        "job-media-sheets",
                                        "job-media-sheets-completed",
-                                       "job-pages"};
+                                       "job-pages",
+                                       "job-printer-uri-actual",
+                                       "job-printer-state-reasons",
+                                       "job-printer-state-message"};
 
 // The queue that holds a job.
 inline constexpr const char* kJobQueue[] = {"job-printer-uri"};
 
 // The printer list.
-inline constexpr const char* kPrinter[] = {
-    "printer-name",      "printer-info",  "printer-location",      "printer-make-and-model",
-    "device-uri",        "printer-state", "printer-state-reasons", "printer-state-message",
-    "printer-is-shared", "printer-type",  "printer-uri-supported", "printer-is-accepting-jobs"};
+inline constexpr const char* kPrinter[] = {"printer-name",
+                                           "printer-info",
+                                           "printer-location",
+                                           "printer-make-and-model",
+                                           "device-uri",
+                                           "printer-state",
+                                           "printer-state-reasons",
+                                           "printer-state-message",
+                                           "printer-is-shared",
+                                           "printer-type",
+                                           "printer-uri-supported",
+                                           "printer-is-accepting-jobs",
+                                           "printer-state-change-time"};
 
 // The state of printers, for the trouble their jobs share.
 inline constexpr const char* kPrinterState[] = {"printer-name", "printer-state", "printer-state-reasons",
-                                                "printer-state-message"};
+                                                "printer-state-message", "printer-state-change-time"};
 
 // The events a watch subscribes to.
 inline constexpr const char* kEvents[] = {"job-created",        "job-completed",   "job-state-changed",

@@ -130,6 +130,13 @@ struct Group
     }
 };
 
+// How long a printer has been in its state, by the server's printer-state-change-time.
+qint64 stateAge(const Group& g)
+{
+    const std::optional<int> since = g.integer("printer-state-change-time");
+    return since ? std::max<qint64>(0, QDateTime::currentSecsSinceEpoch() - *since) : 0;
+}
+
 QList<Group> groups(ipp_t* response, ipp_tag_t tag)
 {
     QList<Group> out;
@@ -266,8 +273,11 @@ public:
             p.DriverName = g.string("printer-make-and-model");
             p.PortName = g.string("device-uri");
             const int state = g.integer("printer-state").value_or(IPP_PSTATE_IDLE);
-            p.Status =
-                cupsstate::printerStatusBits(state, g.list("printer-state-reasons"), g.string("printer-state-message"));
+            const QStringList reasons = g.list("printer-state-reasons");
+            const QString message = g.string("printer-state-message");
+            const qint64 age = stateAge(g);
+            p.Status = cupsstate::printerStatusBits(state, reasons, message, age);
+            p.StoppedBy = cupsstate::printerStoppingBits(state, reasons, message, age);
             p.ExtendedPrinterStatus = cupsstate::extendedPrinterStatus(state, p.Status);
             p.PrinterPath = QStringLiteral("\\\\") + m_name + QLatin1Char('\\') + p.ShareName;
             out.append(p);
@@ -323,6 +333,32 @@ public:
 
     PrintResult pauseQueue(const QString& queue) override { return queueOperation(IPP_OP_PAUSE_PRINTER, queue); }
     PrintResult resumeQueue(const QString& queue) override { return queueOperation(IPP_OP_RESUME_PRINTER, queue); }
+
+    // Pause-Printer stops the job being printed and sends it back to wait, and CUPS has no
+    // pause after the current job (Pause-Printer-After-Current-Job is not supported;
+    // Hold-New-Jobs is accepted but holds nothing). So the hold pauses only a printer that
+    // prints nothing: one that is printing is left to end its job, and a later hold pauses
+    // it. A printer already stopped is left as it is: a pause would put "Paused" over the
+    // complaint of the backend that stopped it, and the stop would read as the operator's.
+    PrintResult holdQueue(const QString& queue) override
+    {
+        if (queue.isEmpty()) {
+            return PrintResult::failure(QStringLiteral("No printer name was given."));
+        }
+        ipp_t* request = newRequest(IPP_OP_GET_PRINTER_ATTRIBUTES, queue);
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr, "printer-state");
+        ipp_t* response = nullptr;
+        if (PrintResult r = run(request, "/", &response); !r) {
+            return r;
+        }
+        ipp_attribute_t* state = ippFindAttribute(response, "printer-state", IPP_TAG_ENUM);
+        const int value = state ? ippGetInteger(state, 0) : IPP_PSTATE_IDLE;
+        ippDelete(response);
+        if (value != IPP_PSTATE_IDLE) {
+            return PrintResult::success();
+        }
+        return queueOperation(IPP_OP_PAUSE_PRINTER, queue);
+    }
     PrintResult purgeQueue(const QString& queue) override { return queueOperation(IPP_OP_CANCEL_JOBS, queue); }
 
     PrintResult pauseJob(const QString& queue, qint64 jobId) override
@@ -563,7 +599,16 @@ private:
                     // One job read by id needs its own printer only, not every printer.
                     printerBits = printerStates(jobId > 0 ? printer : queue);
                 }
-                job.StatusMask = cupsstate::jobStatusOnPrinter(*job.ownStatus, printerBits->value(printer));
+                quint32 trouble = printerBits->value(printer);
+                // A job of a class prints on one of its members: that printer's trouble
+                // holds it up as much as the class's own, and CUPS tells it with the job.
+                const QString actual = g.string("job-printer-uri-actual");
+                if (!actual.isEmpty() && queueFromUri(actual) != printer) {
+                    trouble |=
+                        cupsstate::printerStoppingBits(IPP_PSTATE_PROCESSING, g.list("job-printer-state-reasons"),
+                                                       g.string("job-printer-state-message"));
+                }
+                job.StatusMask = cupsstate::jobStatusOnPrinter(*job.ownStatus, trouble);
             } else {
                 job.StatusMask = cupsstate::jobStatusMask(state, reasons);
             }
@@ -573,7 +618,7 @@ private:
         return PrintResult::success();
     }
 
-    // The Status bits of the printers by name: of every printer, or of the one named.
+    // The stopping bits of the printers by name: of every printer, or of the one named.
     QHash<QString, quint32> printerStates(const QString& queue)
     {
         const bool one = !queue.isEmpty();
@@ -588,9 +633,9 @@ private:
         for (const Group& g : groups(response, IPP_TAG_PRINTER)) {
             const QString name = g.string("printer-name");
             if (!name.isEmpty()) {
-                out.insert(name, cupsstate::printerStatusBits(g.integer("printer-state").value_or(IPP_PSTATE_IDLE),
-                                                              g.list("printer-state-reasons"),
-                                                              g.string("printer-state-message")));
+                out.insert(name, cupsstate::printerStoppingBits(g.integer("printer-state").value_or(IPP_PSTATE_IDLE),
+                                                                g.list("printer-state-reasons"),
+                                                                g.string("printer-state-message"), stateAge(g)));
             }
         }
         ippDelete(response);

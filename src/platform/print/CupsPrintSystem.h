@@ -19,7 +19,11 @@ namespace hlv {
 // holding the window. Every request carries requesting-user-name; a server that asks for
 // a password gets one from the PasswordPrompt (none: the request fails).
 //
-// Operations: queue pause/resume = Pause-Printer/Resume-Printer; purge = Cancel-Jobs;
+// Operations: queue pause/resume = Pause-Printer/Resume-Printer; AutoQueue's hold of a
+// queue = Pause-Printer of a printer that is idle, nothing while it prints or is stopped
+// (Pause-Printer stops the job being printed; CUPS 2.4 answers
+// Pause-Printer-After-Current-Job with "not supported" and takes Hold-New-Jobs without
+// holding any new job); purge = Cancel-Jobs;
 // job pause/resume/remove = Hold-Job/Release-Job/Cancel-Job; priority = job-priority
 // through Set-Job-Attributes (1..100, passed through unchanged); test page = Print-Job of
 // a short text page named "Test Page". Only jobs that are not completed are listed; CUPS
@@ -37,8 +41,11 @@ namespace hlv {
 //
 // What IPP cannot say, or says differently:
 //   - A printing queue keeps Status 0 (the Printing bit 0x400 is not set): the queue's
-//     Status stays the spooler's trouble report, and "0 while a released job prints" is
-//     what the AutoQueue carry relies on. ExtendedPrinterStatus shows 4 (Printing).
+//     Status stays the spooler's trouble report. What of it stops printing (StoppedBy) is
+//     told apart: a low toner is shown, and the queue still prints. ExtendedPrinterStatus
+//     shows 4 (Printing).
+//   - A job of a class reads the trouble of the member printer that prints it
+//     (job-printer-uri-actual, job-printer-state-reasons) beside the class's own.
 //   - Only one job state at a time: a job never carries two StatusMask bits.
 //   - A printer that rejects jobs (printer-is-accepting-jobs false) has no status bit.
 //   - Size has 1 KB steps; TotalPages is often unknown until the job has been filtered.
