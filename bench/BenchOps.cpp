@@ -36,6 +36,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <limits>
 #include <random>
 
 #include <QApplication>
@@ -678,21 +679,30 @@ int widget(int rows)
                         QStringLiteral("Q, %1").arg(i)};
         list.append(row);
     }
-    for (const bool sorted : {true, false}) {
-        JobListWidget view(headers);
-        view.resize(800, 400);
-        view.show();
-        if (sorted) {
-            view.setSortKey(1);
-            view.setSortOrder(1);
-            view.setSorted(true);
+    // The best of three fills of each kind, after one fill that is not counted: the first
+    // fill of the program pays for drawing the icons and the fonts.
+    const auto fillMs = [&](bool sorted) {
+        double best = std::numeric_limits<double>::max();
+        for (int run = 0; run < 3; ++run) {
+            JobListWidget view(headers);
+            view.resize(800, 400);
+            view.show();
+            if (sorted) {
+                view.setSortKey(1);
+                view.setSortOrder(1);
+                view.setSorted(true);
+            }
+            QElapsedTimer clock;
+            clock.start();
+            view.addRows(list);
+            QCoreApplication::processEvents();
+            best = std::min(best, static_cast<double>(clock.nsecsElapsed()) / 1e6);
         }
-        QElapsedTimer clock;
-        clock.start();
-        view.addRows(list);
-        QCoreApplication::processEvents();
-        figure(sorted ? "sorted_ms" : "unsorted_ms", static_cast<double>(clock.nsecsElapsed()) / 1e6);
-    }
+        return best;
+    };
+    fillMs(false);
+    figure("unsorted_ms", fillMs(false));
+    figure("sorted_ms", fillMs(true));
     return 0;
 }
 
