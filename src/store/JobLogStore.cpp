@@ -233,6 +233,16 @@ void JobLogStore::LogNewJobs(const QList<joblog::JobEntry>& jobs)
     logJobs(jobs, true);
 }
 
+void JobLogStore::QueueNewJobs(const QList<joblog::JobEntry>& jobs)
+{
+    quint64 ticket = 0;
+    for (const joblog::JobEntry& job : jobs) {
+        queueJob(job.key, job.fields, true, &ticket);
+    }
+    m_writer->startNoWait();
+    m_writer->flush();
+}
+
 void JobLogStore::LogJobsFields(const QList<joblog::JobEntry>& jobs)
 {
     logJobs(jobs, false);

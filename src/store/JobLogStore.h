@@ -100,6 +100,10 @@ public:
     // only when the log holds none for its key when the write gets through; all of them in
     // one open and one transaction. A job whose fields have no text is left out whole.
     void LogNewJobs(const QList<joblog::JobEntry>& jobs);
+    // The same for a caller that must not wait (the job monitor's events): written now in
+    // one transaction unless another program holds the log, else kept and written by the
+    // writer's timer once the lock is gone.
+    void QueueNewJobs(const QList<joblog::JobEntry>& jobs);
     // Writes the given fields of many jobs (rows made when the key is new), as LogJobField
     // would one by one, in one open and one transaction: an action on every job of a queue.
     void LogJobsFields(const QList<joblog::JobEntry>& jobs);

@@ -74,6 +74,8 @@ public:
     // Starts the wait budget of one call: the deadline that the connections opened for it
     // (openLog with waitDeadline()) wait for a lock.
     void startWait();
+    // Starts a call that does not wait for a lock at all: what a lock keeps out stays queued.
+    void startNoWait() { m_waitUntil = QDeadlineTimer(0); }
     const QDeadlineTimer* waitDeadline() const { return &m_waitUntil; }
     // Tells the writer that a lock stopped an operation of the owner (a read).
     void lockSeen();

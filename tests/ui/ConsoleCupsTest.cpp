@@ -12,10 +12,12 @@
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTimer>
+#include <cups/cups.h>
 #include <sys/types.h>
 
 #include "ConsoleCupsFixture.h"
 #include "console/ui/JobListWidget.h"
+#include "platform/ProcessControl.h"
 #include "platform/print/CupsPrintSystem.h"
 #include "support/ToolProcess.h"
 #include "support/WaitFor.h"
@@ -49,6 +51,92 @@ TEST_F(ConsoleCupsTest, StartUp_PrivateServer_ListsItsQueueAndSubmittedJobs)
     EXPECT_TRUE(documents.contains(QStringLiteral("Second report")));
     EXPECT_GE(w.SearchList->rowCount(), 2);
     EXPECT_EQ(w.windowTitle(), queue + QStringLiteral(" on ") + cupsServer + QStringLiteral(" - Halvern"));
+}
+
+// The console watching the private server with its real job monitor process.
+class ConsoleCupsMonitorTest : public ConsoleCupsFixture
+{
+protected:
+    void SetUp() override
+    {
+        setUpCups(QStringLiteral("hlvmon_"));
+        processControl = &realProcesses;
+    }
+    void configure(ConsoleContext& ctx) override
+    {
+        ctx.startJobMonitor = true;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HLV_PRINT_SYSTEM"), QStringLiteral("cups"));
+        ctx.monitorEnvironment = environment;
+    }
+    // Submits count held jobs through one connection (lp would start a process for each).
+    int submitManyHeld(int count)
+    {
+        cupsSetServer(cupsServer.toUtf8().constData());
+        const QByteArray host = cupsServer.section(QLatin1Char(':'), 0, 0).toUtf8();
+        const int port = cupsServer.section(QLatin1Char(':'), 1, 1).toInt();
+        http_t* http = httpConnect2(host.constData(), port > 0 ? port : IPP_PORT, nullptr, AF_UNSPEC,
+                                    HTTP_ENCRYPTION_IF_REQUESTED, 1, 30000, nullptr);
+        if (!http) {
+            return 0;
+        }
+        cups_option_t* options = nullptr;
+        const int optionCount = cupsAddOption("job-hold-until", "indefinite", 0, &options);
+        const QByteArray name = queue.toUtf8();
+        int made = 0;
+        for (int i = 0; i < count; ++i) {
+            const QByteArray title = QStringLiteral("Mass %1").arg(i).toUtf8();
+            made +=
+                cupsPrintFile2(http, name.constData(), "/etc/hostname", title.constData(), optionCount, options) > 0;
+        }
+        cupsFreeOptions(optionCount, options);
+        httpClose(http);
+        return made;
+    }
+    LinuxProcessControl realProcesses;
+};
+
+// Every job of the shown queue cancelled from outside at once: the monitor reports them
+// all within moments, and the window goes on answering while both lists lose them; the
+// job log keeps the one row per job that the listing wrote.
+TEST_F(ConsoleCupsMonitorTest, ThousandsCancelledFromOutside_WindowKeepsAnsweringListsAndLogRight)
+{
+    constexpr int kJobs = 2000;
+    // A loaded machine keeps this; a handler that opens the log per event takes many seconds.
+    constexpr qint64 kStallLimitMs = 1000;
+    ASSERT_EQ(submitManyHeld(kJobs), kJobs);
+    writeIni(QStringLiteral("[Halvern]\nServer=") + cupsServer + QStringLiteral("\nQueue=") + queue +
+             QStringLiteral("\nStartMax=False\n"));
+    FrmMain& w = start();
+    ASSERT_EQ(w.JobList->rowCount(), kJobs);
+    ASSERT_TRUE(waitFor([&w] { return w.ServerStatus->text().startsWith(QStringLiteral("Server Connected")); }, 60000))
+        << w.ServerStatus->text().toStdString();
+    ASSERT_EQ(logCount(), kJobs);
+
+    QElapsedTimer sinceBeat;
+    qint64 longest = 0;
+    QTimer beat;
+    QObject::connect(&beat, &QTimer::timeout, [&] { longest = std::max(longest, sinceBeat.restart()); });
+    QElapsedTimer whole;
+    whole.start();
+    sinceBeat.start();
+    beat.start(20);
+    QProcess cancel;
+    cancel.start(QStringLiteral("cancel"), {QStringLiteral("-h"), cupsServer, QStringLiteral("-a"), queue});
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return cancel.state() == QProcess::NotRunning && w.JobList->rowCount() == 0 &&
+                   !w.SearchList->columnTexts(4).contains(queue);
+        },
+        120000))
+        << w.JobList->rowCount() << " rows left";
+    beat.stop();
+    longest = std::max(longest, sinceBeat.elapsed());
+    RecordProperty("longest_stall_ms", static_cast<int>(longest));
+    RecordProperty("whole_ms", static_cast<int>(whole.elapsed()));
+    EXPECT_EQ(cancel.exitCode(), 0);
+    EXPECT_LT(longest, kStallLimitMs) << "the window's event loop stalled";
+    EXPECT_EQ(logCount(), kJobs);
 }
 
 // A queue whose backend cannot reach its device, under the error policy stop-printer.

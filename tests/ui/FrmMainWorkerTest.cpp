@@ -239,6 +239,7 @@ TEST_F(WorkerTest, HalfTypedServerName_NewJobsLoggedUnderTheBoundServer)
     // A job the monitor reports is logged the same way.
     const QString record = QStringLiteral("0|B|\\\\PC7|bob|Sales|1|0|1|1KB|3/14/2026 9:20:00 AM|77|Sales, 77");
     w.mwcmnMonitor_JobEvent(QStringLiteral("New"), record);
+    ASSERT_TRUE(waitFor([&w] { return w.SearchList->rowCount() == 2; }));
     EXPECT_EQ(logRow(QStringLiteral("77-3/14/2026 9:20:00 AM")).value(QStringLiteral("Server")), QStringLiteral("PS1"));
 }
 

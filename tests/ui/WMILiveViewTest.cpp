@@ -1,8 +1,11 @@
 #include "console/access/WMILiveView.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QLocale>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <gtest/gtest.h>
 
 #include "platform/Database.h"
@@ -13,6 +16,7 @@
 #include "support/FakeEnvironment.h"
 #include "support/FakeStoreHost.h"
 #include "support/ScriptedDialogs.h"
+#include "support/WaitFor.h"
 
 namespace hlv::test {
 namespace {
@@ -287,6 +291,7 @@ TEST_F(LiveViewTest, OnJobEvent_ModifiedJob1_ChangesJob1NotJob10AboveIt)
     view->OnJobEvent(QStringLiteral("New"), record(0, QStringLiteral("Sales"), 1, QStringLiteral("One")));
 
     view->OnJobEvent(QStringLiteral("Modified"), record(0x10, QStringLiteral("Sales"), 1, QStringLiteral("One")));
+    view->applyJobEvents();
 
     for (ListDouble* list : {&surface.search, &surface.queue}) {
         ASSERT_EQ(list->rowCount(), 2);
@@ -298,6 +303,7 @@ TEST_F(LiveViewTest, OnJobEvent_ModifiedJob1_ChangesJob1NotJob10AboveIt)
     EXPECT_EQ(surface.infoPanel, QStringLiteral("Updated Job 3/14/2026 9:30:00 AM"));
 
     view->OnJobEvent(QStringLiteral("Deleted"), record(0x10, QStringLiteral("Sales"), 1, QStringLiteral("One")));
+    view->applyJobEvents();
     for (ListDouble* list : {&surface.search, &surface.queue}) {
         ASSERT_EQ(list->rowCount(), 1);
         EXPECT_EQ(list->row(0).name(), QStringLiteral("Sales, 10"));
@@ -309,6 +315,7 @@ TEST_F(LiveViewTest, OnJobEvent_NewOfOtherQueue_AddsToAllJobsListOnly)
 {
     surface.queueBox = QStringLiteral("Sales");
     view->OnJobEvent(QStringLiteral("New"), record(0, QStringLiteral("Admin"), 4));
+    view->applyJobEvents();
     EXPECT_EQ(surface.search.rowCount(), 1);
     EXPECT_EQ(surface.queue.rowCount(), 0);
     EXPECT_EQ(surface.searchStatus, QStringLiteral("New Job 3/14/2026 9:30:00 AM"));
@@ -318,6 +325,7 @@ TEST_F(LiveViewTest, OnJobEvent_ModifiedUnknownJob_AddsRow)
 {
     surface.queueBox = QStringLiteral("Sales");
     view->OnJobEvent(QStringLiteral("Modified"), record(0, QStringLiteral("Sales"), 5));
+    view->applyJobEvents();
     EXPECT_EQ(surface.search.rowCount(), 1);
     EXPECT_EQ(surface.queue.rowCount(), 1);
 }
@@ -326,6 +334,7 @@ TEST_F(LiveViewTest, OnJobEvent_DeletedUnknownJob_LogsItAndRemovesNothing)
 {
     surface.search.addRow(JobRow{QStringLiteral("OK"), 1, QStringList(10, QString()) << QStringLiteral("Sales, 11")});
     view->OnJobEvent(QStringLiteral("Deleted"), record(0, QStringLiteral("Sales"), 1));
+    view->applyJobEvents();
     EXPECT_EQ(surface.search.rowCount(), 1);
     const QVariantMap row = logRow(QStringLiteral("1-3/14/2026 9:15:30 AM"));
     EXPECT_EQ(row.value(QStringLiteral("Queue")).toString(), QStringLiteral("Sales"));
@@ -337,6 +346,7 @@ TEST_F(LiveViewTest, OnJobEvent_PrintingAtFirstSight_LoggedWithoutPagesAndSizeOn
 {
     view->OnJobEvent(QStringLiteral("New"), record(0x10, QStringLiteral("Sales"), 2));
     view->OnJobEvent(QStringLiteral("Modified"), record(0, QStringLiteral("Sales"), 2, QStringLiteral("Changed")));
+    view->applyJobEvents();
     EXPECT_EQ(logCount(), 1);
     const QVariantMap row = logRow(QStringLiteral("2-3/14/2026 9:15:30 AM"));
     EXPECT_EQ(row.value(QStringLiteral("Description")).toString(), QStringLiteral("Doc"));
@@ -351,6 +361,7 @@ TEST_F(LiveViewTest, OnJobEvent_BarInDocument_ListedAndLoggedInPlace)
     const QString document = QStringLiteral("a|b|1KB|x");
     view->OnJobEvent(QStringLiteral("New"), record(0, QStringLiteral("Sales"), 6, document));
     view->OnJobEvent(QStringLiteral("Modified"), record(2, QStringLiteral("Sales"), 6, document));
+    view->applyJobEvents();
     ASSERT_EQ(surface.search.rowCount(), 1);
     ASSERT_EQ(surface.queue.rowCount(), 1);
     const JobRow s = surface.search.row(0);
@@ -366,6 +377,7 @@ TEST_F(LiveViewTest, OnJobEvent_BarInDocument_ListedAndLoggedInPlace)
     EXPECT_EQ(row.value(QStringLiteral("Pages")).toString(), QStringLiteral("3"));
     EXPECT_EQ(row.value(QStringLiteral("Size")).toString(), QStringLiteral("2KB"));
     view->OnJobEvent(QStringLiteral("Deleted"), record(0, QStringLiteral("Sales"), 6, document));
+    view->applyJobEvents();
     EXPECT_EQ(surface.search.rowCount(), 0);
     EXPECT_EQ(surface.queue.rowCount(), 0);
 }
@@ -373,10 +385,59 @@ TEST_F(LiveViewTest, OnJobEvent_BarInDocument_ListedAndLoggedInPlace)
 TEST_F(LiveViewTest, OnJobEvent_ShortRecordOrOtherWord_ListsUnchanged)
 {
     view->OnJobEvent(QStringLiteral("New"), QStringLiteral("0|Doc|PC|bob|Sales"));
+    view->applyJobEvents();
     EXPECT_EQ(surface.search.rowCount(), 0);
     view->OnJobEvent(QStringLiteral("Moved"), record(0, QStringLiteral("Sales"), 3));
+    view->applyJobEvents();
     EXPECT_EQ(surface.search.rowCount(), 0);
     EXPECT_EQ(logCount(), 1); // any word logs the job
+}
+
+// A burst of events while another program holds the job log: the jobs the console listed
+// are known without the log, the new ones wait for the lock without holding the window,
+// and then go to the log in one transaction.
+TEST_F(LiveViewTest, OnJobEvent_BurstWhileLogLocked_KnownJobsSkipLogNewOnesWrittenTogether)
+{
+    surface.queueBox = QStringLiteral("Sales");
+    server.list = {job(1, QStringLiteral("Sales"), 0, 1, 10), job(2, QStringLiteral("Sales"), 0, 1, 10),
+                   job(3, QStringLiteral("Sales"), 0, 1, 10)};
+    view->RefreshJobList(&server, QStringLiteral("PS1"), QString());
+    ASSERT_EQ(logCount(), 3);
+    const auto commits = [this] {
+        QFile file(store->logFilePath());
+        return file.open(QIODevice::ReadOnly) && file.seek(24) ? qFromBigEndian<quint32>(file.read(4).constData()) : 0u;
+    };
+    const quint32 before = commits();
+    auto holder = Database::open(store->logFilePath());
+    ASSERT_TRUE(holder && holder->exec(QStringLiteral("BEGIN EXCLUSIVE")));
+
+    QElapsedTimer clock;
+    clock.start();
+    for (const int id : {1, 2, 3}) {
+        view->OnJobEvent(QStringLiteral("Modified"), record(0x10, QStringLiteral("Sales"), id));
+        view->OnJobEvent(QStringLiteral("Deleted"), record(0x10, QStringLiteral("Sales"), id));
+    }
+    for (const int id : {4, 5, 6}) {
+        view->OnJobEvent(QStringLiteral("New"), record(0, QStringLiteral("Sales"), id));
+    }
+    view->applyJobEvents();
+    EXPECT_LT(clock.elapsed(), kWindowStallLimitMs);
+
+    const QStringList expected = {QStringLiteral("Sales, 4"), QStringLiteral("Sales, 5"), QStringLiteral("Sales, 6")};
+    for (ListDouble* list : {&surface.search, &surface.queue}) {
+        QStringList names;
+        for (const JobRow& row : std::as_const(list->rows)) {
+            names << row.name();
+        }
+        EXPECT_EQ(names, expected);
+    }
+    EXPECT_EQ(store->pendingWrites(), 3) << "only the new jobs wait for the log";
+
+    ASSERT_TRUE(holder->exec(QStringLiteral("COMMIT")));
+    holder.reset();
+    ASSERT_TRUE(waitFor([this] { return store->pendingWrites() == 0; }));
+    EXPECT_EQ(logCount(), 6);
+    EXPECT_EQ(commits() - before, 1u);
 }
 
 TEST_F(LiveViewTest, OnConnectEvent_ConnectionError_ShowsBoxAndStateTexts)

@@ -1,5 +1,8 @@
 #include "console/access/WMILiveView.h"
 
+#include <algorithm>
+#include <utility>
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QSet>
@@ -20,6 +23,8 @@ namespace {
 constexpr quint32 kLampBlue = 0xFF0000;
 constexpr quint32 kLampOrange = 0x0080FF;
 constexpr quint32 kLampGreen = 0x00FF00;
+// While events keep coming, the shortest time between two batches.
+constexpr qint64 kBatchIntervalMs = 50;
 
 bool writesPages(const QString& status)
 {
@@ -88,6 +93,13 @@ int JobRowList::findByName(const QString& name) const
     return -1;
 }
 
+void JobRowList::addRows(const QList<JobRow>& rows)
+{
+    for (const JobRow& row : rows) {
+        addRow(row);
+    }
+}
+
 int findRowByName(const JobRowList& list, const QString& name)
 {
     return list.findByName(name);
@@ -98,7 +110,10 @@ WMILiveView::WMILiveView(LiveViewSurface& surface, JobLogStore& log, const Clock
     , m_log(log)
     , m_clock(clock)
     , m_dialogs(dialogs)
-{}
+{
+    m_batch.setSingleShot(true);
+    QObject::connect(&m_batch, &QTimer::timeout, [this] { applyJobEvents(); });
+}
 
 QString WMILiveView::nowText() const
 {
@@ -121,6 +136,7 @@ void WMILiveView::RefreshJobList(PrintServer* server, const QString& Server, con
 
 QDateTime WMILiveView::beginRefresh()
 {
+    applyJobEvents();
     m_surface.searchList().clear();
     m_surface.setSearchStatus(QStringLiteral("Connection Initiated"));
     m_surface.setInfoPanel(QStringLiteral("Connection Initiated"));
@@ -139,6 +155,7 @@ QDateTime WMILiveView::beginRefresh()
 void WMILiveView::finishRefresh(bool queried, const QList<PrintJobInfo>& jobs, const QString& Queue,
                                 const QDateTime& start)
 {
+    applyJobEvents();
     m_surface.setSearchStatus(QStringLiteral("Retrieving Data"));
     m_surface.setInfoPanel(QStringLiteral("Retrieving Data"));
     // Rows that job events added during the yield are dropped here: the walk relists them.
@@ -146,6 +163,11 @@ void WMILiveView::finishRefresh(bool queried, const QList<PrintJobInfo>& jobs, c
     if (!Queue.isEmpty()) {
         m_surface.jobList().clear();
     }
+    // A queue named in the queue box gets its list rebuilt from the all-jobs rows at the
+    // end; the walk fills the queue's list only when nothing rebuilds it, so a refresh
+    // fills each list once.
+    const QString queueBox = m_surface.queueBoxText();
+    const bool fillQueueList = !Queue.isEmpty() && queueBox.isEmpty();
 
     if (queried) {
         const QString serverBox = m_surface.boundServerName();
@@ -158,16 +180,17 @@ void WMILiveView::finishRefresh(bool queried, const QList<PrintJobInfo>& jobs, c
         }
         const std::optional<QSet<QString>> logged = m_log.LoggedJobs(keys);
         QList<joblog::JobEntry> newJobs;
+        QList<JobRow> searchRows;
+        QList<JobRow> queueRows;
         qsizetype next = 0;
         for (const PrintJobInfo& job : std::as_const(jobs)) {
             if (job.Name.isEmpty()) {
                 continue;
             }
-            const JobRow row = searchRowFromJob(job);
-            m_surface.searchList().addRow(row);
+            searchRows.append(searchRowFromJob(job));
             const QString queueName = job.queueName();
-            if (!Queue.isEmpty() && queueName == Queue) {
-                m_surface.jobList().addRow(jobListRowFromSearchRow(row));
+            if (fillQueueList && queueName == Queue) {
+                queueRows.append(jobListRowFromSearchRow(searchRows.last()));
             }
 
             const QString& key = keys.at(next++);
@@ -187,11 +210,21 @@ void WMILiveView::finishRefresh(bool queried, const QList<PrintJobInfo>& jobs, c
                                     {QStringLiteral("Time Submitted"), generalDateText(job.TimeSubmitted)},
                                     {QStringLiteral("Priority"), QString::number(job.Priority)},
                                 }});
-                if (writesPages(row.text)) {
+                if (writesPages(searchRows.last().text)) {
                     newJobs.last().fields.append(
                         {QStringLiteral("Pages"), job.TotalPages ? QString::number(*job.TotalPages) : QString()});
                     newJobs.last().fields.append({QStringLiteral("Size"), jobSizeText(job.Size)});
                 }
+            }
+        }
+        m_surface.searchList().addRows(searchRows);
+        m_surface.jobList().addRows(queueRows);
+        // From now on the listed jobs are known logged: their events do not look again.
+        m_logged.clear();
+        if (logged) {
+            m_logged = *logged;
+            for (const joblog::JobEntry& entry : std::as_const(newJobs)) {
+                m_logged.insert(entry.key);
             }
         }
         if (!newJobs.isEmpty()) {
@@ -211,7 +244,6 @@ void WMILiveView::finishRefresh(bool queried, const QList<PrintJobInfo>& jobs, c
     m_surface.setSearchStatus(closingText());
     m_surface.setInfoPanel(closingText());
 
-    const QString queueBox = m_surface.queueBoxText();
     if (!queueBox.isEmpty()) {
         FilterQueueJobs(queueBox);
     }
@@ -219,23 +251,19 @@ void WMILiveView::finishRefresh(bool queried, const QList<PrintJobInfo>& jobs, c
 
 void WMILiveView::FilterQueueJobs(const QString& Queue)
 {
+    applyJobEvents();
     JobRowList& jobList = m_surface.jobList();
     JobRowList& searchList = m_surface.searchList();
     jobList.clear();
+    QList<JobRow> rows;
     const int count = searchList.rowCount();
     for (int i = 0; i < count; ++i) {
         const JobRow row = searchList.row(i);
         if (row.subItems.size() >= kSearchListSubItems && row.subItems.at(kPrinterSubItem - 1) == Queue) {
-            jobList.addRow(jobListRowFromSearchRow(row));
+            rows.append(jobListRowFromSearchRow(row));
         }
     }
-}
-
-void WMILiveView::logNewJob(const QString& key, const QStringList& d, const QString& status)
-{
-    // The look-up is part of the write: a job already logged is left alone, and a job log
-    // that cannot be read only costs the log entry; the lists still follow the event.
-    m_log.LogNewJobs({joblog::newJobEntry(key, m_surface.boundServerName(), d, writesPages(status))});
+    jobList.addRows(rows);
 }
 
 void WMILiveView::upsert(JobRowList& list, const JobRow& row)
@@ -250,50 +278,94 @@ void WMILiveView::upsert(JobRowList& list, const JobRow& row)
 
 void WMILiveView::OnJobEvent(const QString& strAction, const QString& strDetail)
 {
-    bool complete = false;
-    const QStringList d = readJobDetailRecord(strDetail, &complete);
-    // A record short of its twelve fields cannot be placed in either list: it is dropped.
-    if (!complete) {
+    m_events.append({strAction, strDetail});
+    if (!m_batch.isActive()) {
+        const qint64 since = m_sinceBatch.isValid() ? m_sinceBatch.elapsed() : kBatchIntervalMs;
+        m_batch.start(static_cast<int>(std::max<qint64>(0, kBatchIntervalMs - since)));
+    }
+}
+
+void WMILiveView::applyJobEvents()
+{
+    m_batch.stop();
+    if (m_events.isEmpty()) {
         return;
     }
-    JobRow searchRow;
-    searchRow.text = GetJobStatusText(QVariant(d.at(0)));
-    searchRow.icon = jobStatusIcon(searchRow.text);
-    searchRow.subItems = d.mid(1, kSearchListSubItems);
-    const JobRow queueRow = jobListRowFromSearchRow(searchRow);
-    const QString key = d.at(10) + QLatin1Char('-') + d.at(9);
-    const QString name = d.at(11);
+    const QList<std::pair<QString, QString>> events = std::exchange(m_events, {});
+    m_sinceBatch.start();
 
-    logNewJob(key, d, searchRow.text);
+    JobRowList& searchList = m_surface.searchList();
+    JobRowList& jobList = m_surface.jobList();
+    const QString queueBox = m_surface.queueBoxText();
+    const QString server = m_surface.boundServerName();
+    QList<joblog::JobEntry> newJobs;
+    // New rows in a row of "New" events are placed together, before any other change.
+    QList<JobRow> searchAdds;
+    QList<JobRow> queueAdds;
+    const auto placeAdds = [&] {
+        searchList.addRows(std::exchange(searchAdds, {}));
+        jobList.addRows(std::exchange(queueAdds, {}));
+    };
+    QString said;
+    for (const auto& [strAction, strDetail] : events) {
+        bool complete = false;
+        const QStringList d = readJobDetailRecord(strDetail, &complete);
+        // A record short of its twelve fields cannot be placed in either list: it is dropped.
+        if (!complete) {
+            continue;
+        }
+        JobRow searchRow;
+        searchRow.text = GetJobStatusText(QVariant(d.at(0)));
+        searchRow.icon = jobStatusIcon(searchRow.text);
+        searchRow.subItems = d.mid(1, kSearchListSubItems);
+        const QString key = d.at(10) + QLatin1Char('-') + d.at(9);
+        const QString name = d.at(11);
 
-    const bool inSelectedQueue = d.at(4) == m_surface.queueBoxText();
-    if (strAction == QStringLiteral("New")) {
-        m_surface.searchList().addRow(searchRow);
-        if (inSelectedQueue) {
-            m_surface.jobList().addRow(queueRow);
+        // Every event logs its job when it is not logged yet, whatever the action.
+        if (!m_logged.contains(key)) {
+            m_logged.insert(key);
+            newJobs.append(joblog::newJobEntry(key, server, d, writesPages(searchRow.text)));
         }
-        m_surface.setSearchStatus(QStringLiteral("New Job ") + nowText());
-        m_surface.setInfoPanel(QStringLiteral("New Job ") + nowText());
-    } else if (strAction == QStringLiteral("Modified")) {
-        upsert(m_surface.searchList(), searchRow);
-        if (inSelectedQueue) {
-            upsert(m_surface.jobList(), queueRow);
-        }
-        m_surface.setSearchStatus(QStringLiteral("Updated Job ") + nowText());
-        m_surface.setInfoPanel(QStringLiteral("Updated Job ") + nowText());
-    } else if (strAction == QStringLiteral("Deleted")) {
-        const int searchIndex = findRowByName(m_surface.searchList(), name);
-        if (searchIndex >= 0) {
-            m_surface.searchList().removeRow(searchIndex);
-        }
-        if (inSelectedQueue) {
-            const int queueIndex = findRowByName(m_surface.jobList(), name);
-            if (queueIndex >= 0) {
-                m_surface.jobList().removeRow(queueIndex);
+
+        const bool inSelectedQueue = d.at(4) == queueBox;
+        if (strAction == QStringLiteral("New")) {
+            if (inSelectedQueue) {
+                queueAdds.append(jobListRowFromSearchRow(searchRow));
             }
+            searchAdds.append(std::move(searchRow));
+            said = QStringLiteral("New Job ");
+        } else if (strAction == QStringLiteral("Modified")) {
+            placeAdds();
+            upsert(searchList, searchRow);
+            if (inSelectedQueue) {
+                upsert(jobList, jobListRowFromSearchRow(searchRow));
+            }
+            said = QStringLiteral("Updated Job ");
+        } else if (strAction == QStringLiteral("Deleted")) {
+            placeAdds();
+            const int searchIndex = findRowByName(searchList, name);
+            if (searchIndex >= 0) {
+                searchList.removeRow(searchIndex);
+            }
+            if (inSelectedQueue) {
+                const int queueIndex = findRowByName(jobList, name);
+                if (queueIndex >= 0) {
+                    jobList.removeRow(queueIndex);
+                }
+            }
+            // A job that left the server sends no further events: it need not be known.
+            m_logged.remove(key);
+            said = QStringLiteral("Deleted Job ");
         }
-        m_surface.setSearchStatus(QStringLiteral("Deleted Job ") + nowText());
-        m_surface.setInfoPanel(QStringLiteral("Deleted Job ") + nowText());
+    }
+    placeAdds();
+
+    if (!newJobs.isEmpty()) {
+        m_log.QueueNewJobs(newJobs);
+    }
+    if (!said.isEmpty()) {
+        m_surface.setSearchStatus(said + nowText());
+        m_surface.setInfoPanel(said + nowText());
     }
 }
 

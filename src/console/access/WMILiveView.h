@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 namespace hlv {
 
@@ -41,6 +44,8 @@ public:
     virtual int rowCount() const = 0;
     virtual JobRow row(int index) const = 0;
     virtual void addRow(const JobRow& row) = 0;
+    // Adds rows as addRow would one by one; a list may place them all in one step.
+    virtual void addRows(const QList<JobRow>& rows);
     virtual void setRow(int index, const JobRow& row) = 0;
     virtual void removeRow(int index) = 0;
     virtual void clear() = 0;
@@ -86,6 +91,16 @@ int findRowByName(const JobRowList& list, const QString& name);
 // Fills and keeps current the console's two job lists: a full retrieval from the connected
 // server, the queue filter over the rows already listed, and the job monitor's events.
 // Every job seen for the first time is entered into the job log.
+//
+// A busy server sends thousands of events in a few seconds (a queue cancelled whole), so
+// the events are applied in batches: an event waits until the next turn of the event loop,
+// and while events keep coming a batch is applied at most every 50 ms. A batch changes the
+// lists in event order, and the jobs of it not logged yet go to the job log in one
+// transaction that does not wait for another program's lock (the writer tries again
+// later). Which jobs are logged is kept in memory, from the last retrieval and the events
+// since, so an event of a known job never opens the log. Anything that reads or rebuilds
+// the lists (a retrieval, the queue filter) applies the waiting events first, so they
+// keep their place among the other changes.
 class WMILiveView
 {
 public:
@@ -103,13 +118,16 @@ public:
     void finishRefresh(bool queried, const QList<PrintJobInfo>& jobs, const QString& Queue, const QDateTime& start);
     // Rebuilds the queue's list from the all-jobs rows whose Printer column equals Queue.
     void FilterQueueJobs(const QString& Queue);
-    // Applies one job monitor event ("New", "Modified", "Deleted") to both lists.
+    // Takes one job monitor event ("New", "Modified", "Deleted") for both lists; it is
+    // applied with the others of its batch.
     void OnJobEvent(const QString& strAction, const QString& strDetail);
+    // Applies the events that wait now (the batch timer does it on its own).
+    void applyJobEvents();
+    int pendingJobEvents() const { return static_cast<int>(m_events.size()); }
     // Shows the job monitor's connection state.
     void OnConnectEvent(const QString& strConnect);
 
 private:
-    void logNewJob(const QString& key, const QStringList& fields, const QString& status);
     void upsert(JobRowList& list, const JobRow& row);
     QString nowText() const;
 
@@ -117,6 +135,10 @@ private:
     JobLogStore& m_log;
     const Clock& m_clock;
     Dialogs& m_dialogs;
+    QList<std::pair<QString, QString>> m_events; // waiting: action, detail
+    QTimer m_batch;
+    QElapsedTimer m_sinceBatch;
+    QSet<QString> m_logged; // keys of the jobs known to be in the job log (or on their way)
 };
 
 } // namespace hlv

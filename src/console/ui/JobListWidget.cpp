@@ -161,6 +161,69 @@ void JobListWidget::addRow(const JobRow& row)
     }
 }
 
+bool JobListWidget::sortsBefore(const QString& a, const QString& b) const
+{
+    const int cmp = a.compare(b, Qt::CaseInsensitive);
+    return m_sortOrder == 0 ? cmp < 0 : cmp > 0;
+}
+
+void JobListWidget::addRows(const QList<JobRow>& rows)
+{
+    // A few rows into a long sorted list: each goes to its place, cheaper than a merge.
+    constexpr qsizetype kFewRows = 32;
+    const int listed = topLevelItemCount();
+    if (rows.isEmpty() || (m_sorted && listed > 0 && rows.size() <= std::max<qsizetype>(kFewRows, listed / 16))) {
+        for (const JobRow& row : rows) {
+            addRow(row);
+        }
+        return;
+    }
+    QList<std::pair<QString, QTreeWidgetItem*>> added;
+    added.reserve(rows.size());
+    for (const JobRow& row : rows) {
+        auto* item = new JobItem();
+        fill(item, row);
+        added.append({item->text(m_sortKey), item});
+    }
+    if (m_sorted) {
+        // One stable sort by the key texts, read once per row; equal rows keep the order
+        // they came in, as placing them one by one would.
+        std::stable_sort(added.begin(), added.end(),
+                         [this](const auto& a, const auto& b) { return sortsBefore(a.first, b.first); });
+    }
+    QList<QTreeWidgetItem*> items;
+    items.reserve(listed + added.size());
+    if (m_sorted && listed > 0) {
+        // The listed rows stay before the new rows that compare equal to them.
+        QTreeWidgetItem* current = currentItem();
+        const QList<QTreeWidgetItem*> selected = selectedItems();
+        const QList<QTreeWidgetItem*> old = invisibleRootItem()->takeChildren();
+        qsizetype next = 0;
+        for (QTreeWidgetItem* item : old) {
+            const QString key = item->text(m_sortKey);
+            while (next < added.size() && sortsBefore(added.at(next).first, key)) {
+                items.append(added.at(next++).second);
+            }
+            items.append(item);
+        }
+        for (; next < added.size(); ++next) {
+            items.append(added.at(next).second);
+        }
+        insertTopLevelItems(0, items);
+        if (current) {
+            setCurrentItem(current);
+        }
+        for (QTreeWidgetItem* item : selected) {
+            item->setSelected(true);
+        }
+        return;
+    }
+    for (const auto& entry : std::as_const(added)) {
+        items.append(entry.second);
+    }
+    insertTopLevelItems(listed, items);
+}
+
 void JobListWidget::setRow(int index, const JobRow& row)
 {
     if (QTreeWidgetItem* item = topLevelItem(index)) {
@@ -187,9 +250,11 @@ void JobListWidget::clear()
 int JobListWidget::findByName(const QString& name) const
 {
     // Names are unique in practice; where they are not, the topmost row wins.
+    // The model finds an item's row from the row it had last time, without a scan while
+    // the rows above it stay.
     int found = -1;
     for (auto it = m_byName.constFind(name); it != m_byName.constEnd() && it.key() == name; ++it) {
-        const int index = indexOfTopLevelItem(it.value());
+        const int index = indexFromItem(it.value()).row();
         if (index >= 0 && (found < 0 || index < found)) {
             found = index;
         }

@@ -22,8 +22,9 @@ public:
 // column, the sub-items after it. Rows are kept in the order they were added until the
 // list is sorted; once sorted, the list keeps its sort key and order and sorts every row
 // added or changed into place, comparing the columns' texts. A row goes straight to its
-// place (after the rows that compare equal, as a stable sort puts it), so filling a sorted
-// list costs a search per row, not a sort. The rows' names are indexed for findByName.
+// place (after the rows that compare equal, as a stable sort puts it), so adding a row to
+// a sorted list costs a search, not a sort; a fill (addRows) sorts its rows once and merges
+// them with the listed ones. The rows' names are indexed, so findByName reads no rows.
 class JobListWidget : public QTreeWidget, public JobRowList
 {
     Q_OBJECT
@@ -34,6 +35,7 @@ public:
     int rowCount() const override;
     JobRow row(int index) const override;
     void addRow(const JobRow& row) override;
+    void addRows(const QList<JobRow>& rows) override;
     void setRow(int index, const JobRow& row) override;
     void removeRow(int index) override;
     void clear() override;
@@ -55,6 +57,8 @@ public:
 
 private:
     void fill(QTreeWidgetItem* item, const JobRow& row);
+    // Whether item a goes before item b in the sorted list (ties: neither).
+    bool sortsBefore(const QString& a, const QString& b) const;
     void resort();
     // Where an item belongs in the sorted list, leaving out the item at skip.
     int sortedPosition(const QTreeWidgetItem* item, int skip) const;
