@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QTextStream>
+#include <QTimer>
 
 #include "store/JobLogStore.h"
 #include "support/FakeClock.h"
@@ -37,8 +38,11 @@ int main(int argc, char** argv)
         out.flush();
     }
     const QDeadlineTimer deadline(20000);
+    // Sleeps between looks (a time limit would make Qt spin instead of waiting).
+    QTimer wake;
+    wake.start(50);
     while (store.pendingWrites() > 0 && !deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return failed == 0 && store.pendingWrites() == 0 ? 0 : 1;
 }

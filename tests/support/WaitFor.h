@@ -30,7 +30,9 @@ inline bool waitFor(const std::function<bool()>& condition, int timeoutMs = 2000
         if (deadline.hasExpired()) {
             return condition();
         }
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+        // Without a time limit: Qt ignores WaitForMoreEvents when given one, and the wait
+        // would spin a processor the whole time. The wake timer ends each wait.
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         // Outside a running event loop deleteLater would wait for one; tests have none.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }

@@ -85,11 +85,7 @@ TEST_F(CupsPrivateServer, HeldOnSubmission_ShowsPausedThenReleasedCompletesAtOnc
 
     // An enabled queue on /dev/null finishes a released job at once; it leaves the list.
     ASSERT_TRUE(conn->resumeJob(queue, list.first().JobId));
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!jobs().isEmpty() && std::chrono::steady_clock::now() < deadline) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
-    EXPECT_TRUE(jobs().isEmpty());
+    EXPECT_TRUE(waitFor([&] { return jobs().isEmpty(); }, 20000));
 }
 
 TEST_F(CupsPrivateServer, JobsOfAllQueues_IncludeEveryQueue)
