@@ -27,10 +27,13 @@ public:
 
     std::chrono::milliseconds holdLimit{8000};
 
-    void hold(const QString& server)
+    void hold(const QString& server) { holdAfter(server, 0); }
+    // Holds the server from its (passes + 1)th call on: the calls before it go through.
+    void holdAfter(const QString& server, int passes)
     {
         const std::lock_guard lock(m_mutex);
         m_gates[server] = Gate::Held;
+        m_passes[server] = passes;
     }
     // Lets the waiting calls and every later call through; gone: they fail as a server
     // that does not answer.
@@ -81,10 +84,15 @@ private:
     {
         std::unique_lock lock(m_mutex);
         ++m_calls[server];
-        ++m_waiting;
-        m_changed.wait_for(lock, holdLimit, [&] { return m_gates.value(server, Gate::Open) != Gate::Held; });
-        --m_waiting;
-        const Gate gate = m_gates.value(server, Gate::Open);
+        const bool passing = m_gates.value(server, Gate::Open) == Gate::Held && m_passes.value(server) > 0;
+        if (passing) {
+            --m_passes[server];
+        } else {
+            ++m_waiting;
+            m_changed.wait_for(lock, holdLimit, [&] { return m_gates.value(server, Gate::Open) != Gate::Held; });
+            --m_waiting;
+        }
+        const Gate gate = passing ? Gate::Open : m_gates.value(server, Gate::Open);
         const bool prompt = connecting && m_passwordServers.contains(server) && m_prompt;
         PasswordPrompt ask = prompt ? m_prompt : PasswordPrompt();
         lock.unlock();
@@ -170,6 +178,7 @@ private:
     std::condition_variable m_changed;
     QHash<QString, Gate> m_gates;
     QHash<QString, int> m_calls;
+    QHash<QString, int> m_passes;
     QStringList m_passwordServers;
     PasswordPrompt m_prompt;
     std::atomic<int> m_waiting{0};

@@ -329,19 +329,30 @@ LanePrintServer::LanePrintServer(PrintWorker& worker, QString server)
     , m_bindGeneration(worker.bindGeneration())
 {}
 
-PrintResult LanePrintServer::run(const std::function<PrintResult(PrintServer&)>& fn)
+PrintResult LanePrintServer::run(const std::function<PrintResult(PrintServer&)>& fn, bool* answered)
 {
+    // A search made during the wait may destroy this object: nothing of it is read after
+    // the wait, and what the call fills in is read only once answered (a dropped call's
+    // lane may still be writing it).
+    PrintWorker& worker = m_worker;
+    const QString name = m_server;
+    if (answered) {
+        *answered = false;
+    }
     // A connection of a server the worker has left answers nothing: its calls would reach
     // the server bound since.
-    if (m_worker.closed() || m_worker.bindGeneration() != m_bindGeneration) {
-        return PrintResult::failure(QStringLiteral("The print server \"%1\" is no longer connected.").arg(m_server));
+    if (worker.closed() || worker.bindGeneration() != m_bindGeneration) {
+        return PrintResult::failure(QStringLiteral("The print server \"%1\" is no longer connected.").arg(name));
     }
     auto result = std::make_shared<PrintResult>(PrintResult::failure(QString()));
-    const bool answered = m_worker.call([result, fn](PrintServer* server, const QString& connectError) {
+    const bool done = worker.call([result, fn](PrintServer* server, const QString& connectError) {
         *result = server ? fn(*server) : PrintResult::failure(connectError);
     });
-    if (!answered) {
-        return PrintResult::failure(QStringLiteral("The print server \"%1\" did not answer.").arg(m_server));
+    if (!done) {
+        return PrintResult::failure(QStringLiteral("The print server \"%1\" did not answer.").arg(name));
+    }
+    if (answered) {
+        *answered = true;
     }
     return *result;
 }
@@ -349,32 +360,44 @@ PrintResult LanePrintServer::run(const std::function<PrintResult(PrintServer&)>&
 PrintResult LanePrintServer::printers(QList<PrinterInfo>& out)
 {
     auto list = std::make_shared<QList<PrinterInfo>>();
-    const PrintResult r = run([list](PrintServer& s) { return s.printers(*list); });
-    out = *list;
+    bool answered = false;
+    const PrintResult r = run([list](PrintServer& s) { return s.printers(*list); }, &answered);
+    if (answered) {
+        out = *list;
+    }
     return r;
 }
 
 PrintResult LanePrintServer::jobs(QList<PrintJobInfo>& out)
 {
     auto list = std::make_shared<QList<PrintJobInfo>>();
-    const PrintResult r = run([list](PrintServer& s) { return s.jobs(*list); });
-    out = *list;
+    bool answered = false;
+    const PrintResult r = run([list](PrintServer& s) { return s.jobs(*list); }, &answered);
+    if (answered) {
+        out = *list;
+    }
     return r;
 }
 
 PrintResult LanePrintServer::queueJobs(const QString& queue, QList<PrintJobInfo>& out)
 {
     auto list = std::make_shared<QList<PrintJobInfo>>();
-    const PrintResult r = run([list, queue](PrintServer& s) { return s.queueJobs(queue, *list); });
-    out = *list;
+    bool answered = false;
+    const PrintResult r = run([list, queue](PrintServer& s) { return s.queueJobs(queue, *list); }, &answered);
+    if (answered) {
+        out = *list;
+    }
     return r;
 }
 
 PrintResult LanePrintServer::computerName(QString& out)
 {
     auto name = std::make_shared<QString>();
-    const PrintResult r = run([name](PrintServer& s) { return s.computerName(*name); });
-    out = *name;
+    bool answered = false;
+    const PrintResult r = run([name](PrintServer& s) { return s.computerName(*name); }, &answered);
+    if (answered) {
+        out = *name;
+    }
     return r;
 }
 
@@ -416,11 +439,14 @@ PrintResult LanePrintServer::setJobPriority(const QString& queue, qint64 jobId, 
 int LanePrintServer::printTestPage(const QString& printerName)
 {
     auto code = std::make_shared<int>(TestPageResult::Failed);
-    run([code, printerName](PrintServer& s) {
-        *code = s.printTestPage(printerName);
-        return PrintResult::success();
-    });
-    return *code;
+    bool answered = false;
+    run(
+        [code, printerName](PrintServer& s) {
+            *code = s.printTestPage(printerName);
+            return PrintResult::success();
+        },
+        &answered);
+    return answered ? *code : TestPageResult::Failed;
 }
 
 } // namespace hlv

@@ -174,7 +174,8 @@ public:
     int printTestPage(const QString& printerName) override;
 
 private:
-    PrintResult run(const std::function<PrintResult(PrintServer&)>& fn);
+    // answered: set when the lane answered (what the call filled in may then be read).
+    PrintResult run(const std::function<PrintResult(PrintServer&)>& fn, bool* answered = nullptr);
 
     PrintWorker& m_worker;
     QString m_server;

@@ -124,8 +124,11 @@ bool FrmMain::FindPrintQueues_Click()
     QList<PrinterInfo> printers;
     bool listed = false;
     if (!server.isEmpty()) {
-        ServerContainer = std::make_unique<LanePrintServer>(*m_printWorker, server);
-        listed = static_cast<bool>(ServerContainer->printers(printers));
+        // The search keeps its own reference: a search made while this one waits replaces
+        // the window's.
+        const auto container = std::make_shared<LanePrintServer>(*m_printWorker, server);
+        ServerContainer = container;
+        listed = static_cast<bool>(container->printers(printers));
         if (superseded()) {
             return false;
         }
