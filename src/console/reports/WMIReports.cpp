@@ -336,10 +336,15 @@ bool WMIReports::PrinterReport(const QString& Server, const QString& Printer, bo
     const QString table = PrinterReportTable(Server, Printer, false);
     if (!table.isEmpty()) {
         page += table + JobReportTable(Server, m_FoundPrinterName, Collapsible);
+        m_lastMissing = Missing::Nothing;
+    } else {
+        // A printer that was looked for on a server that listed nothing: the server is missing.
+        m_lastMissing = !Printer.isEmpty() && !m_readings.printersRead ? Missing::Server : Missing::Queue;
     }
     page += ReportFrame::pageTail();
     endReport();
-    return m_writer.finish(path, page, !Quiet) && !table.isEmpty();
+    m_lastWritten = m_writer.finish(path, page, !Quiet);
+    return m_lastWritten && !table.isEmpty();
 }
 
 bool WMIReports::ServerReport(const QString& Server, bool Quiet, bool Collapsible)
@@ -365,7 +370,9 @@ bool WMIReports::ServerReport(const QString& Server, bool Quiet, bool Collapsibl
     }
     page += ReportFrame::pageTail();
     endReport();
-    return m_writer.finish(path, page, !Quiet) && reached;
+    m_lastMissing = reached ? Missing::Nothing : Missing::Server;
+    m_lastWritten = m_writer.finish(path, page, !Quiet);
+    return m_lastWritten && reached;
 }
 
 bool WMIReports::FavouritesReport(bool Quiet)
@@ -387,7 +394,9 @@ bool WMIReports::FavouritesReport(bool Quiet)
     }
     page += ReportFrame::pageTail();
     endReport();
-    return m_writer.finish(path, page, !Quiet);
+    m_lastMissing = Missing::Nothing;
+    m_lastWritten = m_writer.finish(path, page, !Quiet);
+    return m_lastWritten;
 }
 
 } // namespace hlv

@@ -47,6 +47,12 @@ public:
     bool ServerReport(const QString& Server, bool Quiet, bool Collapsible);
     bool FavouritesReport(bool Quiet);
 
+    // What the last report could not find, when it was written without what it reports on.
+    enum class Missing { Nothing, Server, Queue };
+    Missing lastMissing() const { return m_lastMissing; }
+    // Whether the last report's page was written.
+    bool lastWritten() const { return m_lastWritten; }
+
     // The tables of the printers of Server whose name or share name is Printer; empty
     // when none is. In favourite mode the automation cells come from the favourite's
     // caption fields, otherwise from the main window when it shows that queue.
@@ -96,6 +102,8 @@ private:
     QHash<QString, QString> m_hostNames;
     Readings m_readings;
     bool m_inReport = false;
+    Missing m_lastMissing = Missing::Nothing;
+    bool m_lastWritten = false;
 };
 
 // The cell style of a printer's status and of a job's status ("'background-color: ...'",

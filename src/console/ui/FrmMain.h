@@ -631,7 +631,8 @@ public:
 
 private:
     // Ends a run of a report switch: records a report that could not be written and shuts down.
-    void endReportRun(bool written, const QString& report);
+    // queue: the queue a printer report is about.
+    void endReportRun(bool ok, const QString& report, const QString& queue);
     void watchPanels();
     void frameMouseMove(QGroupBox* frame, int X, int Y);
     static void setBorderStyle(QGroupBox* frame, int style);

@@ -170,6 +170,7 @@ void FrmMain::CurrentPrintQueue_Click()
     cmdPrintProperty->setEnabled(true);
     cmdTestPage->setEnabled(true);
     ActiveQueue = queueBoxText();
+    m_startupQueue.reset(); // a queue chosen is the one to save from now on
 
     // The queue is read on the print worker while the window's events run (the refresh's
     // one yield). Under AutoQueue the same call holds the queue's jobs: every job not

@@ -262,7 +262,12 @@ void FrmMain::ConnectStartupQueue()
         return;
     }
 
-    m_startupQueue.reset();
+    // A saved queue the start-up did not find (its server down, the queue gone) stays the
+    // saved queue until the operator chooses one: a run that could not reach it must not
+    // lose the operator's setting.
+    if (m_settings.Queue.isEmpty() || queueBoxText() == m_settings.Queue) {
+        m_startupQueue.reset();
+    }
     appendProgress(QStringLiteral("Queue (") + m_settings.Queue + QStringLiteral("), "));
     appendProgress(QStringLiteral("WMI Job Monitor") + QStringLiteral(", "));
     yieldToEvents();
