@@ -42,6 +42,7 @@ class Lamp;
 class MonitorBinding;
 class PrintWorker;
 class WMIPrint;
+class ConnectionBoxDialogs;
 class WebBrowser;
 class frmSplash;
 struct JobRowValues;
@@ -478,6 +479,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -519,6 +521,8 @@ private:
     ConsoleSettings m_settings;
     std::unique_ptr<IniFile> m_ini;
     std::unique_ptr<JobLogStore> m_jobLog;
+    // The live view's boxes: its connection box once per failure, over the shown window.
+    std::unique_ptr<ConnectionBoxDialogs> m_liveViewDialogs;
     std::unique_ptr<WMILiveView> m_liveView;
     std::unique_ptr<WMIPrint> m_wmiPrint; // reports' and test pages' connection
     std::unique_ptr<PrintWorker> m_printWorker;

@@ -14,6 +14,7 @@
 
 #include "console/access/PrintWorker.h"
 #include "console/access/WMIPrint.h"
+#include "console/ui/ConnectionBoxDialogs.h"
 #include "console/ui/ConsoleContext.h"
 #include "console/ui/ControlWidgets.h"
 #include "console/ui/FrmComputers.h"
@@ -95,6 +96,8 @@ bool FrmMain::FindPrintQueues_Click()
     }
     ServerContainer.reset();
     CurrentQueue.reset();
+    m_liveViewDialogs->clear(); // the previous server's failure was told
+
     m_knownQueues.clear();
     m_serverLost = false;
     m_lostTries = 0;

@@ -10,6 +10,7 @@
 
 #include "console/access/PrintWorker.h"
 #include "console/access/WMIPrint.h"
+#include "console/ui/ConnectionBoxDialogs.h"
 #include "console/ui/ConsoleContext.h"
 #include "console/ui/FrmMain.h"
 #include "console/ui/JobListWidget.h"
@@ -56,7 +57,8 @@ FrmMain::FrmMain(ConsoleContext& context, QWidget* parent)
     m_jobLog = m_ctx.templatePath.isEmpty()
                    ? std::make_unique<JobLogStore>(m_ctx.environment, m_ctx.clock, *this)
                    : std::make_unique<JobLogStore>(m_ctx.environment, m_ctx.clock, *this, m_ctx.templatePath);
-    m_liveView = std::make_unique<WMILiveView>(*this, *m_jobLog, m_ctx.clock, m_ctx.dialogs);
+    m_liveViewDialogs = std::make_unique<ConnectionBoxDialogs>(m_ctx.dialogs);
+    m_liveView = std::make_unique<WMILiveView>(*this, *m_jobLog, m_ctx.clock, *m_liveViewDialogs);
     m_wmiPrint = std::make_unique<WMIPrint>(m_ctx.printSystem, *this, m_ctx.dialogs, m_ctx.shell,
                                             [this](const PrinterInfo& printer, const QString& server) {
                                                 m_propertiesDialog = makePrinterPropertiesDialog(printer, server, this);
