@@ -9,6 +9,7 @@
 
 #include "ConsoleFixture.h"
 #include "console/access/PrintWorker.h"
+#include "console/reports/WMIReports.h"
 #include "console/ui/ConsolePasswordPrompt.h"
 #include "console/ui/JobListWidget.h"
 #include "console/ui/VbColour.h"
@@ -293,6 +294,48 @@ TEST_F(WorkerTest, SameActionPressedTwiceWhileServerSlow_EachJobReleasedAndRecor
         EXPECT_DOUBLE_EQ(w.SessionPrinted, 2.0 * c.jobs);
         window.reset();
         server(QStringLiteral("PS1")).purgeQueue(QStringLiteral("Sales"));
+    }
+}
+
+TEST_F(WorkerTest, LiveReportOfAServerThatNeverAnswersItsList_WindowAnswersAndACloseEndsIt)
+{
+    struct Case
+    {
+        const char* name;
+        void (FrmMain::*report)();
+        const char* file;
+    };
+    const Case cases[] = {{"server report", &FrmMain::mnuServerReport_Click, WMIReports::kServerReportFile},
+                          {"printer report", &FrmMain::mnuPrinterReport_Click, WMIReports::kPrinterReportFile}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FrmMain& w = startOn();
+        // The server takes the connection and never answers the list.
+        gate->holdAfter(QStringLiteral("PS1"), 1);
+        // WHEN the window is closed once the report waits for the list
+        Pulse pulse;
+        qint64 stall = -1;
+        QElapsedTimer sinceClose;
+        whenWaiting(w, 1, [&] {
+            stall = pulse.stop();
+            sinceClose.start();
+            w.close();
+        });
+        (w.*c.report)();
+        // THEN the window's events ran while the report waited, and the close ended it
+        const bool closedWhileWaiting = stall >= 0;
+        if (!closedWhileWaiting) {
+            stall = pulse.stop(); // the report held the window until its server gave up
+        }
+        RecordProperty(std::string("longest_stall_ms_") + (c.file + 5), static_cast<int>(stall));
+        EXPECT_LT(stall, kWindowStallLimitMs);
+        ASSERT_TRUE(closedWhileWaiting);
+        EXPECT_TRUE(w.isUnloaded());
+        EXPECT_LT(sinceClose.elapsed(), 1000);
+        // Nothing is written or opened after the close.
+        EXPECT_FALSE(QFile::exists(env.tempPath + QLatin1String(c.file)));
+        gate->release(QStringLiteral("PS1"));
+        window.reset();
     }
 }
 

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
+#include "console/access/PrintWorker.h"
 #include "console/reports/LogReports.h"
 #include "console/reports/ReportWindow.h"
 #include "console/reports/WMIReports.h"
@@ -74,7 +75,11 @@ struct FrmMain::ReportsPart
         : window(main)
         , wmi(main.context().printSystem, main, main.context().dialogs, main.context().shell, window)
         , log(main.jobLog(), main, main.context().shell, window)
-    {}
+    {
+        // The servers are read on the print worker: a silent server holds the report, never
+        // the window, and a close ends the report's wait.
+        wmi.setWorker(&main.printWorker());
+    }
 
     MainReportWindow window;
     WMIReports wmi;
@@ -134,35 +139,65 @@ bool FrmMain::FavouritesReport(bool Quiet)
 
 void FrmMain::mnuPrinterReport_Click()
 {
+    if (wmiReports().running()) {
+        return; // one live report at a time: the window's events run while it reads
+    }
     PrinterReport(serverBoxText(), queueBoxText(), false, true);
+    if (m_unloaded) {
+        return;
+    }
     setActiveUpdateColour(VbColours::Green);
     writeAudit(QStringLiteral("Report"), serverBoxText() + QLatin1Char('-') + queueBoxText());
 }
 
 void FrmMain::mnuPrinterReportnj_Click()
 {
+    if (wmiReports().running()) {
+        return; // one live report at a time: the window's events run while it reads
+    }
     PrinterReport(serverBoxText(), queueBoxText(), false, false);
+    if (m_unloaded) {
+        return;
+    }
     setActiveUpdateColour(VbColours::Green);
     writeAudit(QStringLiteral("Report"), serverBoxText() + QLatin1Char('-') + queueBoxText());
 }
 
 void FrmMain::mnuServerReport_Click()
 {
+    if (wmiReports().running()) {
+        return; // one live report at a time: the window's events run while it reads
+    }
     ServerReport(serverBoxText(), false, true);
+    if (m_unloaded) {
+        return;
+    }
     setActiveUpdateColour(VbColours::Green);
     writeAudit(QStringLiteral("Report"), serverBoxText());
 }
 
 void FrmMain::mnuServerReportnj_Click()
 {
+    if (wmiReports().running()) {
+        return; // one live report at a time: the window's events run while it reads
+    }
     ServerReport(serverBoxText(), false, false);
+    if (m_unloaded) {
+        return;
+    }
     setActiveUpdateColour(VbColours::Green);
     writeAudit(QStringLiteral("Report"), serverBoxText());
 }
 
 void FrmMain::mnuFavReport_Click()
 {
+    if (wmiReports().running()) {
+        return; // one live report at a time: the window's events run while it reads
+    }
     FavouritesReport(false);
+    if (m_unloaded) {
+        return;
+    }
     setActiveUpdateColour(VbColours::Green);
     writeAudit(QStringLiteral("Report"), QStringLiteral("Favourites Report Generated"));
 }
