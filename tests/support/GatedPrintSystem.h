@@ -47,6 +47,12 @@ public:
     }
     // Calls waiting at a hold right now.
     int waiting() const { return m_waiting.load(); }
+    // Job listings the server was asked for so far.
+    int jobListings(const QString& server) const
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_jobListings.value(server);
+    }
     // Calls made for the server so far (connects included).
     int calls(const QString& server) const
     {
@@ -117,6 +123,10 @@ private:
         }
         PrintResult jobs(QList<PrintJobInfo>& out) override
         {
+            {
+                const std::lock_guard lock(m_system.m_mutex);
+                ++m_system.m_jobListings[m_name];
+            }
             return gated([&] { return m_inner->jobs(out); });
         }
         PrintResult queueJobs(const QString& q, QList<PrintJobInfo>& out) override
@@ -179,6 +189,7 @@ private:
     QHash<QString, Gate> m_gates;
     QHash<QString, int> m_calls;
     QHash<QString, int> m_passes;
+    QHash<QString, int> m_jobListings;
     QStringList m_passwordServers;
     PasswordPrompt m_prompt;
     std::atomic<int> m_waiting{0};

@@ -637,6 +637,9 @@ private:
     // Ends a run of a report switch: records a report that could not be written and shuts down.
     // queue: the queue a printer report is about.
     void endReportRun(bool ok, const QString& report, const QString& queue);
+    // The command line asks for a report: the console writes it and closes, nobody sees the
+    // job lists.
+    bool isReportRun() const;
     void watchPanels();
     void frameMouseMove(QGroupBox* frame, int X, int Y);
     static void setBorderStyle(QGroupBox* frame, int style);

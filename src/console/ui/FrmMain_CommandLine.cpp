@@ -23,6 +23,25 @@ QString FrmMain::helpFilePath() const
     return folder + QStringLiteral("/HLV.html");
 }
 
+bool FrmMain::isReportRun() const
+{
+    // The command line is acted on up to its first report or help switch.
+    for (const QString& arg : splitCommandLine(m_ctx.commandLine)) {
+        switch (classifyArgument(arg).kind) {
+        case CommandSwitch::PrinterReport:
+        case CommandSwitch::ServerReport:
+        case CommandSwitch::FavouritesReport:
+            return true;
+        case CommandSwitch::Help:
+            return false;
+        case CommandSwitch::MenuStyle:
+        case CommandSwitch::Server:
+            break;
+        }
+    }
+    return false;
+}
+
 void FrmMain::GetCommandLine(int MaxArgs)
 {
     const QStringList args = splitCommandLine(m_ctx.commandLine, MaxArgs);

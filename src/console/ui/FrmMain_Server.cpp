@@ -109,7 +109,11 @@ bool FrmMain::FindPrintQueues_Click()
         // The new monitor starts only after the lists hold a fresh retrieval.
         StopJobMonitor();
         ConnectServer(server);
-        RefreshJobList(server, QString());
+        // A report run reads the jobs once, for its report: a listing nobody sees would
+        // make the server answer every job twice and hold both lists at once.
+        if (!isReportRun()) {
+            RefreshJobList(server, QString());
+        }
         if (superseded()) {
             return false;
         }
