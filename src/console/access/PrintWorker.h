@@ -16,6 +16,14 @@ namespace hlv {
 
 class PrintLane;
 
+// The rule: the console asks a print server only through a PrintWorker, never on the
+// window's thread. A call carries copies of everything it works on (server, queue, jobs and
+// their states as the operator's action found them) and writes only into state of its own
+// (a shared_ptr the answer reads); that state is read on the window's thread only once the
+// request was answered, never after a drop (its lane may still be writing it). What the
+// action does next runs when the answer comes, on the same captured state, not on what the
+// window's controls show by then.
+//
 // Runs the calls that may wait on a print server (connects, readings, actions) away from
 // the window's thread. Each server is served by a lane: a thread of its own that owns the
 // lane's one connection, made on the lane's first call, and runs the calls given to it one
@@ -154,7 +162,9 @@ private:
 
 // A print server whose every call runs on the worker's current lane while the window's
 // events run (PrintWorker::call): for the steps that yield to the window around a call of
-// their own. Calls fail as unreachable once the worker is closed.
+// their own. Calls fail as unreachable once the worker is closed. A search made during a
+// call may replace the window's instance: a caller keeps its own reference for the call,
+// and an out-list is filled only when the lane answered.
 class LanePrintServer final : public PrintServer
 {
 public:

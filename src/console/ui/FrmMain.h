@@ -48,6 +48,13 @@ class frmSplash;
 struct JobRowValues;
 struct ConsoleContext;
 
+// The rule for print servers: this window never calls a PrintServer on its own thread. Every
+// call goes to the print worker (PrintWorker.h) with what the action works on captured when
+// the operator (or a tick) started it: server, queue (ActionScope), the rows and job states.
+// After any wait, nothing of that is read again from the controls; a step that yields may
+// find another server or queue shown, and a search may have replaced ServerContainer. An
+// action that is already waiting for its server refuses a second start of itself.
+//
 // The console's main window. It is the start-up object: Form_Load runs the whole start-up
 // (settings, history, connection to the last server and queue), Form_Unload the whole
 // shutdown. Its members carry the names of the controls they stand for and its methods the
