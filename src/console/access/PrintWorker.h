@@ -138,8 +138,9 @@ private:
     struct Pending
     {
         std::function<void()> deliver;
-        QEventLoop* loop = nullptr; // the wait() for it, if any
-        bool* answer = nullptr;     // set by the answer, for that wait()
+        QEventLoop* loop = nullptr;    // the wait() for it, if any
+        bool* answer = nullptr;        // set by the answer, for that wait()
+        std::shared_ptr<char> handOff; // the request's hand-off between the threads
     };
 
     Lane startLane(const QString& server);
