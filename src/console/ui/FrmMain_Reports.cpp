@@ -142,12 +142,15 @@ void FrmMain::mnuPrinterReport_Click()
     if (wmiReports().running()) {
         return; // one live report at a time: the window's events run while it reads
     }
-    PrinterReport(serverBoxText(), queueBoxText(), false, true);
+    // The report and its record are of the server and queue shown when it was asked for.
+    const QString server = serverBoxText();
+    const QString queue = queueBoxText();
+    PrinterReport(server, queue, false, true);
     if (m_unloaded) {
         return;
     }
     setActiveUpdateColour(VbColours::Green);
-    writeAudit(QStringLiteral("Report"), serverBoxText() + QLatin1Char('-') + queueBoxText());
+    writeAudit(QStringLiteral("Report"), server + QLatin1Char('-') + queue);
 }
 
 void FrmMain::mnuPrinterReportnj_Click()
@@ -155,12 +158,15 @@ void FrmMain::mnuPrinterReportnj_Click()
     if (wmiReports().running()) {
         return; // one live report at a time: the window's events run while it reads
     }
-    PrinterReport(serverBoxText(), queueBoxText(), false, false);
+    // The report and its record are of the server and queue shown when it was asked for.
+    const QString server = serverBoxText();
+    const QString queue = queueBoxText();
+    PrinterReport(server, queue, false, false);
     if (m_unloaded) {
         return;
     }
     setActiveUpdateColour(VbColours::Green);
-    writeAudit(QStringLiteral("Report"), serverBoxText() + QLatin1Char('-') + queueBoxText());
+    writeAudit(QStringLiteral("Report"), server + QLatin1Char('-') + queue);
 }
 
 void FrmMain::mnuServerReport_Click()
@@ -168,12 +174,13 @@ void FrmMain::mnuServerReport_Click()
     if (wmiReports().running()) {
         return; // one live report at a time: the window's events run while it reads
     }
-    ServerReport(serverBoxText(), false, true);
+    const QString server = serverBoxText();
+    ServerReport(server, false, true);
     if (m_unloaded) {
         return;
     }
     setActiveUpdateColour(VbColours::Green);
-    writeAudit(QStringLiteral("Report"), serverBoxText());
+    writeAudit(QStringLiteral("Report"), server);
 }
 
 void FrmMain::mnuServerReportnj_Click()
@@ -181,12 +188,13 @@ void FrmMain::mnuServerReportnj_Click()
     if (wmiReports().running()) {
         return; // one live report at a time: the window's events run while it reads
     }
-    ServerReport(serverBoxText(), false, false);
+    const QString server = serverBoxText();
+    ServerReport(server, false, false);
     if (m_unloaded) {
         return;
     }
     setActiveUpdateColour(VbColours::Green);
-    writeAudit(QStringLiteral("Report"), serverBoxText());
+    writeAudit(QStringLiteral("Report"), server);
 }
 
 void FrmMain::mnuFavReport_Click()
