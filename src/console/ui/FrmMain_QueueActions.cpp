@@ -350,10 +350,12 @@ void FrmMain::mnuPrinterProperties_Click()
     if (!CurrentQueue) {
         return;
     }
-    // The printer is looked up on a lane of its own while the window's events run.
+    // The printer is looked up on a lane of its own while the window's events run; a search
+    // made meanwhile may clear CurrentQueue, so the path is the one of the press.
+    const QString path = CurrentQueue->PrinterPath;
     QString server;
     QString printer;
-    if (WMIPrint::splitPrinterPath(CurrentQueue->PrinterPath, m_boundServer, server, printer)) {
+    if (WMIPrint::splitPrinterPath(path, m_boundServer, server, printer)) {
         struct Found
         {
             bool found = false;
@@ -371,7 +373,7 @@ void FrmMain::mnuPrinterProperties_Click()
             return;
         }
     }
-    writeAudit(QStringLiteral("Queue"), QStringLiteral("Get printer properties: ") + CurrentQueue->PrinterPath);
+    writeAudit(QStringLiteral("Queue"), QStringLiteral("Get printer properties: ") + path);
 }
 
 void FrmMain::mnutestpage_Click()
