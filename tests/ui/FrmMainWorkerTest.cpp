@@ -339,23 +339,6 @@ TEST_F(WorkerTest, LiveReportOfAServerThatNeverAnswersItsList_WindowAnswersAndAC
     }
 }
 
-TEST_F(WorkerTest, SearchWhilePrinterPropertiesWait_RecordedUnderThePrinterAskedFor)
-{
-    FrmMain& w = startOn();
-    focusServerBox(w);
-    ASSERT_TRUE(w.CurrentQueue);
-    const QString path = w.CurrentQueue->PrinterPath;
-    gate->hold(QStringLiteral("PS1"));
-    whenWaiting(w, 1, [&] {
-        searchByKeys(QStringLiteral("PS2")); // clears the queue the properties were asked for
-        gate->release(QStringLiteral("PS1"));
-    });
-    w.mnuPrinterProperties_Click();
-    settle(w);
-    EXPECT_EQ(w.boundServerName(), QStringLiteral("PS2"));
-    EXPECT_TRUE(audit().contains(QStringLiteral("Queue|Get printer properties: ") + path));
-}
-
 TEST_F(WorkerTest, FavouriteWhoseSearchIsOvertaken_LeavesTheOtherServerAsItIs)
 {
     addQueue(QStringLiteral("PS9"), QStringLiteral("Sales"));
