@@ -18,3 +18,9 @@ if(HLV_SANITIZE)
     target_compile_options(hlv_options INTERFACE ${hlv_sanitizers} -fno-omit-frame-pointer)
     target_link_options(hlv_options INTERFACE ${hlv_sanitizers})
 endif()
+if(HLV_TSAN)
+    # Data races between the window's thread and the print lanes, monitor and report
+    # threads. Qt itself is not instrumented: see scripts/tsan-suppressions.txt.
+    target_compile_options(hlv_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+    target_link_options(hlv_options INTERFACE -fsanitize=thread)
+endif()

@@ -179,6 +179,10 @@ public:
     virtual void abandon() {}
 };
 
+// Threads: a PrintServer belongs to the thread that connected it and is used by that
+// thread alone (the console's print lanes, a watch's or monitor's own thread); its calls may
+// block for as long as the server takes to answer, so the window's thread never makes them.
+// Out-parameters are written by the calling thread during the call only.
 class PrintServer
 {
 public:
@@ -267,6 +271,9 @@ public:
     }
 };
 
+// Threads: connect() may be called from any thread, several at once (each lane and each
+// report or host lookup connects on its own thread); the password prompt is then called on
+// the connecting thread.
 class PrintSystem
 {
 public:

@@ -27,10 +27,13 @@ public:
 
     std::chrono::milliseconds holdLimit{8000};
 
-    void hold(const QString& server)
+    void hold(const QString& server) { holdAfter(server, 0); }
+    // Holds the server from its (passes + 1)th call on: the calls before it go through.
+    void holdAfter(const QString& server, int passes)
     {
         const std::lock_guard lock(m_mutex);
         m_gates[server] = Gate::Held;
+        m_passes[server] = passes;
     }
     // Lets the waiting calls and every later call through; gone: they fail as a server
     // that does not answer.
@@ -44,6 +47,12 @@ public:
     }
     // Calls waiting at a hold right now.
     int waiting() const { return m_waiting.load(); }
+    // Job listings the server was asked for so far.
+    int jobListings(const QString& server) const
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_jobListings.value(server);
+    }
     // Calls made for the server so far (connects included).
     int calls(const QString& server) const
     {
@@ -81,10 +90,15 @@ private:
     {
         std::unique_lock lock(m_mutex);
         ++m_calls[server];
-        ++m_waiting;
-        m_changed.wait_for(lock, holdLimit, [&] { return m_gates.value(server, Gate::Open) != Gate::Held; });
-        --m_waiting;
-        const Gate gate = m_gates.value(server, Gate::Open);
+        const bool passing = m_gates.value(server, Gate::Open) == Gate::Held && m_passes.value(server) > 0;
+        if (passing) {
+            --m_passes[server];
+        } else {
+            ++m_waiting;
+            m_changed.wait_for(lock, holdLimit, [&] { return m_gates.value(server, Gate::Open) != Gate::Held; });
+            --m_waiting;
+        }
+        const Gate gate = passing ? Gate::Open : m_gates.value(server, Gate::Open);
         const bool prompt = connecting && m_passwordServers.contains(server) && m_prompt;
         PasswordPrompt ask = prompt ? m_prompt : PasswordPrompt();
         lock.unlock();
@@ -109,6 +123,10 @@ private:
         }
         PrintResult jobs(QList<PrintJobInfo>& out) override
         {
+            {
+                const std::lock_guard lock(m_system.m_mutex);
+                ++m_system.m_jobListings[m_name];
+            }
             return gated([&] { return m_inner->jobs(out); });
         }
         PrintResult queueJobs(const QString& q, QList<PrintJobInfo>& out) override
@@ -170,6 +188,8 @@ private:
     std::condition_variable m_changed;
     QHash<QString, Gate> m_gates;
     QHash<QString, int> m_calls;
+    QHash<QString, int> m_passes;
+    QHash<QString, int> m_jobListings;
     QStringList m_passwordServers;
     PasswordPrompt m_prompt;
     std::atomic<int> m_waiting{0};

@@ -10,6 +10,7 @@
 #include "console/ui/UnattendedDialogs.h"
 #include "platform/print/AccountDirectory.h"
 #include "support/FakeAccountDirectory.h"
+#include "support/GatedPrintSystem.h"
 
 namespace hlv::test {
 namespace {
@@ -20,6 +21,9 @@ protected:
     void SetUp() override
     {
         ConsoleFixture::SetUp();
+        auto gated = std::make_unique<GatedPrintSystem>(std::move(printSystem));
+        gate = gated.get();
+        printSystem = std::move(gated);
         addQueue(QStringLiteral("PS1"), QStringLiteral("Sales"));
     }
     void configure(ConsoleContext& c) override
@@ -50,6 +54,7 @@ protected:
 
     QString commandLine;
     FakeAccountDirectory accounts;
+    GatedPrintSystem* gate = nullptr;
 };
 
 TEST_F(CommandLineTest, Empty_NothingHappens)
@@ -87,6 +92,8 @@ TEST_F(CommandLineTest, PrinterReport_WrittenNotOpenedAndConsoleShutsDownOnce)
     EXPECT_TRUE(page.contains(QStringLiteral("Sales"))) << page.left(400).toStdString();
     EXPECT_TRUE(shell.opened.isEmpty());
     EXPECT_EQ(audit().filter(QStringLiteral("Queue Manager Shutdown")).size(), 1);
+    // The server listed its jobs once, for the report.
+    EXPECT_EQ(gate->jobListings(QStringLiteral("PS1")), 1);
     // Arguments after a report switch are not acted on; the settings were saved with the
     // server box's server.
     EXPECT_EQ(w.settings().Server, QStringLiteral("PS1"));

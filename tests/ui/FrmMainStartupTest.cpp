@@ -78,6 +78,45 @@ TEST_F(StartupTest, FormLoad_SavedQueueGone_NoSelectionAndMenusDisabled)
     EXPECT_FALSE(w.menuJobs->isEnabled());
     EXPECT_FALSE(w.menuPrinter->isEnabled());
     EXPECT_TRUE(w.progressText().contains(QStringLiteral("Queue (Sales), ")));
+    // The close keeps the saved queue: it was not found, and no other was chosen. Once one
+    // is chosen, that one is saved.
+    w.Form_Unload();
+    EXPECT_TRUE(readFile(iniPath()).contains(QStringLiteral("Queue=Sales"))) << readFile(iniPath()).toStdString();
+    window.reset();
+    FrmMain& next = start();
+    next.setQueueBoxText(QStringLiteral("Admin"));
+    next.Form_Unload();
+    EXPECT_TRUE(readFile(iniPath()).contains(QStringLiteral("Queue=Admin")));
+}
+
+TEST_F(StartupTest, ServerFailsBeforeTheWindowIsShown_OneConnectionBoxOverTheShownWindow)
+{
+    addQueue(QStringLiteral("PS1"), QStringLiteral("Sales"));
+    writeIni(QStringLiteral("[Halvern]\nServer=PS1\nQueue=Sales\n"));
+    FrmMain& w = start();
+    QList<bool> shownOverWindow;
+    dialogs.onOpen = [&] {
+        shownOverWindow.append(w.isVisible());
+    };
+    const QString failed = QStringLiteral("WMI Connection Error");
+    const auto boxes = [&] {
+        return dialogs.messages().size();
+    };
+
+    // The monitor fails twice while the start-up's window is not on screen yet
+    w.mwcmnMonitor_ConnectEvent(failed);
+    w.mwcmnMonitor_ConnectEvent(failed);
+    EXPECT_EQ(boxes(), 0);
+    w.showAfterLoad();
+    EXPECT_EQ(boxes(), 1);
+    EXPECT_EQ(shownOverWindow, QList<bool>{true});
+    // and again after the window is up: the same failure, no second box
+    w.mwcmnMonitor_ConnectEvent(failed);
+    EXPECT_EQ(boxes(), 1);
+    // A failure after the server was connected again is a new one.
+    w.mwcmnMonitor_ConnectEvent(QStringLiteral("Connected"));
+    w.mwcmnMonitor_ConnectEvent(failed);
+    EXPECT_EQ(boxes(), 2);
 }
 
 TEST_F(StartupTest, FormLoad_UpdateCheck_NavigatesToVersionedCheckPage)

@@ -9,6 +9,7 @@
 
 #include "ConsoleFixture.h"
 #include "console/access/PrintWorker.h"
+#include "console/reports/WMIReports.h"
 #include "console/ui/ConsolePasswordPrompt.h"
 #include "console/ui/JobListWidget.h"
 #include "console/ui/VbColour.h"
@@ -51,6 +52,28 @@ protected:
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
         QTest::keyClicks(QApplication::focusWidget(), server);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    }
+    // Runs action from the window's events once n calls wait at the gate: inside whatever
+    // wait the window is in by then.
+    void whenWaiting(FrmMain& w, int n, std::function<void()> action)
+    {
+        auto* poll = new QTimer(&w);
+        poll->setInterval(5);
+        QObject::connect(poll, &QTimer::timeout, &w, [this, poll, n, action = std::move(action)] {
+            if (gate->waiting() == n) {
+                poll->stop();
+                poll->deleteLater();
+                action();
+            }
+        });
+        poll->start();
+    }
+    // The keys of the job menu go to the job list, as an operator working on jobs has it.
+    static void focusJobList(FrmMain& w)
+    {
+        focusServerBox(w);
+        w.JobList->setFocus();
+        ASSERT_TRUE(waitFor([&w] { return QApplication::focusWidget() == w.JobList; }));
     }
     QStringList queueEntries(FrmMain& w) const
     {
@@ -121,6 +144,199 @@ TEST_F(WorkerTest, SearchForHungServer_KeysAnsweredAndTheNewSearchAloneIsShown)
     EXPECT_FALSE(searches.contains(QStringLiteral("Queue|Search for queues on PS9")));
     EXPECT_EQ(logRow(QString::number(job) + QStringLiteral("-3/14/2026 9:15:30 AM")).value(QStringLiteral("Server")),
               QStringLiteral("PS2"));
+}
+
+TEST_F(WorkerTest, SearchesNestedAtEachWaitOfASearch_WindowShowsTheLastServerAlone)
+{
+    // The waits of a search, by the calls its server lets through before it holds: the
+    // connect, the job reading, the queue listing.
+    struct Case
+    {
+        const char* wait;
+        int passes;
+    };
+    const Case cases[] = {{"connect", 0}, {"job reading", 1}, {"queue listing", 2}};
+    FrmMain& w = startOn();
+    focusServerBox(w);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.wait);
+        // The lanes of the case before have ended: none of their calls counts in this one.
+        ASSERT_TRUE(waitFor([] { return PrintWorker::runningLanes() == 1; }));
+        gate->holdAfter(QStringLiteral("PS9"), c.passes);
+        // WHEN, while PS9's search waits there, Enter is pressed for PS9 again and, while that
+        // one waits too, for PS2; PS9 answers after that (A, A, B)
+        whenWaiting(w, 1, [&] {
+            whenWaiting(w, 2, [&] {
+                searchByKeys(QStringLiteral("PS2"));
+                gate->release(QStringLiteral("PS9"));
+            });
+            searchByKeys(QStringLiteral("PS9"));
+        });
+        searchByKeys(QStringLiteral("PS9"));
+        settle(w);
+
+        // THEN nothing freed was read (AddressSanitizer) and the window shows PS2 alone
+        EXPECT_EQ(w.boundServerName(), QStringLiteral("PS2"));
+        EXPECT_EQ(w.ActiveServer, QStringLiteral("PS2"));
+        EXPECT_EQ(queueEntries(w), (QStringList{QStringLiteral("Sales"), QStringLiteral("Admin")}));
+        EXPECT_EQ(audit().filter(QStringLiteral("Search for queues on")).last(),
+                  QStringLiteral("Queue|Search for queues on PS2"));
+    }
+}
+
+TEST_F(WorkerTest, QueueChosenWhileAQueueActionWaits_ActionFinishesOnTheQueueItStartedOn)
+{
+    struct Case
+    {
+        const char* name;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        QString record;     // each of Sales' two jobs writes one
+        bool salesJobsGone; // else released
+    };
+    const Case cases[] = {
+        {"resume all", Qt::Key_F4, Qt::NoModifier, QStringLiteral("Job|Resume Job"), false},
+        {"delete all", Qt::Key_Delete, Qt::ShiftModifier, QStringLiteral("Job|Purge all jobs - Sales"), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QList<qint64> sales;
+        QList<qint64> admin;
+        for (int i = 0; i < 2; ++i) {
+            sales << addJob(QStringLiteral("PS2"), QStringLiteral("Sales"), QStringLiteral("S"), QStringLiteral("ann"),
+                            1, 10, true);
+            admin << addJob(QStringLiteral("PS2"), QStringLiteral("Admin"), QStringLiteral("A"), QStringLiteral("bob"),
+                            1, 10, true);
+        }
+        writeIni(QStringLiteral("[Halvern]\nServer=PS2\nQueue=Sales\nAudit=True\nStartMax=False\n"));
+        FrmMain& w = start();
+        ASSERT_EQ(w.queueBoxText(), QStringLiteral("Sales"));
+        ASSERT_EQ(w.JobList->rowCount(), 2);
+        focusJobList(w);
+        dialogs.msgAnswers.push_back(MsgBoxResult::Yes);
+        const qsizetype auditBefore = audit().size();
+
+        // GIVEN the action pressed on Sales while PS2 does not answer
+        // WHEN Admin is chosen meanwhile, and PS2 answers only then
+        gate->hold(QStringLiteral("PS2"));
+        whenWaiting(w, 1, [&] {
+            QTimer::singleShot(0, &w, [&] { gate->release(QStringLiteral("PS2")); });
+            w.setQueueBoxText(QStringLiteral("Admin"));
+        });
+        QTest::keyClick(QApplication::focusWidget(), c.key, c.modifiers);
+        settle(w);
+
+        // THEN Sales' jobs alone were acted on, and recorded under Sales
+        QList<PrintJobInfo> jobs;
+        server(QStringLiteral("PS2")).jobs(jobs);
+        QHash<qint64, bool> paused;
+        for (const PrintJobInfo& job : std::as_const(jobs)) {
+            paused.insert(job.JobId, (job.StatusMask & JobStatus::Paused) != 0);
+        }
+        for (qint64 id : std::as_const(sales)) {
+            EXPECT_EQ(paused.contains(id), !c.salesJobsGone) << id;
+            EXPECT_FALSE(paused.value(id)) << id;
+        }
+        for (qint64 id : std::as_const(admin)) {
+            EXPECT_TRUE(paused.value(id)) << id;
+        }
+        const QStringList records = audit().mid(auditBefore);
+        EXPECT_EQ(records.count(c.record), 2) << records.join(QLatin1Char('\n')).toStdString();
+        EXPECT_TRUE(records.filter(QStringLiteral("- Admin")).filter(QStringLiteral("Job|")).isEmpty());
+        for (qint64 id : std::as_const(admin)) {
+            EXPECT_TRUE(logRow(QString::number(id) + QStringLiteral("-3/14/2026 9:15:30 AM"))
+                            .value(QStringLiteral("Printed Pages"))
+                            .isNull());
+        }
+        window.reset();
+        server(QStringLiteral("PS2")).purgeQueue(QStringLiteral("Sales"));
+        server(QStringLiteral("PS2")).purgeQueue(QStringLiteral("Admin"));
+    }
+}
+
+TEST_F(WorkerTest, SameActionPressedTwiceWhileServerSlow_EachJobReleasedAndRecordedOnce)
+{
+    struct Case
+    {
+        const char* name;
+        Qt::Key key;
+        int jobs;
+    };
+    const Case cases[] = {{"resume all", Qt::Key_F4, 3}, {"resume job", Qt::Key_F2, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QList<qint64> ids;
+        for (int i = 0; i < c.jobs; ++i) {
+            ids << addJob(QStringLiteral("PS1"), QStringLiteral("Sales"), QStringLiteral("D"), QStringLiteral("ann"), 2,
+                          10, true);
+        }
+        FrmMain& w = startOn();
+        ASSERT_EQ(w.JobList->rowCount(), c.jobs);
+        w.JobList->selectRow(0);
+        focusJobList(w);
+        const qsizetype auditBefore = audit().size();
+
+        gate->hold(QStringLiteral("PS1"));
+        whenWaiting(w, 1, [&] {
+            QTimer::singleShot(0, &w, [&] { gate->release(QStringLiteral("PS1")); });
+            QTest::keyClick(QApplication::focusWidget(), c.key);
+        });
+        QTest::keyClick(QApplication::focusWidget(), c.key);
+        settle(w);
+
+        EXPECT_EQ(audit().mid(auditBefore).count(QStringLiteral("Job|Resume Job")), c.jobs);
+        QList<PrintJobInfo> jobs;
+        server(QStringLiteral("PS1")).jobs(jobs);
+        for (const PrintJobInfo& job : std::as_const(jobs)) {
+            EXPECT_EQ(job.StatusMask & JobStatus::Paused, 0u) << job.JobId;
+        }
+        // Each job's pages counted once.
+        EXPECT_DOUBLE_EQ(w.SessionPrinted, 2.0 * c.jobs);
+        window.reset();
+        server(QStringLiteral("PS1")).purgeQueue(QStringLiteral("Sales"));
+    }
+}
+
+TEST_F(WorkerTest, LiveReportOfAServerThatNeverAnswersItsList_WindowAnswersAndACloseEndsIt)
+{
+    struct Case
+    {
+        const char* name;
+        void (FrmMain::*report)();
+        const char* file;
+    };
+    const Case cases[] = {{"server report", &FrmMain::mnuServerReport_Click, WMIReports::kServerReportFile},
+                          {"printer report", &FrmMain::mnuPrinterReport_Click, WMIReports::kPrinterReportFile}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FrmMain& w = startOn();
+        // The server takes the connection and never answers the list.
+        gate->holdAfter(QStringLiteral("PS1"), 1);
+        // WHEN the window is closed once the report waits for the list
+        Pulse pulse;
+        qint64 stall = -1;
+        QElapsedTimer sinceClose;
+        whenWaiting(w, 1, [&] {
+            stall = pulse.stop();
+            sinceClose.start();
+            w.close();
+        });
+        (w.*c.report)();
+        // THEN the window's events ran while the report waited, and the close ended it
+        const bool closedWhileWaiting = stall >= 0;
+        if (!closedWhileWaiting) {
+            stall = pulse.stop(); // the report held the window until its server gave up
+        }
+        RecordProperty(std::string("longest_stall_ms_") + (c.file + 5), static_cast<int>(stall));
+        EXPECT_LT(stall, kWindowStallLimitMs);
+        ASSERT_TRUE(closedWhileWaiting);
+        EXPECT_TRUE(w.isUnloaded());
+        EXPECT_LT(sinceClose.elapsed(), 1000);
+        // Nothing is written or opened after the close.
+        EXPECT_FALSE(QFile::exists(env.tempPath + QLatin1String(c.file)));
+        gate->release(QStringLiteral("PS1"));
+        window.reset();
+    }
 }
 
 TEST_F(WorkerTest, FavouriteWhoseSearchIsOvertaken_LeavesTheOtherServerAsItIs)

@@ -8,9 +8,39 @@
 #include <QPointer>
 #include <QThread>
 
+#if defined(__SANITIZE_THREAD__)
+extern "C" void __tsan_acquire(void* addr);
+extern "C" void __tsan_release(void* addr);
+#endif
+
 namespace hlv {
 
 namespace {
+
+// A request's call goes to its lane, and its answer back, as a Qt queued event. Qt orders
+// them under locks of its own that ThreadSanitizer cannot see in an uninstrumented Qt: the
+// two hand-offs are told to it here, on a token the request carries, so that what a call
+// writes and its answer reads counts as ordered, while a dropped answer's state read
+// anyway still shows as the race it is.
+using HandOffToken = std::shared_ptr<char>;
+
+void handOff(const HandOffToken& token)
+{
+#if defined(__SANITIZE_THREAD__)
+    __tsan_release(token.get());
+#else
+    Q_UNUSED(token);
+#endif
+}
+
+void takeOver(const HandOffToken& token)
+{
+#if defined(__SANITIZE_THREAD__)
+    __tsan_acquire(token.get());
+#else
+    Q_UNUSED(token);
+#endif
+}
 
 thread_local bool t_onLane = false;
 thread_local bool t_attended = true;
@@ -68,8 +98,9 @@ public:
     ~PrintLane() override { --g_runningLanes; }
 
     // On the lane's thread.
-    void run(quint64 id, const PrintWorker::Call& call, bool attended, bool closeAfter)
+    void run(quint64 id, const PrintWorker::Call& call, bool attended, bool closeAfter, const HandOffToken& token)
     {
+        takeOver(token);
         t_onLane = true;
         t_attended = attended;
         if (!m_connection && !m_server.isEmpty()) {
@@ -89,6 +120,7 @@ public:
         if (closeAfter) {
             finish();
         }
+        handOff(token);
         Q_EMIT done(id);
     }
 
@@ -196,12 +228,16 @@ quint64 PrintWorker::postOn(Lane& lane, Call call, std::function<void()> deliver
     if (m_closed || !lane.worker) {
         return id; // never pending: a wait on it returns at once
     }
-    m_pending.insert(id, Pending{std::move(deliver), nullptr, nullptr});
+    auto token = std::make_shared<char>(0);
+    m_pending.insert(id, Pending{std::move(deliver), nullptr, nullptr, token});
     PrintLane* worker = lane.worker;
     attended = attended && m_unattended == 0;
+    handOff(token);
     QMetaObject::invokeMethod(
         worker,
-        [worker, id, call = std::move(call), attended, closeAfter] { worker->run(id, call, attended, closeAfter); },
+        [worker, id, call = std::move(call), attended, closeAfter, token] {
+            worker->run(id, call, attended, closeAfter, token);
+        },
         Qt::QueuedConnection);
     return id;
 }
@@ -262,6 +298,7 @@ void PrintWorker::answered(quint64 id)
     }
     Pending pending = std::move(*it);
     m_pending.erase(it);
+    takeOver(pending.handOff);
     if (pending.answer) {
         *pending.answer = true;
     }
@@ -329,19 +366,30 @@ LanePrintServer::LanePrintServer(PrintWorker& worker, QString server)
     , m_bindGeneration(worker.bindGeneration())
 {}
 
-PrintResult LanePrintServer::run(const std::function<PrintResult(PrintServer&)>& fn)
+PrintResult LanePrintServer::run(const std::function<PrintResult(PrintServer&)>& fn, bool* answered)
 {
+    // A search made during the wait may destroy this object: nothing of it is read after
+    // the wait, and what the call fills in is read only once answered (a dropped call's
+    // lane may still be writing it).
+    PrintWorker& worker = m_worker;
+    const QString name = m_server;
+    if (answered) {
+        *answered = false;
+    }
     // A connection of a server the worker has left answers nothing: its calls would reach
     // the server bound since.
-    if (m_worker.closed() || m_worker.bindGeneration() != m_bindGeneration) {
-        return PrintResult::failure(QStringLiteral("The print server \"%1\" is no longer connected.").arg(m_server));
+    if (worker.closed() || worker.bindGeneration() != m_bindGeneration) {
+        return PrintResult::failure(QStringLiteral("The print server \"%1\" is no longer connected.").arg(name));
     }
     auto result = std::make_shared<PrintResult>(PrintResult::failure(QString()));
-    const bool answered = m_worker.call([result, fn](PrintServer* server, const QString& connectError) {
+    const bool done = worker.call([result, fn](PrintServer* server, const QString& connectError) {
         *result = server ? fn(*server) : PrintResult::failure(connectError);
     });
-    if (!answered) {
-        return PrintResult::failure(QStringLiteral("The print server \"%1\" did not answer.").arg(m_server));
+    if (!done) {
+        return PrintResult::failure(QStringLiteral("The print server \"%1\" did not answer.").arg(name));
+    }
+    if (answered) {
+        *answered = true;
     }
     return *result;
 }
@@ -349,32 +397,44 @@ PrintResult LanePrintServer::run(const std::function<PrintResult(PrintServer&)>&
 PrintResult LanePrintServer::printers(QList<PrinterInfo>& out)
 {
     auto list = std::make_shared<QList<PrinterInfo>>();
-    const PrintResult r = run([list](PrintServer& s) { return s.printers(*list); });
-    out = *list;
+    bool answered = false;
+    const PrintResult r = run([list](PrintServer& s) { return s.printers(*list); }, &answered);
+    if (answered) {
+        out = *list;
+    }
     return r;
 }
 
 PrintResult LanePrintServer::jobs(QList<PrintJobInfo>& out)
 {
     auto list = std::make_shared<QList<PrintJobInfo>>();
-    const PrintResult r = run([list](PrintServer& s) { return s.jobs(*list); });
-    out = *list;
+    bool answered = false;
+    const PrintResult r = run([list](PrintServer& s) { return s.jobs(*list); }, &answered);
+    if (answered) {
+        out = *list;
+    }
     return r;
 }
 
 PrintResult LanePrintServer::queueJobs(const QString& queue, QList<PrintJobInfo>& out)
 {
     auto list = std::make_shared<QList<PrintJobInfo>>();
-    const PrintResult r = run([list, queue](PrintServer& s) { return s.queueJobs(queue, *list); });
-    out = *list;
+    bool answered = false;
+    const PrintResult r = run([list, queue](PrintServer& s) { return s.queueJobs(queue, *list); }, &answered);
+    if (answered) {
+        out = *list;
+    }
     return r;
 }
 
 PrintResult LanePrintServer::computerName(QString& out)
 {
     auto name = std::make_shared<QString>();
-    const PrintResult r = run([name](PrintServer& s) { return s.computerName(*name); });
-    out = *name;
+    bool answered = false;
+    const PrintResult r = run([name](PrintServer& s) { return s.computerName(*name); }, &answered);
+    if (answered) {
+        out = *name;
+    }
     return r;
 }
 
@@ -421,11 +481,14 @@ PrintResult LanePrintServer::setJobPriority(const QString& queue, qint64 jobId, 
 int LanePrintServer::printTestPage(const QString& printerName)
 {
     auto code = std::make_shared<int>(TestPageResult::Failed);
-    run([code, printerName](PrintServer& s) {
-        *code = s.printTestPage(printerName);
-        return PrintResult::success();
-    });
-    return *code;
+    bool answered = false;
+    run(
+        [code, printerName](PrintServer& s) {
+            *code = s.printTestPage(printerName);
+            return PrintResult::success();
+        },
+        &answered);
+    return answered ? *code : TestPageResult::Failed;
 }
 
 } // namespace hlv

@@ -16,6 +16,14 @@ namespace hlv {
 
 class PrintLane;
 
+// The rule: the console asks a print server only through a PrintWorker, never on the
+// window's thread. A call carries copies of everything it works on (server, queue, jobs and
+// their states as the operator's action found them) and writes only into state of its own
+// (a shared_ptr the answer reads); that state is read on the window's thread only once the
+// request was answered, never after a drop (its lane may still be writing it). What the
+// action does next runs when the answer comes, on the same captured state, not on what the
+// window's controls show by then.
+//
 // Runs the calls that may wait on a print server (connects, readings, actions) away from
 // the window's thread. Each server is served by a lane: a thread of its own that owns the
 // lane's one connection, made on the lane's first call, and runs the calls given to it one
@@ -130,8 +138,9 @@ private:
     struct Pending
     {
         std::function<void()> deliver;
-        QEventLoop* loop = nullptr; // the wait() for it, if any
-        bool* answer = nullptr;     // set by the answer, for that wait()
+        QEventLoop* loop = nullptr;    // the wait() for it, if any
+        bool* answer = nullptr;        // set by the answer, for that wait()
+        std::shared_ptr<char> handOff; // the request's hand-off between the threads
     };
 
     Lane startLane(const QString& server);
@@ -154,7 +163,9 @@ private:
 
 // A print server whose every call runs on the worker's current lane while the window's
 // events run (PrintWorker::call): for the steps that yield to the window around a call of
-// their own. Calls fail as unreachable once the worker is closed.
+// their own. Calls fail as unreachable once the worker is closed. A search made during a
+// call may replace the window's instance: a caller keeps its own reference for the call,
+// and an out-list is filled only when the lane answered.
 class LanePrintServer final : public PrintServer
 {
 public:
@@ -175,7 +186,8 @@ public:
     int printTestPage(const QString& printerName) override;
 
 private:
-    PrintResult run(const std::function<PrintResult(PrintServer&)>& fn);
+    // answered: set when the lane answered (what the call filled in may then be read).
+    PrintResult run(const std::function<PrintResult(PrintServer&)>& fn, bool* answered = nullptr);
 
     PrintWorker& m_worker;
     QString m_server;

@@ -4,6 +4,7 @@
 #include <future>
 #include <vector>
 
+#include "console/access/PrintWorker.h"
 #include "console/access/WMIPrint.h"
 #include "console/reports/ReportWindow.h"
 #include "platform/GeneralDate.h"
@@ -148,7 +149,7 @@ QString WMIReports::PrinterReportTable(const QString& Server, const QString& Pri
 {
     // A server that cannot be bound lists nothing: the connection still bound belongs to
     // another server, whose printer of the same name is not the one asked for.
-    if (!m_connection->ConnectServer(Server.toUpper()) || !m_connection->objWMIService() || Printer.isEmpty()) {
+    if (!reach(Server.toUpper()) || Printer.isEmpty()) {
         return QString();
     }
     QList<PrinterInfo> printers;
@@ -187,8 +188,60 @@ void WMIReports::endReport()
     m_readings = Readings();
 }
 
+bool WMIReports::reach(const QString& server)
+{
+    if (!m_worker) {
+        return m_connection->ConnectServer(server) && m_connection->objWMIService();
+    }
+    // Within a report a server is read once, whatever case its name is given in.
+    if (m_inReport && m_readings.reached && m_workerServer.compare(server, Qt::CaseInsensitive) == 0) {
+        return true;
+    }
+    m_workerServer = server;
+    m_readings = Readings();
+    if (m_worker->closed()) {
+        return false;
+    }
+    // Everything the tables need of the server comes in one call; nothing of it is read
+    // unless the call answered (a dropped call's lane may still be filling it).
+    auto reading = std::make_shared<Readings>();
+    const quint64 id = m_worker->postTo(server, [reading, server](PrintServer* service, const QString&) {
+        if (!service) {
+            return;
+        }
+        reading->reached = true;
+        reading->printersServer = server;
+        reading->printersRead = bool(service->printers(reading->printers));
+        reading->jobsServer = server;
+        reading->jobsRead = reading->printersRead && bool(service->jobs(reading->jobs));
+        QString name;
+        if (reading->printersRead && service->computerName(name)) {
+            reading->computerName = name;
+        }
+    });
+    if (!m_worker->wait(id)) {
+        return false;
+    }
+    m_readings = *reading;
+    return m_readings.reached;
+}
+
+QString WMIReports::readServer() const
+{
+    return m_worker ? m_workerServer : m_connection->ConnectedServerName();
+}
+
+bool WMIReports::abandoned() const
+{
+    return m_worker && m_worker->closed();
+}
+
 bool WMIReports::readPrinters(QList<PrinterInfo>& out)
 {
+    if (m_worker) {
+        out = m_readings.printers;
+        return m_readings.reached && m_readings.printersRead;
+    }
     // Within one report every table reads the same server's printers and jobs: they are
     // read once per server and report, not once per table.
     const QString server = m_connection->ConnectedServerName();
@@ -206,6 +259,10 @@ bool WMIReports::readPrinters(QList<PrinterInfo>& out)
 
 bool WMIReports::readJobs(QList<PrintJobInfo>& out)
 {
+    if (m_worker) {
+        out = m_readings.jobs;
+        return m_readings.reached && m_readings.jobsRead;
+    }
     const QString server = m_connection->ConnectedServerName();
     if (!m_inReport || m_readings.jobsServer != server) {
         m_readings.jobsServer = server;
@@ -241,8 +298,9 @@ void WMIReports::askComputerNames(const QList<const PrintJobInfo*>& jobs)
     for (const PrintJobInfo* job : jobs) {
         const QString& host = job->HostPrintQueue;
         if (!m_hostNames.contains(host) && !hosts.contains(host)) {
-            if (host.size() >= 2 && host.mid(2) == m_connection->ConnectedServerName()) {
-                m_hostNames.insert(host, m_connection->GetHostComputerName(host));
+            if (host.size() >= 2 && host.mid(2) == readServer()) {
+                m_hostNames.insert(host, m_worker ? (m_readings.computerName.isEmpty() ? host : m_readings.computerName)
+                                                  : m_connection->GetHostComputerName(host));
             } else {
                 hosts.append(host);
             }
@@ -283,7 +341,7 @@ QString WMIReports::jobRow(const PrintJobInfo& job)
 QString WMIReports::JobReportTable(const QString& Server, const QString& Printer, bool Collapsible)
 {
     const QString noJobs = QStringLiteral("</p>");
-    if (!m_connection->ConnectServer(Server.toUpper()) || !m_connection->objWMIService()) {
+    if (!reach(Server.toUpper())) {
         return noJobs;
     }
     QList<PrintJobInfo> jobs;
@@ -336,10 +394,19 @@ bool WMIReports::PrinterReport(const QString& Server, const QString& Printer, bo
     const QString table = PrinterReportTable(Server, Printer, false);
     if (!table.isEmpty()) {
         page += table + JobReportTable(Server, m_FoundPrinterName, Collapsible);
+        m_lastMissing = Missing::Nothing;
+    } else {
+        // A printer that was looked for on a server that listed nothing: the server is missing.
+        m_lastMissing = !Printer.isEmpty() && !m_readings.printersRead ? Missing::Server : Missing::Queue;
     }
     page += ReportFrame::pageTail();
     endReport();
-    return m_writer.finish(path, page, !Quiet) && !table.isEmpty();
+    if (abandoned()) {
+        m_lastWritten = false;
+        return false; // the program ends: no page is written or opened after its close
+    }
+    m_lastWritten = m_writer.finish(path, page, !Quiet);
+    return m_lastWritten && !table.isEmpty();
 }
 
 bool WMIReports::ServerReport(const QString& Server, bool Quiet, bool Collapsible)
@@ -351,7 +418,7 @@ bool WMIReports::ServerReport(const QString& Server, bool Quiet, bool Collapsibl
                                          QStringLiteral("<h2><u>Server Report:</u> ") + htmlText(Server) +
                                              QStringLiteral("</h2>"));
     QList<PrinterInfo> printers;
-    const bool reached = m_connection->ConnectServer(Server) && m_connection->objWMIService() && readPrinters(printers);
+    const bool reached = reach(Server) && readPrinters(printers);
     if (reached) {
         for (const PrinterInfo& printer : printers) {
             if (!printer.Local || !printer.Shared) {
@@ -365,7 +432,13 @@ bool WMIReports::ServerReport(const QString& Server, bool Quiet, bool Collapsibl
     }
     page += ReportFrame::pageTail();
     endReport();
-    return m_writer.finish(path, page, !Quiet) && reached;
+    if (abandoned()) {
+        m_lastWritten = false;
+        return false; // the program ends: no page is written or opened after its close
+    }
+    m_lastMissing = reached ? Missing::Nothing : Missing::Server;
+    m_lastWritten = m_writer.finish(path, page, !Quiet);
+    return m_lastWritten && reached;
 }
 
 bool WMIReports::FavouritesReport(bool Quiet)
@@ -387,7 +460,13 @@ bool WMIReports::FavouritesReport(bool Quiet)
     }
     page += ReportFrame::pageTail();
     endReport();
-    return m_writer.finish(path, page, !Quiet);
+    if (abandoned()) {
+        m_lastWritten = false;
+        return false; // the program ends: no page is written or opened after its close
+    }
+    m_lastMissing = Missing::Nothing;
+    m_lastWritten = m_writer.finish(path, page, !Quiet);
+    return m_lastWritten;
 }
 
 } // namespace hlv

@@ -15,6 +15,7 @@ namespace hlv {
 class ConnectionSurface;
 class Dialogs;
 class PrintSystem;
+class PrintWorker;
 class ReportWindow;
 class Shell;
 class WMIPrint;
@@ -47,6 +48,12 @@ public:
     bool ServerReport(const QString& Server, bool Quiet, bool Collapsible);
     bool FavouritesReport(bool Quiet);
 
+    // What the last report could not find, when it was written without what it reports on.
+    enum class Missing { Nothing, Server, Queue };
+    Missing lastMissing() const { return m_lastMissing; }
+    // Whether the last report's page was written.
+    bool lastWritten() const { return m_lastWritten; }
+
     // The tables of the printers of Server whose name or share name is Printer; empty
     // when none is. In favourite mode the automation cells come from the favourite's
     // caption fields, otherwise from the main window when it shows that queue.
@@ -58,6 +65,13 @@ public:
     // The name of the last printer a printer table listed.
     QString FoundPrinterName() const { return m_FoundPrinterName; }
     WMIPrint& connection() { return *m_connection; }
+
+    // From now on every server is read on a lane of worker: the connect, printers, jobs and
+    // the server's own name in one call per server and report, while the window's events run.
+    // A worker closed meanwhile (the program ends) ends the report without a page.
+    void setWorker(PrintWorker* worker) { m_worker = worker; }
+    // True while a report reads its servers.
+    bool running() const { return m_inReport; }
 
     // Where the numbers of the section ids come from (default: RandomBetween(1, 1000000000)).
     void setSectionIdSource(std::function<int()> source) { m_sectionId = std::move(source); }
@@ -74,6 +88,12 @@ private:
     // outside a report); false when the reading failed.
     bool readPrinters(QList<PrinterInfo>& out);
     bool readJobs(QList<PrintJobInfo>& out);
+    // Binds server for the tables that follow; false when it cannot be reached.
+    bool reach(const QString& server);
+    // The server the tables read (the one bound last).
+    QString readServer() const;
+    // The report cannot go on: its worker was closed.
+    bool abandoned() const;
 
     struct Readings
     {
@@ -83,9 +103,14 @@ private:
         QString jobsServer;
         bool jobsRead = false;
         QList<PrintJobInfo> jobs;
+        // Read on the worker: the server reached and the name its computer gives itself.
+        bool reached = false;
+        QString computerName;
     };
 
     PrintSystem& m_printSystem;
+    PrintWorker* m_worker = nullptr;
+    QString m_workerServer; // the server the worker's last reading was of
     std::unique_ptr<WMIPrint> m_connection;
     ReportWindow& m_window;
     ReportWriter m_writer;
@@ -96,6 +121,8 @@ private:
     QHash<QString, QString> m_hostNames;
     Readings m_readings;
     bool m_inReport = false;
+    Missing m_lastMissing = Missing::Nothing;
+    bool m_lastWritten = false;
 };
 
 // The cell style of a printer's status and of a job's status ("'background-color: ...'",

@@ -43,11 +43,19 @@ class Lamp;
 class MonitorBinding;
 class PrintWorker;
 class WMIPrint;
+class ConnectionBoxDialogs;
 class WebBrowser;
 class frmSplash;
 struct JobRowValues;
 struct ConsoleContext;
 
+// The rule for print servers: this window never calls a PrintServer on its own thread. Every
+// call goes to the print worker (PrintWorker.h) with what the action works on captured when
+// the operator (or a tick) started it: server, queue (ActionScope), the rows and job states.
+// After any wait, nothing of that is read again from the controls; a step that yields may
+// find another server or queue shown, and a search may have replaced ServerContainer. An
+// action that is already waiting for its server refuses a second start of itself.
+//
 // The console's main window. It is the start-up object: Form_Load runs the whole start-up
 // (settings, history, connection to the last server and queue), Form_Unload the whole
 // shutdown. Its members carry the names of the controls they stand for and its methods the
@@ -126,6 +134,20 @@ public:
     void CurrentPrintQueue_Click();
     // The selected queue of the connected server, or nothing.
     std::optional<PrinterInfo> GetPrintQueue();
+    // What an action on the queue works on, taken when the operator (or a tick) starts it:
+    // after a wait for the server it still names the server, queue and connection of that
+    // moment, whatever the window shows by then.
+    struct ActionScope
+    {
+        QString server;     // the bound server
+        QString shownQueue; // the queue box's text
+        std::shared_ptr<PrintServer> container;
+        std::optional<PrinterInfo> queue;
+        QString queueName() const { return queue ? queue->queueName() : QString(); }
+    };
+    // The scope of an action started now (the queue looked up on the server when no reading
+    // has listed it yet: the one wait it may make).
+    ActionScope actionScope();
     // Selects entry index of the queue box and runs its Click handler, as a user's choice.
     void selectQueueEntry(int index);
     // Sets the queue box's text: selects the first entry equal to it (running the Click
@@ -304,7 +326,8 @@ public:
     JobLogStore& jobLog() { return *m_jobLog; }
     IniFile& iniFile() { return *m_ini; }
     ConsoleContext& context() { return m_ctx; }
-    PrintServer* serverContainer() const { return ServerContainer.get(); }
+    // A caller that waits on it keeps its own reference: a search made meanwhile replaces it.
+    std::shared_ptr<PrintServer> serverContainer() const { return ServerContainer; }
     WMILiveView& liveView() { return *m_liveView; }
     QString historyPath() const { return m_historyPath; }
     QString iniPath() const { return m_iniPath; }
@@ -465,13 +488,14 @@ public:
     qint64 SessionDeleted = 0; // wide: a 16-bit count would stop at 32,767 pages
     bool FavouriteAutoActivate = false;
     bool ServerViewShown = false;
-    std::unique_ptr<PrintServer> ServerContainer;
+    std::shared_ptr<PrintServer> ServerContainer;
     std::optional<PrinterInfo> CurrentQueue;
     std::optional<int> JobListSortMemory;
     std::optional<int> SearchListSortMemory;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -514,6 +538,8 @@ private:
     ConsoleSettings m_settings;
     std::unique_ptr<IniFile> m_ini;
     std::unique_ptr<JobLogStore> m_jobLog;
+    // The live view's boxes: its connection box once per failure, over the shown window.
+    std::unique_ptr<ConnectionBoxDialogs> m_liveViewDialogs;
     std::unique_ptr<WMILiveView> m_liveView;
     std::unique_ptr<WMIPrint> m_wmiPrint; // reports' and test pages' connection
     std::unique_ptr<PrintWorker> m_printWorker;
@@ -563,19 +589,32 @@ private:
     // Releases the job behind the selected row; true when a job of the queue answered to
     // it (a row left over from before a refresh releases nothing and opens nothing).
     bool releaseSelectedJob();
+    // The same for a row taken when the action started, within that action's scope.
+    bool releaseJobRow(const JobRowValues& row, const ActionScope& scope);
+    // The queue's jobs as the scope's connection reads them now (a wait); empty when they
+    // cannot be read.
+    static QList<PrintJobInfo> scopeJobs(const ActionScope& scope);
+    // The queue actions now waiting for their server, by name: a second start of one of
+    // them meanwhile is refused.
+    QSet<QString> m_actionsWaiting;
+    // The last request of each job action still waited for, by the action's name.
+    QHash<QString, quint64> m_jobActionRequests;
+    bool jobActionWaiting(const QString& action) const;
     // The window's part of releasing one job of the row: its audit record (first: the
     // row's first job), log fields (under queue, the queue box's text when the operator
     // acted) and pages.
-    void recordRelease(const JobRowValues& row, const QString& queue, const QString& jobName, bool first);
+    void recordRelease(const JobRowValues& row, const QString& server, const QString& queue, const QString& jobName,
+                       bool first);
     // A job action without a wait: the queue's jobs are read on the print worker and act
     // (may be empty) runs there on each job that answers to the selected row; then gets
     // those jobs on the window's thread when the answer comes. A search made meanwhile
     // drops the answer, and then never runs.
     using JobCall = std::function<void(PrintServer& server, const QString& queue, qint64 jobId)>;
-    void actOnSelectedJob(JobCall act, std::function<void(const QList<PrintJobInfo>&)> then);
+    // Returns the reading's request (0: none was posted).
+    quint64 actOnSelectedJob(JobCall act, std::function<void(const QList<PrintJobInfo>&)> then);
     // Resume All without AutoQueue: releases every paused row in one batch (jobStatus: the
     // jobs' status bits by name).
-    void releaseAllPausedRows(const QHash<QString, quint32>& jobStatus);
+    void releaseAllPausedRows(const ActionScope& scope, const QList<JobRow>& listed, const QList<PrintJobInfo>& jobs);
     // A favourite's own activation from the polling loop: loads it unless a Resume All is
     // pending (then false; the next tick tries again). No box, no delete mode.
     bool activateFavourite(int Index);
@@ -613,7 +652,11 @@ public:
 
 private:
     // Ends a run of a report switch: records a report that could not be written and shuts down.
-    void endReportRun(bool written, const QString& report);
+    // queue: the queue a printer report is about.
+    void endReportRun(bool ok, const QString& report, const QString& queue);
+    // The command line asks for a report: the console writes it and closes, nobody sees the
+    // job lists.
+    bool isReportRun() const;
     void watchPanels();
     void frameMouseMove(QGroupBox* frame, int X, int Y);
     static void setBorderStyle(QGroupBox* frame, int style);

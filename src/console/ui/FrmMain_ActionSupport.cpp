@@ -53,10 +53,11 @@ QString queueName(const FrmMain& w)
 QList<PrintJobInfo> queueJobs(FrmMain& w)
 {
     QList<PrintJobInfo> jobs;
-    if (!w.CurrentQueue || !w.serverContainer()) {
+    const std::shared_ptr<PrintServer> container = w.serverContainer();
+    if (!w.CurrentQueue || !container) {
         return jobs;
     }
-    if (!w.serverContainer()->queueJobs(queueName(w), jobs)) {
+    if (!container->queueJobs(queueName(w), jobs)) {
         jobs.clear();
     }
     return jobs;

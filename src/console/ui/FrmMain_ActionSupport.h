@@ -6,6 +6,7 @@
 #include <optional>
 
 #include <QList>
+#include <QSet>
 #include <QString>
 
 #include "console/ui/JobActionRules.h"
@@ -17,6 +18,35 @@ class FrmMain;
 struct JobRow;
 
 namespace actions {
+
+// While it lives, the action named is marked as waiting for its server; refused() when the
+// same action was already waiting (pressed again, or started by a tick, meanwhile): it
+// would act on and record the same jobs a second time.
+class ActionInProgress
+{
+public:
+    ActionInProgress(QSet<QString>& waiting, QString name)
+        : m_waiting(waiting)
+        , m_name(std::move(name))
+        , m_refused(waiting.contains(m_name))
+    {
+        m_waiting.insert(m_name);
+    }
+    ~ActionInProgress()
+    {
+        if (!m_refused) {
+            m_waiting.remove(m_name);
+        }
+    }
+    ActionInProgress(const ActionInProgress&) = delete;
+    ActionInProgress& operator=(const ActionInProgress&) = delete;
+    bool refused() const { return m_refused; }
+
+private:
+    QSet<QString>& m_waiting;
+    QString m_name;
+    bool m_refused;
+};
 
 // A queue-list row as the job actions read it (sub-items 1 Description ... 10 Name).
 JobRowValues rowValues(const JobRow& row);

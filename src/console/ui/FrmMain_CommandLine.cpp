@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 
+#include "console/reports/WMIReports.h"
 #include "console/ui/CommandLine.h"
 #include "console/ui/ConsoleContext.h"
 #include "console/ui/FrmMain.h"
@@ -22,6 +23,25 @@ QString FrmMain::helpFilePath() const
     return folder + QStringLiteral("/HLV.html");
 }
 
+bool FrmMain::isReportRun() const
+{
+    // The command line is acted on up to its first report or help switch.
+    for (const QString& arg : splitCommandLine(m_ctx.commandLine)) {
+        switch (classifyArgument(arg).kind) {
+        case CommandSwitch::PrinterReport:
+        case CommandSwitch::ServerReport:
+        case CommandSwitch::FavouritesReport:
+            return true;
+        case CommandSwitch::Help:
+            return false;
+        case CommandSwitch::MenuStyle:
+        case CommandSwitch::Server:
+            break;
+        }
+    }
+    return false;
+}
+
 void FrmMain::GetCommandLine(int MaxArgs)
 {
     const QStringList args = splitCommandLine(m_ctx.commandLine, MaxArgs);
@@ -35,20 +55,23 @@ void FrmMain::GetCommandLine(int MaxArgs)
     for (const QString& arg : args) {
         const CommandArgument command = classifyArgument(arg);
         switch (command.kind) {
-        case CommandSwitch::PrinterReport:
+        case CommandSwitch::PrinterReport: {
             announce(QStringLiteral(" Generating Printer Report."));
-            endReportRun(PrinterReport(serverBoxText(), CurrentPrintQueue->currentText(), true, false),
-                         QStringLiteral("printer report of ") + CurrentPrintQueue->currentText() +
-                             QStringLiteral(" on ") + serverBoxText());
+            // A saved queue the start-up did not find is still the queue the run reports on.
+            const QString queue = m_startupQueue.value_or(CurrentPrintQueue->currentText());
+            endReportRun(PrinterReport(serverBoxText(), queue, true, false),
+                         QStringLiteral("printer report of ") + queue + QStringLiteral(" on ") + serverBoxText(),
+                         queue);
             return;
+        }
         case CommandSwitch::ServerReport:
             announce(QStringLiteral(" Generating Server Report."));
             endReportRun(ServerReport(serverBoxText(), true, false),
-                         QStringLiteral("server report of ") + serverBoxText());
+                         QStringLiteral("server report of ") + serverBoxText(), QString());
             return;
         case CommandSwitch::FavouritesReport:
             announce(QStringLiteral(" Generating Favourites Report."));
-            endReportRun(FavouritesReport(true), QStringLiteral("favourites report"));
+            endReportRun(FavouritesReport(true), QStringLiteral("favourites report"), QString());
             return;
         case CommandSwitch::MenuStyle:
             SwSimpleView(command.menuStyle);
@@ -66,13 +89,22 @@ void FrmMain::GetCommandLine(int MaxArgs)
     }
 }
 
-void FrmMain::endReportRun(bool written, const QString& report)
+void FrmMain::endReportRun(bool ok, const QString& report, const QString& queue)
 {
-    // Nobody waits for the run: a report that could not be written is told on stderr and
-    // in the exit status, and the console closes either way.
-    if (!written) {
+    // Nobody waits for the run: a report that could not be written, or was written without
+    // the server or queue it reports on, is told on stderr and in the exit status, and the
+    // console closes either way.
+    if (!ok) {
         m_exitStatus = 1;
-        std::fprintf(stderr, "hlv: the %s could not be written\n", qUtf8Printable(report));
+        if (!wmiReports().lastWritten()) {
+            std::fprintf(stderr, "hlv: the %s could not be written\n", qUtf8Printable(report));
+        } else if (wmiReports().lastMissing() == WMIReports::Missing::Queue) {
+            std::fprintf(stderr, "hlv: the %s was written, but the queue %s was not found\n", qUtf8Printable(report),
+                         qUtf8Printable(queue));
+        } else {
+            std::fprintf(stderr, "hlv: the %s was written, but the print server %s was not found\n",
+                         qUtf8Printable(report), qUtf8Printable(serverBoxText()));
+        }
     }
     Form_Unload();
     // Job rows and audit records the run could not store (a full disk, a log locked to the

@@ -17,10 +17,12 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShowEvent>
 #include <QStatusBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "console/ui/ConnectionBoxDialogs.h"
 #include "console/ui/ConsoleContext.h"
 #include "console/ui/ControlWidgets.h"
 #include "console/ui/FrmMain.h"
@@ -778,6 +780,13 @@ void FrmMain::closeEvent(QCloseEvent* event)
     // Closing always proceeds; the shutdown runs once, whatever closed the window.
     Form_Unload();
     event->accept();
+}
+
+void FrmMain::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    // A connection box held back while the window was not on screen opens now, over it.
+    m_liveViewDialogs->ownerShown();
 }
 
 void FrmMain::resizeEvent(QResizeEvent* event)

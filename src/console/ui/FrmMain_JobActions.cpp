@@ -44,7 +44,13 @@ std::optional<qint64> priorityFromAnswer(const QString& answer)
 
 } // namespace
 
-void FrmMain::actOnSelectedJob(JobCall act, std::function<void(const QList<PrintJobInfo>&)> then)
+bool FrmMain::jobActionWaiting(const QString& action) const
+{
+    const auto it = m_jobActionRequests.constFind(action);
+    return it != m_jobActionRequests.constEnd() && m_printWorker->isPending(*it);
+}
+
+quint64 FrmMain::actOnSelectedJob(JobCall act, std::function<void(const QList<PrintJobInfo>&)> then)
 {
     // The row is the one selected when the operator acted: what the window shows meanwhile
     // does not change which job the answer is about.
@@ -53,10 +59,10 @@ void FrmMain::actOnSelectedJob(JobCall act, std::function<void(const QList<Print
     const QString queue = actions::queueName(*this);
     if (!ServerContainer || !CurrentQueue) {
         then({}); // no queue to read: no job answers to the row
-        return;
+        return 0;
     }
     auto matched = std::make_shared<QList<PrintJobInfo>>();
-    m_printWorker->post(
+    return m_printWorker->post(
         [matched, queue, jobName, act](PrintServer* server, const QString&) {
             QList<PrintJobInfo> jobs;
             if (!server || !server->queueJobs(queue, jobs)) {
@@ -75,14 +81,15 @@ void FrmMain::actOnSelectedJob(JobCall act, std::function<void(const QList<Print
         [matched, then] { then(*matched); });
 }
 
-void FrmMain::recordRelease(const JobRowValues& row, const QString& queue, const QString& jobName, bool first)
+void FrmMain::recordRelease(const JobRowValues& row, const QString& server, const QString& queue,
+                            const QString& jobName, bool first)
 {
     // One audit record per release; a row whose job has left the queue records nothing.
     if (first) {
         writeAudit(QStringLiteral("Job"), QStringLiteral("Resume Job"));
     }
     actions::writeJobLogFields(*this, transactionIdOf(row),
-                               jobLogFields(JobLogKind::Release, row, m_boundServer, queue, m_ctx.clock.now(),
+                               jobLogFields(JobLogKind::Release, row, server, queue, m_ctx.clock.now(),
                                             m_ctx.environment.userName(), m_ctx.environment.computerName()));
     actions::countPrintedPages(*this, row.Pages);
     LastReleasedJob = jobName;
@@ -92,64 +99,83 @@ void FrmMain::MenuResumeJob_Click()
 {
     // Two requests on the print worker, each finished when its answer comes, in the order
     // the release has always had: the jobs are read, the release is recorded, then the
-    // jobs are released. A search made before the reading's answer releases nothing.
+    // jobs are released. A search made before the reading's answer releases nothing. A
+    // second release while one is waited for would record and release the job again.
+    const QString action = QStringLiteral("Resume Job");
+    if (jobActionWaiting(action)) {
+        return;
+    }
     actions::showStatus(*this, ActionText::ResumeJob);
-    CurrentQueue = GetPrintQueue();
     const std::optional<JobRowValues> row = actions::selectedRow(*this);
     const QString shownQueue = queueBoxText();
+    const QString boundServer = m_boundServer;
+    CurrentQueue = GetPrintQueue();
     const QString queue = actions::queueName(*this);
     const bool autoQueue = value(chkAutoQueue) == 1;
-    actOnSelectedJob({}, [this, row, shownQueue, queue, autoQueue](const QList<PrintJobInfo>& jobs) {
-        QList<qint64> ids;
-        for (qsizetype i = 0; row && i < jobs.size(); ++i) {
-            recordRelease(*row, shownQueue, jobs.at(i).queueJobName(), i == 0);
-            ids.append(jobs.at(i).JobId);
-        }
-        if (ids.isEmpty()) {
-            yieldToEvents();
-            return;
-        }
-        m_printWorker->post(
-            [ids, queue, autoQueue](PrintServer* server, const QString&) {
-                if (!server) {
-                    return;
-                }
-                for (qint64 id : ids) {
-                    server->resumeJob(queue, id);
-                }
-                // AutoQueue holds the queue paused: resuming it lets the released job print.
-                if (autoQueue) {
-                    server->resumeQueue(queue);
-                }
-            },
-            [this, autoQueue] {
-                if (autoQueue) {
-                    CurrentPrintQueue_Click();
-                    if (m_unloaded) {
+    const quint64 reading = actOnSelectedJob(
+        {}, [this, action, row, boundServer, shownQueue, queue, autoQueue](const QList<PrintJobInfo>& jobs) {
+            QList<qint64> ids;
+            for (qsizetype i = 0; row && i < jobs.size(); ++i) {
+                recordRelease(*row, boundServer, shownQueue, jobs.at(i).queueJobName(), i == 0);
+                ids.append(jobs.at(i).JobId);
+            }
+            if (ids.isEmpty()) {
+                yieldToEvents();
+                return;
+            }
+            m_jobActionRequests[action] = m_printWorker->post(
+                [ids, queue, autoQueue](PrintServer* server, const QString&) {
+                    if (!server) {
                         return;
                     }
-                    actions::restartPollTimer(*this, m_settings.PollAQactive);
-                }
-                yieldToEvents();
-            });
-    });
+                    for (qint64 id : ids) {
+                        server->resumeJob(queue, id);
+                    }
+                    // AutoQueue holds the queue paused: resuming it lets the released job print.
+                    if (autoQueue) {
+                        server->resumeQueue(queue);
+                    }
+                },
+                [this, autoQueue] {
+                    if (autoQueue) {
+                        CurrentPrintQueue_Click();
+                        if (m_unloaded) {
+                            return;
+                        }
+                        actions::restartPollTimer(*this, m_settings.PollAQactive);
+                    }
+                    yieldToEvents();
+                });
+        });
+    m_jobActionRequests[action] = reading;
 }
 
 bool FrmMain::releaseSelectedJob()
 {
+    const std::optional<JobRowValues> row = actions::selectedRow(*this);
+    const ActionScope scope = actionScope();
+    CurrentQueue = scope.queue;
+    if (!row) {
+        actions::showStatus(*this, ActionText::ResumeJob);
+        yieldToEvents();
+        return false;
+    }
+    return releaseJobRow(*row, scope);
+}
+
+bool FrmMain::releaseJobRow(const JobRowValues& row, const ActionScope& scope)
+{
     actions::showStatus(*this, ActionText::ResumeJob);
 
-    CurrentQueue = GetPrintQueue();
-    const QString queue = actions::queueName(*this);
+    const QString queue = scope.queueName();
     bool released = false;
-    for (const PrintJobInfo& job : actions::queueJobs(*this)) {
-        const std::optional<JobRowValues> row = actions::selectedRow(*this);
-        if (!row || job.queueJobName() != row->ID) {
+    for (const PrintJobInfo& job : scopeJobs(scope)) {
+        if (job.queueJobName() != row.ID) {
             continue;
         }
-        recordRelease(*row, queueBoxText(), job.queueJobName(), !released);
+        recordRelease(row, scope.server, scope.shownQueue, job.queueJobName(), !released);
         released = true;
-        ServerContainer->resumeJob(queue, job.JobId);
+        scope.container->resumeJob(queue, job.JobId);
         yieldToEvents();
     }
 
@@ -158,8 +184,8 @@ bool FrmMain::releaseSelectedJob()
     // A row that no longer stands for a job of the queue (the list not yet refreshed)
     // releases nothing, so the queue stays held and the polling keeps its pace.
     if (released && value(chkAutoQueue) == 1) {
-        if (ServerContainer && CurrentQueue) {
-            ServerContainer->resumeQueue(queue);
+        if (scope.container && scope.queue) {
+            scope.container->resumeQueue(queue);
         }
         CurrentPrintQueue_Click();
         actions::restartPollTimer(*this, m_settings.PollAQactive);
@@ -170,21 +196,31 @@ bool FrmMain::releaseSelectedJob()
 
 void FrmMain::MenuPauseJob_Click()
 {
+    const QString action = QStringLiteral("Pause Job");
+    if (jobActionWaiting(action)) {
+        return;
+    }
     actions::showStatus(*this, ActionText::PauseJob);
     writeAudit(QStringLiteral("Job"), QStringLiteral("Pause Job"));
 
     CurrentQueue = GetPrintQueue();
-    actOnSelectedJob([](PrintServer& server, const QString& queue, qint64 id) { server.pauseJob(queue, id); },
-                     [this](const QList<PrintJobInfo>&) {
-                         CurrentPrintQueue_Click();
-                         if (!m_unloaded) {
-                             yieldToEvents();
-                         }
-                     });
+    m_jobActionRequests[action] =
+        actOnSelectedJob([](PrintServer& server, const QString& queue, qint64 id) { server.pauseJob(queue, id); },
+                         [this](const QList<PrintJobInfo>&) {
+                             CurrentPrintQueue_Click();
+                             if (!m_unloaded) {
+                                 yieldToEvents();
+                             }
+                         });
 }
 
 void FrmMain::MenuRemove_Click()
 {
+    // A second removal while one is waited for would record the job's deletion again.
+    const QString action = QStringLiteral("Remove Job");
+    if (jobActionWaiting(action)) {
+        return;
+    }
     Timer2.stop();
     // Without a selected row there is nothing to ask about; the timer still runs again.
     const std::optional<JobRowValues> asked = actions::selectedRow(*this);
@@ -219,7 +255,7 @@ void FrmMain::MenuRemove_Click()
         if (isNumber && ServerContainer && CurrentQueue) {
             // The removal runs on the print worker; the refresh follows its answer.
             const QString queue = actions::queueName(*this);
-            m_printWorker->post(
+            m_jobActionRequests[action] = m_printWorker->post(
                 [queue, id](PrintServer* server, const QString&) {
                     if (server) {
                         server->removeJob(queue, id);

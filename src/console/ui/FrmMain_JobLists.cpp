@@ -9,6 +9,7 @@
 #include <QMenu>
 
 #include "console/access/PrintWorker.h"
+#include "console/ui/ConnectionBoxDialogs.h"
 #include "console/ui/ConsoleContext.h"
 #include "console/ui/FrmMain.h"
 #include "console/ui/JobListWidget.h"
@@ -194,6 +195,7 @@ void FrmMain::mwcmnMonitor_ConnectEvent(const QString& strConnect)
     // A monitor that connects ends its trouble only once it has stayed up a while.
     if (strConnect == QLatin1String("Connected")) {
         m_monitorRestartRule.monitorConnected();
+        m_liveViewDialogs->clear(); // a later failure is a new one
     }
     m_liveView->OnConnectEvent(strConnect);
 }

@@ -21,27 +21,43 @@ namespace hlv {
 
 std::optional<PrinterInfo> FrmMain::GetPrintQueue()
 {
-    const QString queue = queueBoxText();
-    if (queue.isEmpty() || !ServerContainer) {
-        return std::nullopt;
+    return actionScope().queue;
+}
+
+FrmMain::ActionScope FrmMain::actionScope()
+{
+    ActionScope scope{m_boundServer, queueBoxText(), ServerContainer, std::nullopt};
+    if (scope.shownQueue.isEmpty() || !scope.container) {
+        return scope;
     }
     // The queue object is the one the server's last reading listed: getting it asks the
     // server nothing, as binding a queue of the container does. Only a queue no reading
     // has listed yet is looked for on the server.
-    const auto known = m_knownQueues.constFind(queue);
+    const auto known = m_knownQueues.constFind(scope.shownQueue);
     if (known != m_knownQueues.constEnd()) {
-        return *known;
+        scope.queue = *known;
+        return scope;
     }
     QList<PrinterInfo> printers;
-    if (!ServerContainer->printers(printers)) {
-        return std::nullopt;
+    if (!scope.container->printers(printers)) {
+        return scope;
     }
     for (const PrinterInfo& printer : std::as_const(printers)) {
-        if (printer.queueName() == queue) {
-            return printer;
+        if (printer.queueName() == scope.shownQueue) {
+            scope.queue = printer;
+            break;
         }
     }
-    return std::nullopt;
+    return scope;
+}
+
+QList<PrintJobInfo> FrmMain::scopeJobs(const ActionScope& scope)
+{
+    QList<PrintJobInfo> jobs;
+    if (!scope.queue || !scope.container || !scope.container->queueJobs(scope.queueName(), jobs)) {
+        jobs.clear();
+    }
+    return jobs;
 }
 
 void FrmMain::rememberQueue(const QString& queue, const std::optional<PrinterInfo>& printer)
@@ -155,6 +171,7 @@ void FrmMain::CurrentPrintQueue_Click()
     cmdPrintProperty->setEnabled(true);
     cmdTestPage->setEnabled(true);
     ActiveQueue = queueBoxText();
+    m_startupQueue.reset(); // a queue chosen is the one to save from now on
 
     // The queue is read on the print worker while the window's events run (the refresh's
     // one yield). Under AutoQueue the same call holds the queue's jobs: every job not

@@ -36,9 +36,12 @@ void FrmMain::MenuPause_Click()
 {
     actions::showStatus(*this, ActionText::PauseQueue);
     writeAudit(QStringLiteral("Queue"), QStringLiteral("Pause Queue - ") + queueBoxText());
-    CurrentQueue = GetPrintQueue();
-    if (ServerContainer && CurrentQueue) {
-        ServerContainer->pauseQueue(actions::queueName(*this));
+    const ActionScope scope = actionScope();
+    if (queueBoxText() == scope.shownQueue) {
+        CurrentQueue = scope.queue;
+    }
+    if (scope.container && scope.queue) {
+        scope.container->pauseQueue(scope.queueName());
     }
     yieldToEvents();
     CurrentPrintQueue_Click();
@@ -49,9 +52,12 @@ void FrmMain::MenuResume_Click()
 {
     actions::showStatus(*this, ActionText::ResumeQueue);
     writeAudit(QStringLiteral("Queue"), QStringLiteral("Resume Queue - ") + queueBoxText());
-    CurrentQueue = GetPrintQueue();
-    if (ServerContainer && CurrentQueue) {
-        ServerContainer->resumeQueue(actions::queueName(*this));
+    const ActionScope scope = actionScope();
+    if (queueBoxText() == scope.shownQueue) {
+        CurrentQueue = scope.queue;
+    }
+    if (scope.container && scope.queue) {
+        scope.container->resumeQueue(scope.queueName());
     }
     yieldToEvents();
     CurrentPrintQueue_Click();
@@ -60,6 +66,10 @@ void FrmMain::MenuResume_Click()
 
 void FrmMain::mnupausealljobs_Click()
 {
+    const actions::ActionInProgress inProgress(m_actionsWaiting, QStringLiteral("Pause All Jobs"));
+    if (inProgress.refused()) {
+        return;
+    }
     actions::showStatus(*this, ActionText::PauseAllJobs);
     writeAudit(QStringLiteral("Job"), QStringLiteral("Pause All Jobs - ") + queueBoxText());
     // The queue, its jobs and every hold are one call on the print worker, made while the
@@ -87,10 +97,10 @@ void FrmMain::mnupausealljobs_Click()
     if (m_unloaded) {
         return;
     }
-    if (answered) {
-        CurrentQueue = *found;
-    } else {
+    if (!answered) {
         yieldToEvents();
+    } else if (queueBoxText() == queue) {
+        CurrentQueue = *found; // another queue chosen meanwhile keeps its own
     }
     CurrentPrintQueue_Click();
     yieldToEvents();
@@ -98,37 +108,53 @@ void FrmMain::mnupausealljobs_Click()
 
 void FrmMain::mnuresumealljobs_Click()
 {
+    const actions::ActionInProgress inProgress(m_actionsWaiting, QStringLiteral("Resume All Jobs"));
+    if (inProgress.refused()) {
+        return;
+    }
     ResumeAllPending = true;
     actions::showStatus(*this, ActionText::ResumeAllJobs);
-    CurrentQueue = GetPrintQueue();
+    // The rows are the ones shown when the pass started: the waits below let refreshes, job
+    // events and the operator's choices change the list meanwhile.
+    QList<JobRow> listed;
+    for (int i = 0; i < JobList->rowCount(); ++i) {
+        listed.append(JobList->row(i));
+    }
+    const ActionScope scope = actionScope();
+    if (queueBoxText() == scope.shownQueue) {
+        CurrentQueue = scope.queue;
+    }
 
-    if (JobList->rowCount() == 0) {
+    if (listed.isEmpty()) {
         ResumeAllPending = false;
         return;
     }
     // The rows' texts say "OK" for a job paused while printing: the jobs' own status
     // bits tell which rows wait for their release.
+    const QList<PrintJobInfo> jobs = scopeJobs(scope);
+    if (m_unloaded) {
+        return;
+    }
     QHash<QString, quint32> jobStatus;
-    for (const PrintJobInfo& job : actions::queueJobs(*this)) {
+    for (const PrintJobInfo& job : jobs) {
         jobStatus.insert(job.queueJobName(), job.Status());
     }
     if (value(chkAutoQueue) == 1) {
-        // One job per pass; a row whose job has already gone is passed over. The count is
-        // taken once: a release yields, and refreshes or job events may change the rows
-        // meanwhile; a row that no longer exists is passed over.
-        const int rows = JobList->rowCount();
-        for (int i = 0; i < rows; ++i) {
+        // One job per pass; a row whose job has already gone is passed over.
+        for (qsizetype i = 0; i < listed.size(); ++i) {
             if (releaseInFlight(Timer2.interval(), m_settings.PollAQactive)) {
                 return; // a job released under AutoQueue still prints; a later pass carries on
             }
-            if (i >= JobList->rowCount()) {
-                continue;
+            if (queueBoxText() == scope.shownQueue && i < JobList->rowCount()) {
+                JobList->selectRow(static_cast<int>(i));
             }
-            JobList->selectRow(i);
-            const JobRow row = JobList->row(i);
+            const JobRow& row = listed.at(i);
             if (rowIsPausedForResumeAll(row.text, jobStatus.value(actions::rowValues(row).ID)) &&
-                releaseSelectedJob()) {
+                releaseJobRow(actions::rowValues(row), scope)) {
                 break;
+            }
+            if (m_unloaded) {
+                return;
             }
         }
         CurrentPrintQueue_Click();
@@ -137,22 +163,26 @@ void FrmMain::mnuresumealljobs_Click()
     if (releaseInFlight(Timer2.interval(), m_settings.PollAQactive)) {
         return;
     }
-    releaseAllPausedRows(jobStatus);
+    releaseAllPausedRows(scope, listed, jobs);
     if (m_unloaded) {
         return;
     }
     CurrentPrintQueue_Click();
 }
 
-void FrmMain::releaseAllPausedRows(const QHash<QString, quint32>& jobStatus)
+void FrmMain::releaseAllPausedRows(const ActionScope& scope, const QList<JobRow>& listed,
+                                   const QList<PrintJobInfo>& jobs)
 {
     // Every paused row is released as releaseSelectedJob would release it, with the queue
     // resumed after each row; the log rows, pages and audit records of all of them are each
     // written once, and the server requests are one call on the print worker: on a queue of
     // thousands of jobs a write or a wait per job would hold the window for minutes.
-    const QList<PrintJobInfo> jobs = actions::queueJobs(*this);
-    const QString queue = actions::queueName(*this);
-    const bool queueKnown = ServerContainer && CurrentQueue;
+    const QString queue = scope.queueName();
+    const bool queueKnown = scope.container && scope.queue;
+    QHash<QString, quint32> jobStatus;
+    for (const PrintJobInfo& job : jobs) {
+        jobStatus.insert(job.queueJobName(), job.Status());
+    }
     struct Release
     {
         QList<qint64> jobIds;
@@ -165,11 +195,13 @@ void FrmMain::releaseAllPausedRows(const QHash<QString, quint32>& jobStatus)
     const QDateTime now = m_ctx.clock.now();
     const QString user = m_ctx.environment.userName();
     const QString computer = m_ctx.environment.computerName();
-    for (int i = 0; i < JobList->rowCount(); ++i) {
-        JobList->selectRow(i);
-        const JobRow listed = JobList->row(i);
-        const JobRowValues row = actions::rowValues(listed);
-        if (!rowIsPausedForResumeAll(listed.text, jobStatus.value(row.ID))) {
+    const bool sameQueueShown = queueBoxText() == scope.shownQueue;
+    for (qsizetype i = 0; i < listed.size(); ++i) {
+        if (sameQueueShown && i < JobList->rowCount()) {
+            JobList->selectRow(static_cast<int>(i));
+        }
+        const JobRowValues row = actions::rowValues(listed.at(i));
+        if (!rowIsPausedForResumeAll(listed.at(i).text, jobStatus.value(row.ID))) {
             continue;
         }
         Release release;
@@ -186,7 +218,7 @@ void FrmMain::releaseAllPausedRows(const QHash<QString, quint32>& jobStatus)
             release.jobIds.append(job.JobId);
             joblog::JobEntry entry{transactionIdOf(row), {}};
             for (const JobLogField& f :
-                 jobLogFields(JobLogKind::Release, row, m_boundServer, queueBoxText(), now, user, computer)) {
+                 jobLogFields(JobLogKind::Release, row, scope.server, scope.shownQueue, now, user, computer)) {
                 entry.fields.append({f.field, f.value});
             }
             rows.append(entry);
@@ -202,7 +234,9 @@ void FrmMain::releaseAllPausedRows(const QHash<QString, quint32>& jobStatus)
         jobLog().LogJobsFields(rows);
         actions::countPrintedPages(*this, pages);
     }
-    if (releases.isEmpty() || !ServerContainer) {
+    // A server searched since the pass started has dropped what was asked of the old one:
+    // its jobs are not released on the new one.
+    if (releases.isEmpty() || !scope.container || scope.server != m_boundServer) {
         return;
     }
     m_printWorker->call([releases, queue](PrintServer* server, const QString&) {
@@ -227,6 +261,10 @@ void FrmMain::MenuPurge_Click()
 
 void FrmMain::PurgeAllJobs(bool Silent)
 {
+    const actions::ActionInProgress inProgress(m_actionsWaiting, QStringLiteral("Purge All Jobs"));
+    if (inProgress.refused()) {
+        return;
+    }
     const int answer =
         Silent ? MsgBoxResult::Yes : m_ctx.dialogs.msgBox(purgeQuestion(), 20, QString(ActionText::Warning));
     if (answer == MsgBoxResult::Yes) {
@@ -239,6 +277,8 @@ void FrmMain::PurgeAllJobs(bool Silent)
             QList<PrintJobInfo> jobs;
         };
         auto purge = std::make_shared<Purge>();
+        // The purge and its records are about the queue shown now, whatever is shown when
+        // the answer comes.
         const QString queue = queueBoxText();
         const bool answered =
             ServerContainer && m_printWorker->call([purge, queue](PrintServer* server, const QString&) {
@@ -263,10 +303,11 @@ void FrmMain::PurgeAllJobs(bool Silent)
         if (m_unloaded) {
             return;
         }
-        if (answered) {
-            CurrentQueue = purge->queue;
-        } else {
+        if (!answered) {
+            // A dropped call's lane may still be filling purge: nothing of it is read.
             yieldToEvents();
+        } else if (queueBoxText() == queue) {
+            CurrentQueue = purge->queue;
         }
         // Every job's log fields, its pages and its audit record, each kind in one write.
         QList<joblog::JobEntry> rows;
@@ -275,7 +316,8 @@ void FrmMain::PurgeAllJobs(bool Silent)
         const QDateTime now = m_ctx.clock.now();
         const QString user = m_ctx.environment.userName();
         const QString computer = m_ctx.environment.computerName();
-        for (const PrintJobInfo& job : std::as_const(purge->jobs)) {
+        const QList<PrintJobInfo> purged = answered ? purge->jobs : QList<PrintJobInfo>();
+        for (const PrintJobInfo& job : purged) {
             // The job's own page count: a job the server cannot count adds nothing.
             const QString jobPages = job.TotalPages ? QString::number(*job.TotalPages) : QString();
             const QString key = job.queueJobName() + QLatin1Char('-') + generalDateText(job.TimeSubmitted);
@@ -285,7 +327,7 @@ void FrmMain::PurgeAllJobs(bool Silent)
                           {QStringLiteral("HLV User"), user},
                           {QStringLiteral("HLV Computer"), computer}}});
             pages.append(jobPages);
-            records.append({QStringLiteral("Job"), QStringLiteral("Purge all jobs - ") + queueBoxText()});
+            records.append({QStringLiteral("Job"), QStringLiteral("Purge all jobs - ") + queue});
         }
         if (!rows.isEmpty()) {
             jobLog().LogJobsFields(rows);
@@ -308,10 +350,12 @@ void FrmMain::mnuPrinterProperties_Click()
     if (!CurrentQueue) {
         return;
     }
-    // The printer is looked up on a lane of its own while the window's events run.
+    // The printer is looked up on a lane of its own while the window's events run; a search
+    // made meanwhile may clear CurrentQueue, so the path is the one of the press.
+    const QString path = CurrentQueue->PrinterPath;
     QString server;
     QString printer;
-    if (WMIPrint::splitPrinterPath(CurrentQueue->PrinterPath, m_boundServer, server, printer)) {
+    if (WMIPrint::splitPrinterPath(path, m_boundServer, server, printer)) {
         struct Found
         {
             bool found = false;
@@ -329,7 +373,7 @@ void FrmMain::mnuPrinterProperties_Click()
             return;
         }
     }
-    writeAudit(QStringLiteral("Queue"), QStringLiteral("Get printer properties: ") + CurrentQueue->PrinterPath);
+    writeAudit(QStringLiteral("Queue"), QStringLiteral("Get printer properties: ") + path);
 }
 
 void FrmMain::mnutestpage_Click()
@@ -357,13 +401,14 @@ void FrmMain::mnutestpage_Click()
             }
         }
     });
-    m_printWorker->wait(id);
+    const bool answered = m_printWorker->wait(id);
     if (m_unloaded) {
         return;
     }
     setMainBusy(false);
     setJobListBusy(false);
-    for (int i = 0; i < *refusals; ++i) {
+    // A dropped call's lane may still be counting: its count is not read.
+    for (int i = 0; answered && i < *refusals; ++i) {
         m_ctx.dialogs.msgBox(testPagePermissionMessage(), MsgBoxStyle::Critical, productName());
     }
     setActiveUpdateColour(VbColours::Green);

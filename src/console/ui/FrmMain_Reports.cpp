@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
+#include "console/access/PrintWorker.h"
 #include "console/reports/LogReports.h"
 #include "console/reports/ReportWindow.h"
 #include "console/reports/WMIReports.h"
@@ -80,7 +81,11 @@ struct FrmMain::ReportsPart
         : window(main)
         , wmi(main.context().printSystem, main, main.context().dialogs, main.context().shell, window)
         , log(main.jobLog(), main, main.context().shell, window)
-    {}
+    {
+        // The servers are read on the print worker: a silent server holds the report, never
+        // the window, and a close ends the report's wait.
+        wmi.setWorker(&main.printWorker());
+    }
 
     MainReportWindow window;
     WMIReports wmi;
@@ -140,35 +145,73 @@ bool FrmMain::FavouritesReport(bool Quiet)
 
 void FrmMain::mnuPrinterReport_Click()
 {
-    PrinterReport(serverBoxText(), queueBoxText(), false, true);
+    if (wmiReports().running()) {
+        return; // one live report at a time: the window's events run while it reads
+    }
+    // The report and its record are of the server and queue shown when it was asked for.
+    const QString server = serverBoxText();
+    const QString queue = queueBoxText();
+    PrinterReport(server, queue, false, true);
+    if (m_unloaded) {
+        return;
+    }
     setActiveUpdateColour(VbColours::Green);
-    writeAudit(QStringLiteral("Report"), serverBoxText() + QLatin1Char('-') + queueBoxText());
+    writeAudit(QStringLiteral("Report"), server + QLatin1Char('-') + queue);
 }
 
 void FrmMain::mnuPrinterReportnj_Click()
 {
-    PrinterReport(serverBoxText(), queueBoxText(), false, false);
+    if (wmiReports().running()) {
+        return; // one live report at a time: the window's events run while it reads
+    }
+    // The report and its record are of the server and queue shown when it was asked for.
+    const QString server = serverBoxText();
+    const QString queue = queueBoxText();
+    PrinterReport(server, queue, false, false);
+    if (m_unloaded) {
+        return;
+    }
     setActiveUpdateColour(VbColours::Green);
-    writeAudit(QStringLiteral("Report"), serverBoxText() + QLatin1Char('-') + queueBoxText());
+    writeAudit(QStringLiteral("Report"), server + QLatin1Char('-') + queue);
 }
 
 void FrmMain::mnuServerReport_Click()
 {
-    ServerReport(serverBoxText(), false, true);
+    if (wmiReports().running()) {
+        return; // one live report at a time: the window's events run while it reads
+    }
+    const QString server = serverBoxText();
+    ServerReport(server, false, true);
+    if (m_unloaded) {
+        return;
+    }
     setActiveUpdateColour(VbColours::Green);
-    writeAudit(QStringLiteral("Report"), serverBoxText());
+    writeAudit(QStringLiteral("Report"), server);
 }
 
 void FrmMain::mnuServerReportnj_Click()
 {
-    ServerReport(serverBoxText(), false, false);
+    if (wmiReports().running()) {
+        return; // one live report at a time: the window's events run while it reads
+    }
+    const QString server = serverBoxText();
+    ServerReport(server, false, false);
+    if (m_unloaded) {
+        return;
+    }
     setActiveUpdateColour(VbColours::Green);
-    writeAudit(QStringLiteral("Report"), serverBoxText());
+    writeAudit(QStringLiteral("Report"), server);
 }
 
 void FrmMain::mnuFavReport_Click()
 {
+    if (wmiReports().running()) {
+        return; // one live report at a time: the window's events run while it reads
+    }
     FavouritesReport(false);
+    if (m_unloaded) {
+        return;
+    }
     setActiveUpdateColour(VbColours::Green);
     writeAudit(QStringLiteral("Report"), QStringLiteral("Favourites Report Generated"));
 }

@@ -14,6 +14,7 @@
 
 #include "console/access/PrintWorker.h"
 #include "console/access/WMIPrint.h"
+#include "console/ui/ConnectionBoxDialogs.h"
 #include "console/ui/ConsoleContext.h"
 #include "console/ui/ControlWidgets.h"
 #include "console/ui/FrmComputers.h"
@@ -95,6 +96,8 @@ bool FrmMain::FindPrintQueues_Click()
     }
     ServerContainer.reset();
     CurrentQueue.reset();
+    m_liveViewDialogs->clear(); // the previous server's failure was told
+
     m_knownQueues.clear();
     m_serverLost = false;
     m_lostTries = 0;
@@ -106,7 +109,11 @@ bool FrmMain::FindPrintQueues_Click()
         // The new monitor starts only after the lists hold a fresh retrieval.
         StopJobMonitor();
         ConnectServer(server);
-        RefreshJobList(server, QString());
+        // A report run reads the jobs once, for its report: a listing nobody sees would
+        // make the server answer every job twice and hold both lists at once.
+        if (!isReportRun()) {
+            RefreshJobList(server, QString());
+        }
         if (superseded()) {
             return false;
         }
@@ -124,8 +131,11 @@ bool FrmMain::FindPrintQueues_Click()
     QList<PrinterInfo> printers;
     bool listed = false;
     if (!server.isEmpty()) {
-        ServerContainer = std::make_unique<LanePrintServer>(*m_printWorker, server);
-        listed = static_cast<bool>(ServerContainer->printers(printers));
+        // The search keeps its own reference: a search made while this one waits replaces
+        // the window's.
+        const auto container = std::make_shared<LanePrintServer>(*m_printWorker, server);
+        ServerContainer = container;
+        listed = static_cast<bool>(container->printers(printers));
         if (superseded()) {
             return false;
         }

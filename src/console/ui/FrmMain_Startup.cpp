@@ -10,6 +10,7 @@
 
 #include "console/access/PrintWorker.h"
 #include "console/access/WMIPrint.h"
+#include "console/ui/ConnectionBoxDialogs.h"
 #include "console/ui/ConsoleContext.h"
 #include "console/ui/FrmMain.h"
 #include "console/ui/JobListWidget.h"
@@ -59,7 +60,8 @@ FrmMain::FrmMain(ConsoleContext& context, QWidget* parent)
     m_jobLog->setWriteNotice([this](const QString& text) {
         setStatusPanelText(1, QStringLiteral("Job log ") + text + QLatin1Char(' ') + timeText());
     });
-    m_liveView = std::make_unique<WMILiveView>(*this, *m_jobLog, m_ctx.clock, m_ctx.dialogs);
+    m_liveViewDialogs = std::make_unique<ConnectionBoxDialogs>(m_ctx.dialogs);
+    m_liveView = std::make_unique<WMILiveView>(*this, *m_jobLog, m_ctx.clock, *m_liveViewDialogs);
     m_wmiPrint = std::make_unique<WMIPrint>(m_ctx.printSystem, *this, m_ctx.dialogs, m_ctx.shell,
                                             [this](const PrinterInfo& printer, const QString& server) {
                                                 m_propertiesDialog = makePrinterPropertiesDialog(printer, server, this);
@@ -265,7 +267,12 @@ void FrmMain::ConnectStartupQueue()
         return;
     }
 
-    m_startupQueue.reset();
+    // A saved queue the start-up did not find (its server down, the queue gone) stays the
+    // saved queue until the operator chooses one: a run that could not reach it must not
+    // lose the operator's setting.
+    if (m_settings.Queue.isEmpty() || queueBoxText() == m_settings.Queue) {
+        m_startupQueue.reset();
+    }
     appendProgress(QStringLiteral("Queue (") + m_settings.Queue + QStringLiteral("), "));
     appendProgress(QStringLiteral("WMI Job Monitor") + QStringLiteral(", "));
     yieldToEvents();
