@@ -111,7 +111,7 @@ TEST_F(ConsoleCupsMonitorTest, ThousandsCancelledFromOutside_WindowKeepsAnswerin
     ASSERT_EQ(w.JobList->rowCount(), kJobs);
     ASSERT_TRUE(waitFor([&w] { return w.ServerStatus->text().startsWith(QStringLiteral("Server Connected")); }, 60000))
         << w.ServerStatus->text().toStdString();
-    ASSERT_EQ(logCount(), kJobs);
+    ASSERT_EQ(logCount(queue), kJobs);
 
     QElapsedTimer sinceBeat;
     qint64 longest = 0;
@@ -136,7 +136,7 @@ TEST_F(ConsoleCupsMonitorTest, ThousandsCancelledFromOutside_WindowKeepsAnswerin
     RecordProperty("whole_ms", static_cast<int>(whole.elapsed()));
     EXPECT_EQ(cancel.exitCode(), 0);
     EXPECT_LT(longest, kStallLimitMs) << "the window's event loop stalled";
-    EXPECT_EQ(logCount(), kJobs);
+    EXPECT_EQ(logCount(queue), kJobs);
 }
 
 // A queue whose backend cannot reach its device, under the error policy stop-printer.

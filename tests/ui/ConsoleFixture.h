@@ -204,13 +204,18 @@ protected:
         }
         return out;
     }
-    int logCount() const
+    // The job log's rows, or those of one queue: a print server shared with other tests
+    // lists their jobs too.
+    int logCount(const QString& queue = {}) const
     {
         auto db = Database::open(env.appDataPath + QStringLiteral("/hlv.mdb"));
         if (!db) {
             return 0;
         }
-        return db->scalar(QStringLiteral("SELECT COUNT(*) FROM HLV_Log")).value_or(0).toInt();
+        if (queue.isEmpty()) {
+            return db->scalar(QStringLiteral("SELECT COUNT(*) FROM HLV_Log")).value_or(0).toInt();
+        }
+        return db->scalar(QStringLiteral("SELECT COUNT(*) FROM HLV_Log WHERE Queue = ?"), {queue}).value_or(0).toInt();
     }
     // The transactions committed to the job log so far: the file change counter of its header.
     quint32 logCommits() const
