@@ -68,4 +68,51 @@ public:
     }
 };
 
+// Passes every box on to other dialogs: a wrapper overrides only the boxes it changes.
+class ForwardingDialogs : public Dialogs
+{
+public:
+    explicit ForwardingDialogs(Dialogs& inner)
+        : m_inner(inner)
+    {}
+    int msgBox(const QString& text, int style, const QString& title) override
+    {
+        return m_inner.msgBox(text, style, title);
+    }
+    QString inputBox(const QString& prompt, const QString& title, const QString& defaultText = {}) override
+    {
+        return m_inner.inputBox(prompt, title, defaultText);
+    }
+    QString openFileName(const QString& title, const QString& folder, const QString& filter) override
+    {
+        return m_inner.openFileName(title, folder, filter);
+    }
+    QString saveFileName(const QString& title, const QString& folder, const QString& filter) override
+    {
+        return m_inner.saveFileName(title, folder, filter);
+    }
+    QString folderName(const QString& title, const QString& folder) override
+    {
+        return m_inner.folderName(title, folder);
+    }
+    void showMessage(const QString& text, int style, const QString& title) override
+    {
+        m_inner.showMessage(text, style, title);
+    }
+    std::optional<QString> passwordBox(const QString& prompt, const QString& title) override
+    {
+        return m_inner.passwordBox(prompt, title);
+    }
+    QString appendFileName(const QString& title, const QString& folder, const QString& filter) override
+    {
+        return m_inner.appendFileName(title, folder, filter);
+    }
+
+protected:
+    Dialogs& inner() { return m_inner; }
+
+private:
+    Dialogs& m_inner;
+};
+
 } // namespace hlv

@@ -117,12 +117,10 @@ private:
 
 // Passes every box to the scripted dialogs, first running a hook: a test uses it to act
 // while a box is open, as a timer or the operator could.
-class HookedDialogs final : public Dialogs
+class HookedDialogs final : public ForwardingDialogs
 {
 public:
-    explicit HookedDialogs(ScriptedDialogs& inner)
-        : m_inner(inner)
-    {}
+    using ForwardingDialogs::ForwardingDialogs;
     std::function<void()> onMessage;
 
     int msgBox(const QString& text, int style, const QString& title) override
@@ -130,31 +128,8 @@ public:
         if (onMessage) {
             onMessage();
         }
-        return m_inner.msgBox(text, style, title);
+        return ForwardingDialogs::msgBox(text, style, title);
     }
-    void showMessage(const QString& text, int style, const QString& title) override
-    {
-        m_inner.showMessage(text, style, title);
-    }
-    QString inputBox(const QString& prompt, const QString& title, const QString& defaultText) override
-    {
-        return m_inner.inputBox(prompt, title, defaultText);
-    }
-    QString openFileName(const QString& title, const QString& folder, const QString& filter) override
-    {
-        return m_inner.openFileName(title, folder, filter);
-    }
-    QString saveFileName(const QString& title, const QString& folder, const QString& filter) override
-    {
-        return m_inner.saveFileName(title, folder, filter);
-    }
-    QString folderName(const QString& title, const QString& folder) override
-    {
-        return m_inner.folderName(title, folder);
-    }
-
-private:
-    ScriptedDialogs& m_inner;
 };
 
 // Swallows a timer's ticks so that a test drives the polling loop by calling its handler.

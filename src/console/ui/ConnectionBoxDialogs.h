@@ -12,41 +12,10 @@ namespace hlv {
 // box would open under it, its OK button hidden. So the box opens once per failure (until
 // clear(): the server connected again, or another one was searched), and not before the
 // main window is shown: then it opens over it. Every other call goes to the inner dialogs.
-class ConnectionBoxDialogs final : public Dialogs
+class ConnectionBoxDialogs final : public ForwardingDialogs
 {
 public:
-    explicit ConnectionBoxDialogs(Dialogs& inner)
-        : m_inner(inner)
-    {}
-
-    int msgBox(const QString& text, int style, const QString& title) override
-    {
-        return m_inner.msgBox(text, style, title);
-    }
-    QString inputBox(const QString& prompt, const QString& title, const QString& defaultText = {}) override
-    {
-        return m_inner.inputBox(prompt, title, defaultText);
-    }
-    QString openFileName(const QString& title, const QString& folder, const QString& filter) override
-    {
-        return m_inner.openFileName(title, folder, filter);
-    }
-    QString saveFileName(const QString& title, const QString& folder, const QString& filter) override
-    {
-        return m_inner.saveFileName(title, folder, filter);
-    }
-    QString folderName(const QString& title, const QString& folder) override
-    {
-        return m_inner.folderName(title, folder);
-    }
-    std::optional<QString> passwordBox(const QString& prompt, const QString& title) override
-    {
-        return m_inner.passwordBox(prompt, title);
-    }
-    QString appendFileName(const QString& title, const QString& folder, const QString& filter) override
-    {
-        return m_inner.appendFileName(title, folder, filter);
-    }
+    using ForwardingDialogs::ForwardingDialogs;
 
     void showMessage(const QString& text, int style, const QString& title) override
     {
@@ -86,10 +55,9 @@ private:
         const Box box = *m_waiting;
         m_waiting.reset();
         m_told = true;
-        m_inner.showMessage(box.text, box.style, box.title);
+        inner().showMessage(box.text, box.style, box.title);
     }
 
-    Dialogs& m_inner;
     std::optional<Box> m_waiting;
     bool m_told = false;
     bool m_ownerShown = false;

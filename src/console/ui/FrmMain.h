@@ -500,6 +500,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The live reports of the menus, with or without their jobs.
+    void runPrinterReport(bool withJobs);
+    void runServerReport(bool withJobs);
     // controls
     void buildMenus();
     void buildPanels();

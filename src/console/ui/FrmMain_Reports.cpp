@@ -143,7 +143,7 @@ bool FrmMain::FavouritesReport(bool Quiet)
 
 // ---- live reports ----
 
-void FrmMain::mnuPrinterReport_Click()
+void FrmMain::runPrinterReport(bool withJobs)
 {
     if (wmiReports().running()) {
         return; // one live report at a time: the window's events run while it reads
@@ -151,56 +151,46 @@ void FrmMain::mnuPrinterReport_Click()
     // The report and its record are of the server and queue shown when it was asked for.
     const QString server = serverBoxText();
     const QString queue = queueBoxText();
-    PrinterReport(server, queue, false, true);
+    PrinterReport(server, queue, false, withJobs);
     if (m_unloaded) {
         return;
     }
     setActiveUpdateColour(VbColours::Green);
     writeAudit(QStringLiteral("Report"), server + QLatin1Char('-') + queue);
+}
+
+void FrmMain::runServerReport(bool withJobs)
+{
+    if (wmiReports().running()) {
+        return; // one live report at a time: the window's events run while it reads
+    }
+    const QString server = serverBoxText();
+    ServerReport(server, false, withJobs);
+    if (m_unloaded) {
+        return;
+    }
+    setActiveUpdateColour(VbColours::Green);
+    writeAudit(QStringLiteral("Report"), server);
+}
+
+void FrmMain::mnuPrinterReport_Click()
+{
+    runPrinterReport(true);
 }
 
 void FrmMain::mnuPrinterReportnj_Click()
 {
-    if (wmiReports().running()) {
-        return; // one live report at a time: the window's events run while it reads
-    }
-    // The report and its record are of the server and queue shown when it was asked for.
-    const QString server = serverBoxText();
-    const QString queue = queueBoxText();
-    PrinterReport(server, queue, false, false);
-    if (m_unloaded) {
-        return;
-    }
-    setActiveUpdateColour(VbColours::Green);
-    writeAudit(QStringLiteral("Report"), server + QLatin1Char('-') + queue);
+    runPrinterReport(false);
 }
 
 void FrmMain::mnuServerReport_Click()
 {
-    if (wmiReports().running()) {
-        return; // one live report at a time: the window's events run while it reads
-    }
-    const QString server = serverBoxText();
-    ServerReport(server, false, true);
-    if (m_unloaded) {
-        return;
-    }
-    setActiveUpdateColour(VbColours::Green);
-    writeAudit(QStringLiteral("Report"), server);
+    runServerReport(true);
 }
 
 void FrmMain::mnuServerReportnj_Click()
 {
-    if (wmiReports().running()) {
-        return; // one live report at a time: the window's events run while it reads
-    }
-    const QString server = serverBoxText();
-    ServerReport(server, false, false);
-    if (m_unloaded) {
-        return;
-    }
-    setActiveUpdateColour(VbColours::Green);
-    writeAudit(QStringLiteral("Report"), server);
+    runServerReport(false);
 }
 
 void FrmMain::mnuFavReport_Click()
