@@ -279,4 +279,14 @@ QByteArrayView Query::rawText(int column, Kind* kind) const
     return text ? QByteArrayView(text, sqlite3_column_bytes(m_stmt, column)) : QByteArrayView();
 }
 
+QByteArrayView Query::rawValue(int column, Kind* kind, qint64* integer) const
+{
+    if (m_stmt && sqlite3_column_type(m_stmt, column) == SQLITE_INTEGER) {
+        *kind = Kind::Integer;
+        *integer = sqlite3_column_int64(m_stmt, column);
+        return {};
+    }
+    return rawText(column, kind);
+}
+
 } // namespace hlv

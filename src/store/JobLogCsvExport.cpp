@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <string>
 
 #include <QDebug>
@@ -95,13 +96,22 @@ bool JobLogStore::ExportLogToCsv(QString* writeError)
     // Whole numbers and ASCII text as SQLite gives them, as plainText() would take them.
     const auto appendColumn = [&](const Query& query, int column) {
         Query::Kind kind = Query::Kind::Null;
-        const QByteArrayView raw = query.rawText(column, &kind);
+        qint64 integer = 0;
+        const QByteArrayView raw = query.rawValue(column, &kind, &integer);
         if (kind == Query::Kind::Null) {
             out.push_back(',');
             return;
         }
+        if (kind == Query::Kind::Integer) {
+            // The digits SQLite would give, written here rather than built by SQLite.
+            char digits[24];
+            const char* const end = std::to_chars(digits, digits + sizeof digits, integer).ptr;
+            out.append(digits, std::size_t(end - digits));
+            out.push_back(',');
+            return;
+        }
         bool ascii = false;
-        if (kind == Query::Kind::Integer || kind == Query::Kind::Text) {
+        if (kind == Query::Kind::Text) {
             appendBytes(raw, &ascii);
         }
         if (!ascii) {
