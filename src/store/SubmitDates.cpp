@@ -372,7 +372,10 @@ QString readableViewSql(Database& db, const QString& view)
 
 std::pair<QString, QString> submitDaySource(Database& db)
 {
-    if (!submitDaysReadable(db)) {
+    // A log in which no writer recorded a day (or one it cannot read) is read without the
+    // join: a look-up for every row that finds nothing.
+    const auto recorded = db.scalar(QStringLiteral("SELECT EXISTS (SELECT 1 FROM HLV_SubmitDays)"));
+    if (!recorded || !recorded->toBool() || !submitDaysReadable(db)) {
         return {QStringLiteral("NULL"), QString()};
     }
     return {QStringLiteral("sd.\"Day\""),
