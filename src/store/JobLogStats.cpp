@@ -26,6 +26,13 @@ class NameSet
 public:
     void add(const Query& query, int column)
     {
+        // Most values were seen before: their bytes are looked up before anything else.
+        Query::Kind kind = Query::Kind::Null;
+        const QByteArrayView seen = query.rawText(column, &kind);
+        if ((kind == Query::Kind::Text || kind == Query::Kind::Integer) &&
+            m_seen.contains(QByteArray::fromRawData(seen.data(), seen.size()))) {
+            return;
+        }
         bool null = false;
         const std::optional<QByteArrayView> raw = plainText(query, column, &null);
         if (null || (raw && raw->isEmpty())) {

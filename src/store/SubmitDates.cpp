@@ -53,24 +53,25 @@ int digitValue(QChar c)
 // or whatever follows a date) turned into '9'.
 void ruleKey(QByteArrayView utf8, QByteArray& key)
 {
-    const bool ascii =
-        std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (ascii) {
-        key.resize(utf8.size());
-        char* out = key.data();
-        int runs = 0;
-        bool inRun = false;
-        for (const char c : utf8) {
-            const bool digit = c >= '0' && c <= '9';
-            runs += digit && !inRun ? 1 : 0;
-            inRun = digit;
-            *out++ = digit && runs > 3 ? '9' : c;
-        }
+    // ASCII text (nearly every one) in one look at each byte; other text again, as text.
+    key.resize(utf8.size());
+    char* out = key.data();
+    int runs = 0;
+    bool inRun = false;
+    unsigned char high = 0;
+    for (const char c : utf8) {
+        high |= static_cast<unsigned char>(c);
+        const bool digit = c >= '0' && c <= '9';
+        runs += digit && !inRun ? 1 : 0;
+        inRun = digit;
+        *out++ = digit && runs > 3 ? '9' : c;
+    }
+    if (high < 0x80) {
         return;
     }
     QString text = QString::fromUtf8(utf8);
-    int runs = 0;
-    bool inRun = false;
+    runs = 0;
+    inRun = false;
     for (QChar& c : text) {
         const bool digit = digitValue(c) >= 0;
         runs += digit && !inRun ? 1 : 0;
