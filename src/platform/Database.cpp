@@ -279,4 +279,31 @@ QByteArrayView Query::rawText(int column, Kind* kind) const
     return text ? QByteArrayView(text, sqlite3_column_bytes(m_stmt, column)) : QByteArrayView();
 }
 
+QByteArrayView Query::rawValue(int column, Kind* kind, qint64* integer) const
+{
+    *kind = Kind::Null;
+    if (!m_stmt) {
+        return {};
+    }
+    switch (sqlite3_column_type(m_stmt, column)) {
+    case SQLITE_INTEGER:
+        *kind = Kind::Integer;
+        *integer = sqlite3_column_int64(m_stmt, column);
+        return {};
+    case SQLITE_FLOAT:
+        *kind = Kind::Float;
+        return {};
+    case SQLITE_TEXT: {
+        *kind = Kind::Text;
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+        return text ? QByteArrayView(text, sqlite3_column_bytes(m_stmt, column)) : QByteArrayView();
+    }
+    case SQLITE_BLOB:
+        *kind = Kind::Blob;
+        return {};
+    default:
+        return {};
+    }
+}
+
 } // namespace hlv

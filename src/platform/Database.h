@@ -88,6 +88,9 @@ public:
     // Real numbers and blobs give no text (read them with value()). Meant for readers that
     // copy many values straight into a file.
     QByteArrayView rawText(int column, Kind* kind) const;
+    // The same, except that a whole number is given by its value (in *integer, no text):
+    // SQLite would build the text of each one.
+    QByteArrayView rawValue(int column, Kind* kind, qint64* integer) const;
 
 private:
     Database& m_db;

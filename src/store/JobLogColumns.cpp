@@ -33,20 +33,35 @@ std::optional<QByteArrayView> plainText(const Query& query, int column, bool* nu
 
 double numberOf(const Query& query, int column)
 {
-    bool null = false;
-    const std::optional<QByteArrayView> raw = plainText(query, column, &null);
-    if (null) {
+    // Whole numbers are read as stored, without SQLite building their texts.
+    Query::Kind kind = Query::Kind::Null;
+    qint64 integer = 0;
+    const QByteArrayView raw = query.rawValue(column, &kind, &integer);
+    switch (kind) {
+    case Query::Kind::Null:
         return 0;
-    }
-    if (raw && !raw->isEmpty() && raw->size() <= 15 &&
-        std::all_of(raw->begin(), raw->end(), [](char c) { return c >= '0' && c <= '9'; })) {
-        qint64 value = 0;
-        for (const char c : *raw) {
-            value = value * 10 + (c - '0');
+    case Query::Kind::Integer:
+        if (integer >= 0 && integer < 1000000000000000) {
+            return static_cast<double>(integer);
         }
-        return static_cast<double>(value);
+        return leadingNumber(QString::number(integer));
+    case Query::Kind::Text:
+        if (!isAscii(raw)) {
+            break;
+        }
+        if (!raw.isEmpty() && raw.size() <= 15 &&
+            std::all_of(raw.begin(), raw.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+            qint64 value = 0;
+            for (const char c : raw) {
+                value = value * 10 + (c - '0');
+            }
+            return static_cast<double>(value);
+        }
+        return leadingNumber(QString::fromLatin1(raw));
+    default:
+        break;
     }
-    return leadingNumber(raw ? QString::fromLatin1(*raw) : fieldText(query.value(column)));
+    return leadingNumber(fieldText(query.value(column)));
 }
 
 } // namespace hlv::joblog

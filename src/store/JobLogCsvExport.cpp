@@ -1,4 +1,7 @@
 #include <algorithm>
+#include <array>
+#include <charconv>
+#include <string>
 
 #include <QDebug>
 #include <QLocale>
@@ -15,6 +18,23 @@ namespace hlv {
 using joblog::fieldText;
 using joblog::plainText;
 
+namespace {
+
+constexpr unsigned char kSpecial = 1;
+constexpr unsigned char kNonAscii = 2;
+constexpr std::array<unsigned char, 256> kByteClass = [] {
+    std::array<unsigned char, 256> classes{};
+    for (int byte = 0x80; byte < 0x100; ++byte) {
+        classes[byte] = kNonAscii;
+    }
+    for (const char c : {',', '"', '\r', '\n'}) {
+        classes[static_cast<unsigned char>(c)] = kSpecial;
+    }
+    return classes;
+}();
+
+} // namespace
+
 bool JobLogStore::ExportLogToCsv(QString* writeError)
 {
     // The file is written as the rows are read, a block at a time, so a large log is never
@@ -25,38 +45,76 @@ bool JobLogStore::ExportLogToCsv(QString* writeError)
     const QString path = csvFilePath();
     AtomicFile file(path, ReplaceTarget::NameOnly);
     bool writeOk = file.open();
-    QByteArray out;
-    constexpr qsizetype kBlock = 1 << 16;
+    // A plain byte buffer: a row is many small appends, each of which QByteArray would route
+    // through its general insert.
+    std::string out;
+    constexpr std::size_t kBlock = 1 << 16;
     out.reserve(kBlock + kBlock / 4);
     const auto flush = [&](bool always) {
         if (always || out.size() >= kBlock) {
-            writeOk = writeOk && file.write(out);
-            out.clear();
+            writeOk = writeOk && file.write(QByteArrayView(out.data(), qsizetype(out.size())));
+            out.clear(); // keeps its capacity
         }
     };
     // A cell quoted, its quotes doubled, when it holds a comma, a quote or a line break.
-    const auto appendCell = [&out](QByteArrayView cell) {
-        const bool quoted = std::any_of(cell.begin(), cell.end(),
-                                        [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; });
-        if (!quoted) {
-            out.append(cell);
-        } else {
-            out.append('"');
-            for (const char c : cell) {
-                out.append(c);
-                if (c == '"') {
-                    out.append('"');
-                }
+    const auto appendQuoted = [&out](QByteArrayView cell) {
+        const char* const end = cell.data() + cell.size();
+        out.push_back('"');
+        for (const char* from = cell.data(); from < end;) {
+            const char* quote = std::find(from, end, '"');
+            out.append(from, quote);
+            if (quote < end) {
+                out.append("\"\"", 2);
+                ++quote;
             }
-            out.append('"');
+            from = quote;
         }
-        out.append(',');
+        out.append("\",", 2);
     };
-    const auto appendColumn = [&](const Query& query, int column) {
-        bool null = false;
-        if (const std::optional<QByteArrayView> raw = plainText(query, column, &null)) {
-            appendCell(*raw);
+    // One look at each byte tells both whether the cell needs quotes and whether it is ASCII.
+    const auto appendBytes = [&](QByteArrayView cell, bool* ascii) {
+        unsigned char seen = 0;
+        for (const char c : cell) {
+            seen |= kByteClass[static_cast<unsigned char>(c)];
+        }
+        if (ascii) {
+            *ascii = (seen & kNonAscii) == 0;
+            if (!*ascii) {
+                return;
+            }
+        }
+        if ((seen & kSpecial) == 0) {
+            out.append(cell.data(), std::size_t(cell.size()));
+            out.push_back(',');
         } else {
+            appendQuoted(cell);
+        }
+    };
+    const auto appendCell = [&](QByteArrayView cell) {
+        appendBytes(cell, nullptr);
+    };
+    // Whole numbers and ASCII text as SQLite gives them, as plainText() would take them.
+    const auto appendColumn = [&](const Query& query, int column) {
+        Query::Kind kind = Query::Kind::Null;
+        qint64 integer = 0;
+        const QByteArrayView raw = query.rawValue(column, &kind, &integer);
+        if (kind == Query::Kind::Null) {
+            out.push_back(',');
+            return;
+        }
+        if (kind == Query::Kind::Integer) {
+            // The digits SQLite would give, written here rather than built by SQLite.
+            char digits[24];
+            const char* const end = std::to_chars(digits, digits + sizeof digits, integer).ptr;
+            out.append(digits, std::size_t(end - digits));
+            out.push_back(',');
+            return;
+        }
+        bool ascii = false;
+        if (kind == Query::Kind::Text) {
+            appendBytes(raw, &ascii);
+        }
+        if (!ascii) {
             appendCell(fieldText(query.value(column)).toUtf8());
         }
     };
@@ -80,21 +138,25 @@ bool JobLogStore::ExportLogToCsv(QString* writeError)
         for (int month = 1; month <= 12; ++month) {
             monthNames.append(locale.standaloneMonthName(month, QLocale::LongFormat).toUtf8());
         }
-        QByteArray description;
+        std::string description;
+        // Rows come mostly in the order they were logged: most share the previous row's day.
+        QDate cellsDate;
+        std::string dayCells = ",,,";
         while (query.next()) {
             appendColumn(query, 0);
             appendColumn(query, 1);
             // The description between single quotes, its commas taken out.
             bool null = false;
             if (const std::optional<QByteArrayView> raw = plainText(query, 2, &null)) {
-                description = "'";
-                for (const char c : *raw) {
-                    if (c != ',') {
-                        description.append(c);
-                    }
+                description.assign(1, '\'');
+                const char* const end = raw->data() + raw->size();
+                for (const char* from = raw->data(); from < end;) {
+                    const char* comma = std::find(from, end, ',');
+                    description.append(from, comma);
+                    from = comma + (comma < end ? 1 : 0);
                 }
-                description.append('\'');
-                appendCell(description);
+                description.push_back('\'');
+                appendCell(QByteArrayView(description.data(), qsizetype(description.size())));
             } else {
                 appendCell(
                     (QLatin1Char('\'') + StripChars(fieldText(query.value(2)), QStringLiteral(",")) + QLatin1Char('\''))
@@ -113,16 +175,23 @@ bool JobLogStore::ExportLogToCsv(QString* writeError)
             } else {
                 date = days.dayOf(recorded, fieldText(query.value(8)).toUtf8());
             }
-            if (date.isValid()) {
-                out += QByteArray::number(date.year()) + ',' + monthNames.at(date.month() - 1) + ',' +
-                       QByteArray::number(date.day()) + ',';
-            } else {
-                out += ",,,";
+            if (date != cellsDate) {
+                cellsDate = date;
+                dayCells.clear();
+                if (date.isValid()) {
+                    const QByteArray& month = monthNames.at(date.month() - 1);
+                    dayCells.append(std::to_string(date.year())).append(1, ',');
+                    dayCells.append(month.constData(), std::size_t(month.size())).append(1, ',');
+                    dayCells.append(std::to_string(date.day())).append(1, ',');
+                } else {
+                    dayCells = ",,,";
+                }
             }
+            out += dayCells;
             for (int column = 9; column < 17; ++column) {
                 appendColumn(query, column);
             }
-            out.chop(1); // the last cell's comma
+            out.pop_back(); // the last cell's comma
             out += "\r\n";
             flush(false);
         }

@@ -26,6 +26,13 @@ class NameSet
 public:
     void add(const Query& query, int column)
     {
+        // Most values were seen before: their bytes are looked up before anything else.
+        Query::Kind kind = Query::Kind::Null;
+        const QByteArrayView seen = query.rawText(column, &kind);
+        if ((kind == Query::Kind::Text || kind == Query::Kind::Integer) &&
+            m_seen.contains(QByteArray::fromRawData(seen.data(), seen.size()))) {
+            return;
+        }
         bool null = false;
         const std::optional<QByteArrayView> raw = plainText(query, column, &null);
         if (null || (raw && raw->isEmpty())) {
@@ -83,10 +90,13 @@ bool JobLogStore::ComputeLogStats()
         figures.LogPagesManaged += numberOf(query, 3);
         figures.LogDeletedPages += numberOf(query, 4);
         // A job released and then deleted counts as deleted only.
-        bool null = false;
-        const std::optional<QByteArrayView> deletedPages = plainText(query, 4, &null);
-        if (null || (deletedPages && deletedPages->isEmpty()) ||
-            (!deletedPages && fieldText(query.value(4)).isEmpty())) {
+        Query::Kind kind = Query::Kind::Null;
+        qint64 integer = 0;
+        const QByteArrayView deletedPages = query.rawValue(4, &kind, &integer);
+        const bool noDeletedPages =
+            kind == Query::Kind::Null || (kind == Query::Kind::Text && deletedPages.isEmpty()) ||
+            ((kind == Query::Kind::Float || kind == Query::Kind::Blob) && fieldText(query.value(4)).isEmpty());
+        if (noDeletedPages) {
             figures.LogPrintedPages += numberOf(query, 5);
         }
     }

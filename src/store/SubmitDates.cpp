@@ -4,6 +4,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QSet>
 #include <sqlite3.h>
 
 #include "platform/Database.h"
@@ -52,24 +53,25 @@ int digitValue(QChar c)
 // or whatever follows a date) turned into '9'.
 void ruleKey(QByteArrayView utf8, QByteArray& key)
 {
-    const bool ascii =
-        std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (ascii) {
-        key.resize(utf8.size());
-        char* out = key.data();
-        int runs = 0;
-        bool inRun = false;
-        for (const char c : utf8) {
-            const bool digit = c >= '0' && c <= '9';
-            runs += digit && !inRun ? 1 : 0;
-            inRun = digit;
-            *out++ = digit && runs > 3 ? '9' : c;
-        }
+    // ASCII text (nearly every one) in one look at each byte; other text again, as text.
+    key.resize(utf8.size());
+    char* out = key.data();
+    int runs = 0;
+    bool inRun = false;
+    unsigned char high = 0;
+    for (const char c : utf8) {
+        high |= static_cast<unsigned char>(c);
+        const bool digit = c >= '0' && c <= '9';
+        runs += digit && !inRun ? 1 : 0;
+        inRun = digit;
+        *out++ = digit && runs > 3 ? '9' : c;
+    }
+    if (high < 0x80) {
         return;
     }
     QString text = QString::fromUtf8(utf8);
-    int runs = 0;
-    bool inRun = false;
+    runs = 0;
+    inRun = false;
     for (QChar& c : text) {
         const bool digit = digitValue(c) >= 0;
         runs += digit && !inRun ? 1 : 0;
@@ -79,6 +81,42 @@ void ruleKey(QByteArrayView utf8, QByteArray& key)
         }
     }
     key = text.toUtf8();
+}
+
+// A text the rule reads as it reads key: what follows the third run of digits only tells the
+// rule the clock (none when blanks, 12-hour when it holds a letter, else 24-hour), unless the
+// text's form was recorded (the form is then looked up whole). '\x01' is no writer's: a form
+// made of it is never a recorded one.
+QByteArray ruleText(const QByteArray& key, const QSet<QString>& recordedForms)
+{
+    if (!std::all_of(key.begin(), key.end(), [](char c) { return c > 0 && static_cast<unsigned char>(c) < 0x80; })) {
+        return key;
+    }
+    qsizetype end = 0;
+    for (int run = 0; run < 3; ++run) {
+        while (end < key.size() && (key[end] < '0' || key[end] > '9')) {
+            ++end;
+        }
+        if (end == key.size()) {
+            return key;
+        }
+        while (end < key.size() && key[end] >= '0' && key[end] <= '9') {
+            ++end;
+        }
+    }
+    const QByteArrayView tail = QByteArrayView(key).sliced(end);
+    if (std::all_of(tail.begin(), tail.end(), [](char c) { return c == ' '; }) ||
+        recordedForms.contains(dateForm(QString::fromLatin1(key)))) {
+        return key;
+    }
+    const bool letter =
+        std::any_of(tail.begin(), tail.end(), [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); });
+    QByteArray text = key.first(end);
+    text.append(" \x01");
+    if (letter) {
+        text.append('a');
+    }
+    return text;
 }
 
 } // namespace
@@ -159,18 +197,43 @@ bool SubmitDays::resolve(Database& db)
                 QStringLiteral("submitted AS (SELECT key AS RowNo, value AS Submitted FROM json_each(?1)),"));
     sql = withReadableSideTables(db, sql);
     sql += QStringLiteral(" SELECT RowNo, Iso FROM days WHERE date(Iso, '+0 days') = Iso");
-    QJsonArray texts;
-    for (const QByteArray& key : std::as_const(keys)) {
-        texts.append(QString::fromUtf8(key));
+    // Texts the rule reads alike go to it once (see ruleText): a year's log then gives it one
+    // text a day instead of one for every length of hour and half of the day.
+    QSet<QString> recordedForms;
+    {
+        Query forms(db, withReadableSideTables(db, QStringLiteral("SELECT DISTINCT \"Form\" FROM HLV_DateForms "
+                                                                  "WHERE \"Order\" IN ('dmy', 'mdy')")));
+        while (forms.next()) {
+            recordedForms.insert(forms.value(0).toString());
+        }
     }
+    QJsonArray texts;
+    QHash<QByteArray, qsizetype> textRows;
+    QList<qsizetype> keyRows; // each key's text
+    keyRows.reserve(keys.size());
+    for (const QByteArray& key : std::as_const(keys)) {
+        const QByteArray text = ruleText(key, recordedForms);
+        const auto found = textRows.constFind(text);
+        if (found != textRows.cend()) {
+            keyRows.append(*found);
+        } else {
+            keyRows.append(texts.size());
+            textRows.insert(text, texts.size());
+            texts.append(QString::fromUtf8(text));
+        }
+    }
+    QList<QDate> textDays(texts.size());
     Query days(db, sql);
     days.bind(1, QString::fromUtf8(QJsonDocument(texts).toJson(QJsonDocument::Compact)));
     Query::Kind kind = Query::Kind::Null;
     while (days.next()) {
         const qint64 row = days.value(0).toLongLong();
-        if (row >= 0 && row < keys.size()) {
-            m_days.insert(keys.at(row), isoDay(days.rawText(1, &kind)));
+        if (row >= 0 && row < textDays.size()) {
+            textDays[row] = isoDay(days.rawText(1, &kind));
         }
+    }
+    for (qsizetype i = 0; i < keys.size(); ++i) {
+        m_days.insert(keys.at(i), textDays.at(keyRows.at(i)));
     }
     return !days.failed();
 }
@@ -310,7 +373,10 @@ QString readableViewSql(Database& db, const QString& view)
 
 std::pair<QString, QString> submitDaySource(Database& db)
 {
-    if (!submitDaysReadable(db)) {
+    // A log in which no writer recorded a day (or one it cannot read) is read without the
+    // join: a look-up for every row that finds nothing.
+    const auto recorded = db.scalar(QStringLiteral("SELECT EXISTS (SELECT 1 FROM HLV_SubmitDays)"));
+    if (!recorded || !recorded->toBool() || !submitDaysReadable(db)) {
         return {QStringLiteral("NULL"), QString()};
     }
     return {QStringLiteral("sd.\"Day\""),
