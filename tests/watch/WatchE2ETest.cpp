@@ -182,6 +182,10 @@ TEST_F(WatchE2ETest, MonitorKilled_ReportedOnceRestartedAndChangesMeanwhileRecor
         }));
         EXPECT_EQ(tray.tip, QStringLiteral("HLV Watch"));
         EXPECT_EQ(stopReports(), outage);
+        // The new monitor says "Connected" before the changes it found: they are recorded
+        // before it is killed in turn, or the job that came and went would be news to nobody.
+        EXPECT_TRUE(waitFor([&] { return csvLines().size() >= 3 + outage; }))
+            << csvLines().join(QLatin1Char('\n')).toStdString();
         clockMs += MonitorRestart::kSteadyMs;
     }
     EXPECT_TRUE(waitFor([&] { return csvLines().size() >= 5; })) << csvLines().join(QLatin1Char('\n')).toStdString();
