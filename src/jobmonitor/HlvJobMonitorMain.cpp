@@ -23,8 +23,8 @@
 #include "jobmonitor/MonitorServer.h"
 #include "platform/GeneralDate.h"
 #include "platform/PrintSystem.h"
-#include "platform/print/CupsExchange.h"
 #include "platform/TerminationSignals.h"
+#include "platform/print/CupsExchange.h"
 
 #ifndef HLV_MONITOR_EXE_NAME
 #error "HLV_MONITOR_EXE_NAME and the other HLV_MONITOR_* definitions come from the build"

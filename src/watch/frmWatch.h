@@ -206,8 +206,8 @@ private:
     QTimer m_restartTimer;
     MonitorRestart m_restart{0, 0};
     bool m_monitorDown = false; // shown as stopped: from its end to the next "Connected"
-    QString m_jobLogTrouble; // writes of the job log waiting for its disk
-    QString m_csvTrouble;    // the CSV file refusing lines
+    QString m_jobLogTrouble;    // writes of the job log waiting for its disk
+    QString m_csvTrouble;       // the CSV file refusing lines
     QDateTime m_monitorDownSince;
     bool m_watching = false;
     bool m_unloaded = false;
