@@ -65,7 +65,8 @@ QString runTool(const QString& program, const QStringList& args)
     QProcess tool;
     tool.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     tool.start(program, args);
-    const bool done = tool.waitForFinished(30000);
+    // A cupsd started on a loaded machine may take a while to answer its first lpstat.
+    const bool done = tool.waitForFinished(120000);
     EXPECT_TRUE(done && tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0)
         << program.toStdString() << ' ' << args.join(QLatin1Char(' ')).toStdString();
     return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();

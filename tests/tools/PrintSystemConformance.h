@@ -30,8 +30,12 @@ protected:
         if (::testing::Test::IsSkipped()) {
             return;
         }
+        // A server busy with every other test of a loaded machine may miss the connection's
+        // 1.5 s probe once; that is not what these tests look at.
         QString error;
-        server = h.system().connect(h.serverName(), &error);
+        for (int attempt = 0; attempt < 3 && !server; ++attempt) {
+            server = h.system().connect(h.serverName(), &error);
+        }
         ASSERT_TRUE(server) << error.toStdString();
     }
     void TearDown() override
