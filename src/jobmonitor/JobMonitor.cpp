@@ -141,7 +141,7 @@ void JobMonitor::MonitorEvent()
         askForWatch();
     }
     PrintResult read;
-    if (m_watch && m_lastWholeReading.elapsed() < std::max<qint64>(m_wholeInterval, kWholeCostShare * m_wholeCostMs)) {
+    if (m_watch && m_lastWholeReading.elapsed() < std::max<qint64>(m_wholeInterval, wholeCostSpacingMs())) {
         read = readChanges(changes);
         if (!read && read.refused) {
             watchRefused();
@@ -405,8 +405,7 @@ void JobMonitor::armNextReading()
     // Readings start a fixed interval apart however long one takes, so a change on the
     // server is reported within one interval plus one reading.
     // Whole lists long enough to take a while are compared less often, in proportion.
-    const qint64 interval =
-        m_watch ? m_watchInterval : std::max<qint64>(m_pollInterval, kWholeCostShare * m_wholeCostMs);
+    const qint64 interval = m_watch ? m_watchInterval : std::max<qint64>(m_pollInterval, wholeCostSpacingMs());
     const qint64 wait = std::max<qint64>(0, interval - m_lastReading.elapsed());
     frmMonitor->tmrEvent.start(static_cast<int>(wait));
 }

@@ -123,6 +123,9 @@ public:
     // A whole-list comparison takes at most this share of the time (1 in kWholeCostShare):
     // one that takes a second waits nine before the next, however short the interval.
     static constexpr int kWholeCostShare = 10;
+    // A comparison quicker than this costs nothing worth sparing: it is made as often as its
+    // interval says (a few jobs' reading timed on a loaded machine tells of the machine).
+    static constexpr qint64 kWholeCostWorthSparingMs = 100;
 
 Q_SIGNALS:
     void JobEvent(const QString& strAction, const QString& strDetails);
@@ -166,6 +169,11 @@ private:
     QDateTime m_lastGood;     // the start of the last reading that worked
     QDateTime m_historySince; // the next reading also reads the history from then
     qint64 m_wholeCostMs = 0; // how long the last whole-list comparison took
+    // The least time between two whole-list comparisons their cost asks for.
+    qint64 wholeCostSpacingMs() const
+    {
+        return m_wholeCostMs < kWholeCostWorthSparingMs ? 0 : kWholeCostShare * m_wholeCostMs;
+    }
     QElapsedTimer m_lastUntoldReading;
     int m_pollInterval = 1000;
     int m_watchInterval = 200; // between two questions to a server that keeps track of its changes
