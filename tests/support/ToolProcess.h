@@ -17,7 +17,9 @@ struct ToolRun
     QString err;
 };
 
-inline ToolRun runTool(const QString& program, const QStringList& args, int timeoutMs = 30000)
+// The time-out only ends a tool that hangs: a private cupsd started on a loaded machine may
+// take a minute to answer its first lpstat.
+inline ToolRun runTool(const QString& program, const QStringList& args, int timeoutMs = 120000)
 {
     QProcess p;
     p.start(program, args);
