@@ -150,10 +150,12 @@ struct MonitorEvents
     QStringList connects;
     QList<Seen> jobs;
 
-    void attach(JobMonitorClient& client)
+    // A monitor program's client, or a monitor in this process: both send the same events.
+    template <typename Source>
+    void attach(Source& source)
     {
-        QObject::connect(&client, &JobMonitorClient::ConnectEvent, [this](const QString& t) { connects << t; });
-        QObject::connect(&client, &JobMonitorClient::JobEvent, [this](const QString& action, const QString& record) {
+        QObject::connect(&source, &Source::ConnectEvent, [this](const QString& t) { connects << t; });
+        QObject::connect(&source, &Source::JobEvent, [this](const QString& action, const QString& record) {
             jobs.append({action, readJobDetailRecord(record)});
         });
     }
@@ -600,12 +602,10 @@ TEST(MonitorOnCups, PrinterStoppedWithReason_WaitingJobShowsItWithoutBeingRead)
     ASSERT_EQ(statusOf(waiting), 0u);
 
     JobMonitor monitor(system);
-    QStringList connects;
-    QList<Seen> jobs;
-    QObject::connect(&monitor, &JobMonitor::ConnectEvent, [&](const QString& t) { connects << t; });
-    QObject::connect(&monitor, &JobMonitor::JobEvent, [&](const QString& action, const QString& record) {
-        jobs.append({action, readJobDetailRecord(record)});
-    });
+    MonitorEvents events;
+    events.attach(monitor);
+    const QStringList& connects = events.connects;
+    const QList<Seen>& jobs = events.jobs;
     monitor.StartMonitor(cupsd.server);
     ASSERT_TRUE(waitFor([&] { return !connects.isEmpty(); }, 30000));
     ASSERT_TRUE(monitor.watching());
@@ -644,12 +644,10 @@ TEST(MonitorOnCups, ClassJobOnMemberOutOfPaper_ReportedPaperOut)
 
     CupsPrintSystem system;
     JobMonitor monitor(system);
-    QStringList connects;
-    QList<Seen> jobs;
-    QObject::connect(&monitor, &JobMonitor::ConnectEvent, [&](const QString& t) { connects << t; });
-    QObject::connect(&monitor, &JobMonitor::JobEvent, [&](const QString& action, const QString& record) {
-        jobs.append({action, readJobDetailRecord(record)});
-    });
+    MonitorEvents events;
+    events.attach(monitor);
+    const QStringList& connects = events.connects;
+    const QList<Seen>& jobs = events.jobs;
     monitor.StartMonitor(cupsd.server);
     ASSERT_TRUE(waitFor([&] { return !connects.isEmpty(); }, 30000));
     ASSERT_TRUE(monitor.watching());
@@ -697,12 +695,10 @@ TEST(MonitorOnCups, UntoldChanges_StoppedPrintersReasonAndJobSize_FollowedWithin
 
     CupsPrintSystem system;
     JobMonitor monitor(system);
-    QStringList connects;
-    QList<Seen> jobs;
-    QObject::connect(&monitor, &JobMonitor::ConnectEvent, [&](const QString& t) { connects << t; });
-    QObject::connect(&monitor, &JobMonitor::JobEvent, [&](const QString& action, const QString& record) {
-        jobs.append({action, readJobDetailRecord(record)});
-    });
+    MonitorEvents events;
+    events.attach(monitor);
+    const QStringList& connects = events.connects;
+    const QList<Seen>& jobs = events.jobs;
     monitor.StartMonitor(cupsd.server);
     ASSERT_TRUE(waitFor([&] { return !connects.isEmpty(); }, 30000));
     ASSERT_TRUE(monitor.watching());
