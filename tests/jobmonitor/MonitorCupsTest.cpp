@@ -151,8 +151,7 @@ struct MonitorEvents
     QList<Seen> jobs;
 
     // A monitor program's client, or a monitor in this process: both send the same events.
-    template <typename Source>
-    void attach(Source& source)
+    template <typename Source> void attach(Source& source)
     {
         QObject::connect(&source, &Source::ConnectEvent, [this](const QString& t) { connects << t; });
         QObject::connect(&source, &Source::JobEvent, [this](const QString& action, const QString& record) {
