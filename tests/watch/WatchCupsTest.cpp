@@ -47,6 +47,24 @@ protected:
         ctx.monitorEnvironment = environment;
     }
 
+    // Starts watching the private server with mail alerts to smtp, extraIni added to the
+    // settings, and waits for the monitor's "Connected".
+    frmWatch& startWatchingWithMail(const SmtpTestServer& smtp, const QString& extraIni = {})
+    {
+        writeIni(QStringLiteral("[Halvern]\nServer=%1\nWatchJobs=True\nMailServer=127.0.0.1\n"
+                                "MailFrom=<watch@example.org>\nMailTo=<ops@example.org>\nJobsEmailError=True\n")
+                     .arg(cupsServer) +
+                 extraIni);
+        build();
+        context->smtpPort = smtp.port();
+        frmWatch& w = *window;
+        w.Form_Load();
+        w.cmdStart_Click();
+        EXPECT_TRUE(waitFor([&] { return w.lblStatus->text() == QStringLiteral("Connected"); }, 30000))
+            << w.lblStatus->text().toStdString();
+        return w;
+    }
+
     LinuxProcessControl realProcesses;
     QString cupsServer;
     QString queue;
@@ -58,16 +76,8 @@ TEST_F(WatchCupsTest, JobOnQueueStoppedByBackend_AlertsByCsvAndMail)
     SmtpTestServer smtp;
     ASSERT_TRUE(smtp.isListening());
     const QString csv = path(QStringLiteral("jobs.csv"));
-    writeIni(QStringLiteral("[Halvern]\nServer=%1\nWatchJobs=True\nJobsCSVfile=%2\nMailServer=127.0.0.1\n"
-                            "MailFrom=<watch@example.org>\nMailTo=<ops@example.org>\nJobsEmailError=True\n")
-                 .arg(cupsServer, csv));
-    build();
-    context->smtpPort = smtp.port();
-    frmWatch& w = *window;
-    w.Form_Load();
-    w.cmdStart_Click();
-    ASSERT_TRUE(waitFor([&] { return w.lblStatus->text() == QStringLiteral("Connected"); }, 30000))
-        << w.lblStatus->text().toStdString();
+    frmWatch& w = startWatchingWithMail(smtp, QStringLiteral("JobsCSVfile=%1\n").arg(csv));
+    ASSERT_FALSE(HasFailure());
 
     const QString out =
         runToolChecked(QStringLiteral("lp"), {QStringLiteral("-h"), cupsServer, QStringLiteral("-d"), queue,
@@ -129,16 +139,8 @@ TEST_F(WatchCupsTest, ClassJobOnMemberOutOfPaper_AlertsByMail)
     lpadmin({QStringLiteral("-p"), busy, QStringLiteral("-c"), cls});
     runToolChecked(QStringLiteral("cupsenable"), {QStringLiteral("-h"), cupsServer, cls});
     runToolChecked(QStringLiteral("cupsaccept"), {QStringLiteral("-h"), cupsServer, cls});
-    writeIni(QStringLiteral("[Halvern]\nServer=%1\nWatchJobs=True\nMailServer=127.0.0.1\n"
-                            "MailFrom=<watch@example.org>\nMailTo=<ops@example.org>\nJobsEmailError=True\n")
-                 .arg(cupsServer));
-    build();
-    context->smtpPort = smtp.port();
-    frmWatch& w = *window;
-    w.Form_Load();
-    w.cmdStart_Click();
-    ASSERT_TRUE(waitFor([&] { return w.lblStatus->text() == QStringLiteral("Connected"); }, 30000))
-        << w.lblStatus->text().toStdString();
+    frmWatch& w = startWatchingWithMail(smtp);
+    ASSERT_FALSE(HasFailure());
 
     // One job for each member.
     for (int i = 0; i < 2; ++i) {
