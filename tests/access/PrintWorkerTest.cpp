@@ -11,6 +11,7 @@
 #include "platform/print/SimPrintSystem.h"
 #include "support/GatedPrintSystem.h"
 #include "support/WaitFor.h"
+#include "support/Settle.h"
 
 namespace hlv::test {
 namespace {
@@ -105,13 +106,20 @@ TEST_F(PrintWorkerTest, AnswerNotWantedAnyMore_NeverDelivered)
     }
 }
 
+// A step that awaits the answer to request id.
+Task<bool> answerOf(PrintWorker& worker, quint64 id)
+{
+    const bool answered = co_await worker.answerOf(id);
+    co_return answered;
+}
+
 TEST_F(PrintWorkerTest, WaitOvertakenByABind_ReturnsUnansweredAtOnce)
 {
     worker->bind(QStringLiteral("PS1"));
     gate->hold(QStringLiteral("PS1"));
     const quint64 id = worker->post([](PrintServer*, const QString&) {});
     QTimer::singleShot(0, [this] { worker->bind(QStringLiteral("PS2")); });
-    EXPECT_FALSE(worker->wait(id));
+    EXPECT_FALSE(settle(answerOf(*worker, id)));
     EXPECT_EQ(worker->boundServer(), QStringLiteral("PS2"));
 }
 
@@ -129,7 +137,7 @@ TEST_F(PrintWorkerTest, CloseWhileACallWaits_EndsAtOnceAndTheLaneLater)
         worker->close(100);
         EXPECT_LT(took.elapsed(), 1000);
     });
-    EXPECT_FALSE(worker->wait(id));
+    EXPECT_FALSE(settle(answerOf(*worker, id)));
     EXPECT_TRUE(worker->closed());
     EXPECT_TRUE(worker->abandoned());
     // Nothing more is run once closed.

@@ -8,6 +8,7 @@
 #include "support/FullFilesystem.h"
 #include "support/RecordingMailClient.h"
 #include "ui/ConsoleFixture.h"
+#include "support/Settle.h"
 
 namespace hlv::test {
 namespace {
@@ -40,7 +41,7 @@ protected:
         build();
         window->Timer1.installEventFilter(&blocker);
         window->Timer2.installEventFilter(&blocker);
-        window->Form_Load();
+        settle(window->Form_Load());
         shell.opened.clear();
         return *window;
     }
@@ -56,20 +57,20 @@ TEST_F(FrmMainReportsTest, LiveReports_OpenedLampGreenAuditRecord)
     ASSERT_EQ(w.queueBoxText(), QStringLiteral("Q1"));
     const struct
     {
-        void (FrmMain::*handler)();
+        std::function<void(FrmMain&)> handler;
         const char* file;
         const char* description;
     } cases[] = {
-        {&FrmMain::mnuPrinterReport_Click, "/HLV_PrinterReport.html", "PRINT1-Q1"},
-        {&FrmMain::mnuPrinterReportnj_Click, "/HLV_PrinterReport.html", "PRINT1-Q1"},
-        {&FrmMain::mnuServerReport_Click, "/HLV_ServerReport.html", "PRINT1"},
-        {&FrmMain::mnuServerReportnj_Click, "/HLV_ServerReport.html", "PRINT1"},
-        {&FrmMain::mnuFavReport_Click, "/HLV_FavReport.html", "Favourites Report Generated"},
+        {toEnd(&FrmMain::mnuPrinterReport_Click), "/HLV_PrinterReport.html", "PRINT1-Q1"},
+        {toEnd(&FrmMain::mnuPrinterReportnj_Click), "/HLV_PrinterReport.html", "PRINT1-Q1"},
+        {toEnd(&FrmMain::mnuServerReport_Click), "/HLV_ServerReport.html", "PRINT1"},
+        {toEnd(&FrmMain::mnuServerReportnj_Click), "/HLV_ServerReport.html", "PRINT1"},
+        {toEnd(&FrmMain::mnuFavReport_Click), "/HLV_FavReport.html", "Favourites Report Generated"},
     };
     for (const auto& c : cases) {
         w.setActiveUpdateColour(VbColours::Red);
         shell.opened.clear();
-        (w.*(c.handler))();
+        c.handler(w);
         EXPECT_EQ(shell.opened, QStringList{reportDir + QString::fromLatin1(c.file)}) << c.file;
         EXPECT_EQ(w.activeUpdateColour(), VbColours::Green) << c.file;
         EXPECT_EQ(audit().last(), QStringLiteral("Report|") + QString::fromLatin1(c.description));
@@ -85,9 +86,9 @@ TEST_F(FrmMainReportsTest, LiveReports_OpenedLampGreenAuditRecord)
 TEST_F(FrmMainReportsTest, CommandLineCalls_QuietWritesWithoutOpening)
 {
     FrmMain& w = open();
-    w.PrinterReport(w.serverBoxText(), w.queueBoxText(), true, false);
-    w.ServerReport(w.serverBoxText(), true, false);
-    w.FavouritesReport(true);
+    settle(w.PrinterReport(w.serverBoxText(), w.queueBoxText(), true, false));
+    settle(w.ServerReport(w.serverBoxText(), true, false));
+    settle(w.FavouritesReport(true));
     EXPECT_TRUE(shell.opened.isEmpty());
     for (const char* file : {"/HLV_PrinterReport.html", "/HLV_ServerReport.html", "/HLV_FavReport.html"}) {
         EXPECT_TRUE(readFile(reportDir + QString::fromLatin1(file)).endsWith(QStringLiteral("</html>\r\n"))) << file;
@@ -101,7 +102,7 @@ TEST_F(FrmMainReportsTest, FavouritesReport_ReadsTheFavouritesInUse)
                                      "3=PRINT1 | Q1 | AQ Off | AR Off\n"));
     EXPECT_EQ(w.favouriteCaptions(), (QStringList{QStringLiteral("PRINT1 | Back | AQ On | AR On | Delete | 18:00"),
                                                   QStringLiteral("PRINT1 | Q1 | AQ Off | AR Off")}));
-    w.mnuFavReport_Click();
+    settle(w.mnuFavReport_Click());
     const QString text = readFile(reportDir + QStringLiteral("/HLV_FavReport.html"));
     const qsizetype back = text.indexOf(QStringLiteral("<td>Back</td>"));
     const qsizetype q1 = text.indexOf(QStringLiteral("<td>Q1</td>"));
@@ -115,23 +116,23 @@ TEST_F(FrmMainReportsTest, LogReports_OpenedAndAudited)
     FrmMain& w = open();
     const struct
     {
-        void (FrmMain::*handler)();
+        std::function<void(FrmMain&)> handler;
         const char* file;
         const char* description;
     } cases[] = {
-        {&FrmMain::mnuLogRptToday_Click, "/HLV_LogTodayReport.html", "Log Today Report"},
-        {&FrmMain::mnuLogFullReportHTML_Click, "/HLV_LogFullReport.html", "Log Full Report"},
-        {&FrmMain::mnuLogRptPrinter_Click, "/HLV_LogPrinterReport.html", "Log Printer"},
-        {&FrmMain::mnuLogRptUser_Click, "/HLV_LogUserReport.html", "Log User Report"},
-        {&FrmMain::mnuLogRptDailyJobs_Click, "/HLV_LogDailyJobsReport.html", "Log Daily Jobs"},
-        {&FrmMain::mnuLogRptMonthlyJobs_Click, "/HLV_LogMonthlyJobsReport.html", "Log Monthly Jobs"},
-        {&FrmMain::mnuLogRptHLV_Click, "/HLV_LogQueueManagerReport.html", "Log Queue Manager"},
-        {&FrmMain::mnuAuditRptToday_Click, "/HLV_LogAuditTodayReport.html", "Audit Today Report"},
-        {&FrmMain::mnuAuditRptActions_Click, "/HLV_LogAuditActionsReport.html", "Audit Actions Report"},
+        {toEnd(&FrmMain::mnuLogRptToday_Click), "/HLV_LogTodayReport.html", "Log Today Report"},
+        {toEnd(&FrmMain::mnuLogFullReportHTML_Click), "/HLV_LogFullReport.html", "Log Full Report"},
+        {toEnd(&FrmMain::mnuLogRptPrinter_Click), "/HLV_LogPrinterReport.html", "Log Printer"},
+        {toEnd(&FrmMain::mnuLogRptUser_Click), "/HLV_LogUserReport.html", "Log User Report"},
+        {toEnd(&FrmMain::mnuLogRptDailyJobs_Click), "/HLV_LogDailyJobsReport.html", "Log Daily Jobs"},
+        {toEnd(&FrmMain::mnuLogRptMonthlyJobs_Click), "/HLV_LogMonthlyJobsReport.html", "Log Monthly Jobs"},
+        {toEnd(&FrmMain::mnuLogRptHLV_Click), "/HLV_LogQueueManagerReport.html", "Log Queue Manager"},
+        {toEnd(&FrmMain::mnuAuditRptToday_Click), "/HLV_LogAuditTodayReport.html", "Audit Today Report"},
+        {toEnd(&FrmMain::mnuAuditRptActions_Click), "/HLV_LogAuditActionsReport.html", "Audit Actions Report"},
     };
     for (const auto& c : cases) {
         shell.opened.clear();
-        (w.*(c.handler))();
+        c.handler(w);
         EXPECT_EQ(shell.opened, QStringList{reportDir + QString::fromLatin1(c.file)}) << c.file;
         EXPECT_EQ(audit().last(), QStringLiteral("Report|") + QString::fromLatin1(c.description));
     }

@@ -17,6 +17,7 @@
 #include "platform/print/StatusText.h"
 #include "support/RecordingShell.h"
 #include "support/ScriptedDialogs.h"
+#include "support/Settle.h"
 
 inline void PrintTo(const QString& text, std::ostream* os)
 {
@@ -128,7 +129,7 @@ TEST_F(WMIReportsTest, PrinterTable_ShownQueue_AllTenCellsInOrder)
              QStringLiteral("HP 4000"));
     window.shown = {QStringLiteral("PRINT1"), QStringLiteral("Sales"), true, true, false, QStringLiteral("17:30")};
     EXPECT_EQ(
-        reports->PrinterReportTable(QStringLiteral("PRINT1"), QStringLiteral("Sales"), false),
+        settle(reports->PrinterReportTable(QStringLiteral("PRINT1"), QStringLiteral("Sales"), false)),
         kPrinterHeader + kIdle +
             QStringLiteral("<td>PRINT1</td><td>Sales</td><td>Laser</td><td>True</td><td>\\\\PRINT1\\Sales</td>"
                            "<td>Floor 2</td><td>HP 4000</td><td>Enabled</td><td>Delete at 17:30</td></tr></table>"));
@@ -154,7 +155,7 @@ TEST_F(WMIReportsTest, PrinterTable_AutomationCells_OnlyForTheQueueTheWindowShow
     };
     for (const auto& c : cases) {
         window.shown = c.shown;
-        const QString table = reports->PrinterReportTable(QStringLiteral("PRINT1"), QStringLiteral("Sales"), false);
+        const QString table = settle(reports->PrinterReportTable(QStringLiteral("PRINT1"), QStringLiteral("Sales"), false));
         // Not shared: the path is the port.
         EXPECT_TRUE(table.contains(QStringLiteral("<td>False</td><td>usb://1</td>"))) << table.toStdString();
         EXPECT_TRUE(table.endsWith(QString::fromLatin1(c.cells) + QStringLiteral("</tr></table>")))
@@ -177,7 +178,7 @@ TEST_F(WMIReportsTest, PrinterTable_FavouriteFields_DescribeAutomation)
     };
     for (const auto& c : cases) {
         const QStringList fields = QString::fromLatin1(c.caption).split(QStringLiteral(" | "));
-        const QString table = reports->PrinterReportTable(fields.at(0), fields.at(1), true, fields);
+        const QString table = settle(reports->PrinterReportTable(fields.at(0), fields.at(1), true, fields));
         EXPECT_TRUE(table.endsWith(QString::fromLatin1(c.cells) + QStringLiteral("</tr></table>")))
             << c.caption << " gave " << table.toStdString();
     }
@@ -187,10 +188,10 @@ TEST_F(WMIReportsTest, ShareName_PrinterCellAsAskedJobsOfThePrintersOwnName)
 {
     addQueue(QStringLiteral("HP LaserJet"), QStringLiteral("HPLJ"));
     const qint64 id = addJob(QStringLiteral("HPLJ"), QStringLiteral("memo.txt"));
-    const QString table = reports->PrinterReportTable(QStringLiteral("PRINT1"), QStringLiteral("HPLJ"), false);
+    const QString table = settle(reports->PrinterReportTable(QStringLiteral("PRINT1"), QStringLiteral("HPLJ"), false));
     EXPECT_TRUE(table.contains(QStringLiteral("<td>PRINT1</td><td>HPLJ</td>")));
     EXPECT_EQ(reports->FoundPrinterName(), QStringLiteral("HP LaserJet"));
-    const QString jobs = reports->JobReportTable(QStringLiteral("PRINT1"), reports->FoundPrinterName(), false);
+    const QString jobs = settle(reports->JobReportTable(QStringLiteral("PRINT1"), reports->FoundPrinterName(), false));
     EXPECT_EQ(jobs, QStringLiteral("<div id=' 42 '>") + kJobsHeader + jobRow(id, QStringLiteral("memo.txt")) +
                         QStringLiteral("</table></div></p>"));
 }
@@ -201,12 +202,12 @@ TEST_F(WMIReportsTest, JobsTable_PrinterPrefix_OtherPrintersJobsLeftOut)
     addQueue(QStringLiteral("P2"));
     const qint64 mine = addJob(QStringLiteral("P"), QStringLiteral("mine"));
     addJob(QStringLiteral("P2"), QStringLiteral("theirs"));
-    const QString jobs = reports->JobReportTable(QStringLiteral("PRINT1"), QStringLiteral("P"), false);
+    const QString jobs = settle(reports->JobReportTable(QStringLiteral("PRINT1"), QStringLiteral("P"), false));
     EXPECT_TRUE(jobs.contains(jobRow(mine, QStringLiteral("mine"))));
     EXPECT_FALSE(jobs.contains(QStringLiteral("theirs")));
     // A printer with no job of its own still gets its (empty) table when the server has jobs.
     addQueue(QStringLiteral("Q"));
-    EXPECT_EQ(reports->JobReportTable(QStringLiteral("PRINT1"), QStringLiteral("Q"), false),
+    EXPECT_EQ(settle(reports->JobReportTable(QStringLiteral("PRINT1"), QStringLiteral("Q"), false)),
               QStringLiteral("<div id=' 43 '>") + kJobsHeader + QStringLiteral("</table></div></p>"));
 }
 
@@ -217,7 +218,7 @@ TEST_F(WMIReportsTest, JobsTable_SizeStatusAndComputerCells)
     const qint64 bits = addJob(QStringLiteral("P"), QStringLiteral("bits"), 2048);
     const qint64 own = addJob(QStringLiteral("P"), QStringLiteral("own"), 2048, 3, QStringLiteral("PRINT1"));
     ASSERT_TRUE(print1->setJob(bits, 3u, std::nullopt, std::nullopt).ok); // paused and in error
-    const QString jobs = reports->JobReportTable(QStringLiteral("PRINT1"), QStringLiteral("P"), false);
+    const QString jobs = settle(reports->JobReportTable(QStringLiteral("PRINT1"), QStringLiteral("P"), false));
     // Under a KB is 0KB; a job without a page count has an empty Pages cell.
     EXPECT_TRUE(jobs.contains(jobRow(small, QStringLiteral("small"), QStringLiteral("0KB"),
                                      QStringLiteral("<td style='background-color: #00FF00'>OK</td>"),
@@ -281,7 +282,7 @@ TEST_F(WMIReportsTest, JobsTable_SilentComputers_AskedAtOnceEachOnce)
     }
     SlowHostsPrintSystem slow(simDir);
     WMIReports slowReports(slow, surface, dialogs, shell, window);
-    ASSERT_TRUE(slowReports.PrinterReport(QStringLiteral("PRINT1"), QStringLiteral("P"), true, false));
+    ASSERT_TRUE(settle(slowReports.PrinterReport(QStringLiteral("PRINT1"), QStringLiteral("P"), true, false)));
     // Counted rather than timed: all five at once, and each of them once for its two jobs.
     EXPECT_EQ(slow.mostAtOnce(), 5) << "the computers were asked one after another";
     EXPECT_EQ(slow.asked(), 5);
@@ -313,7 +314,7 @@ TEST_F(WMIReportsTest, PrinterReport_Collapsible_ScriptLinkAndHiddenDivision)
 {
     addQueue(QStringLiteral("Sales"));
     const qint64 id = addJob(QStringLiteral("Sales"), QStringLiteral("a.pdf"));
-    reports->PrinterReport(QStringLiteral("PRINT1"), QStringLiteral("Sales"), false, true);
+    settle(reports->PrinterReport(QStringLiteral("PRINT1"), QStringLiteral("Sales"), false, true));
     const QString path = reportDir + QStringLiteral("/HLV_PrinterReport.html");
     EXPECT_EQ(shell.opened, QStringList{path});
     EXPECT_EQ(
@@ -336,7 +337,7 @@ TEST_F(WMIReportsTest, PrinterReport_Collapsible_ScriptLinkAndHiddenDivision)
 TEST_F(WMIReportsTest, PrinterReport_NoJobAnywhere_ParagraphClosedWithoutLinkOrDivision)
 {
     addQueue(QStringLiteral("Sales"));
-    reports->PrinterReport(QStringLiteral("PRINT1"), QStringLiteral("Sales"), true, true);
+    settle(reports->PrinterReport(QStringLiteral("PRINT1"), QStringLiteral("Sales"), true, true));
     const QString text = page(QStringLiteral("/HLV_PrinterReport.html"));
     EXPECT_TRUE(text.contains(QStringLiteral("</tr></table></p></td></tr></table></body></html>")))
         << text.toStdString();
@@ -349,7 +350,7 @@ TEST_F(WMIReportsTest, PrinterReport_NotCollapsible_NoScriptVisibleDivision)
 {
     addQueue(QStringLiteral("Sales"));
     addJob(QStringLiteral("Sales"), QStringLiteral("a.pdf"));
-    reports->PrinterReport(QStringLiteral("PRINT1"), QStringLiteral("Sales"), true, false);
+    settle(reports->PrinterReport(QStringLiteral("PRINT1"), QStringLiteral("Sales"), true, false));
     const QString text = page(QStringLiteral("/HLV_PrinterReport.html"));
     EXPECT_FALSE(text.contains(QStringLiteral("<script")));
     EXPECT_TRUE(text.contains(QStringLiteral("</tr></table><div id=' 42 '><table border=1")));
@@ -359,9 +360,9 @@ TEST_F(WMIReportsTest, PrinterReport_UnknownPrinterOrServer_FrameAloneStillOpene
 {
     addQueue(QStringLiteral("Sales"));
     const QString frameOnly = QStringLiteral("<table align='center'><tr><td></td></tr></table></body></html>\r\n");
-    reports->PrinterReport(QStringLiteral("PRINT1"), QStringLiteral("Nope"), false, false);
+    settle(reports->PrinterReport(QStringLiteral("PRINT1"), QStringLiteral("Nope"), false, false));
     EXPECT_TRUE(page(QStringLiteral("/HLV_PrinterReport.html")).endsWith(frameOnly));
-    reports->PrinterReport(QStringLiteral("NOSUCHHOST"), QStringLiteral("Sales"), false, false);
+    settle(reports->PrinterReport(QStringLiteral("NOSUCHHOST"), QStringLiteral("Sales"), false, false));
     EXPECT_TRUE(page(QStringLiteral("/HLV_PrinterReport.html")).endsWith(frameOnly));
     EXPECT_EQ(shell.opened.size(), 2);
     EXPECT_FALSE(surface.mainBusy);
@@ -372,7 +373,7 @@ TEST_F(WMIReportsTest, Escaping_DocumentAndNamesWithMarkupShownAsText)
     addQueue(QStringLiteral("Sales"), QString(), true, QStringLiteral("R&D <lab>"));
     addJob(QStringLiteral("Sales"), QStringLiteral("<script>alert(1)</script>"));
     addJob(QStringLiteral("Sales"), QStringLiteral("a & b"));
-    reports->PrinterReport(QStringLiteral("PRINT1"), QStringLiteral("Sales"), true, true);
+    settle(reports->PrinterReport(QStringLiteral("PRINT1"), QStringLiteral("Sales"), true, true));
     const QString text = page(QStringLiteral("/HLV_PrinterReport.html"));
     EXPECT_FALSE(text.contains(QStringLiteral("<script>alert")));
     EXPECT_TRUE(text.contains(QStringLiteral("<td>&lt;script&gt;alert(1)&lt;/script&gt;</td>")));
@@ -386,7 +387,7 @@ TEST_F(WMIReportsTest, ServerReport_SharedPrintersEachWithItsJobs)
     addQueue(QStringLiteral("Hidden"), QString(), false);
     addQueue(QStringLiteral("B"));
     const qint64 b = addJob(QStringLiteral("B"), QStringLiteral("b.doc"));
-    reports->ServerReport(QStringLiteral("PRINT1"), false, false);
+    settle(reports->ServerReport(QStringLiteral("PRINT1"), false, false));
     const QString text = page(QStringLiteral("/HLV_ServerReport.html"));
     EXPECT_TRUE(text.startsWith(QStringLiteral("<html><head><title>Halvern - PRINT1</title></head>")));
     EXPECT_TRUE(text.contains(QStringLiteral("<h2><u>Server Report:</u> PRINT1</h2>")));
@@ -412,7 +413,7 @@ TEST_F(WMIReportsTest, FavouritesReport_EachFavouriteInUseMissingQueuesAddNothin
                          QStringLiteral("PRINT1 | Gone | AQ On | AR Off"),
                          QStringLiteral("NOHOST | Sales | AQ On | AR Off"),
                          QStringLiteral("PRINT1 | Back | AQ Off | AR On | Print | 18:00 | AA")};
-    reports->FavouritesReport(false);
+    settle(reports->FavouritesReport(false));
     const QString text = page(QStringLiteral("/HLV_FavReport.html"));
     EXPECT_TRUE(text.startsWith(QStringLiteral("<html><head><title>Halvern - Favourites</title></head>")));
     EXPECT_TRUE(text.contains(QStringLiteral("<h2><u>Favourites Report</u></h2>")));

@@ -12,6 +12,7 @@
 #include "support/FullFilesystem.h"
 #include "ui/ConsoleFixture.h"
 #include "watch/WatchSettings.h"
+#include "support/Settle.h"
 
 namespace hlv::test {
 namespace {
@@ -32,7 +33,7 @@ protected:
         build();
         window->Timer1.installEventFilter(&blocker);
         window->Timer2.installEventFilter(&blocker);
-        window->Form_Load();
+        settle(window->Form_Load());
         return *window;
     }
     static void put(const QString& path, const QByteArray& bytes)
@@ -172,22 +173,22 @@ TEST_F(OutputFilesTest, PlantedAtEachOutputName_NothingFollowedOrWrittenInto_Out
     const struct
     {
         const char* file;
-        void (FrmMain::*handler)();
+        std::function<void(FrmMain&)> handler;
         const char* begins;
     } outputs[] = {
-        {"/HLV_Log.csv", &FrmMain::mnuLogFullReportCSV_Click, "Server,Queue,"},
-        {"/HLV_PrinterReport.html", &FrmMain::mnuPrinterReport_Click, "<html>"},
-        {"/HLV_ServerReport.html", &FrmMain::mnuServerReport_Click, "<html>"},
-        {"/HLV_FavReport.html", &FrmMain::mnuFavReport_Click, "<html>"},
-        {"/HLV_LogTodayReport.html", &FrmMain::mnuLogRptToday_Click, "<html>"},
-        {"/HLV_LogFullReport.html", &FrmMain::mnuLogFullReportHTML_Click, "<html>"},
-        {"/HLV_LogPrinterReport.html", &FrmMain::mnuLogRptPrinter_Click, "<html>"},
-        {"/HLV_LogUserReport.html", &FrmMain::mnuLogRptUser_Click, "<html>"},
-        {"/HLV_LogDailyJobsReport.html", &FrmMain::mnuLogRptDailyJobs_Click, "<html>"},
-        {"/HLV_LogMonthlyJobsReport.html", &FrmMain::mnuLogRptMonthlyJobs_Click, "<html>"},
-        {"/HLV_LogQueueManagerReport.html", &FrmMain::mnuLogRptHLV_Click, "<html>"},
-        {"/HLV_LogAuditTodayReport.html", &FrmMain::mnuAuditRptToday_Click, "<html>"},
-        {"/HLV_LogAuditActionsReport.html", &FrmMain::mnuAuditRptActions_Click, "<html>"},
+        {"/HLV_Log.csv", toEnd(&FrmMain::mnuLogFullReportCSV_Click), "Server,Queue,"},
+        {"/HLV_PrinterReport.html", toEnd(&FrmMain::mnuPrinterReport_Click), "<html>"},
+        {"/HLV_ServerReport.html", toEnd(&FrmMain::mnuServerReport_Click), "<html>"},
+        {"/HLV_FavReport.html", toEnd(&FrmMain::mnuFavReport_Click), "<html>"},
+        {"/HLV_LogTodayReport.html", toEnd(&FrmMain::mnuLogRptToday_Click), "<html>"},
+        {"/HLV_LogFullReport.html", toEnd(&FrmMain::mnuLogFullReportHTML_Click), "<html>"},
+        {"/HLV_LogPrinterReport.html", toEnd(&FrmMain::mnuLogRptPrinter_Click), "<html>"},
+        {"/HLV_LogUserReport.html", toEnd(&FrmMain::mnuLogRptUser_Click), "<html>"},
+        {"/HLV_LogDailyJobsReport.html", toEnd(&FrmMain::mnuLogRptDailyJobs_Click), "<html>"},
+        {"/HLV_LogMonthlyJobsReport.html", toEnd(&FrmMain::mnuLogRptMonthlyJobs_Click), "<html>"},
+        {"/HLV_LogQueueManagerReport.html", toEnd(&FrmMain::mnuLogRptHLV_Click), "<html>"},
+        {"/HLV_LogAuditTodayReport.html", toEnd(&FrmMain::mnuAuditRptToday_Click), "<html>"},
+        {"/HLV_LogAuditActionsReport.html", toEnd(&FrmMain::mnuAuditRptActions_Click), "<html>"},
     };
     for (const Plant plant : {Plant::LinkToFile, Plant::LinkToNothing, Plant::ForeignFile}) {
         if (plant == Plant::ForeignFile && !root_) {
@@ -213,7 +214,7 @@ TEST_F(OutputFilesTest, PlantedAtEachOutputName_NothingFollowedOrWrittenInto_Out
             }
 
             shell.opened.clear();
-            (w.*(o.handler))();
+            o.handler(w);
 
             // The planted file, or the file its link names, is as it was.
             if (plant == Plant::LinkToFile) {

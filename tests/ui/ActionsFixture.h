@@ -8,6 +8,7 @@
 #include "console/ui/JobListWidget.h"
 #include "store/IniFile.h"
 #include "store/JobLogStore.h"
+#include "support/Settle.h"
 
 namespace hlv::test {
 
@@ -161,7 +162,8 @@ protected:
         window = std::make_unique<FrmMain>(*context);
         window->Timer1.installEventFilter(&m_blocker);
         window->Timer2.installEventFilter(&m_blocker);
-        window->Form_Load();
+        settle(window->Form_Load());
+        settle(*window); // what the start-up set off (AutoQueue's holds, say)
         printLog.calls.clear();
         return *window;
     }
@@ -174,7 +176,7 @@ protected:
                       QDateTime(QDate(2026, 3, 14), QTime(9, minute, 30)));
     }
     // Reloads the job lists from the server, as a reload of the operator does.
-    void reload() { window->RefreshJobList(window->serverBoxText(), QString()); }
+    void reload() { settle(window->RefreshJobList(window->serverBoxText(), QString())); }
     // Selects the queue-list row whose ID column is the job's id.
     void selectJob(qint64 id)
     {

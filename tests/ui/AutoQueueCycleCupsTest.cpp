@@ -8,6 +8,7 @@
 #include "platform/print/CupsPrintSystem.h"
 #include "store/IniFile.h"
 #include "support/ToolProcess.h"
+#include "support/Settle.h"
 
 namespace hlv::test {
 namespace {
@@ -73,7 +74,7 @@ protected:
         const int row = static_cast<int>(w.JobList->columnTexts(9).indexOf(QString::number(id)));
         ASSERT_GE(row, 0) << w.JobList->columnTexts(9).join(QLatin1Char(',')).toStdString();
         w.JobList->selectRow(row);
-        w.MenuResumeJob_Click();
+        settle(w.MenuResumeJob_Click());
         settle(w);
     }
 

@@ -6,6 +6,7 @@
 #include "console/ui/VbColour.h"
 #include "store/IniFile.h"
 #include "support/ToolProcess.h"
+#include "support/Settle.h"
 
 namespace hlv::test {
 namespace {
@@ -69,7 +70,7 @@ protected:
         const int row = static_cast<int>(w.JobList->columnTexts(9).indexOf(QString::number(id)));
         ASSERT_GE(row, 0);
         w.JobList->selectRow(row);
-        w.MenuResumeJob_Click();
+        settle(w.MenuResumeJob_Click());
         settle(w);
     }
 

@@ -37,6 +37,7 @@
 #include "support/RecordingShell.h"
 #include "support/ScriptedDialogs.h"
 #include "support/WaitFor.h"
+#include "support/Settle.h"
 
 // Readable texts in test failures.
 inline void PrintTo(const QString& text, std::ostream* os)
@@ -167,7 +168,8 @@ protected:
     FrmMain& start()
     {
         build();
-        window->Form_Load();
+        settle(window->Form_Load());
+        settle(*window); // what the start-up set off (AutoQueue's holds, say)
         return *window;
     }
     // A test may change the context before the window is built.

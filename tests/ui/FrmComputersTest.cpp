@@ -132,6 +132,7 @@ TEST_F(FrmComputersTest, Select_Computer_FillsServerBoxSearchesItAndCloses)
 
     picker->lstComputers->setCurrentRow(1);
     picker->cmdSelect->click();
+    settle(w);
 
     EXPECT_EQ(w.serverBoxText(), QStringLiteral("PS2"));
     EXPECT_EQ(w.ActiveServer, QStringLiteral("PS2"));

@@ -10,6 +10,7 @@
 #include "console/ui/ControlWidgets.h"
 #include "console/ui/VbColour.h"
 #include "console/ui/frmAction.h"
+#include "support/Settle.h"
 
 namespace hlv::test {
 namespace {
@@ -39,7 +40,7 @@ TEST_F(PollingTest, DisplayTick_QueueShown_LabelsPanelsAndEnabling)
 TEST_F(PollingTest, NoQueueSelected_TickTurnsLampOrangeAndDisplayEmptiesDetails)
 {
     FrmMain& w = open();
-    w.setQueueBoxText(QStringLiteral("no such queue"));
+    settle(w.setQueueBoxText(QStringLiteral("no such queue")));
     ASSERT_TRUE(w.queueBoxText().isEmpty());
     w.Timer2.start();
     const int interval = w.Timer2.interval();
@@ -125,7 +126,7 @@ TEST_F(PollingTest, ReleasedJob_InFlightThenGone_FastPollingThenHeldAgain)
     FrmMain& w = open(QStringLiteral("AutoQueue=1\nPollAQ=700\nPollAQactive=15\n"));
     reload();
     selectJob(a);
-    w.MenuResumeJob_Click();
+    settle(w.MenuResumeJob_Click());
     settle(w);
     ASSERT_EQ(w.Timer2.interval(), 15);
 
@@ -159,7 +160,7 @@ TEST_F(PollingTest, ResumeAllOverStaleRows_QueueOpenedOnlyForTheReleasedJob)
     ASSERT_TRUE(ps1().removeJob(QStringLiteral("Sales"), gone).ok);
     const QStringList auditBefore = audit();
 
-    w.mnuresumealljobs_Click(); // passes over A's row and releases B
+    settle(w.mnuresumealljobs_Click()); // passes over A's row and releases B
     EXPECT_EQ(printLog.calls, (QStringList{QStringLiteral("resumeJob Sales ") + QString::number(held),
                                            QStringLiteral("resumeQueue Sales")}));
     EXPECT_EQ(w.Timer2.interval(), 15);
@@ -192,7 +193,7 @@ TEST_F(PollingTest, ResumeAll_JobPausedWhilePrinting_ReleasedPassEndsLaterChange
     reload();
     ASSERT_EQ(w.JobList->row(0).text, QStringLiteral("OK")); // the combined bits read as OK
 
-    w.mnuresumealljobs_Click();
+    settle(w.mnuresumealljobs_Click());
     EXPECT_EQ(printLog.calls.filter(QStringLiteral("resumeJob")),
               QStringList{QStringLiteral("resumeJob Sales ") + QString::number(a)});
     EXPECT_EQ(jobInfo(a).StatusMask & JobStatus::Paused, 0u);
@@ -205,6 +206,7 @@ TEST_F(PollingTest, ResumeAll_JobPausedWhilePrinting_ReleasedPassEndsLaterChange
     entry->setText(QStringLiteral("PS1 | Admin | AQ Off | AR Off"));
     entry->setVisible(true);
     w.mnuFav_Click(0);
+    settle(w);
     EXPECT_TRUE(dialogs.messages().isEmpty());
     EXPECT_EQ(w.queueBoxText(), QStringLiteral("Admin"));
 }
@@ -215,7 +217,7 @@ TEST_F(PollingTest, ReleasedJobPausedOrQueueHeldByHand_NotInFlight)
     FrmMain& w = open(QStringLiteral("AutoQueue=1\nPollAQ=700\nPollAQactive=15\n"));
     reload();
     selectJob(a);
-    w.MenuResumeJob_Click();
+    settle(w.MenuResumeJob_Click());
     settle(w);
 
     ps1().pauseJob(QStringLiteral("Sales"), a);
@@ -235,7 +237,7 @@ TEST_F(PollingTest, InFlightWithEmptyJobList_PanelOneUntouched)
     FrmMain& w = open(QStringLiteral("AutoQueue=1\nPollAQactive=15\n"));
     reload();
     selectJob(a);
-    w.MenuResumeJob_Click();
+    settle(w.MenuResumeJob_Click());
     settle(w);
     w.JobList->clear();
     w.setStatusPanelText(1, QStringLiteral("before"));
@@ -262,6 +264,7 @@ TEST_F(AutomationTest, AutoQueueOn_QueueAndJobsHeldMenusOffColoursAndPollAQ)
     FrmMain& w = open(QStringLiteral("PollAQ=800\n"));
     const QStringList auditBefore = audit();
     FrmMain::setValue(w.chkAutoQueue, 1);
+    settle(w);
 
     EXPECT_NE(queueStatus() & PrinterStatus::Paused, 0u);
     EXPECT_NE(jobInfo(a).StatusMask & JobStatus::Paused, 0u);
@@ -327,11 +330,11 @@ TEST_F(AutomationTest, TimedRelease_PrintAtSetMinute_ResumeAllRunsEachTickOfTheM
                                      "TimedReleaseAction=PRINT\n"));
     reload();
     clock.current = QDateTime(QDate(2026, 3, 14), QTime(16, 59, 59));
-    w.chkTimedRelease();
+    settle(w.chkTimedRelease());
     EXPECT_FALSE(w.ResumeAllPending);
 
     clock.current = QDateTime(QDate(2026, 3, 14), QTime(17, 0, 0));
-    w.chkTimedRelease();
+    settle(w.chkTimedRelease());
     EXPECT_TRUE(w.ResumeAllPending);
     EXPECT_EQ(w.LastReleasedJob, QString::number(a));
     EXPECT_EQ(w.statusPanelText(1), QStringLiteral("Resume All Jobs ") + w.timeText());
@@ -339,7 +342,7 @@ TEST_F(AutomationTest, TimedRelease_PrintAtSetMinute_ResumeAllRunsEachTickOfTheM
 
     clock.current = QDateTime(QDate(2026, 3, 14), QTime(17, 0, 50));
     const int records = static_cast<int>(audit().size());
-    w.chkTimedRelease(); // again within the minute
+    settle(w.chkTimedRelease()); // again within the minute
     EXPECT_EQ(audit().size(), records + 1);
     EXPECT_TRUE(printLog.calls.filter(QStringLiteral("purgeQueue")).isEmpty());
 }
@@ -409,7 +412,7 @@ TEST_F(AutomationTest, TimedRelease_BoxDisabled_NothingRuns)
                                      "TimedReleaseAction=CLEAR\n"));
     w.chkTimed->setEnabled(false); // ticked, but AutoQueue is not what made it available
     clock.current = QDateTime(QDate(2026, 3, 14), QTime(17, 0, 10));
-    w.chkTimedRelease();
+    settle(w.chkTimedRelease());
     EXPECT_TRUE(jobListed(a));
     EXPECT_TRUE(printLog.calls.isEmpty());
 }
@@ -443,13 +446,13 @@ TEST_F(AutomationTest, Exceptions_AdmText_ReleasesAdminAndSysadmOneAtATime)
     FrmMain& w = open(QStringLiteral("Exceptions=adm\n"));
     reload();
 
-    w.ResumeExceptions();
+    settle(w.ResumeExceptions());
     EXPECT_EQ(printLog.calls, QStringList{QStringLiteral("resumeJob Sales ") + QString::number(admin)});
     // Only the first row of a listed user counts: sysadm waits until Admin's job has gone.
     ASSERT_TRUE(ps1().print(1).ok);
     ASSERT_FALSE(jobListed(admin));
     reload();
-    w.ResumeExceptions();
+    settle(w.ResumeExceptions());
     EXPECT_EQ(printLog.calls.last(), QStringLiteral("resumeJob Sales ") + QString::number(sysadm));
     EXPECT_NE(jobInfo(bob).StatusMask & JobStatus::Paused, 0u);
 }
@@ -484,7 +487,7 @@ TEST_F(AutomationTest, Exceptions_FirstMatchPrinting_SelectedNotReleased)
     FrmMain& w = open(QStringLiteral("Exceptions=ADM\n"));
     ASSERT_TRUE(ps1().print(1).ok); // Admin's job is printing
     reload();
-    w.ResumeExceptions();
+    settle(w.ResumeExceptions());
     EXPECT_TRUE(printLog.calls.isEmpty());
     ASSERT_GE(w.JobList->selectedRow(), 0);
     EXPECT_EQ(w.JobList->row(w.JobList->selectedRow()).subItems.value(8), QString::number(admin));
@@ -496,11 +499,11 @@ TEST_F(AutomationTest, Exceptions_UnderAutoQueue_NoSecondReleaseWhileFirstInFlig
     job(QStringLiteral("S"), QStringLiteral("sysadm"), 1, false, 16);
     FrmMain& w = open(QStringLiteral("AutoQueue=1\nExceptions=adm\nPollAQactive=15\n"));
     reload();
-    w.ResumeExceptions();
+    settle(w.ResumeExceptions());
     EXPECT_EQ(printLog.calls.filter(QStringLiteral("resumeJob")).size(), 1);
     EXPECT_EQ(w.Timer2.interval(), 15);
     reload();
-    w.ResumeExceptions();
+    settle(w.ResumeExceptions());
     EXPECT_EQ(printLog.calls.filter(QStringLiteral("resumeJob")).size(), 1);
 }
 
@@ -510,7 +513,7 @@ TEST_F(AutomationTest, Exceptions_EmptySetting_NothingSelected)
     FrmMain& w = open();
     reload();
     w.JobList->selectRow(-1);
-    w.ResumeExceptions();
+    settle(w.ResumeExceptions());
     EXPECT_EQ(w.JobList->selectedRow(), -1);
     EXPECT_TRUE(printLog.calls.isEmpty());
 }

@@ -9,6 +9,7 @@
 #include "console/ui/WebBrowser.h"
 #include "console/ui/frmSplash.h"
 #include "desktop/DesktopShell.h"
+#include "support/Settle.h"
 
 namespace hlv::test {
 namespace {
@@ -155,7 +156,7 @@ TEST_F(BrowserHandlersTest, StatusText_OnlyTheExactTexts_ChangeTheUpdatesPanel)
     writeIni(QStringLiteral("[Halvern]\nShowUpdates=True\n"));
     FrmMain& early = build();
     Q_EMIT early.WebVersion->StatusTextChange(WebBrowser::dnsErrorStatusText());
-    early.Form_Load();
+    settle(early.Form_Load());
     EXPECT_TRUE(early.mnuOnline->isChecked());
     EXPECT_FALSE(early.frmOnline->isVisibleTo(&early));
     Q_EMIT early.WebVersion->StatusTextChange(WebBrowser::waitingForReplyStatusText());

@@ -11,6 +11,7 @@
 #include "platform/print/AccountDirectory.h"
 #include "support/FakeAccountDirectory.h"
 #include "support/GatedPrintSystem.h"
+#include "support/Settle.h"
 
 namespace hlv::test {
 namespace {
@@ -291,7 +292,7 @@ TEST_F(StartupCloseTest, ClosedAtEachStepOfStartup_ShutdownEndsIt)
     int steps = 0;
     {
         ClosedDuringStartup whole(*context, -1, [] {});
-        whole.Form_Load();
+        settle(whole.Form_Load());
         steps = whole.yields;
         whole.Form_Unload();
     }
@@ -302,7 +303,7 @@ TEST_F(StartupCloseTest, ClosedAtEachStepOfStartup_ShutdownEndsIt)
         const qsizetype auditBefore = audit().size();
         qsizetype callsAtClose = -1;
         ClosedDuringStartup w(*context, closeAt, [&] { callsAtClose = printLog.calls.size(); });
-        w.Form_Load();
+        settle(w.Form_Load());
         ASSERT_TRUE(w.isUnloaded()) << closeAt;
         // The shutdown's record is the run's last (none at all before the settings turned
         // the audit on).

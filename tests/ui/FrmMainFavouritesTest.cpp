@@ -6,6 +6,7 @@
 #include <QRadioButton>
 
 #include "ConsoleFixture.h"
+#include "support/Settle.h"
 
 namespace hlv::test {
 namespace {
@@ -167,6 +168,7 @@ TEST_F(FavouritesTest, DeleteMode_AsksDeletesAndEndsWithTheLastFavourite)
     // Answered No: kept.
     dialogs.msgAnswers.push_back(MsgBoxResult::No);
     w.mnuFav_Click(1);
+    settle(w);
     EXPECT_EQ(dialogs.messages().last().text, QStringLiteral("Are you sure you want to delete \r\nPS1 | Sales | AQ "
                                                              "Off | AR Off\r\n from your Favourites?"));
     EXPECT_EQ(dialogs.messages().last().style, 20);
@@ -176,6 +178,7 @@ TEST_F(FavouritesTest, DeleteMode_AsksDeletesAndEndsWithTheLastFavourite)
     // A button in delete mode asks too; deleting one of two leaves delete mode on.
     dialogs.msgAnswers.push_back(MsgBoxResult::Yes);
     w.favbutton_Click(1);
+    settle(w);
     EXPECT_EQ(slot(w, 1), QStringLiteral("-"));
     EXPECT_TRUE(w.favbutton[1]->isHidden());
     EXPECT_TRUE(w.favbutton[1]->toolTip().isEmpty());
@@ -184,6 +187,7 @@ TEST_F(FavouritesTest, DeleteMode_AsksDeletesAndEndsWithTheLastFavourite)
 
     dialogs.msgAnswers.push_back(MsgBoxResult::Yes);
     w.mnuFav_Click(0);
+    settle(w);
     EXPECT_EQ(slot(w, 0), QStringLiteral("-"));
     EXPECT_FALSE(w.mnuDelFav->isChecked());
     EXPECT_FALSE(w.mnuDelFav->isVisible());
@@ -205,6 +209,8 @@ TEST_F(FavouritesTest, Choose_LoadsServerQueueAndAutomation)
     fill(w, 2, QStringLiteral("PS1 | Gone | AQ Off | AR Off"));
 
     w.favbutton_Click(0);
+
+    settle(w);
     EXPECT_EQ(w.CurrentPrinter->currentText(), QStringLiteral("PS2"));
     EXPECT_EQ(w.settings().Server, QStringLiteral("PS2"));
     EXPECT_EQ(w.queueBoxText(), QStringLiteral("Plotter"));
@@ -217,6 +223,7 @@ TEST_F(FavouritesTest, Choose_LoadsServerQueueAndAutomation)
 
     // "Print" after "Delete" selects Print Jobs; an unchecked entry clears AutoActivate.
     w.mnuFav_Click(1);
+    settle(w);
     EXPECT_EQ(w.CurrentPrinter->currentText(), QStringLiteral("PS1"));
     EXPECT_EQ(w.queueBoxText(), QStringLiteral("Admin"));
     EXPECT_TRUE(w.optTimed[0]->isChecked());
@@ -225,6 +232,7 @@ TEST_F(FavouritesTest, Choose_LoadsServerQueueAndAutomation)
 
     // A queue the server no longer has: connected, no queue selected, automation off.
     w.mnuFav_Click(2);
+    settle(w);
     EXPECT_EQ(w.queueBoxText(), QString());
     EXPECT_EQ(FrmMain::value(w.chkAutoQueue), 0);
     EXPECT_EQ(FrmMain::value(w.chkTimed), 0);
@@ -237,6 +245,7 @@ TEST_F(FavouritesTest, Choose_WhileResumeAllPending_MessageAndNothingLoaded)
     w.ResumeAllPending = true;
     w.ActiveQueue = QStringLiteral("Sales");
     w.mnuFav_Click(0);
+    settle(w);
     ASSERT_EQ(dialogs.messages().size(), 1);
     EXPECT_EQ(dialogs.messages().first().text,
               QStringLiteral("Sales is currently resuming print jobs. Please wait until all jobs are printed!"));
@@ -251,12 +260,12 @@ TEST_F(FavouritesTest, TimedActivation_AtItsMinuteLowerSlotWins)
     fill(w, 4, QStringLiteral("PS2 | Plotter | AQ On | AR On | Print | 9:45 AM | AA"), true);
     fill(w, 6, QStringLiteral("PS1 | Admin | AQ On | AR On | Print | 9:45 AM | AA"), true);
     clock.current = QDateTime(QDate(2026, 3, 14), QTime(9, 44, 59));
-    w.chkTimedRelease();
+    settle(w.chkTimedRelease());
     EXPECT_EQ(w.CurrentPrinter->currentText(), QStringLiteral("PS1"));
     EXPECT_EQ(w.queueBoxText(), QStringLiteral("Sales"));
 
     clock.current = QDateTime(QDate(2026, 3, 14), QTime(9, 45, 30));
-    w.chkTimedRelease();
+    settle(w.chkTimedRelease());
     EXPECT_EQ(w.CurrentPrinter->currentText(), QStringLiteral("PS2"));
     EXPECT_EQ(w.queueBoxText(), QStringLiteral("Plotter"));
     EXPECT_EQ(FrmMain::value(w.chkAutoQueue), 1);

@@ -2,6 +2,7 @@
 
 #include "ActionsFixture.h"
 #include "platform/GeneralDate.h"
+#include "support/Settle.h"
 
 namespace hlv::test {
 namespace {
@@ -16,7 +17,7 @@ TEST_F(JobActionsTest, Release_TwoJobsAnswerToTheId_BothResumedAndLoggedEach)
     printLog.duplicateJobId = id;
     selectJob(id);
 
-    w.MenuResumeJob_Click();
+    settle(w.MenuResumeJob_Click());
 
     settle(w);
 
@@ -40,7 +41,7 @@ TEST_F(JobActionsTest, Release_AfterDelete_ReleaseFieldsWrittenAndDeleteMarkClea
     w.jobLog().LogJobField(keyOf(id), QStringLiteral("Deleted Pages"), QStringLiteral("9"));
     selectJob(id);
 
-    w.MenuResumeJob_Click();
+    settle(w.MenuResumeJob_Click());
 
     settle(w);
 
@@ -69,7 +70,7 @@ TEST_F(JobActionsTest, Release_AutoQueueOff_OnlyTheJobResumedNoRefresh)
     const int interval = w.Timer2.interval();
     ps1().pauseQueue(QStringLiteral("Sales")); // changed behind the window's back
 
-    w.MenuResumeJob_Click();
+    settle(w.MenuResumeJob_Click());
 
     settle(w);
 
@@ -88,7 +89,7 @@ TEST_F(JobActionsTest, Release_AutoQueueOn_QueueResumedRefreshedAndFastPolling)
     ASSERT_NE(queueStatus() & PrinterStatus::Paused, 0u);
     selectJob(second);
 
-    w.MenuResumeJob_Click();
+    settle(w.MenuResumeJob_Click());
 
     settle(w);
 
@@ -116,7 +117,7 @@ TEST_F(JobActionsTest, Counters_MissingGarbageNumeric_LeadingNumberRule)
                                  QString::fromUtf8(c.stored));
         }
         selectJob(id);
-        w.MenuResumeJob_Click();
+        settle(w.MenuResumeJob_Click());
         settle(w);
         EXPECT_EQ(counter("PrintedCounter"), QString::fromUtf8(c.printed)) << (c.stored ? c.stored : "(missing)");
         window.reset();
@@ -129,7 +130,7 @@ TEST_F(JobActionsTest, Counters_UnknownPages_CountersUnchanged)
     const qint64 id = job(QStringLiteral("Doc"), QStringLiteral("alice"), std::nullopt, true);
     FrmMain& w = open(QStringLiteral("[Log Counters]\nPrintedCounter=10\n"));
     selectJob(id);
-    w.MenuResumeJob_Click();
+    settle(w.MenuResumeJob_Click());
     settle(w);
     EXPECT_EQ(counter("PrintedCounter"), QStringLiteral("10"));
     EXPECT_DOUBLE_EQ(w.SessionPrinted, 0.0);
@@ -144,7 +145,7 @@ TEST_F(JobActionsTest, Delete_Yes_RemovedLoggedCountedAudited)
     selectJob(id);
     dialogs.msgAnswers.push_back(MsgBoxResult::Yes);
 
-    w.MenuRemove_Click();
+    settle(w.MenuRemove_Click());
 
     settle(w);
 
@@ -173,7 +174,7 @@ TEST_F(JobActionsTest, Delete_SessionPast16Bits_KeepsCounting)
     w.SessionDeleted = 32700;
     selectJob(id);
     dialogs.msgAnswers.push_back(MsgBoxResult::Yes);
-    w.MenuRemove_Click();
+    settle(w.MenuRemove_Click());
     settle(w);
     EXPECT_EQ(w.SessionDeleted, 33000);
 }
@@ -189,7 +190,7 @@ TEST_F(JobActionsTest, Delete_No_NothingRemovedButRefreshedAndTimerRestarted)
     w.Timer2.stop();
     dialogs.msgAnswers.push_back(MsgBoxResult::No);
 
-    w.MenuRemove_Click();
+    settle(w.MenuRemove_Click());
 
     settle(w);
 
@@ -209,16 +210,16 @@ TEST_F(JobActionsTest, NoRowSelected_NothingActedOnDeleteOnlyRestartsTimer)
     w.JobList->selectRow(-1);
     w.Timer2.stop();
 
-    w.MenuRemove_Click();
+    settle(w.MenuRemove_Click());
 
     settle(w);
     EXPECT_TRUE(dialogs.shown.isEmpty());
     EXPECT_TRUE(w.Timer2.isActive());
 
-    w.MenuResumeJob_Click();
+    settle(w.MenuResumeJob_Click());
 
     settle(w);
-    w.MenuPauseJob_Click();
+    settle(w.MenuPauseJob_Click());
     settle(w);
     EXPECT_TRUE(printLog.calls.isEmpty());
     EXPECT_EQ(counter("PrintedCounter"), QString());
@@ -229,7 +230,7 @@ TEST_F(JobActionsTest, Pause_MatchingJob_PausedAndRefreshed)
     const qint64 id = job(QStringLiteral("Report"), QStringLiteral("alice"), 3);
     FrmMain& w = open();
     selectJob(id);
-    w.MenuPauseJob_Click();
+    settle(w.MenuPauseJob_Click());
     settle(w);
     EXPECT_EQ(printLog.calls, QStringList{QStringLiteral("pauseJob Sales ") + QString::number(id)});
     EXPECT_NE(jobInfo(id).StatusMask & JobStatus::Paused, 0u);
@@ -247,7 +248,7 @@ TEST_F(JobActionsTest, Priority_Answers_OnlyNumbersChangeIt)
     w.setStatusPanelText(1, QStringLiteral("before"));
     for (const char* blank : {"", "   "}) {
         dialogs.textAnswers.push_back(QString::fromUtf8(blank));
-        w.MenuPriority_Click();
+        settle(w.MenuPriority_Click());
         settle(w);
     }
     EXPECT_TRUE(printLog.calls.isEmpty());
@@ -255,7 +256,7 @@ TEST_F(JobActionsTest, Priority_Answers_OnlyNumbersChangeIt)
     EXPECT_EQ(w.statusPanelText(1), QStringLiteral("before"));
 
     dialogs.textAnswers.push_back(QStringLiteral(" 5 "));
-    w.MenuPriority_Click();
+    settle(w.MenuPriority_Click());
     settle(w);
     EXPECT_EQ(jobInfo(id).Priority, 5);
     EXPECT_EQ(printLog.calls,
@@ -265,7 +266,7 @@ TEST_F(JobActionsTest, Priority_Answers_OnlyNumbersChangeIt)
 
     printLog.calls.clear();
     dialogs.textAnswers.push_back(QStringLiteral("high"));
-    w.MenuPriority_Click();
+    settle(w.MenuPriority_Click());
     settle(w);
     EXPECT_EQ(jobInfo(id).Priority, 5);
     EXPECT_TRUE(printLog.calls.isEmpty());
@@ -286,12 +287,12 @@ TEST_F(JobActionsTest, Comment_BlanksStoredEmptyIgnored)
     w.setStatusPanelText(1, QStringLiteral("before"));
 
     dialogs.textAnswers.push_back(QString());
-    w.mnuLogComment_Click();
+    settle(w.mnuLogComment_Click());
     settle(w);
     EXPECT_TRUE(logRow(keyOf(id)).value(QStringLiteral("Comments")).isNull());
 
     dialogs.textAnswers.push_back(QStringLiteral("   "));
-    w.mnuLogComment_Click();
+    settle(w.mnuLogComment_Click());
     settle(w);
     const QVariantMap row = logRow(keyOf(id));
     EXPECT_EQ(row.value(QStringLiteral("Comments")).toString(), QStringLiteral("   "));

@@ -9,6 +9,7 @@
 
 #include "ConsoleFixture.h"
 #include "console/ui/JobListWidget.h"
+#include "support/Settle.h"
 
 namespace hlv::test {
 namespace {
@@ -120,7 +121,7 @@ TEST_F(JobListsTest, MouseDown_RightClick_MenuOnlyWithRowsAndQueue)
     w.JobList_MouseDown(3, 0, 0, 0); // both buttons count as a right click
     EXPECT_TRUE(w.menuJobs->isVisible());
     w.menuJobs->hide();
-    w.selectQueueEntry(-1);
+    settle(w.selectQueueEntry(-1));
     w.JobList_MouseDown(2, 0, 0, 0);
     EXPECT_FALSE(w.menuJobs->isVisible());
 }

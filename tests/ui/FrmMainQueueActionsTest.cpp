@@ -6,6 +6,7 @@
 #include "console/access/WMIPrint.h"
 #include "console/ui/VbColour.h"
 #include "platform/GeneralDate.h"
+#include "support/Settle.h"
 
 namespace hlv::test {
 namespace {
@@ -16,17 +17,17 @@ class QueueActionsTest : public ActionsFixture
 TEST_F(QueueActionsTest, PauseAndResumeQueue_StatusAuditAndRefresh)
 {
     FrmMain& w = open();
-    w.MenuPause_Click();
+    settle(w.MenuPause_Click());
     EXPECT_NE(queueStatus() & PrinterStatus::Paused, 0u);
     EXPECT_EQ(w.statusPanelText(1), QStringLiteral("Pause Queue ") + w.timeText());
     EXPECT_EQ(w.txtPrintStatus->text(), QStringLiteral(" Paused"));
 
-    w.imgPause_Click(); // the image of a held queue resumes it
+    settle(w.imgPause_Click()); // the image of a held queue resumes it
     EXPECT_EQ(queueStatus() & PrinterStatus::Paused, 0u);
     EXPECT_EQ(w.statusPanelText(1), QStringLiteral("Resume Queue ") + w.timeText());
     EXPECT_EQ(w.txtPrintStatus->text(), QStringLiteral("OK"));
 
-    w.imgPlay_Click();
+    settle(w.imgPlay_Click());
     const QStringList records = audit();
     EXPECT_EQ(records.mid(records.size() - 3),
               (QStringList{QStringLiteral("Queue|Pause Queue - Sales"), QStringLiteral("Queue|Resume Queue - Sales"),
@@ -41,7 +42,7 @@ TEST_F(QueueActionsTest, PauseAllJobs_EveryJobPausedNothingLogged)
     const qint64 b = job(QStringLiteral("B"), QStringLiteral("bob"), 2);
     FrmMain& w = open();
     const int logged = logCount();
-    w.mnupausealljobs_Click();
+    settle(w.mnupausealljobs_Click());
     EXPECT_NE(jobInfo(a).StatusMask & JobStatus::Paused, 0u);
     EXPECT_NE(jobInfo(b).StatusMask & JobStatus::Paused, 0u);
     EXPECT_EQ(w.statusPanelText(1), QStringLiteral("Pause All Jobs ") + w.timeText());
@@ -58,7 +59,7 @@ TEST_F(QueueActionsTest, ResumeAll_AutoQueueOff_AllPausedRowsInOnePass)
     const QStringList auditBefore = audit();
     const quint32 commitsBefore = logCommits();
 
-    w.mnuresumealljobs_Click();
+    settle(w.mnuresumealljobs_Click());
 
     // The audit records and the log rows of all released jobs: one transaction each.
     EXPECT_EQ(logCommits() - commitsBefore, 2u);
@@ -82,7 +83,7 @@ TEST_F(QueueActionsTest, ResumeAll_EmptyList_EndsWithoutRefresh)
     FrmMain& w = open();
     w.ResumeAllPending = true;
     ps1().pauseQueue(QStringLiteral("Sales")); // only a refresh would show this
-    w.mnuresumealljobs_Click();
+    settle(w.mnuresumealljobs_Click());
     EXPECT_FALSE(w.ResumeAllPending);
     EXPECT_EQ(w.statusPanelText(1), QStringLiteral("Resume All Jobs ") + w.timeText());
     EXPECT_EQ(w.txtPrintStatus->text(), QStringLiteral("OK"));
@@ -98,7 +99,7 @@ TEST_F(QueueActionsTest, ResumeAll_AutoQueueOn_OneJobPerPassWaitingWhileInFlight
     ASSERT_NE(jobInfo(b).StatusMask & JobStatus::Paused, 0u);
     reload();
 
-    w.mnuresumealljobs_Click();
+    settle(w.mnuresumealljobs_Click());
     EXPECT_EQ(w.LastReleasedJob, QString::number(a));
     EXPECT_NE(jobInfo(b).StatusMask & JobStatus::Paused, 0u);
     EXPECT_EQ(w.Timer2.interval(), 10);
@@ -136,7 +137,7 @@ TEST_F(QueueActionsTest, DeleteAll_TwoAndFivePages_CounterBySevenTwoAuditRecords
     const QStringList auditBefore = audit();
     dialogs.msgAnswers.push_back(MsgBoxResult::Yes);
 
-    w.MenuPurge_Click();
+    settle(w.MenuPurge_Click());
 
     ASSERT_EQ(dialogs.messages().size(), 1);
     EXPECT_EQ(dialogs.messages().first().text.toStdString(), "Are you sure you want to delete \r\nall print jobs?");
@@ -162,7 +163,7 @@ TEST_F(QueueActionsTest, DeleteAll_No_NothingWrittenButRefreshed)
     const QStringList auditBefore = audit();
     ps1().pauseQueue(QStringLiteral("Sales"));
     dialogs.msgAnswers.push_back(MsgBoxResult::No);
-    w.MenuPurge_Click();
+    settle(w.MenuPurge_Click());
     EXPECT_TRUE(jobListed(a));
     EXPECT_EQ(audit(), auditBefore);
     EXPECT_EQ(counter("DeletedCounter"), QString());
@@ -174,7 +175,7 @@ TEST_F(QueueActionsTest, DeleteAll_SilentUnderAutoQueue_AsksNothingAndPollsFast)
 {
     job(QStringLiteral("A"), QStringLiteral("alice"), 2);
     FrmMain& w = open(QStringLiteral("AutoQueue=1\nPollAQactive=25\n"));
-    w.PurgeAllJobs(true);
+    settle(w.PurgeAllJobs(true));
     EXPECT_TRUE(dialogs.shown.isEmpty());
     EXPECT_TRUE(printLog.calls.contains(QStringLiteral("purgeQueue Sales")));
     EXPECT_EQ(w.Timer2.interval(), 25);
@@ -185,7 +186,7 @@ TEST_F(QueueActionsTest, DeleteAll_EmptyQueue_StatusAndPurgeNoAudit)
 {
     FrmMain& w = open();
     const QStringList auditBefore = audit();
-    w.PurgeAllJobs(true);
+    settle(w.PurgeAllJobs(true));
     EXPECT_EQ(w.statusPanelText(1), QStringLiteral("Purge All Jobs ") + w.timeText());
     EXPECT_EQ(audit(), auditBefore);
     EXPECT_EQ(printLog.calls, QStringList{QStringLiteral("purgeQueue Sales")});
@@ -216,7 +217,7 @@ TEST_F(PrinterCommandsTest, PrinterProperties_ShownAndAuditedWithPath)
     const QString path = w.txtPrintPath->text();
     ASSERT_FALSE(path.isEmpty());
     w.setStatusPanelText(1, QStringLiteral("before"));
-    w.cmdPrintProperty_Click();
+    settle(w.cmdPrintProperty_Click());
     QWidget* d = w.propertiesDialog();
     ASSERT_NE(d, nullptr);
     EXPECT_TRUE(d->isVisible());
@@ -234,7 +235,7 @@ TEST_F(PrinterCommandsTest, TestPage_PrintedAuditedLampGreenTimerRunning)
 {
     FrmMain& w = open();
     w.setActiveUpdateColour(VbColours::Orange);
-    w.cmdTestPage_Click();
+    settle(w.cmdTestPage_Click());
     EXPECT_EQ(printLog.calls.filter(QStringLiteral("printTestPage")),
               QStringList{QStringLiteral("printTestPage Sales")});
     EXPECT_EQ(w.statusPanelText(1), QStringLiteral("Print Test Page ") + w.timeText());
@@ -248,7 +249,7 @@ TEST_F(PrinterCommandsTest, TestPage_Refused_PermissionMessage)
 {
     FrmMain& w = open();
     ASSERT_TRUE(ps1().setQueue(QStringLiteral("Sales"), std::nullopt, std::nullopt, true).ok);
-    w.mnutestpage_Click();
+    settle(w.mnutestpage_Click());
     ASSERT_EQ(dialogs.messages().size(), 1);
     EXPECT_EQ(dialogs.messages().first().text, QStringLiteral("You do not have permission to print a test page!"));
     EXPECT_EQ(dialogs.messages().first().style, 16);

@@ -18,6 +18,7 @@
 #include "console/ui/JobListWidget.h"
 #include "console/ui/QueueStatusColour.h"
 #include "platform/PrintSystem.h"
+#include "support/Settle.h"
 
 namespace hlv::test {
 namespace {
@@ -52,7 +53,7 @@ protected:
     int selectQueue(FrmMain& w, const QString& name)
     {
         const int index = w.CurrentPrintQueue->findText(name);
-        w.selectQueueEntry(index);
+        settle(w.selectQueueEntry(index));
         return index;
     }
 };
@@ -60,11 +61,11 @@ protected:
 TEST_F(ServerQueueTest, FindPrintQueues_SameServerTwiceAndOtherCase_HistoryOncePerExactName)
 {
     FrmMain& w = startOn();
-    w.FindPrintQueues_Click();
+    settle(w.FindPrintQueues_Click());
     w.CurrentPrinter->setEditText(QStringLiteral("ps1"));
-    w.FindPrintQueues_Click();
+    settle(w.FindPrintQueues_Click());
     w.CurrentPrinter->setEditText(QStringLiteral("PS1"));
-    w.FindPrintQueues_Click();
+    settle(w.FindPrintQueues_Click());
     w.SaveSettings();
     EXPECT_EQ(readFile(env.appDataPath + QStringLiteral("/hlv.his")), QStringLiteral("PS1\r\nps1\r\n"));
 }
@@ -99,9 +100,9 @@ TEST_F(ServerQueueTest, FindPrintQueues_EmptyBoxAndSetting_NoQueuesFoundAndEmpty
 {
     writeIni(QStringLiteral("[Halvern]\nAudit=True\n"));
     FrmMain& w = build();
-    w.Form_Load();
+    settle(w.Form_Load());
     w.CurrentPrinter->setEditText(QString());
-    w.FindPrintQueues_Click();
+    settle(w.FindPrintQueues_Click());
     EXPECT_EQ(w.CurrentPrintQueue->count(), 0);
     EXPECT_EQ(w.JobList->rowCount(), 0);
     EXPECT_EQ(w.statusPanelText(1), QStringLiteral("No Queues Found 9:30:00 AM"));
@@ -118,8 +119,10 @@ TEST_F(ServerQueueTest, CurrentPrinterKeyDown_EnterSearchesOtherKeysDoNot)
     QTest::keyClick(focus, Qt::Key_End);
     EXPECT_EQ(audit().count(QStringLiteral("Queue|Search for queues on PS1")), searches);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    settle(w);
     EXPECT_EQ(audit().count(QStringLiteral("Queue|Search for queues on PS1")), searches + 1);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter, Qt::KeypadModifier);
+    settle(w);
     EXPECT_EQ(audit().count(QStringLiteral("Queue|Search for queues on PS1")), searches + 2);
 }
 
@@ -135,6 +138,7 @@ TEST_F(ServerQueueTest, ServerBox_TypedNames_StayAsTypedWhateverTheHistoryHolds)
     QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("NO"));
     EXPECT_EQ(w.CurrentPrinter->currentText(), QStringLiteral("NO"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    settle(w);
     EXPECT_EQ(audit().last(), QStringLiteral("Queue|Search for queues on NO"));
 
     // Opening the list and leaving it with Escape keeps a name that differs in case only.
@@ -146,6 +150,7 @@ TEST_F(ServerQueueTest, ServerBox_TypedNames_StayAsTypedWhateverTheHistoryHolds)
     ASSERT_TRUE(waitFor([&w] { return !w.CurrentPrinter->view()->isVisible(); }));
     EXPECT_EQ(w.CurrentPrinter->currentText(), QStringLiteral("ps1"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    settle(w);
     EXPECT_EQ(audit().last(), QStringLiteral("Queue|Search for queues on ps1"));
 }
 
@@ -221,7 +226,7 @@ TEST_F(ServerQueueTest, CurrentPrintQueueClick_QueueChangeRecordsOnlyOnChange)
     FrmMain& w = startOn();
     selectQueue(w, QStringLiteral("Sales"));
     selectQueue(w, QStringLiteral("Sales"));
-    w.CurrentPrintQueue_Click();
+    settle(w.CurrentPrintQueue_Click());
     selectQueue(w, QStringLiteral("Admin"));
     const QStringList records = audit();
     EXPECT_EQ(records.count(QStringLiteral("Queue|Queue changed to PS1-Sales")), 1);
@@ -295,7 +300,7 @@ TEST_F(ServerQueueTest, CurrentPrintQueueClick_ResumingAll_KeepsColourAndPanel)
     w.setPrintStatusBackColour(33023);
     w.setStatusPanelText(4, QStringLiteral("before"));
     w.ResumeAllPending = true;
-    w.CurrentPrintQueue_Click();
+    settle(w.CurrentPrintQueue_Click());
     EXPECT_EQ(w.txtPrintStatus->text(), QStringLiteral("Resuming All Jobs"));
     EXPECT_EQ(w.printStatusBackColour(), 33023u);
     EXPECT_EQ(w.statusPanelText(4), QStringLiteral("before"));
@@ -305,7 +310,7 @@ TEST_F(ServerQueueTest, CurrentPrintQueueClick_NoQueue_DisablesMenusKeepsCaption
 {
     FrmMain& w = startOn();
     selectQueue(w, QStringLiteral("Sales"));
-    w.selectQueueEntry(-1);
+    settle(w.selectQueueEntry(-1));
     EXPECT_FALSE(w.menuJobs->isEnabled());
     EXPECT_FALSE(w.menuPrinter->isEnabled());
     EXPECT_FALSE(w.cmdPrintProperty->isEnabled());
@@ -327,7 +332,7 @@ TEST_F(ServerQueueTest, CurrentPrintQueueClick_AutoQueueOn_PausesAllButLastRelea
         const QSignalBlocker blocker(w.chkAutoQueue);
         w.chkAutoQueue->setChecked(true);
     }
-    w.CurrentPrintQueue_Click();
+    settle(w.CurrentPrintQueue_Click());
     QList<PrintJobInfo> jobs;
     ASSERT_TRUE(server(QStringLiteral("PS1")).jobs(jobs, QStringLiteral("Sales")).ok);
     ASSERT_EQ(jobs.size(), 2);
@@ -379,7 +384,7 @@ TEST_F(ServerQueueTest, FindPrintQueues_UnreachableServer_ListsAndLogsNothingUnt
            2048);
 
     w.CurrentPrinter->setEditText(QStringLiteral("NoSuchServer"));
-    w.FindPrintQueues_Click();
+    settle(w.FindPrintQueues_Click());
     EXPECT_EQ(w.SearchList->rowCount(), 0);
     EXPECT_EQ(w.JobList->rowCount(), 0);
     w.cmdRefreshJobs_Click();
@@ -387,7 +392,7 @@ TEST_F(ServerQueueTest, FindPrintQueues_UnreachableServer_ListsAndLogsNothingUnt
     EXPECT_EQ(logCount(), 1) << "the second job of PS1 was logged under NoSuchServer";
 
     w.CurrentPrinter->setEditText(QStringLiteral("PS1"));
-    w.FindPrintQueues_Click();
+    settle(w.FindPrintQueues_Click());
     EXPECT_EQ(w.SearchList->rowCount(), 2);
     EXPECT_EQ(logCount(), 2);
 }

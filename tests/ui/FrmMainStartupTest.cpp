@@ -14,6 +14,7 @@
 #include "console/ui/WebBrowser.h"
 #include "console/ui/frmSplash.h"
 #include "platform/Environment.h"
+#include "support/Settle.h"
 
 namespace hlv::test {
 namespace {
@@ -84,7 +85,7 @@ TEST_F(StartupTest, FormLoad_SavedQueueGone_NoSelectionAndMenusDisabled)
     EXPECT_TRUE(readFile(iniPath()).contains(QStringLiteral("Queue=Sales"))) << readFile(iniPath()).toStdString();
     window.reset();
     FrmMain& next = start();
-    next.setQueueBoxText(QStringLiteral("Admin"));
+    settle(next.setQueueBoxText(QStringLiteral("Admin")));
     next.Form_Unload();
     EXPECT_TRUE(readFile(iniPath()).contains(QStringLiteral("Queue=Admin")));
 }
@@ -159,7 +160,7 @@ TEST_F(StartupTest, Shutdown_ClosedTwiceAndExit_OneShutdownRecordAndSettingsSave
     context->endProgram = [&ended] {
         ++ended;
     };
-    w.Form_Load();
+    settle(w.Form_Load());
     w.show();
     w.close();
     w.close();

@@ -14,6 +14,7 @@
 #include "console/ui/JobListWidget.h"
 #include "console/ui/VbColour.h"
 #include "support/GatedPrintSystem.h"
+#include "support/Settle.h"
 
 namespace hlv::test {
 namespace {
@@ -127,6 +128,8 @@ TEST_F(WorkerTest, SearchForHungServer_KeysAnsweredAndTheNewSearchAloneIsShown)
     });
     Pulse pulse;
     searchByKeys(QStringLiteral("PS9"));
+    ASSERT_TRUE(waitFor([&] { return ranWhileWaiting; }));
+    settle(w);
     const qint64 stall = pulse.stop();
     RecordProperty("longest_stall_ms", static_cast<int>(stall));
     EXPECT_LT(stall, kWindowStallLimitMs);
@@ -221,7 +224,7 @@ TEST_F(WorkerTest, QueueChosenWhileAQueueActionWaits_ActionFinishesOnTheQueueItS
         gate->hold(QStringLiteral("PS2"));
         whenWaiting(w, 1, [&] {
             QTimer::singleShot(0, &w, [&] { gate->release(QStringLiteral("PS2")); });
-            w.setQueueBoxText(QStringLiteral("Admin"));
+            detach(w.setQueueBoxText(QStringLiteral("Admin")));
         });
         QTest::keyClick(QApplication::focusWidget(), c.key, c.modifiers);
         settle(w);
@@ -302,7 +305,7 @@ TEST_F(WorkerTest, LiveReportOfAServerThatNeverAnswersItsList_WindowAnswersAndAC
     struct Case
     {
         const char* name;
-        void (FrmMain::*report)();
+        Task<void> (FrmMain::*report)();
         const char* file;
     };
     const Case cases[] = {{"server report", &FrmMain::mnuServerReport_Click, WMIReports::kServerReportFile},
@@ -321,7 +324,7 @@ TEST_F(WorkerTest, LiveReportOfAServerThatNeverAnswersItsList_WindowAnswersAndAC
             sinceClose.start();
             w.close();
         });
-        (w.*c.report)();
+        settle((w.*c.report)());
         // THEN the window's events ran while the report waited, and the close ended it
         const bool closedWhileWaiting = stall >= 0;
         if (!closedWhileWaiting) {
@@ -351,6 +354,7 @@ TEST_F(WorkerTest, FavouriteWhoseSearchIsOvertaken_LeavesTheOtherServerAsItIs)
         gate->release(QStringLiteral("PS9"));
     });
     w.mnuFav_Click(0);
+    settle(w);
     // PS2's Sales is not the favourite's queue: nothing of the favourite is applied to it.
     EXPECT_EQ(w.boundServerName(), QStringLiteral("PS2"));
     EXPECT_TRUE(w.queueBoxText().isEmpty());
@@ -410,12 +414,13 @@ TEST_F(WorkerTest, PollingReadingHangs_ClickOnFindForAnotherServerAnsweredAtOnce
     QElapsedTimer took;
     took.start();
     QTest::mouseClick(w.FindPrintQueues, Qt::LeftButton);
+    settle(w);
     // THEN PS2 is listed at once (not after PS1's 8 s hold), and PS1's late answer changes nothing
     EXPECT_LT(took.elapsed(), kWindowStallLimitMs);
     EXPECT_EQ(queueEntries(w), (QStringList{QStringLiteral("Sales"), QStringLiteral("Admin")}));
     EXPECT_FALSE(w.pollTickRunning());
     gate->release(QStringLiteral("PS1"));
-    w.setQueueBoxText(QStringLiteral("Admin"));
+    settle(w.setQueueBoxText(QStringLiteral("Admin")));
     QCoreApplication::processEvents();
     EXPECT_EQ(w.boundServerName(), QStringLiteral("PS2"));
     EXPECT_EQ(w.queueBoxText(), QStringLiteral("Admin"));
@@ -430,8 +435,8 @@ TEST_F(WorkerTest, QueueOfTheSameNameOnTheNextServer_ItsJobsShownAndTheChangeAud
     FrmMain& w = startOn();
     ASSERT_EQ(w.ActiveQueue, QStringLiteral("Sales"));
     w.CurrentPrinter->setEditText(QStringLiteral("PS2"));
-    w.FindPrintQueues_Click();
-    w.setQueueBoxText(QStringLiteral("Sales"));
+    settle(w.FindPrintQueues_Click());
+    settle(w.setQueueBoxText(QStringLiteral("Sales")));
     EXPECT_EQ(w.JobList->rowCount(), 4);
     EXPECT_EQ(audit().last(), QStringLiteral("Queue|Queue changed to PS2-Sales"));
 }
@@ -443,12 +448,13 @@ TEST_F(WorkerTest, HalfTypedServerName_NewJobsLoggedUnderTheBoundServer)
         addJob(QStringLiteral("PS1"), QStringLiteral("Sales"), QStringLiteral("A"), QStringLiteral("ann"), 1, 10);
     w.CurrentPrinter->setEditText(QStringLiteral("PS"));
     w.cmdRefreshJobs_Click();
+    settle(w);
     EXPECT_EQ(logRow(QString::number(listed) + QStringLiteral("-3/14/2026 9:15:30 AM")).value(QStringLiteral("Server")),
               QStringLiteral("PS1"));
     // Its release is logged under the bound server too.
     ASSERT_EQ(w.JobList->rowCount(), 1);
     w.JobList->selectRow(0);
-    w.MenuResumeJob_Click();
+    detach(w.MenuResumeJob_Click());
     settle(w);
     EXPECT_EQ(logRow(QString::number(listed) + QStringLiteral("-3/14/2026 9:15:30 AM")).value(QStringLiteral("Server")),
               QStringLiteral("PS1"));
@@ -464,7 +470,7 @@ TEST_F(WorkerTest, JobActionWhileServerHangs_HandlerReturnsAtOnceWithoutRunningE
     struct Case
     {
         const char* name;
-        void (FrmMain::*handler)();
+        Task<void> (FrmMain::*handler)();
         bool pausedBefore;
         std::optional<bool> pausedAfter; // nothing: the job is gone
     };
@@ -486,7 +492,7 @@ TEST_F(WorkerTest, JobActionWhileServerHangs_HandlerReturnsAtOnceWithoutRunningE
         gate->hold(QStringLiteral("PS1"));
         bool eventsRan = false;
         QTimer::singleShot(0, [&eventsRan] { eventsRan = true; });
-        (w.*c.handler)();
+        detach((w.*c.handler)());
         // No event loop ran inside the handler: the call waits on the worker meanwhile.
         EXPECT_FALSE(eventsRan);
         EXPECT_TRUE(waitFor([this] { return gate->waiting() > 0; }));
@@ -510,11 +516,11 @@ TEST_F(WorkerTest, ReleaseOvertakenBySearch_AnswerDroppedNothingReleasedOrLogged
     ASSERT_EQ(w.JobList->rowCount(), 1);
     w.JobList->selectRow(0);
     gate->hold(QStringLiteral("PS1"));
-    w.MenuResumeJob_Click();
+    detach(w.MenuResumeJob_Click());
     EXPECT_TRUE(waitFor([this] { return gate->waiting() > 0; }));
 
     w.CurrentPrinter->setEditText(QStringLiteral("PS2"));
-    w.FindPrintQueues_Click();
+    detach(w.FindPrintQueues_Click());
     gate->release(QStringLiteral("PS1"));
     settle(w);
     // PS1's lane ends once its calls have run: only PS2's is left.
@@ -548,7 +554,7 @@ TEST_F(WorkerTest, CloseDuringStartupWhileServerHangs_EndsAtOnceAndKeepsTheSaved
     closer.start();
     QElapsedTimer took;
     took.start();
-    w.Form_Load();
+    settle(w.Form_Load());
     RecordProperty("close_ms", static_cast<int>(took.elapsed()));
     EXPECT_LT(took.elapsed(), kWindowStallLimitMs);
     EXPECT_TRUE(w.isUnloaded());
@@ -566,7 +572,7 @@ TEST_F(WorkerTest, PasswordWanted_AskedOnlyWhenAnOperatorWaits)
 
     // An operator's search asks, through the dialogs, from the worker's thread.
     w.CurrentPrinter->setEditText(QStringLiteral("PS2"));
-    w.FindPrintQueues_Click();
+    settle(w.FindPrintQueues_Click());
     const auto asked = [&] {
         int n = 0;
         for (const auto& box : dialogs.shown) {
@@ -579,7 +585,7 @@ TEST_F(WorkerTest, PasswordWanted_AskedOnlyWhenAnOperatorWaits)
 
     // A polling tick that has to connect again does not: it is refused, and said so on the
     // error stream.
-    w.setQueueBoxText(QStringLiteral("Sales"));
+    settle(w.setQueueBoxText(QStringLiteral("Sales")));
     gate->release(QStringLiteral("PS2"), true);
     runPollTick(w);
     ASSERT_TRUE(w.serverLost());

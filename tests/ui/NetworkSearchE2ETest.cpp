@@ -104,6 +104,7 @@ TEST_F(NetworkSearchE2ETest, Picker_FoundServerChosen_ConnectsAndListsItsQueues)
         ASSERT_EQ(found.size(), 1) << "the picker lists " << picker->lstComputers->count() << " computers";
         picker->lstComputers->setCurrentItem(found.constFirst());
         picker->cmdSelect->click();
+        settle(w);
 
         EXPECT_EQ(w.ActiveServer, c.server);
         QStringList queues;

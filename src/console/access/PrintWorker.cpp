@@ -3,10 +3,10 @@
 #include <atomic>
 
 #include <QDeadlineTimer>
-#include <QEventLoop>
 #include <QList>
 #include <QPointer>
 #include <QThread>
+#include <QTimer>
 
 #if defined(__SANITIZE_THREAD__)
 extern "C" void __tsan_acquire(void* addr);
@@ -231,7 +231,7 @@ quint64 PrintWorker::postOn(Lane& lane, Call call, std::function<void()> deliver
     auto token = std::make_shared<char>(0);
     m_pending.insert(id, Pending{std::move(deliver), nullptr, nullptr, token});
     PrintLane* worker = lane.worker;
-    attended = attended && m_unattended == 0;
+    attended = attended && !m_unattended;
     handOff(token);
     QMetaObject::invokeMethod(
         worker,
@@ -267,27 +267,34 @@ void PrintWorker::forgetConnection()
     }
 }
 
-bool PrintWorker::wait(quint64 id)
+void PrintWorker::awaitAnswer(quint64 id, std::coroutine_handle<> step, bool* answer)
 {
     const auto it = m_pending.find(id);
-    if (it == m_pending.end() || m_closed) {
-        return false;
+    if (it == m_pending.end()) {
+        // Cannot happen (await_ready saw it pending); the step must still go on.
+        m_dropped.append(step);
+        QTimer::singleShot(0, this, &PrintWorker::resumeDropped);
+        return;
     }
-    QEventLoop loop;
-    bool answer = false;
-    it->loop = &loop;
-    it->answer = &answer;
-    loop.exec();
-    if (!answer) {
-        // The loop ended for another reason (the program is ending): the answer is not wanted.
-        drop(id);
-    }
-    return answer;
+    it->step = step;
+    it->answer = answer;
 }
 
-bool PrintWorker::call(Call fn, bool attended)
+void PrintWorker::resumeDropped()
 {
-    return wait(post(std::move(fn), {}, attended));
+    if (m_dropped.isEmpty()) {
+        return;
+    }
+    // A step that goes on may drop requests of its own: take the list as it stands each time.
+    while (!m_dropped.isEmpty()) {
+        const QList<std::coroutine_handle<>> steps = std::exchange(m_dropped, {});
+        for (std::coroutine_handle<> step : steps) {
+            step.resume();
+        }
+    }
+    if (idle()) {
+        Q_EMIT becameIdle();
+    }
 }
 
 void PrintWorker::answered(quint64 id)
@@ -299,16 +306,14 @@ void PrintWorker::answered(quint64 id)
     Pending pending = std::move(*it);
     m_pending.erase(it);
     takeOver(pending.handOff);
-    if (pending.answer) {
-        *pending.answer = true;
-    }
-    if (pending.loop) {
-        pending.loop->quit();
-    }
     if (pending.deliver) {
         pending.deliver();
     }
-    if (m_pending.isEmpty()) {
+    if (pending.step) {
+        *pending.answer = true;
+        pending.step.resume();
+    }
+    if (idle()) {
         Q_EMIT becameIdle();
     }
 }
@@ -319,12 +324,16 @@ void PrintWorker::drop(quint64 id)
     if (it == m_pending.end()) {
         return;
     }
-    QEventLoop* loop = it->loop;
+    const std::coroutine_handle<> step = it->step;
     m_pending.erase(it);
-    if (loop) {
-        loop->quit();
+    if (step) {
+        // It goes on from the event loop, not inside the caller of drop() (a search's bind).
+        if (m_dropped.isEmpty()) {
+            QTimer::singleShot(0, this, &PrintWorker::resumeDropped);
+        }
+        m_dropped.append(step);
     }
-    if (m_pending.isEmpty()) {
+    if (idle()) {
         Q_EMIT becameIdle();
     }
 }
@@ -339,6 +348,8 @@ void PrintWorker::close(int graceMs)
     for (quint64 id : ids) {
         drop(id);
     }
+    // Every step that awaited an answer comes to its end now, while its window still lives.
+    resumeDropped();
     retire(m_current);
     // Every other lane was told to end when it was retired (or ends after its one call).
     const QList<Lane> lanes = m_lanes;
@@ -360,13 +371,13 @@ void PrintWorker::close(int graceMs)
 
 // ---------------------------------------------------------------------------------------
 
-LanePrintServer::LanePrintServer(PrintWorker& worker, QString server)
+ServerLink::ServerLink(PrintWorker& worker, QString server)
     : m_worker(worker)
     , m_server(std::move(server))
     , m_bindGeneration(worker.bindGeneration())
 {}
 
-PrintResult LanePrintServer::run(const std::function<PrintResult(PrintServer&)>& fn, bool* answered)
+Task<PrintResult> ServerLink::run(std::function<PrintResult(PrintServer&)> fn, bool* answered)
 {
     // A search made during the wait may destroy this object: nothing of it is read after
     // the wait, and what the call fills in is read only once answered (a dropped call's
@@ -379,116 +390,76 @@ PrintResult LanePrintServer::run(const std::function<PrintResult(PrintServer&)>&
     // A connection of a server the worker has left answers nothing: its calls would reach
     // the server bound since.
     if (worker.closed() || worker.bindGeneration() != m_bindGeneration) {
-        return PrintResult::failure(QStringLiteral("The print server \"%1\" is no longer connected.").arg(name));
+        co_return PrintResult::failure(QStringLiteral("The print server \"%1\" is no longer connected.").arg(name));
     }
     auto result = std::make_shared<PrintResult>(PrintResult::failure(QString()));
-    const bool done = worker.call([result, fn](PrintServer* server, const QString& connectError) {
+    PrintWorker::Call ask = [result, fn](PrintServer* server, const QString& connectError) {
         *result = server ? fn(*server) : PrintResult::failure(connectError);
-    });
+    };
+    const bool done = co_await worker.ask(std::move(ask));
     if (!done) {
-        return PrintResult::failure(QStringLiteral("The print server \"%1\" did not answer.").arg(name));
+        co_return PrintResult::failure(QStringLiteral("The print server \"%1\" did not answer.").arg(name));
     }
     if (answered) {
         *answered = true;
     }
-    return *result;
+    co_return *result;
 }
 
-PrintResult LanePrintServer::printers(QList<PrinterInfo>& out)
+Task<PrintResult> ServerLink::printers(QList<PrinterInfo>& out)
 {
     auto list = std::make_shared<QList<PrinterInfo>>();
     bool answered = false;
-    const PrintResult r = run([list](PrintServer& s) { return s.printers(*list); }, &answered);
+    const std::function<PrintResult(PrintServer&)> call = [list](PrintServer& s) {
+        return s.printers(*list);
+    };
+    const PrintResult r = co_await run(call, &answered);
     if (answered) {
         out = *list;
     }
-    return r;
+    co_return r;
 }
 
-PrintResult LanePrintServer::jobs(QList<PrintJobInfo>& out)
+Task<PrintResult> ServerLink::queueJobs(const QString& queue, QList<PrintJobInfo>& out)
 {
     auto list = std::make_shared<QList<PrintJobInfo>>();
     bool answered = false;
-    const PrintResult r = run([list](PrintServer& s) { return s.jobs(*list); }, &answered);
+    const QString name = queue;
+    const std::function<PrintResult(PrintServer&)> call = [list, name](PrintServer& s) {
+        return s.queueJobs(name, *list);
+    };
+    const PrintResult r = co_await run(call, &answered);
     if (answered) {
         out = *list;
     }
-    return r;
+    co_return r;
 }
 
-PrintResult LanePrintServer::queueJobs(const QString& queue, QList<PrintJobInfo>& out)
+Task<PrintResult> ServerLink::pauseQueue(const QString& queue)
 {
-    auto list = std::make_shared<QList<PrintJobInfo>>();
-    bool answered = false;
-    const PrintResult r = run([list, queue](PrintServer& s) { return s.queueJobs(queue, *list); }, &answered);
-    if (answered) {
-        out = *list;
-    }
-    return r;
+    const QString name = queue;
+    const std::function<PrintResult(PrintServer&)> call = [name](PrintServer& s) {
+        return s.pauseQueue(name);
+    };
+    co_return co_await run(call);
 }
 
-PrintResult LanePrintServer::computerName(QString& out)
+Task<PrintResult> ServerLink::resumeQueue(const QString& queue)
 {
-    auto name = std::make_shared<QString>();
-    bool answered = false;
-    const PrintResult r = run([name](PrintServer& s) { return s.computerName(*name); }, &answered);
-    if (answered) {
-        out = *name;
-    }
-    return r;
+    const QString name = queue;
+    const std::function<PrintResult(PrintServer&)> call = [name](PrintServer& s) {
+        return s.resumeQueue(name);
+    };
+    co_return co_await run(call);
 }
 
-PrintResult LanePrintServer::pauseQueue(const QString& queue)
+Task<PrintResult> ServerLink::resumeJob(const QString& queue, qint64 jobId)
 {
-    return run([queue](PrintServer& s) { return s.pauseQueue(queue); });
-}
-
-PrintResult LanePrintServer::resumeQueue(const QString& queue)
-{
-    return run([queue](PrintServer& s) { return s.resumeQueue(queue); });
-}
-
-PrintResult LanePrintServer::holdQueue(const QString& queue)
-{
-    return run([queue](PrintServer& s) { return s.holdQueue(queue); });
-}
-
-PrintResult LanePrintServer::purgeQueue(const QString& queue)
-{
-    return run([queue](PrintServer& s) { return s.purgeQueue(queue); });
-}
-
-PrintResult LanePrintServer::pauseJob(const QString& queue, qint64 jobId)
-{
-    return run([queue, jobId](PrintServer& s) { return s.pauseJob(queue, jobId); });
-}
-
-PrintResult LanePrintServer::resumeJob(const QString& queue, qint64 jobId)
-{
-    return run([queue, jobId](PrintServer& s) { return s.resumeJob(queue, jobId); });
-}
-
-PrintResult LanePrintServer::removeJob(const QString& queue, qint64 jobId)
-{
-    return run([queue, jobId](PrintServer& s) { return s.removeJob(queue, jobId); });
-}
-
-PrintResult LanePrintServer::setJobPriority(const QString& queue, qint64 jobId, qint64 priority)
-{
-    return run([queue, jobId, priority](PrintServer& s) { return s.setJobPriority(queue, jobId, priority); });
-}
-
-int LanePrintServer::printTestPage(const QString& printerName)
-{
-    auto code = std::make_shared<int>(TestPageResult::Failed);
-    bool answered = false;
-    run(
-        [code, printerName](PrintServer& s) {
-            *code = s.printTestPage(printerName);
-            return PrintResult::success();
-        },
-        &answered);
-    return answered ? *code : TestPageResult::Failed;
+    const QString name = queue;
+    const std::function<PrintResult(PrintServer&)> call = [name, jobId](PrintServer& s) {
+        return s.resumeJob(name, jobId);
+    };
+    co_return co_await run(call);
 }
 
 } // namespace hlv

@@ -144,17 +144,18 @@ QString WMIReports::printerRow(const PrinterInfo& printer, const QString& Server
     return row;
 }
 
-QString WMIReports::PrinterReportTable(const QString& Server, const QString& Printer, bool FavouriteMode,
-                                       const QStringList& FavouriteParts)
+Task<QString> WMIReports::PrinterReportTable(QString Server, QString Printer, bool FavouriteMode,
+                                             QStringList FavouriteParts)
 {
     // A server that cannot be bound lists nothing: the connection still bound belongs to
     // another server, whose printer of the same name is not the one asked for.
-    if (!reach(Server.toUpper()) || Printer.isEmpty()) {
-        return QString();
+    const bool reached = co_await reach(Server.toUpper());
+    if (!reached || Printer.isEmpty()) {
+        co_return QString();
     }
     QList<PrinterInfo> printers;
     if (!readPrinters(printers)) {
-        return QString();
+        co_return QString();
     }
     QString text;
     for (const PrinterInfo& printer : printers) {
@@ -171,7 +172,7 @@ QString WMIReports::PrinterReportTable(const QString& Server, const QString& Pri
         text += printerRow(printer, Server, Printer, FavouriteMode, FavouriteParts);
         text += QStringLiteral("</tr></table>");
     }
-    return text;
+    co_return text;
 }
 
 void WMIReports::beginReport()
@@ -188,19 +189,19 @@ void WMIReports::endReport()
     m_readings = Readings();
 }
 
-bool WMIReports::reach(const QString& server)
+Task<bool> WMIReports::reach(QString server)
 {
     if (!m_worker) {
-        return m_connection->ConnectServer(server) && m_connection->objWMIService();
+        co_return m_connection->ConnectServer(server) && m_connection->objWMIService();
     }
     // Within a report a server is read once, whatever case its name is given in.
     if (m_inReport && m_readings.reached && m_workerServer.compare(server, Qt::CaseInsensitive) == 0) {
-        return true;
+        co_return true;
     }
     m_workerServer = server;
     m_readings = Readings();
     if (m_worker->closed()) {
-        return false;
+        co_return false;
     }
     // Everything the tables need of the server comes in one call; nothing of it is read
     // unless the call answered (a dropped call's lane may still be filling it).
@@ -219,11 +220,12 @@ bool WMIReports::reach(const QString& server)
             reading->computerName = name;
         }
     });
-    if (!m_worker->wait(id)) {
-        return false;
+    const bool answered = co_await m_worker->answerOf(id);
+    if (!answered) {
+        co_return false;
     }
     m_readings = *reading;
-    return m_readings.reached;
+    co_return m_readings.reached;
 }
 
 QString WMIReports::readServer() const
@@ -338,15 +340,16 @@ QString WMIReports::jobRow(const PrintJobInfo& job)
     return row;
 }
 
-QString WMIReports::JobReportTable(const QString& Server, const QString& Printer, bool Collapsible)
+Task<QString> WMIReports::JobReportTable(QString Server, QString Printer, bool Collapsible)
 {
     const QString noJobs = QStringLiteral("</p>");
-    if (!reach(Server.toUpper())) {
-        return noJobs;
+    const bool reached = co_await reach(Server.toUpper());
+    if (!reached) {
+        co_return noJobs;
     }
     QList<PrintJobInfo> jobs;
     if (!readJobs(jobs) || jobs.isEmpty()) {
-        return noJobs;
+        co_return noJobs;
     }
 
     const QString id = QLatin1Char(' ') + QString::number(m_sectionId()) + QLatin1Char(' ');
@@ -379,10 +382,10 @@ QString WMIReports::JobReportTable(const QString& Server, const QString& Printer
     for (const PrintJobInfo* job : listed) {
         text += jobRow(*job);
     }
-    return text + QStringLiteral("</table></div></p>");
+    co_return text + QStringLiteral("</table></div></p>");
 }
 
-bool WMIReports::PrinterReport(const QString& Server, const QString& Printer, bool Quiet, bool Collapsible)
+Task<bool> WMIReports::PrinterReport(QString Server, QString Printer, bool Quiet, bool Collapsible)
 {
     const ReportSettings settings = m_window.reportSettings();
     const QString path = reportFilePath(settings, QLatin1String(kPrinterReportFile));
@@ -391,9 +394,10 @@ bool WMIReports::PrinterReport(const QString& Server, const QString& Printer, bo
                                          Collapsible, settings,
                                          QStringLiteral("<h2><u>Printer Report:</u> ") + htmlText(Printer) +
                                              QStringLiteral(" on ") + htmlText(Server) + QStringLiteral("</h2>"));
-    const QString table = PrinterReportTable(Server, Printer, false);
+    const QString table = co_await PrinterReportTable(Server, Printer, false);
     if (!table.isEmpty()) {
-        page += table + JobReportTable(Server, m_FoundPrinterName, Collapsible);
+        const QString jobs = co_await JobReportTable(Server, m_FoundPrinterName, Collapsible);
+        page += table + jobs;
         m_lastMissing = Missing::Nothing;
     } else {
         // A printer that was looked for on a server that listed nothing: the server is missing.
@@ -403,13 +407,13 @@ bool WMIReports::PrinterReport(const QString& Server, const QString& Printer, bo
     endReport();
     if (abandoned()) {
         m_lastWritten = false;
-        return false; // the program ends: no page is written or opened after its close
+        co_return false; // the program ends: no page is written or opened after its close
     }
     m_lastWritten = m_writer.finish(path, page, !Quiet);
-    return m_lastWritten && !table.isEmpty();
+    co_return m_lastWritten && !table.isEmpty();
 }
 
-bool WMIReports::ServerReport(const QString& Server, bool Quiet, bool Collapsible)
+Task<bool> WMIReports::ServerReport(QString Server, bool Quiet, bool Collapsible)
 {
     const ReportSettings settings = m_window.reportSettings();
     const QString path = reportFilePath(settings, QLatin1String(kServerReportFile));
@@ -418,15 +422,17 @@ bool WMIReports::ServerReport(const QString& Server, bool Quiet, bool Collapsibl
                                          QStringLiteral("<h2><u>Server Report:</u> ") + htmlText(Server) +
                                              QStringLiteral("</h2>"));
     QList<PrinterInfo> printers;
-    const bool reached = reach(Server) && readPrinters(printers);
+    const bool reachedServer = co_await reach(Server);
+    const bool reached = reachedServer && readPrinters(printers);
     if (reached) {
         for (const PrinterInfo& printer : printers) {
             if (!printer.Local || !printer.Shared) {
                 continue;
             }
-            const QString table = PrinterReportTable(Server, printer.Name, false);
+            const QString table = co_await PrinterReportTable(Server, printer.Name, false);
             if (!table.isEmpty()) {
-                page += table + JobReportTable(Server, m_FoundPrinterName, Collapsible);
+                const QString jobs = co_await JobReportTable(Server, m_FoundPrinterName, Collapsible);
+                page += table + jobs;
             }
         }
     }
@@ -434,14 +440,14 @@ bool WMIReports::ServerReport(const QString& Server, bool Quiet, bool Collapsibl
     endReport();
     if (abandoned()) {
         m_lastWritten = false;
-        return false; // the program ends: no page is written or opened after its close
+        co_return false; // the program ends: no page is written or opened after its close
     }
     m_lastMissing = reached ? Missing::Nothing : Missing::Server;
     m_lastWritten = m_writer.finish(path, page, !Quiet);
-    return m_lastWritten && reached;
+    co_return m_lastWritten&& reached;
 }
 
-bool WMIReports::FavouritesReport(bool Quiet)
+Task<bool> WMIReports::FavouritesReport(bool Quiet)
 {
     const ReportSettings settings = m_window.reportSettings();
     const QString path = reportFilePath(settings, QLatin1String(kFavouritesReportFile));
@@ -453,20 +459,21 @@ bool WMIReports::FavouritesReport(bool Quiet)
             continue;
         }
         const QStringList fields = caption.split(QStringLiteral(" | "));
-        const QString table = PrinterReportTable(field(fields, 0), field(fields, 1), true, fields);
+        const QString table = co_await PrinterReportTable(field(fields, 0), field(fields, 1), true, fields);
         if (!table.isEmpty()) {
-            page += table + JobReportTable(field(fields, 0), m_FoundPrinterName, false);
+            const QString jobs = co_await JobReportTable(field(fields, 0), m_FoundPrinterName, false);
+            page += table + jobs;
         }
     }
     page += ReportFrame::pageTail();
     endReport();
     if (abandoned()) {
         m_lastWritten = false;
-        return false; // the program ends: no page is written or opened after its close
+        co_return false; // the program ends: no page is written or opened after its close
     }
     m_lastMissing = Missing::Nothing;
     m_lastWritten = m_writer.finish(path, page, !Quiet);
-    return m_lastWritten;
+    co_return m_lastWritten;
 }
 
 } // namespace hlv

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "console/access/Task.h"
 #include "console/reports/ReportFrame.h"
 #include "platform/PrintSystem.h"
 
@@ -44,9 +45,10 @@ public:
     // Quiet writes the page without opening it; Collapsible folds each jobs table behind a
     // "Show/Hide Jobs" link (and puts the script in the head). True when the page was
     // written with what it reports on: the printer found, the server reached.
-    bool PrinterReport(const QString& Server, const QString& Printer, bool Quiet, bool Collapsible);
-    bool ServerReport(const QString& Server, bool Quiet, bool Collapsible);
-    bool FavouritesReport(bool Quiet);
+    // A report goes on when its server has answered (see setWorker).
+    Task<bool> PrinterReport(QString Server, QString Printer, bool Quiet, bool Collapsible);
+    Task<bool> ServerReport(QString Server, bool Quiet, bool Collapsible);
+    Task<bool> FavouritesReport(bool Quiet);
 
     // What the last report could not find, when it was written without what it reports on.
     enum class Missing { Nothing, Server, Queue };
@@ -57,10 +59,10 @@ public:
     // The tables of the printers of Server whose name or share name is Printer; empty
     // when none is. In favourite mode the automation cells come from the favourite's
     // caption fields, otherwise from the main window when it shows that queue.
-    QString PrinterReportTable(const QString& Server, const QString& Printer, bool FavouriteMode,
-                               const QStringList& FavouriteParts = {});
+    Task<QString> PrinterReportTable(QString Server, QString Printer, bool FavouriteMode,
+                                     QStringList FavouriteParts = {});
     // The jobs table of the printer named Printer, or "</p>" when the server has no job.
-    QString JobReportTable(const QString& Server, const QString& Printer, bool Collapsible);
+    Task<QString> JobReportTable(QString Server, QString Printer, bool Collapsible);
 
     // The name of the last printer a printer table listed.
     QString FoundPrinterName() const { return m_FoundPrinterName; }
@@ -89,7 +91,7 @@ private:
     bool readPrinters(QList<PrinterInfo>& out);
     bool readJobs(QList<PrintJobInfo>& out);
     // Binds server for the tables that follow; false when it cannot be reached.
-    bool reach(const QString& server);
+    Task<bool> reach(QString server);
     // The server the tables read (the one bound last).
     QString readServer() const;
     // The report cannot go on: its worker was closed.

@@ -107,12 +107,8 @@ void FrmComputers::cmdSelect_Click()
         return;
     }
     m_main.CurrentPrinter->setEditText(item->text());
-    // The window's events run while the server is asked: the picker may be closed meanwhile.
-    const QPointer<FrmComputers> self(this);
-    m_main.FindPrintQueues_Click();
-    if (self.isNull()) {
-        return;
-    }
+    // The search goes on as the server answers; the picker has done its part.
+    detach(m_main.FindPrintQueues_Click());
     unload();
 }
 

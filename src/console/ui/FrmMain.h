@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include "console/access/ConnectionSurface.h"
+#include "console/access/Task.h"
 #include "console/access/WMILiveView.h"
 #include "console/ui/ConsoleSettings.h"
 #include "jobmonitor/client/MonitorRestart.h"
@@ -42,6 +43,7 @@ class JobLogStore;
 class Lamp;
 class MonitorBinding;
 class PrintWorker;
+class ServerLink;
 class WMIPrint;
 class ConnectionBoxDialogs;
 class WebBrowser;
@@ -52,9 +54,12 @@ struct ConsoleContext;
 // The rule for print servers: this window never calls a PrintServer on its own thread. Every
 // call goes to the print worker (PrintWorker.h) with what the action works on captured when
 // the operator (or a tick) started it: server, queue (ActionScope), the rows and job states.
-// After any wait, nothing of that is read again from the controls; a step that yields may
-// find another server or queue shown, and a search may have replaced ServerContainer. An
-// action that is already waiting for its server refuses a second start of itself.
+// A step that needs a server's answer before it goes on is a Task that co_awaits it: the
+// window's own event loop runs meanwhile (no loop is nested for a server), and the step goes
+// on when the answer comes. After any wait, nothing of that is read again from the
+// controls; a step may find another server or queue shown, and a search may have replaced
+// ServerContainer. An action that is already waiting for its server refuses a second start
+// of itself. A handler whose outcome nobody needs lets its Task go with detach().
 //
 // The console's main window. It is the start-up object: Form_Load runs the whole start-up
 // (settings, history, connection to the last server and queue), Form_Unload the whole
@@ -100,7 +105,7 @@ public:
     static QString updateCheckAddress();
 
     // ---- start-up and shutdown ----
-    void Form_Load();
+    Task<void> Form_Load();
     void Form_Unload();
     void Form_Terminate();
     void menuExit_Click();
@@ -122,7 +127,7 @@ public:
     // ---- server selection and history ----
     // True when this search ran to its end: false when a Resume All refused it, a later
     // search superseded it while it waited for its server, or the window was closed.
-    bool FindPrintQueues_Click();
+    Task<bool> FindPrintQueues_Click();
     void CurrentPrinter_KeyDown(int KeyCode, int Shift);
     void FindComputers_Click();
     void cmdRefreshJobs_Click();
@@ -131,9 +136,9 @@ public:
     void List_Save(QComboBox* thelist, const QString& FileName);
 
     // ---- queue selection ----
-    void CurrentPrintQueue_Click();
+    Task<void> CurrentPrintQueue_Click();
     // The selected queue of the connected server, or nothing.
-    std::optional<PrinterInfo> GetPrintQueue();
+    Task<std::optional<PrinterInfo>> GetPrintQueue();
     // What an action on the queue works on, taken when the operator (or a tick) starts it:
     // after a wait for the server it still names the server, queue and connection of that
     // moment, whatever the window shows by then.
@@ -141,18 +146,18 @@ public:
     {
         QString server;     // the bound server
         QString shownQueue; // the queue box's text
-        std::shared_ptr<PrintServer> container;
+        std::shared_ptr<ServerLink> container;
         std::optional<PrinterInfo> queue;
         QString queueName() const { return queue ? queue->queueName() : QString(); }
     };
     // The scope of an action started now (the queue looked up on the server when no reading
     // has listed it yet: the one wait it may make).
-    ActionScope actionScope();
+    Task<ActionScope> actionScope();
     // Selects entry index of the queue box and runs its Click handler, as a user's choice.
-    void selectQueueEntry(int index);
+    Task<void> selectQueueEntry(int index);
     // Sets the queue box's text: selects the first entry equal to it (running the Click
     // handler) or, when no entry matches, leaves no entry selected.
-    void setQueueBoxText(const QString& text);
+    Task<void> setQueueBoxText(QString text);
 
     // ---- job lists ----
     void JobList_ColumnClick(int column);
@@ -165,7 +170,7 @@ public:
     // server is read on the print worker while the window's events run (the retrieval's
     // one yield); false when the answer was not waited for (a search superseded it, or the
     // window was closed).
-    bool RefreshJobList(const QString& Server, const QString& Queue);
+    Task<bool> RefreshJobList(QString Server, QString Queue);
     void FilterQueueJobs(const QString& Queue);
 
     // ---- the server connection the job lists read ----
@@ -196,7 +201,7 @@ public:
     bool UserIsAdmin();
     void SwSimpleView(QString TempView = QString());
     void mnuMenu_Click();
-    void GetCommandLine(int MaxArgs = 10);
+    Task<void> GetCommandLine(int MaxArgs = 10);
 
     // ---- panels (switches; the layout itself is Form_Resize) ----
     void Form_Resize();
@@ -211,36 +216,36 @@ public:
     void mnuSearch_Click();
 
     // ---- job actions ----
-    void MenuResumeJob_Click();
-    void MenuPauseJob_Click();
-    void MenuRemove_Click();
-    void MenuPriority_Click();
-    void mnuLogComment_Click();
+    Task<void> MenuResumeJob_Click();
+    Task<void> MenuPauseJob_Click();
+    Task<void> MenuRemove_Click();
+    Task<void> MenuPriority_Click();
+    Task<void> mnuLogComment_Click();
     void mnuJobProperties_Click();
     // ---- queue actions ----
-    void MenuPause_Click();
-    void MenuResume_Click();
-    void mnupausealljobs_Click();
-    void mnuresumealljobs_Click();
-    void MenuPurge_Click();
-    void PurgeAllJobs(bool Silent);
-    void mnuPrinterProperties_Click();
-    void mnutestpage_Click();
-    void imgPlay_Click();
-    void imgPause_Click();
-    void cmdPrintProperty_Click();
-    void cmdTestPage_Click();
+    Task<void> MenuPause_Click();
+    Task<void> MenuResume_Click();
+    Task<void> mnupausealljobs_Click();
+    Task<void> mnuresumealljobs_Click();
+    Task<void> MenuPurge_Click();
+    Task<void> PurgeAllJobs(bool Silent);
+    Task<void> mnuPrinterProperties_Click();
+    Task<void> mnutestpage_Click();
+    Task<void> imgPlay_Click();
+    Task<void> imgPause_Click();
+    Task<void> cmdPrintProperty_Click();
+    Task<void> cmdTestPage_Click();
     void frmQueueControl_MouseDown(int Button, int Shift, int X, int Y);
     // ---- quick-action popup ----
     void showQuickAction();
     // ---- timers and automation ----
     void Timer1_Timer();
     void Timer2_Timer();
-    void chkAutoQueue_Click();
+    Task<void> chkAutoQueue_Click();
     void chkTimed_Click();
     void chkAA_Click();
-    void chkTimedRelease();
-    void ResumeExceptions();
+    Task<void> chkTimedRelease();
+    Task<void> ResumeExceptions();
     // ---- favourites ----
     void imgFavourite_Click();
     void mnuAddFav_Click();
@@ -263,11 +268,11 @@ public:
     void MenuStatistics_Click();
     void mnuOptions_Click();
     // ---- log and report commands ----
-    void mnuPrinterReport_Click();
-    void mnuPrinterReportnj_Click();
-    void mnuServerReport_Click();
-    void mnuServerReportnj_Click();
-    void mnuFavReport_Click();
+    Task<void> mnuPrinterReport_Click();
+    Task<void> mnuPrinterReportnj_Click();
+    Task<void> mnuServerReport_Click();
+    Task<void> mnuServerReportnj_Click();
+    Task<void> mnuFavReport_Click();
     void mnuLogRptToday_Click();
     void mnuLogFullReportCSV_Click();
     void mnuLogFullReportEmail_Click();
@@ -327,7 +332,7 @@ public:
     IniFile& iniFile() { return *m_ini; }
     ConsoleContext& context() { return m_ctx; }
     // A caller that waits on it keeps its own reference: a search made meanwhile replaces it.
-    std::shared_ptr<PrintServer> serverContainer() const { return ServerContainer; }
+    std::shared_ptr<ServerLink> serverContainer() const { return ServerContainer; }
     WMILiveView& liveView() { return *m_liveView; }
     QString historyPath() const { return m_historyPath; }
     QString iniPath() const { return m_iniPath; }
@@ -488,7 +493,7 @@ public:
     qint64 SessionDeleted = 0; // wide: a 16-bit count would stop at 32,767 pages
     bool FavouriteAutoActivate = false;
     bool ServerViewShown = false;
-    std::shared_ptr<PrintServer> ServerContainer;
+    std::shared_ptr<ServerLink> ServerContainer;
     std::optional<PrinterInfo> CurrentQueue;
     std::optional<int> JobListSortMemory;
     std::optional<int> SearchListSortMemory;
@@ -501,8 +506,8 @@ protected:
 
 private:
     // The live reports of the menus, with or without their jobs.
-    void runPrinterReport(bool withJobs);
-    void runServerReport(bool withJobs);
+    Task<void> runPrinterReport(bool withJobs);
+    Task<void> runServerReport(bool withJobs);
     // controls
     void buildMenus();
     void buildPanels();
@@ -514,7 +519,7 @@ private:
     void panelSwitch(QAction* entry, QWidget* frame, QString& flag);
     void applyPrintStatusColour(const QString& status);
     void showComputerPicker();
-    void ConnectStartupQueue();
+    Task<void> ConnectStartupQueue();
     // True once the window has been closed during start-up: the start-up ends there.
     bool startupEnded();
 
@@ -571,7 +576,7 @@ private:
     // The polling loop's reading of the queue is out on the print worker.
     bool m_pollReadingPending = false;
     struct PollReading;
-    void pollTickAnswered(const PollReading& reading, quint64 search, const QString& queue, quint64 readingId);
+    Task<void> pollTickAnswered(PollReading reading, quint64 search, QString queue, quint64 readingId);
     // Shows that the searched server did not answer and sets the next try's delay.
     void showServerLost(const QString& error);
     // Counts the searches: an answer of an earlier search's server is of no use any more.
@@ -591,12 +596,12 @@ private:
     std::optional<QString> m_startupQueue;
     // Releases the job behind the selected row; true when a job of the queue answered to
     // it (a row left over from before a refresh releases nothing and opens nothing).
-    bool releaseSelectedJob();
+    Task<bool> releaseSelectedJob();
     // The same for a row taken when the action started, within that action's scope.
-    bool releaseJobRow(const JobRowValues& row, const ActionScope& scope);
+    Task<bool> releaseJobRow(JobRowValues row, ActionScope scope);
     // The queue's jobs as the scope's connection reads them now (a wait); empty when they
     // cannot be read.
-    static QList<PrintJobInfo> scopeJobs(const ActionScope& scope);
+    static Task<QList<PrintJobInfo>> scopeJobs(ActionScope scope);
     // The queue actions now waiting for their server, by name: a second start of one of
     // them meanwhile is refused.
     QSet<QString> m_actionsWaiting;
@@ -617,11 +622,11 @@ private:
     quint64 actOnSelectedJob(JobCall act, std::function<void(const QList<PrintJobInfo>&)> then);
     // Resume All without AutoQueue: releases every paused row in one batch (jobStatus: the
     // jobs' status bits by name).
-    void releaseAllPausedRows(const ActionScope& scope, const QList<JobRow>& listed, const QList<PrintJobInfo>& jobs);
+    Task<void> releaseAllPausedRows(ActionScope scope, QList<JobRow> listed, QList<PrintJobInfo> jobs);
     // A favourite's own activation from the polling loop: loads it unless a Resume All is
     // pending (then false; the next tick tries again). No box, no delete mode.
-    bool activateFavourite(int Index);
-    void loadFavourite(int Index);
+    Task<bool> activateFavourite(int Index);
+    Task<void> loadFavourite(int Index);
     // Shows a timed-release failure in the status bar and the audit, once for each cause.
     void reportTimedReleaseFault(QLatin1String message, const QString& cause);
     QSet<QString> m_exceptionReleases; // transaction ids of jobs Exceptions released
@@ -656,7 +661,7 @@ public:
 private:
     // Ends a run of a report switch: records a report that could not be written and shuts down.
     // queue: the queue a printer report is about.
-    void endReportRun(bool ok, const QString& report, const QString& queue);
+    void endReportRun(bool ok, const QString& report, const QString& server, const QString& queue);
     // The command line asks for a report: the console writes it and closes, nobody sees the
     // job lists.
     bool isReportRun() const;
@@ -700,9 +705,9 @@ public:
     // "rpt:Server", "rpt:Fav" pass Quiet true): Quiet writes the page without opening it,
     // Collapsible folds each jobs table behind a "Show/Hide Jobs" link.
     // True when the report was written with what it reports on.
-    bool PrinterReport(const QString& Server, const QString& Printer, bool Quiet, bool Collapsible);
-    bool ServerReport(const QString& Server, bool Quiet, bool Collapsible);
-    bool FavouritesReport(bool Quiet);
+    Task<bool> PrinterReport(const QString& Server, const QString& Printer, bool Quiet, bool Collapsible);
+    Task<bool> ServerReport(const QString& Server, bool Quiet, bool Collapsible);
+    Task<bool> FavouritesReport(bool Quiet);
     // The captions of the favourites in use, in slot order.
     QStringList favouriteCaptions() const;
     // The report procedures (built on first use).

@@ -50,19 +50,6 @@ QString queueName(const FrmMain& w)
     return w.CurrentQueue ? w.CurrentQueue->queueName() : QString();
 }
 
-QList<PrintJobInfo> queueJobs(FrmMain& w)
-{
-    QList<PrintJobInfo> jobs;
-    const std::shared_ptr<PrintServer> container = w.serverContainer();
-    if (!w.CurrentQueue || !container) {
-        return jobs;
-    }
-    if (!container->queueJobs(queueName(w), jobs)) {
-        jobs.clear();
-    }
-    return jobs;
-}
-
 void countDeletedPages(FrmMain& w, const QString& pages)
 {
     addDeletedPages(w.SessionDeleted, pages);

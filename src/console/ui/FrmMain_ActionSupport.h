@@ -58,8 +58,6 @@ void showStatus(FrmMain& w, QLatin1String text);
 
 // The name operations use for the queue the window holds in CurrentQueue.
 QString queueName(const FrmMain& w);
-// The jobs of the queue in CurrentQueue in the server's order; empty when it cannot be read.
-QList<PrintJobInfo> queueJobs(FrmMain& w);
 
 // Raise SessionDeleted/SessionPrinted and the matching counter of the settings file by a
 // job's pages; a page count that is not a number changes nothing.

@@ -33,7 +33,7 @@ void paintCheckBox(QCheckBox* box, bool checked)
 
 } // namespace
 
-void FrmMain::chkAutoQueue_Click()
+Task<void> FrmMain::chkAutoQueue_Click()
 {
     if (value(chkAutoQueue) == 0) {
         paintCheckBox(chkAutoQueue, false);
@@ -41,7 +41,7 @@ void FrmMain::chkAutoQueue_Click()
         setValue(chkAA, 0);
         actions::showStatus(*this, ActionText::DisableAutoQueue);
         writeAudit(QStringLiteral("AutoQueue"), QStringLiteral("Disable AutoQueue - ") + queueBoxText());
-        CurrentQueue = GetPrintQueue();
+        CurrentQueue = co_await GetPrintQueue();
         MenuPause->setEnabled(true);
         MenuResume->setEnabled(true);
         actions::restartPollTimer(*this, m_settings.PollNorm);
@@ -50,30 +50,31 @@ void FrmMain::chkAutoQueue_Click()
         optTimed[0]->setEnabled(false);
         optTimed[1]->setEnabled(false);
         // The queue stays paused until the operator resumes it.
-        return;
+        co_return;
     }
 
     paintCheckBox(chkAutoQueue, true);
     actions::showStatus(*this, ActionText::EnableAutoQueue);
     writeAudit(QStringLiteral("AutoQueue"), QStringLiteral("Enable AutoQueue - ") + queueBoxText());
-    CurrentQueue = GetPrintQueue();
+    CurrentQueue = co_await GetPrintQueue();
     const QString queue = actions::queueName(*this);
     // The queue and then every job of it are held in one call on the print worker, made
     // while the window's events run.
     const bool known = ServerContainer && CurrentQueue;
     if (known) {
-        m_printWorker->call([queue](PrintServer* server, const QString&) {
+        PrintWorker::Call call = [queue](PrintServer* server, const QString&) {
             if (server) {
                 server->holdQueue(queue);
             }
-        });
+        };
+        co_await m_printWorker->ask(std::move(call));
     }
     MenuPause->setEnabled(false);
     MenuResume->setEnabled(false);
     actions::restartPollTimer(*this, m_settings.PollAQ);
     chkTimed->setEnabled(true);
     if (known && value(chkAutoQueue) == 1) {
-        m_printWorker->call([queue](PrintServer* server, const QString&) {
+        PrintWorker::Call call = [queue](PrintServer* server, const QString&) {
             QList<PrintJobInfo> jobs;
             if (server && server->queueJobs(queue, jobs)) {
                 for (const PrintJobInfo& job : std::as_const(jobs)) {
@@ -83,7 +84,8 @@ void FrmMain::chkAutoQueue_Click()
                     }
                 }
             }
-        });
+        };
+        co_await m_printWorker->ask(std::move(call));
     }
 }
 
@@ -113,7 +115,7 @@ void FrmMain::chkAA_Click()
     paintCheckBox(chkAA, value(chkAA) == 1);
 }
 
-void FrmMain::chkTimedRelease()
+Task<void> FrmMain::chkTimedRelease()
 {
     // A failure switches AutoRelease and AutoActivate off (with their own status text and
     // audit record) and is reported in the status bar and the audit, once for each cause:
@@ -127,7 +129,7 @@ void FrmMain::chkTimedRelease()
     const QDateTime clock = m_ctx.clock.now();
     if (!clock.isValid()) {
         fail(ActionText::CheckTimeError, QString());
-        return;
+        co_return;
     }
     const QTime now = clock.time();
     // The minute the set times are compared at; each timed action runs once in it.
@@ -138,10 +140,10 @@ void FrmMain::chkTimedRelease()
     const std::optional<TimedAction> due = timedActionDue(state, now);
     if (!due) {
         fail(ActionText::PrintPurgeError, txtTimed->text());
-        return;
+        co_return;
     }
     if (*due == TimedAction::ResumeAll) {
-        mnuresumealljobs_Click();
+        co_await mnuresumealljobs_Click();
         actions::showStatus(*this, ActionText::ResumeAllJobs);
         writeAudit(QStringLiteral("AutoRelease"), QStringLiteral("Resume All Jobs - ") + queueBoxText());
     } else if (*due == TimedAction::Purge) {
@@ -153,7 +155,7 @@ void FrmMain::chkTimedRelease()
         const QString queueKey = ActiveServer + QLatin1Char('\n') + queueBoxText();
         if (!m_timedPurgeMinutes.contains(queueKey)) {
             m_timedPurgeMinutes.insert(queueKey, minute);
-            PurgeAllJobs(true);
+            co_await PurgeAllJobs(true);
             actions::showStatus(*this, ActionText::PurgeAllJobs);
             writeAudit(QStringLiteral("AutoRelease"), QStringLiteral("Purge All Jobs - ") + queueBoxText());
         }
@@ -186,7 +188,8 @@ void FrmMain::chkTimedRelease()
 
     const int favourite = dueFavourite(entries, now);
     if (favourite >= 0 && !(m_activatedFavourite == favourite && m_activationMinute == minute)) {
-        if (activateFavourite(favourite)) {
+        const bool activated = co_await activateFavourite(favourite);
+        if (activated) {
             m_activatedFavourite = favourite;
             m_activationMinute = minute;
         }
@@ -205,11 +208,11 @@ void FrmMain::reportTimedReleaseFault(QLatin1String message, const QString& caus
                cause.isEmpty() ? QString(message) : QString(message) + QStringLiteral(" - ") + cause);
 }
 
-void FrmMain::ResumeExceptions()
+Task<void> FrmMain::ResumeExceptions()
 {
     const QString exceptions = m_settings.Exceptions;
     if (JobList->rowCount() == 0 || exceptions.isEmpty()) {
-        return;
+        co_return;
     }
     // Jobs released here that have left the list are forgotten.
     QSet<QString> listed;
@@ -222,7 +225,7 @@ void FrmMain::ResumeExceptions()
     for (int i = 0; i < JobList->rowCount(); ++i) {
         // A job released under AutoQueue is still printing: the next one waits.
         if (releaseInFlight(Timer2.interval(), m_settings.PollAQactive)) {
-            return;
+            co_return;
         }
         const JobRowValues row = actions::rowValues(JobList->row(i));
         // A job is released once: one that waits after its release (the queue held by
@@ -236,12 +239,13 @@ void FrmMain::ResumeExceptions()
         }
     }
     if (match < 0) {
-        return;
+        co_return;
     }
     JobList->selectRow(match);
     if (rowReleasableForExceptions(JobList->row(match).text)) {
         const QString key = transactionIdOf(actions::rowValues(JobList->row(match)));
-        if (releaseSelectedJob()) {
+        const bool released = co_await releaseSelectedJob();
+        if (released) {
             m_exceptionReleases.insert(key);
         }
     }

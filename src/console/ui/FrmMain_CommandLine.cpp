@@ -42,7 +42,7 @@ bool FrmMain::isReportRun() const
     return false;
 }
 
-void FrmMain::GetCommandLine(int MaxArgs)
+Task<void> FrmMain::GetCommandLine(int MaxArgs)
 {
     const QStringList args = splitCommandLine(m_ctx.commandLine, MaxArgs);
     // The progress line gets the report's name only while the splash window is on screen;
@@ -59,20 +59,25 @@ void FrmMain::GetCommandLine(int MaxArgs)
             announce(QStringLiteral(" Generating Printer Report."));
             // A saved queue the start-up did not find is still the queue the run reports on.
             const QString queue = m_startupQueue.value_or(CurrentPrintQueue->currentText());
-            endReportRun(PrinterReport(serverBoxText(), queue, true, false),
-                         QStringLiteral("printer report of ") + queue + QStringLiteral(" on ") + serverBoxText(),
+            const QString server = serverBoxText();
+            const bool ok = co_await PrinterReport(server, queue, true, false);
+            endReportRun(ok, QStringLiteral("printer report of ") + queue + QStringLiteral(" on ") + server, server,
                          queue);
-            return;
+            co_return;
         }
-        case CommandSwitch::ServerReport:
+        case CommandSwitch::ServerReport: {
             announce(QStringLiteral(" Generating Server Report."));
-            endReportRun(ServerReport(serverBoxText(), true, false),
-                         QStringLiteral("server report of ") + serverBoxText(), QString());
-            return;
-        case CommandSwitch::FavouritesReport:
+            const QString server = serverBoxText();
+            const bool ok = co_await ServerReport(server, true, false);
+            endReportRun(ok, QStringLiteral("server report of ") + server, server, QString());
+            co_return;
+        }
+        case CommandSwitch::FavouritesReport: {
             announce(QStringLiteral(" Generating Favourites Report."));
-            endReportRun(FavouritesReport(true), QStringLiteral("favourites report"), QString());
-            return;
+            const bool ok = co_await FavouritesReport(true);
+            endReportRun(ok, QStringLiteral("favourites report"), serverBoxText(), QString());
+            co_return;
+        }
         case CommandSwitch::MenuStyle:
             SwSimpleView(command.menuStyle);
             break;
@@ -80,7 +85,7 @@ void FrmMain::GetCommandLine(int MaxArgs)
             // A help file that cannot be opened is not reported; the console closes anyway.
             m_ctx.shell.open(helpFilePath());
             Form_Unload();
-            return;
+            co_return;
         case CommandSwitch::Server:
             // Becomes the fallback of an empty server box; the connected server stays.
             m_settings.Server = arg;
@@ -89,7 +94,7 @@ void FrmMain::GetCommandLine(int MaxArgs)
     }
 }
 
-void FrmMain::endReportRun(bool ok, const QString& report, const QString& queue)
+void FrmMain::endReportRun(bool ok, const QString& report, const QString& server, const QString& queue)
 {
     // Nobody waits for the run: a report that could not be written, or was written without
     // the server or queue it reports on, is told on stderr and in the exit status, and the
@@ -103,7 +108,7 @@ void FrmMain::endReportRun(bool ok, const QString& report, const QString& queue)
                          qUtf8Printable(queue));
         } else {
             std::fprintf(stderr, "hlv: the %s was written, but the print server %s was not found\n",
-                         qUtf8Printable(report), qUtf8Printable(serverBoxText()));
+                         qUtf8Printable(report), qUtf8Printable(server));
         }
     }
     Form_Unload();

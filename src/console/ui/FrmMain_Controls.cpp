@@ -1,4 +1,6 @@
 // Building the main window's controls and menus, and the small control helpers.
+#include <type_traits>
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -22,6 +24,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "console/access/PrintWorker.h"
 #include "console/ui/ConnectionBoxDialogs.h"
 #include "console/ui/ConsoleContext.h"
 #include "console/ui/ControlWidgets.h"
@@ -172,7 +175,8 @@ int vbButtons(Qt::MouseButtons buttons)
 void FrmMain::buildMenus()
 {
     QMenuBar* bar = menuBar();
-    const auto item = [this](QMenu* menu, const QString& caption, void (FrmMain::*handler)(),
+    // handler: a method of the window, or a step (Task) that goes on after its waits.
+    const auto item = [this](QMenu* menu, const QString& caption, auto handler,
                              const QKeySequence& shortcut = QKeySequence()) {
         QAction* action = menu->addAction(caption);
         if (!shortcut.isEmpty()) {
@@ -185,7 +189,11 @@ void FrmMain::buildMenus()
                 if (action->isCheckable()) {
                     action->setChecked(!action->isChecked());
                 }
-                (this->*handler)();
+                if constexpr (std::is_void_v<decltype((this->*handler)())>) {
+                    (this->*handler)();
+                } else {
+                    detach((this->*handler)());
+                }
             });
         }
         return action;
@@ -562,13 +570,13 @@ void FrmMain::buildPanels()
 
 void FrmMain::connectHandlers()
 {
-    connect(FindPrintQueues, &QToolButton::clicked, this, &FrmMain::FindPrintQueues_Click);
+    connect(FindPrintQueues, &QToolButton::clicked, this, [this] { detach(FindPrintQueues_Click()); });
     connect(FindComputers, &QToolButton::clicked, this, &FrmMain::FindComputers_Click);
     connect(cmdRefreshJobs, &QToolButton::clicked, this, &FrmMain::cmdRefreshJobs_Click);
-    connect(cmdPrintProperty, &QToolButton::clicked, this, &FrmMain::cmdPrintProperty_Click);
-    connect(cmdTestPage, &QToolButton::clicked, this, &FrmMain::cmdTestPage_Click);
-    connect(imgPlay, &ClickLabel::clicked, this, &FrmMain::imgPlay_Click);
-    connect(imgPause, &ClickLabel::clicked, this, &FrmMain::imgPause_Click);
+    connect(cmdPrintProperty, &QToolButton::clicked, this, [this] { detach(cmdPrintProperty_Click()); });
+    connect(cmdTestPage, &QToolButton::clicked, this, [this] { detach(cmdTestPage_Click()); });
+    connect(imgPlay, &ClickLabel::clicked, this, [this] { detach(imgPlay_Click()); });
+    connect(imgPause, &ClickLabel::clicked, this, [this] { detach(imgPause_Click()); });
     connect(imgFavourite, &ClickLabel::clicked, this, &FrmMain::imgFavourite_Click);
     connect(Image2, &ClickLabel::clicked, this, &FrmMain::Image2_Click);
     connect(Image3, &ClickLabel::clicked, this, &FrmMain::Image3_Click);
@@ -579,14 +587,14 @@ void FrmMain::connectHandlers()
     connectBrowserHandlers();
 
     // A user's choice in the queue box; code selects entries through selectQueueEntry.
-    connect(CurrentPrintQueue, &QComboBox::activated, this, [this](int) { CurrentPrintQueue_Click(); });
+    connect(CurrentPrintQueue, &QComboBox::activated, this, [this](int) { detach(CurrentPrintQueue_Click()); });
     // Keys reach the combo box (the focus widget) and the combo passes them on to its line
     // edit directly, so the combo is watched; the line edit too, for keys sent to it.
     CurrentPrinter->installEventFilter(this);
     CurrentPrinter->lineEdit()->installEventFilter(this);
 
     // A check box runs its Click handler whenever its value changes, by a click or by code.
-    connect(chkAutoQueue, &QCheckBox::stateChanged, this, [this](int) { chkAutoQueue_Click(); });
+    connect(chkAutoQueue, &QCheckBox::stateChanged, this, [this](int) { detach(chkAutoQueue_Click()); });
     connect(chkTimed, &QCheckBox::stateChanged, this, [this](int) { chkTimed_Click(); });
     connect(chkAA, &QCheckBox::stateChanged, this, [this](int) { chkAA_Click(); });
 
@@ -706,7 +714,9 @@ QString FrmMain::nowText() const
 
 void FrmMain::yieldToEvents()
 {
-    QCoreApplication::processEvents();
+    // What the yield lets run is the operator's (or another tick's) own work, not the
+    // yielding step's.
+    m_printWorker->attended([] { QCoreApplication::processEvents(); });
 }
 
 void FrmMain::writeAudit(const QString& action, const QString& description)

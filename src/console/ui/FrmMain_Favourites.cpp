@@ -196,22 +196,22 @@ void FrmMain::mnuFav_Click(int Index)
         return;
     }
 
-    loadFavourite(Index);
+    detach(loadFavourite(Index));
 }
 
-bool FrmMain::activateFavourite(int Index)
+Task<bool> FrmMain::activateFavourite(int Index)
 {
     // Runs inside a polling tick: a pending Resume All is waited for without a box (the
     // next tick of the minute tries again), and delete mode does not apply.
     if (ResumeAllPending) {
         setStatusPanelText(1, ActiveQueue + QStringLiteral(" is currently resuming print jobs ") + timeText());
-        return false;
+        co_return false;
     }
-    loadFavourite(Index);
-    return true;
+    co_await loadFavourite(Index);
+    co_return true;
 }
 
-void FrmMain::loadFavourite(int Index)
+Task<void> FrmMain::loadFavourite(int Index)
 {
     const QAction* entry = mnuFav[static_cast<size_t>(Index)];
     // Loading replaces the server, the queue and the whole automation. The polling loop
@@ -223,13 +223,14 @@ void FrmMain::loadFavourite(int Index)
     };
     m_settings.Server = field(0);
     CurrentPrinter->setEditText(field(0));
-    if (!FindPrintQueues_Click()) {
-        return; // another search took over while the server was asked: it is the one shown
+    const bool searched = co_await FindPrintQueues_Click();
+    if (!searched) {
+        co_return; // another search took over while the server was asked: it is the one shown
     }
     setValue(chkAutoQueue, 0);
     setValue(chkAA, 0);
     if (fields.size() > 1) {
-        setQueueBoxText(field(1));
+        co_await setQueueBoxText(field(1));
     }
     if (field(2) == QStringLiteral("AQ On")) {
         setValue(chkAutoQueue, 1);

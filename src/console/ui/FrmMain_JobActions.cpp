@@ -95,7 +95,7 @@ void FrmMain::recordRelease(const JobRowValues& row, const QString& server, cons
     LastReleasedJob = jobName;
 }
 
-void FrmMain::MenuResumeJob_Click()
+Task<void> FrmMain::MenuResumeJob_Click()
 {
     // Two requests on the print worker, each finished when its answer comes, in the order
     // the release has always had: the jobs are read, the release is recorded, then the
@@ -103,13 +103,13 @@ void FrmMain::MenuResumeJob_Click()
     // second release while one is waited for would record and release the job again.
     const QString action = QStringLiteral("Resume Job");
     if (jobActionWaiting(action)) {
-        return;
+        co_return;
     }
     actions::showStatus(*this, ActionText::ResumeJob);
     const std::optional<JobRowValues> row = actions::selectedRow(*this);
     const QString shownQueue = queueBoxText();
     const QString boundServer = m_boundServer;
-    CurrentQueue = GetPrintQueue();
+    CurrentQueue = co_await GetPrintQueue();
     const QString queue = actions::queueName(*this);
     const bool autoQueue = value(chkAutoQueue) == 1;
     const quint64 reading = actOnSelectedJob(
@@ -138,7 +138,7 @@ void FrmMain::MenuResumeJob_Click()
                 },
                 [this, autoQueue] {
                     if (autoQueue) {
-                        CurrentPrintQueue_Click();
+                        detach(CurrentPrintQueue_Click());
                         if (m_unloaded) {
                             return;
                         }
@@ -150,32 +150,34 @@ void FrmMain::MenuResumeJob_Click()
     m_jobActionRequests[action] = reading;
 }
 
-bool FrmMain::releaseSelectedJob()
+Task<bool> FrmMain::releaseSelectedJob()
 {
     const std::optional<JobRowValues> row = actions::selectedRow(*this);
-    const ActionScope scope = actionScope();
+    const ActionScope scope = co_await actionScope();
     CurrentQueue = scope.queue;
     if (!row) {
         actions::showStatus(*this, ActionText::ResumeJob);
         yieldToEvents();
-        return false;
+        co_return false;
     }
-    return releaseJobRow(*row, scope);
+    const bool released = co_await releaseJobRow(*row, scope);
+    co_return released;
 }
 
-bool FrmMain::releaseJobRow(const JobRowValues& row, const ActionScope& scope)
+Task<bool> FrmMain::releaseJobRow(JobRowValues row, ActionScope scope)
 {
     actions::showStatus(*this, ActionText::ResumeJob);
 
     const QString queue = scope.queueName();
     bool released = false;
-    for (const PrintJobInfo& job : scopeJobs(scope)) {
+    const QList<PrintJobInfo> jobs = co_await scopeJobs(scope);
+    for (const PrintJobInfo& job : jobs) {
         if (job.queueJobName() != row.ID) {
             continue;
         }
         recordRelease(row, scope.server, scope.shownQueue, job.queueJobName(), !released);
         released = true;
-        scope.container->resumeJob(queue, job.JobId);
+        co_await scope.container->resumeJob(queue, job.JobId);
         yieldToEvents();
     }
 
@@ -185,51 +187,51 @@ bool FrmMain::releaseJobRow(const JobRowValues& row, const ActionScope& scope)
     // releases nothing, so the queue stays held and the polling keeps its pace.
     if (released && value(chkAutoQueue) == 1) {
         if (scope.container && scope.queue) {
-            scope.container->resumeQueue(queue);
+            co_await scope.container->resumeQueue(queue);
         }
-        CurrentPrintQueue_Click();
+        co_await CurrentPrintQueue_Click();
         actions::restartPollTimer(*this, m_settings.PollAQactive);
     }
     yieldToEvents();
-    return released;
+    co_return released;
 }
 
-void FrmMain::MenuPauseJob_Click()
+Task<void> FrmMain::MenuPauseJob_Click()
 {
     const QString action = QStringLiteral("Pause Job");
     if (jobActionWaiting(action)) {
-        return;
+        co_return;
     }
     actions::showStatus(*this, ActionText::PauseJob);
     writeAudit(QStringLiteral("Job"), QStringLiteral("Pause Job"));
 
-    CurrentQueue = GetPrintQueue();
+    CurrentQueue = co_await GetPrintQueue();
     m_jobActionRequests[action] =
         actOnSelectedJob([](PrintServer& server, const QString& queue, qint64 id) { server.pauseJob(queue, id); },
                          [this](const QList<PrintJobInfo>&) {
-                             CurrentPrintQueue_Click();
+                             detach(CurrentPrintQueue_Click());
                              if (!m_unloaded) {
                                  yieldToEvents();
                              }
                          });
 }
 
-void FrmMain::MenuRemove_Click()
+Task<void> FrmMain::MenuRemove_Click()
 {
     // A second removal while one is waited for would record the job's deletion again.
     const QString action = QStringLiteral("Remove Job");
     if (jobActionWaiting(action)) {
-        return;
+        co_return;
     }
     Timer2.stop();
     // Without a selected row there is nothing to ask about; the timer still runs again.
     const std::optional<JobRowValues> asked = actions::selectedRow(*this);
     if (!asked) {
         Timer2.start();
-        return;
+        co_return;
     }
     const auto finish = [this] {
-        CurrentPrintQueue_Click();
+        detach(CurrentPrintQueue_Click());
         if (m_unloaded) {
             return;
         }
@@ -239,16 +241,19 @@ void FrmMain::MenuRemove_Click()
     const int answer = m_ctx.dialogs.msgBox(deleteQuestion(*asked), 20, QString(ActionText::Warning));
     if (answer != MsgBoxResult::Yes) {
         finish();
-        return;
+        co_return;
     }
     actions::showStatus(*this, ActionText::RemoveJob);
     writeAudit(QStringLiteral("Job"), QStringLiteral("Remove Job"));
-    CurrentQueue = GetPrintQueue();
-    if (const std::optional<JobRowValues> row = actions::selectedRow(*this)) {
+    // The row, server and queue are the ones the operator was asked about.
+    const std::optional<JobRowValues> row = actions::selectedRow(*this);
+    const QString boundServer = m_boundServer;
+    const QString shownQueue = queueBoxText();
+    CurrentQueue = co_await GetPrintQueue();
+    if (row) {
         actions::writeJobLogFields(*this, transactionIdOf(*row),
-                                   jobLogFields(JobLogKind::Delete, *row, m_boundServer, queueBoxText(),
-                                                m_ctx.clock.now(), m_ctx.environment.userName(),
-                                                m_ctx.environment.computerName()));
+                                   jobLogFields(JobLogKind::Delete, *row, boundServer, shownQueue, m_ctx.clock.now(),
+                                                m_ctx.environment.userName(), m_ctx.environment.computerName()));
         actions::countDeletedPages(*this, row->Pages);
         bool isNumber = false;
         const qint64 id = row->ID.toLongLong(&isNumber);
@@ -267,24 +272,24 @@ void FrmMain::MenuRemove_Click()
                         finish();
                     }
                 });
-            return;
+            co_return;
         }
     }
     yieldToEvents();
     finish();
 }
 
-void FrmMain::MenuPriority_Click()
+Task<void> FrmMain::MenuPriority_Click()
 {
     const QString answer =
         m_ctx.dialogs.inputBox(QString(ActionText::PriorityPrompt), productName(), QString()).trimmed();
     if (answer.isEmpty()) {
-        return;
+        co_return;
     }
     actions::showStatus(*this, ActionText::ChangePriority);
     writeAudit(QStringLiteral("Job"), QStringLiteral("Change Priority"));
 
-    CurrentQueue = GetPrintQueue();
+    CurrentQueue = co_await GetPrintQueue();
     const std::optional<qint64> priority = priorityFromAnswer(answer);
     actOnSelectedJob(
         [priority](PrintServer& server, const QString& queue, qint64 id) {
@@ -295,15 +300,15 @@ void FrmMain::MenuPriority_Click()
         [this](const QList<PrintJobInfo>&) { yieldToEvents(); });
 }
 
-void FrmMain::mnuLogComment_Click()
+Task<void> FrmMain::mnuLogComment_Click()
 {
     // The answer is stored as typed: blanks alone are a comment, an empty answer is none.
     const QString answer =
         m_ctx.dialogs.inputBox(QString(ActionText::CommentPrompt), QString(ActionText::CommentTitle), QString());
     if (answer.isEmpty()) {
-        return;
+        co_return;
     }
-    CurrentQueue = GetPrintQueue();
+    CurrentQueue = co_await GetPrintQueue();
     const std::optional<JobRowValues> row = actions::selectedRow(*this);
     actOnSelectedJob({}, [this, row, answer](const QList<PrintJobInfo>& jobs) {
         for (qsizetype i = 0; row && i < jobs.size(); ++i) {

@@ -121,9 +121,9 @@ void FrmMain::JobList_DblClick()
     if (m_settings.QuickAction == 1) {
         showQuickAction();
     } else if (m_settings.JobAction == QStringLiteral("Delete")) {
-        MenuRemove_Click();
+        detach(MenuRemove_Click());
     } else {
-        MenuResumeJob_Click();
+        detach(MenuResumeJob_Click());
         m_settings.JobAction = QStringLiteral("Print");
     }
 }
@@ -141,7 +141,7 @@ void FrmMain::JobList_MouseDown(int Button, int Shift, int X, int Y)
 // ---------------------------------------------------------------------------------------
 // Live view and job monitor
 
-bool FrmMain::RefreshJobList(const QString& Server, const QString& Queue)
+Task<bool> FrmMain::RefreshJobList(QString Server, QString Queue)
 {
     Q_UNUSED(Server); // the jobs come from the bound server, whatever name the caller passes
     const QDateTime start = m_liveView->beginRefresh();
@@ -155,7 +155,7 @@ bool FrmMain::RefreshJobList(const QString& Server, const QString& Queue)
     const quint64 seq = ++m_jobReadingSeq;
     // The one query runs on the print worker while the window's events run: the yield the
     // retrieval makes after its query anyway.
-    const bool answered = m_printWorker->call([reading](PrintServer* server, const QString&) {
+    PrintWorker::Call call = [reading](PrintServer* server, const QString&) {
         reading->connected = server != nullptr;
         if (server) {
             reading->queried = static_cast<bool>(server->jobs(reading->jobs));
@@ -163,9 +163,10 @@ bool FrmMain::RefreshJobList(const QString& Server, const QString& Queue)
                 PrintWorker::connectionLost();
             }
         }
-    });
+    };
+    const bool answered = co_await m_printWorker->ask(std::move(call));
     if (!answered || m_unloaded) {
-        return false; // a search superseded it and shows its own retrieval
+        co_return false; // a search superseded it and shows its own retrieval
     }
     if (m_connectPending) {
         m_connectPending = false;
@@ -174,10 +175,10 @@ bool FrmMain::RefreshJobList(const QString& Server, const QString& Queue)
         }
     }
     if (seq != m_jobReadingSeq) {
-        return true; // a later retrieval has listed the jobs meanwhile; this one is older
+        co_return true; // a later retrieval has listed the jobs meanwhile; this one is older
     }
     m_liveView->finishRefresh(reading->queried, reading->jobs, Queue, start);
-    return true;
+    co_return true;
 }
 
 void FrmMain::FilterQueueJobs(const QString& Queue)

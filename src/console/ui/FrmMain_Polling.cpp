@@ -109,7 +109,7 @@ void FrmMain::Timer2_Timer()
         },
         // The id this post is given, known before the post.
         [this, reading, search, queue, id = m_printWorker->lastPosted() + 1] {
-            pollTickAnswered(*reading, search, queue, id);
+            detach(pollTickAnswered(*reading, search, queue, id));
         },
         false);
 }
@@ -134,7 +134,7 @@ void FrmMain::showServerLost(const QString& error)
     Timer2.setInterval(static_cast<int>(std::min<qint64>(delay, kLostRetryCapMs)));
 }
 
-void FrmMain::pollTickAnswered(const PollReading& reading, quint64 search, const QString& queue, quint64 readingId)
+Task<void> FrmMain::pollTickAnswered(PollReading reading, quint64 search, QString queue, quint64 readingId)
 {
     m_pollReadingPending = false;
     if (!m_unloaded && readingId != m_printWorker->lastPosted() && search == m_searchGeneration &&
@@ -143,7 +143,7 @@ void FrmMain::pollTickAnswered(const PollReading& reading, quint64 search, const
         // say): the reading may show what that has changed already. The tick reads again.
         m_pollTickRunning = false;
         Timer2_Timer();
-        return;
+        co_return;
     }
     // Nothing the tick sets off has an operator waiting for it (timed release, a favourite's
     // own activation): a server that wants a password refuses it rather than ask.
@@ -152,22 +152,22 @@ void FrmMain::pollTickAnswered(const PollReading& reading, quint64 search, const
         // The window moved on while the reading was out (a search, another queue, the
         // close): the reading is of no use, and whoever moved on runs the loop now.
         m_pollTickRunning = false;
-        return;
+        co_return;
     }
     if (!reading.answered) {
         showServerLost(reading.error);
         Timer2.start();
         m_pollTickRunning = false;
-        return;
+        co_return;
     }
     if (m_serverLost) {
         // Back: its jobs are listed again, the changes made while it was away included.
         m_serverLost = false;
         m_lostTries = 0;
-        RefreshJobList(m_boundServer, QString());
+        co_await RefreshJobList(m_boundServer, QString());
         if (m_unloaded || search != m_searchGeneration) {
             m_pollTickRunning = false;
-            return;
+            co_return;
         }
     }
 
@@ -192,7 +192,7 @@ void FrmMain::pollTickAnswered(const PollReading& reading, quint64 search, const
         if (JobList->rowCount() >= 1) {
             actions::showStatus(*this, ActionText::ResumePrintJob);
         }
-        CurrentPrintQueue_Click();
+        co_await CurrentPrintQueue_Click();
         setActiveUpdateColour(VbColours::Red);
         if (value(chkAutoQueue) == 1) {
             actions::setPollInterval(*this, m_settings.PollAQactive);
@@ -217,13 +217,13 @@ void FrmMain::pollTickAnswered(const PollReading& reading, quint64 search, const
         } else {
             actions::setPollInterval(*this, m_settings.PollNorm);
         }
-        CurrentPrintQueue_Click();
-        chkTimedRelease();
+        co_await CurrentPrintQueue_Click();
+        co_await chkTimedRelease();
         if (ResumeAllPending) {
-            mnuresumealljobs_Click();
+            co_await mnuresumealljobs_Click();
         }
         if (!ResumeAllPending) {
-            ResumeExceptions();
+            co_await ResumeExceptions();
         }
         setActiveUpdateColour(VbColours::Green);
     }

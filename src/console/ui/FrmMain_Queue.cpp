@@ -19,16 +19,17 @@
 
 namespace hlv {
 
-std::optional<PrinterInfo> FrmMain::GetPrintQueue()
+Task<std::optional<PrinterInfo>> FrmMain::GetPrintQueue()
 {
-    return actionScope().queue;
+    const ActionScope scope = co_await actionScope();
+    co_return scope.queue;
 }
 
-FrmMain::ActionScope FrmMain::actionScope()
+Task<FrmMain::ActionScope> FrmMain::actionScope()
 {
     ActionScope scope{m_boundServer, queueBoxText(), ServerContainer, std::nullopt};
     if (scope.shownQueue.isEmpty() || !scope.container) {
-        return scope;
+        co_return scope;
     }
     // The queue object is the one the server's last reading listed: getting it asks the
     // server nothing, as binding a queue of the container does. Only a queue no reading
@@ -36,11 +37,12 @@ FrmMain::ActionScope FrmMain::actionScope()
     const auto known = m_knownQueues.constFind(scope.shownQueue);
     if (known != m_knownQueues.constEnd()) {
         scope.queue = *known;
-        return scope;
+        co_return scope;
     }
     QList<PrinterInfo> printers;
-    if (!scope.container->printers(printers)) {
-        return scope;
+    const PrintResult listed = co_await scope.container->printers(printers);
+    if (!listed) {
+        co_return scope;
     }
     for (const PrinterInfo& printer : std::as_const(printers)) {
         if (printer.queueName() == scope.shownQueue) {
@@ -48,16 +50,20 @@ FrmMain::ActionScope FrmMain::actionScope()
             break;
         }
     }
-    return scope;
+    co_return scope;
 }
 
-QList<PrintJobInfo> FrmMain::scopeJobs(const ActionScope& scope)
+Task<QList<PrintJobInfo>> FrmMain::scopeJobs(ActionScope scope)
 {
     QList<PrintJobInfo> jobs;
-    if (!scope.queue || !scope.container || !scope.container->queueJobs(scope.queueName(), jobs)) {
+    if (!scope.queue || !scope.container) {
+        co_return jobs;
+    }
+    const PrintResult read = co_await scope.container->queueJobs(scope.queueName(), jobs);
+    if (!read) {
         jobs.clear();
     }
-    return jobs;
+    co_return jobs;
 }
 
 void FrmMain::rememberQueue(const QString& queue, const std::optional<PrinterInfo>& printer)
@@ -69,20 +75,20 @@ void FrmMain::rememberQueue(const QString& queue, const std::optional<PrinterInf
     }
 }
 
-void FrmMain::selectQueueEntry(int index)
+Task<void> FrmMain::selectQueueEntry(int index)
 {
     {
         const QSignalBlocker blocker(CurrentPrintQueue);
         CurrentPrintQueue->setCurrentIndex(index);
     }
-    CurrentPrintQueue_Click();
+    co_await CurrentPrintQueue_Click();
 }
 
-void FrmMain::setQueueBoxText(const QString& text)
+Task<void> FrmMain::setQueueBoxText(QString text)
 {
     const int index = CurrentPrintQueue->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (index >= 0) {
-        selectQueueEntry(index);
+        co_await selectQueueEntry(index);
     } else {
         const QSignalBlocker blocker(CurrentPrintQueue);
         CurrentPrintQueue->setCurrentIndex(-1);
@@ -120,7 +126,7 @@ void FrmMain::applyPrintStatusColour(const QString& status)
     }
 }
 
-void FrmMain::CurrentPrintQueue_Click()
+Task<void> FrmMain::CurrentPrintQueue_Click()
 {
     if (activeUpdateColour() == VbColours::Green) {
         setActiveUpdateColour(VbColours::Orange);
@@ -132,7 +138,7 @@ void FrmMain::CurrentPrintQueue_Click()
                    QStringLiteral("Queue changed to ") + serverBoxText() + QLatin1Char('-') + queueBoxText());
         if (serverBoxText() != ActiveServer) {
             // A server name typed but not searched: reload both lists from it.
-            RefreshJobList(serverBoxText(), QString());
+            co_await RefreshJobList(serverBoxText(), QString());
         } else {
             FilterQueueJobs(queueBoxText());
         }
@@ -164,7 +170,7 @@ void FrmMain::CurrentPrintQueue_Click()
         cmdTestPage->setEnabled(false);
         imgPause->setVisible(false);
         imgPlay->setVisible(false);
-        return;
+        co_return;
     }
     menuJobs->setEnabled(true);
     menuPrinter->setEnabled(true);
@@ -188,7 +194,7 @@ void FrmMain::CurrentPrintQueue_Click()
     const QStringList released = m_releasedJobs;
     const quint64 search = m_searchGeneration;
     bool answered = false;
-    const auto read = [=](PrintServer* server, const QString&) {
+    auto read = [=](PrintServer* server, const QString&) {
         QList<PrinterInfo> printers;
         if (!server || !server->printers(printers)) {
             return;
@@ -210,12 +216,12 @@ void FrmMain::CurrentPrintQueue_Click()
         }
     };
     if (ServerContainer) {
-        answered = m_printWorker->call(read);
+        answered = co_await m_printWorker->ask(std::move(read));
     } else {
         yieldToEvents();
     }
     if (m_unloaded || search != m_searchGeneration || ActiveQueue != queue) {
-        return; // a search or another choice came while the queue was read: theirs stands
+        co_return; // a search or another choice came while the queue was read: theirs stands
     }
     CurrentQueue = answered ? reading->queue : std::nullopt;
     rememberQueue(queue, CurrentQueue);
@@ -266,7 +272,7 @@ void FrmMain::CurrentPrintQueue_Click()
         setValue(chkTimed, 0);
         setValue(chkAA, 0);
         setActiveUpdateColour(VbColours::Green);
-        return;
+        co_return;
     }
 
     // The AutoQueue pass over the queue's jobs ran with the reading above.

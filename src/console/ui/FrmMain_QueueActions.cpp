@@ -32,43 +32,43 @@
 
 namespace hlv {
 
-void FrmMain::MenuPause_Click()
+Task<void> FrmMain::MenuPause_Click()
 {
     actions::showStatus(*this, ActionText::PauseQueue);
     writeAudit(QStringLiteral("Queue"), QStringLiteral("Pause Queue - ") + queueBoxText());
-    const ActionScope scope = actionScope();
+    const ActionScope scope = co_await actionScope();
     if (queueBoxText() == scope.shownQueue) {
         CurrentQueue = scope.queue;
     }
     if (scope.container && scope.queue) {
-        scope.container->pauseQueue(scope.queueName());
+        co_await scope.container->pauseQueue(scope.queueName());
     }
     yieldToEvents();
-    CurrentPrintQueue_Click();
+    co_await CurrentPrintQueue_Click();
     yieldToEvents();
 }
 
-void FrmMain::MenuResume_Click()
+Task<void> FrmMain::MenuResume_Click()
 {
     actions::showStatus(*this, ActionText::ResumeQueue);
     writeAudit(QStringLiteral("Queue"), QStringLiteral("Resume Queue - ") + queueBoxText());
-    const ActionScope scope = actionScope();
+    const ActionScope scope = co_await actionScope();
     if (queueBoxText() == scope.shownQueue) {
         CurrentQueue = scope.queue;
     }
     if (scope.container && scope.queue) {
-        scope.container->resumeQueue(scope.queueName());
+        co_await scope.container->resumeQueue(scope.queueName());
     }
     yieldToEvents();
-    CurrentPrintQueue_Click();
+    co_await CurrentPrintQueue_Click();
     yieldToEvents();
 }
 
-void FrmMain::mnupausealljobs_Click()
+Task<void> FrmMain::mnupausealljobs_Click()
 {
     const actions::ActionInProgress inProgress(m_actionsWaiting, QStringLiteral("Pause All Jobs"));
     if (inProgress.refused()) {
-        return;
+        co_return;
     }
     actions::showStatus(*this, ActionText::PauseAllJobs);
     writeAudit(QStringLiteral("Job"), QStringLiteral("Pause All Jobs - ") + queueBoxText());
@@ -76,41 +76,45 @@ void FrmMain::mnupausealljobs_Click()
     // window's events run (the yield that follows the holds).
     auto found = std::make_shared<std::optional<PrinterInfo>>();
     const QString queue = queueBoxText();
-    const bool answered = ServerContainer && m_printWorker->call([found, queue](PrintServer* server, const QString&) {
-        QList<PrinterInfo> printers;
-        if (!server || queue.isEmpty() || !server->printers(printers)) {
-            return;
-        }
-        for (const PrinterInfo& printer : std::as_const(printers)) {
-            if (printer.queueName() == queue) {
-                *found = printer;
-                break;
+    bool answered = false;
+    if (ServerContainer) {
+        PrintWorker::Call call = [found, queue](PrintServer* server, const QString&) {
+            QList<PrinterInfo> printers;
+            if (!server || queue.isEmpty() || !server->printers(printers)) {
+                return;
             }
-        }
-        QList<PrintJobInfo> jobs;
-        if (*found && server->queueJobs((*found)->queueName(), jobs)) {
-            for (const PrintJobInfo& job : std::as_const(jobs)) {
-                server->pauseJob((*found)->queueName(), job.JobId);
+            for (const PrinterInfo& printer : std::as_const(printers)) {
+                if (printer.queueName() == queue) {
+                    *found = printer;
+                    break;
+                }
             }
-        }
-    });
+            QList<PrintJobInfo> jobs;
+            if (*found && server->queueJobs((*found)->queueName(), jobs)) {
+                for (const PrintJobInfo& job : std::as_const(jobs)) {
+                    server->pauseJob((*found)->queueName(), job.JobId);
+                }
+            }
+        };
+        answered = co_await m_printWorker->ask(std::move(call));
+    }
     if (m_unloaded) {
-        return;
+        co_return;
     }
     if (!answered) {
         yieldToEvents();
     } else if (queueBoxText() == queue) {
         CurrentQueue = *found; // another queue chosen meanwhile keeps its own
     }
-    CurrentPrintQueue_Click();
+    co_await CurrentPrintQueue_Click();
     yieldToEvents();
 }
 
-void FrmMain::mnuresumealljobs_Click()
+Task<void> FrmMain::mnuresumealljobs_Click()
 {
     const actions::ActionInProgress inProgress(m_actionsWaiting, QStringLiteral("Resume All Jobs"));
     if (inProgress.refused()) {
-        return;
+        co_return;
     }
     ResumeAllPending = true;
     actions::showStatus(*this, ActionText::ResumeAllJobs);
@@ -120,20 +124,20 @@ void FrmMain::mnuresumealljobs_Click()
     for (int i = 0; i < JobList->rowCount(); ++i) {
         listed.append(JobList->row(i));
     }
-    const ActionScope scope = actionScope();
+    const ActionScope scope = co_await actionScope();
     if (queueBoxText() == scope.shownQueue) {
         CurrentQueue = scope.queue;
     }
 
     if (listed.isEmpty()) {
         ResumeAllPending = false;
-        return;
+        co_return;
     }
     // The rows' texts say "OK" for a job paused while printing: the jobs' own status
     // bits tell which rows wait for their release.
-    const QList<PrintJobInfo> jobs = scopeJobs(scope);
+    const QList<PrintJobInfo> jobs = co_await scopeJobs(scope);
     if (m_unloaded) {
-        return;
+        co_return;
     }
     QHash<QString, quint32> jobStatus;
     for (const PrintJobInfo& job : jobs) {
@@ -143,35 +147,36 @@ void FrmMain::mnuresumealljobs_Click()
         // One job per pass; a row whose job has already gone is passed over.
         for (qsizetype i = 0; i < listed.size(); ++i) {
             if (releaseInFlight(Timer2.interval(), m_settings.PollAQactive)) {
-                return; // a job released under AutoQueue still prints; a later pass carries on
+                co_return; // a job released under AutoQueue still prints; a later pass carries on
             }
             if (queueBoxText() == scope.shownQueue && i < JobList->rowCount()) {
                 JobList->selectRow(static_cast<int>(i));
             }
             const JobRow& row = listed.at(i);
-            if (rowIsPausedForResumeAll(row.text, jobStatus.value(actions::rowValues(row).ID)) &&
-                releaseJobRow(actions::rowValues(row), scope)) {
-                break;
+            if (rowIsPausedForResumeAll(row.text, jobStatus.value(actions::rowValues(row).ID))) {
+                const bool released = co_await releaseJobRow(actions::rowValues(row), scope);
+                if (released) {
+                    break;
+                }
             }
             if (m_unloaded) {
-                return;
+                co_return;
             }
         }
-        CurrentPrintQueue_Click();
-        return;
+        co_await CurrentPrintQueue_Click();
+        co_return;
     }
     if (releaseInFlight(Timer2.interval(), m_settings.PollAQactive)) {
-        return;
+        co_return;
     }
-    releaseAllPausedRows(scope, listed, jobs);
+    co_await releaseAllPausedRows(scope, listed, jobs);
     if (m_unloaded) {
-        return;
+        co_return;
     }
-    CurrentPrintQueue_Click();
+    co_await CurrentPrintQueue_Click();
 }
 
-void FrmMain::releaseAllPausedRows(const ActionScope& scope, const QList<JobRow>& listed,
-                                   const QList<PrintJobInfo>& jobs)
+Task<void> FrmMain::releaseAllPausedRows(ActionScope scope, QList<JobRow> listed, QList<PrintJobInfo> jobs)
 {
     // Every paused row is released as releaseSelectedJob would release it, with the queue
     // resumed after each row; the log rows, pages and audit records of all of them are each
@@ -237,9 +242,9 @@ void FrmMain::releaseAllPausedRows(const ActionScope& scope, const QList<JobRow>
     // A server searched since the pass started has dropped what was asked of the old one:
     // its jobs are not released on the new one.
     if (releases.isEmpty() || !scope.container || scope.server != m_boundServer) {
-        return;
+        co_return;
     }
-    m_printWorker->call([releases, queue](PrintServer* server, const QString&) {
+    PrintWorker::Call call = [releases, queue](PrintServer* server, const QString&) {
         if (!server) {
             return;
         }
@@ -251,19 +256,20 @@ void FrmMain::releaseAllPausedRows(const ActionScope& scope, const QList<JobRow>
                 server->resumeQueue(queue);
             }
         }
-    });
+    };
+    co_await m_printWorker->ask(std::move(call));
 }
 
-void FrmMain::MenuPurge_Click()
+Task<void> FrmMain::MenuPurge_Click()
 {
-    PurgeAllJobs(false);
+    co_await PurgeAllJobs(false);
 }
 
-void FrmMain::PurgeAllJobs(bool Silent)
+Task<void> FrmMain::PurgeAllJobs(bool Silent)
 {
     const actions::ActionInProgress inProgress(m_actionsWaiting, QStringLiteral("Purge All Jobs"));
     if (inProgress.refused()) {
-        return;
+        co_return;
     }
     const int answer =
         Silent ? MsgBoxResult::Yes : m_ctx.dialogs.msgBox(purgeQuestion(), 20, QString(ActionText::Warning));
@@ -280,8 +286,9 @@ void FrmMain::PurgeAllJobs(bool Silent)
         // The purge and its records are about the queue shown now, whatever is shown when
         // the answer comes.
         const QString queue = queueBoxText();
-        const bool answered =
-            ServerContainer && m_printWorker->call([purge, queue](PrintServer* server, const QString&) {
+        bool answered = false;
+        if (ServerContainer) {
+            PrintWorker::Call call = [purge, queue](PrintServer* server, const QString&) {
                 QList<PrinterInfo> printers;
                 if (!server || queue.isEmpty() || !server->printers(printers)) {
                     return;
@@ -299,9 +306,11 @@ void FrmMain::PurgeAllJobs(bool Silent)
                     purge->jobs.clear();
                 }
                 server->purgeQueue(purge->queue->queueName());
-            });
+            };
+            answered = co_await m_printWorker->ask(std::move(call));
+        }
         if (m_unloaded) {
-            return;
+            co_return;
         }
         if (!answered) {
             // A dropped call's lane may still be filling purge: nothing of it is read.
@@ -338,17 +347,17 @@ void FrmMain::PurgeAllJobs(bool Silent)
     if (value(chkAutoQueue) == 1) {
         actions::restartPollTimer(*this, m_settings.PollAQactive);
     } else {
-        CurrentPrintQueue_Click();
+        co_await CurrentPrintQueue_Click();
     }
     yieldToEvents();
 }
 
-void FrmMain::mnuPrinterProperties_Click()
+Task<void> FrmMain::mnuPrinterProperties_Click()
 {
     // Without the queue there is no printer path, neither to show nor to record.
-    CurrentQueue = GetPrintQueue();
+    CurrentQueue = co_await GetPrintQueue();
     if (!CurrentQueue) {
-        return;
+        co_return;
     }
     // The printer is looked up on a lane of its own while the window's events run; a search
     // made meanwhile may clear CurrentQueue, so the path is the one of the press.
@@ -366,17 +375,18 @@ void FrmMain::mnuPrinterProperties_Click()
         const quint64 id = m_printWorker->postTo(server, [found, printer](PrintServer* service, const QString&) {
             found->found = service && WMIPrint::findPrinter(*service, printer, found->printer, found->page);
         });
-        if (m_printWorker->wait(id) && found->found) {
+        const bool answered = co_await m_printWorker->answerOf(id);
+        if (answered && found->found) {
             wmiPrint().showProperties(found->printer, server, found->page);
         }
         if (m_unloaded) {
-            return;
+            co_return;
         }
     }
     writeAudit(QStringLiteral("Queue"), QStringLiteral("Get printer properties: ") + path);
 }
 
-void FrmMain::mnutestpage_Click()
+Task<void> FrmMain::mnutestpage_Click()
 {
     Timer2.stop();
     actions::showStatus(*this, ActionText::PrintTestPage);
@@ -401,9 +411,9 @@ void FrmMain::mnutestpage_Click()
             }
         }
     });
-    const bool answered = m_printWorker->wait(id);
+    const bool answered = co_await m_printWorker->answerOf(id);
     if (m_unloaded) {
-        return;
+        co_return;
     }
     setMainBusy(false);
     setJobListBusy(false);
@@ -412,28 +422,28 @@ void FrmMain::mnutestpage_Click()
         m_ctx.dialogs.msgBox(testPagePermissionMessage(), MsgBoxStyle::Critical, productName());
     }
     setActiveUpdateColour(VbColours::Green);
-    CurrentPrintQueue_Click();
+    co_await CurrentPrintQueue_Click();
     Timer2.start();
 }
 
-void FrmMain::imgPlay_Click()
+Task<void> FrmMain::imgPlay_Click()
 {
-    MenuPause_Click();
+    co_await MenuPause_Click();
 }
 
-void FrmMain::imgPause_Click()
+Task<void> FrmMain::imgPause_Click()
 {
-    MenuResume_Click();
+    co_await MenuResume_Click();
 }
 
-void FrmMain::cmdPrintProperty_Click()
+Task<void> FrmMain::cmdPrintProperty_Click()
 {
-    mnuPrinterProperties_Click();
+    co_await mnuPrinterProperties_Click();
 }
 
-void FrmMain::cmdTestPage_Click()
+Task<void> FrmMain::cmdTestPage_Click()
 {
-    mnutestpage_Click();
+    co_await mnutestpage_Click();
 }
 
 void FrmMain::frmQueueControl_MouseDown(int Button, int Shift, int X, int Y)

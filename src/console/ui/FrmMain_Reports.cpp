@@ -126,81 +126,81 @@ QStringList FrmMain::favouriteCaptions() const
     return captions;
 }
 
-bool FrmMain::PrinterReport(const QString& Server, const QString& Printer, bool Quiet, bool Collapsible)
+Task<bool> FrmMain::PrinterReport(const QString& Server, const QString& Printer, bool Quiet, bool Collapsible)
 {
     return wmiReports().PrinterReport(Server, Printer, Quiet, Collapsible);
 }
 
-bool FrmMain::ServerReport(const QString& Server, bool Quiet, bool Collapsible)
+Task<bool> FrmMain::ServerReport(const QString& Server, bool Quiet, bool Collapsible)
 {
     return wmiReports().ServerReport(Server, Quiet, Collapsible);
 }
 
-bool FrmMain::FavouritesReport(bool Quiet)
+Task<bool> FrmMain::FavouritesReport(bool Quiet)
 {
     return wmiReports().FavouritesReport(Quiet);
 }
 
 // ---- live reports ----
 
-void FrmMain::runPrinterReport(bool withJobs)
+Task<void> FrmMain::runPrinterReport(bool withJobs)
 {
     if (wmiReports().running()) {
-        return; // one live report at a time: the window's events run while it reads
+        co_return; // one live report at a time: the window's events run while it reads
     }
     // The report and its record are of the server and queue shown when it was asked for.
     const QString server = serverBoxText();
     const QString queue = queueBoxText();
-    PrinterReport(server, queue, false, withJobs);
+    co_await PrinterReport(server, queue, false, withJobs);
     if (m_unloaded) {
-        return;
+        co_return;
     }
     setActiveUpdateColour(VbColours::Green);
     writeAudit(QStringLiteral("Report"), server + QLatin1Char('-') + queue);
 }
 
-void FrmMain::runServerReport(bool withJobs)
+Task<void> FrmMain::runServerReport(bool withJobs)
 {
     if (wmiReports().running()) {
-        return; // one live report at a time: the window's events run while it reads
+        co_return; // one live report at a time: the window's events run while it reads
     }
     const QString server = serverBoxText();
-    ServerReport(server, false, withJobs);
+    co_await ServerReport(server, false, withJobs);
     if (m_unloaded) {
-        return;
+        co_return;
     }
     setActiveUpdateColour(VbColours::Green);
     writeAudit(QStringLiteral("Report"), server);
 }
 
-void FrmMain::mnuPrinterReport_Click()
+Task<void> FrmMain::mnuPrinterReport_Click()
 {
-    runPrinterReport(true);
+    co_await runPrinterReport(true);
 }
 
-void FrmMain::mnuPrinterReportnj_Click()
+Task<void> FrmMain::mnuPrinterReportnj_Click()
 {
-    runPrinterReport(false);
+    co_await runPrinterReport(false);
 }
 
-void FrmMain::mnuServerReport_Click()
+Task<void> FrmMain::mnuServerReport_Click()
 {
-    runServerReport(true);
+    co_await runServerReport(true);
 }
 
-void FrmMain::mnuServerReportnj_Click()
+Task<void> FrmMain::mnuServerReportnj_Click()
 {
-    runServerReport(false);
+    co_await runServerReport(false);
 }
 
-void FrmMain::mnuFavReport_Click()
+Task<void> FrmMain::mnuFavReport_Click()
 {
     if (wmiReports().running()) {
-        return; // one live report at a time: the window's events run while it reads
+        co_return; // one live report at a time: the window's events run while it reads
     }
-    FavouritesReport(false);
+    co_await FavouritesReport(false);
     if (m_unloaded) {
-        return;
+        co_return;
     }
     setActiveUpdateColour(VbColours::Green);
     writeAudit(QStringLiteral("Report"), QStringLiteral("Favourites Report Generated"));

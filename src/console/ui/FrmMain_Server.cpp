@@ -44,14 +44,15 @@ void FrmMain::ConnectServer(const QString& Server)
     m_connectPending = true;
 }
 
-bool FrmMain::FindPrintQueues_Click()
+Task<bool> FrmMain::FindPrintQueues_Click()
 {
     LabelPrintQueues->clear();
     if (ResumeAllPending) {
         CurrentPrinter->setEditText(ActiveServer);
-        setQueueBoxText(ActiveQueue);
-        m_ctx.dialogs.msgBox(resumeAllWarning(ActiveQueue), 48, ActiveQueue + QStringLiteral(" Resume All"));
-        return false;
+        const QString queue = ActiveQueue;
+        co_await setQueueBoxText(queue);
+        m_ctx.dialogs.msgBox(resumeAllWarning(queue), 48, queue + QStringLiteral(" Resume All"));
+        co_return false;
     }
     // One search at a time: this one supersedes any search (or reading) still waiting for
     // its server. The earlier one, when its wait ends, finds that it is no longer current and
@@ -64,7 +65,7 @@ bool FrmMain::FindPrintQueues_Click()
     Timer2.stop();
     setValue(chkAutoQueue, 0);
     if (superseded()) {
-        return false;
+        co_return false;
     }
     setWindowTitle(productName());
     ActiveServer = serverBoxText();
@@ -112,17 +113,17 @@ bool FrmMain::FindPrintQueues_Click()
         // A report run reads the jobs once, for its report: a listing nobody sees would
         // make the server answer every job twice and hold both lists at once.
         if (!isReportRun()) {
-            RefreshJobList(server, QString());
+            co_await RefreshJobList(server, QString());
         }
         if (superseded()) {
-            return false;
+            co_return false;
         }
         StartJobMonitor(server);
     }
 
     yieldToEvents();
     if (superseded()) {
-        return false;
+        co_return false;
     }
     setStatusPanelText(1, QStringLiteral("Find Queues ") + timeText());
 
@@ -133,11 +134,12 @@ bool FrmMain::FindPrintQueues_Click()
     if (!server.isEmpty()) {
         // The search keeps its own reference: a search made while this one waits replaces
         // the window's.
-        const auto container = std::make_shared<LanePrintServer>(*m_printWorker, server);
+        const auto container = std::make_shared<ServerLink>(*m_printWorker, server);
         ServerContainer = container;
-        listed = static_cast<bool>(container->printers(printers));
+        const PrintResult result = co_await container->printers(printers);
+        listed = static_cast<bool>(result);
         if (superseded()) {
-            return false;
+            co_return false;
         }
     }
     if (listed) {
@@ -164,14 +166,14 @@ bool FrmMain::FindPrintQueues_Click()
     }
 
     writeAudit(QStringLiteral("Queue"), QStringLiteral("Search for queues on ") + server);
-    return true;
+    co_return true;
 }
 
 void FrmMain::CurrentPrinter_KeyDown(int KeyCode, int Shift)
 {
     Q_UNUSED(Shift);
     if (KeyCode == 13) {
-        FindPrintQueues_Click();
+        detach(FindPrintQueues_Click());
     }
 }
 
@@ -201,7 +203,7 @@ void FrmMain::showComputerPicker()
 
 void FrmMain::cmdRefreshJobs_Click()
 {
-    RefreshJobList(serverBoxText(), QString());
+    detach(RefreshJobList(serverBoxText(), QString()));
 }
 
 void FrmMain::List_Add(QComboBox* thelist, const QString& text)

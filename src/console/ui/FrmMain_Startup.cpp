@@ -142,7 +142,7 @@ bool FrmMain::startupEnded()
     return m_unloaded;
 }
 
-void FrmMain::Form_Load()
+Task<void> FrmMain::Form_Load()
 {
     splash().lblStatus->setText(QStringLiteral("Loading....     "));
 
@@ -159,7 +159,7 @@ void FrmMain::Form_Load()
 
     yieldToEvents();
     if (startupEnded()) {
-        return;
+        co_return;
     }
     if (UserIsAdmin()) {
         mnuMenu->setVisible(true);
@@ -171,7 +171,7 @@ void FrmMain::Form_Load()
     List_Load(CurrentPrinter, m_historyPath);
     yieldToEvents();
     if (startupEnded()) {
-        return;
+        co_return;
     }
 
     appendProgress(QStringLiteral("Settings, "));
@@ -184,19 +184,19 @@ void FrmMain::Form_Load()
     writeAudit(QStringLiteral("Program"), QStringLiteral("Queue Manager Started"));
     yieldToEvents();
     if (startupEnded()) {
-        return;
+        co_return;
     }
 
     applyColumnLayout();
-    ConnectStartupQueue();
+    co_await ConnectStartupQueue();
     if (startupEnded()) {
-        return;
+        co_return;
     }
     appendProgress(QStringLiteral("Done."));
 
-    GetCommandLine();
+    co_await GetCommandLine();
     if (startupEnded()) {
-        return;
+        co_return;
     }
 
     yieldToEvents();
@@ -232,7 +232,7 @@ void FrmMain::applyColumnLayout()
     }
 }
 
-void FrmMain::ConnectStartupQueue()
+Task<void> FrmMain::ConnectStartupQueue()
 {
     // Until the saved queue is selected, a close keeps it as the saved queue.
     m_startupQueue = m_settings.Queue;
@@ -240,31 +240,37 @@ void FrmMain::ConnectStartupQueue()
     appendProgress(QStringLiteral("Server (") + serverBoxText() + QStringLiteral("), "));
     appendProgress(QStringLiteral("WMI Connection") + QStringLiteral(", "));
 
-    const bool searched = FindPrintQueues_Click();
+    const bool searched = co_await FindPrintQueues_Click();
+    const quint64 search = m_searchGeneration;
     yieldToEvents();
     if (startupEnded()) {
-        return;
+        co_return;
     }
     if (!searched) {
         // The operator searched for another server while the start-up waited for this one:
         // the saved queue and automation belong to the server the start-up asked for.
         m_startupQueue.reset();
-        return;
+        co_return;
     }
 
     // Every entry equal to the saved queue is selected in turn, as a user's choice would.
     if (!m_settings.Queue.isEmpty()) {
         for (int i = 0; i < CurrentPrintQueue->count(); ++i) {
             if (startupEnded()) {
-                return;
+                co_return;
+            }
+            if (search != m_searchGeneration) {
+                // The operator searched meanwhile: the queue box lists another server's.
+                m_startupQueue.reset();
+                co_return;
             }
             if (CurrentPrintQueue->itemText(i) == m_settings.Queue) {
-                selectQueueEntry(i);
+                co_await selectQueueEntry(i);
             }
         }
     }
     if (startupEnded()) {
-        return;
+        co_return;
     }
 
     // A saved queue the start-up did not find (its server down, the queue gone) stays the
@@ -277,12 +283,12 @@ void FrmMain::ConnectStartupQueue()
     appendProgress(QStringLiteral("WMI Job Monitor") + QStringLiteral(", "));
     yieldToEvents();
     if (startupEnded()) {
-        return;
+        co_return;
     }
 
-    CurrentPrintQueue_Click();
+    co_await CurrentPrintQueue_Click();
     if (startupEnded()) {
-        return;
+        co_return;
     }
 
     if (const auto autoQueue = wholeNumber(m_settings.AutoQueue)) {

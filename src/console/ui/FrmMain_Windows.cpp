@@ -61,7 +61,7 @@ void FrmMain::ResetLogDatabase()
 {
     JobLogArchive archive(*m_jobLog, m_ctx.dialogs, m_ctx.clock);
     // Every job listed is recorded anew, into a fresh log made from the template.
-    archive.ResetLogDatabase([this] { RefreshJobList(serverBoxText(), queueBoxText()); });
+    archive.ResetLogDatabase([this] { detach(RefreshJobList(serverBoxText(), queueBoxText())); });
 }
 
 void FrmMain::EndWithoutShutdown()

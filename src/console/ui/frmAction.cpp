@@ -53,9 +53,9 @@ frmAction::frmAction(Commands commands, QWidget* parent)
 }
 
 frmAction::frmAction(FrmMain& main, QWidget* parent)
-    : frmAction(Commands{[&main] { main.MenuResumeJob_Click(); }, [&main] { main.MenuRemove_Click(); },
-                         [&main] { main.mnuresumealljobs_Click(); }, [&main] { main.MenuPurge_Click(); },
-                         [&main] { return actions::selectedRow(main); },
+    : frmAction(Commands{[&main] { detach(main.MenuResumeJob_Click()); }, [&main] { detach(main.MenuRemove_Click()); },
+                         [&main] { detach(main.mnuresumealljobs_Click()); },
+                         [&main] { detach(main.MenuPurge_Click()); }, [&main] { return actions::selectedRow(main); },
                          [&main] {
                              return main.settings().QAHideAllButtons;
                          }},

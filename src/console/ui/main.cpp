@@ -27,6 +27,22 @@
 #include "platform/TerminationSignals.h"
 #include "platform/print/AccountDirectory.h"
 
+namespace {
+
+// The start-up goes on as its servers answer, in the event loop; the window is shown when
+// it is over, unless it ended the program.
+hlv::Task<void> startUp(hlv::FrmMain& window)
+{
+    co_await window.Form_Load();
+    if (window.isUnloaded()) {
+        QCoreApplication::exit(window.exitStatus());
+        co_return;
+    }
+    window.showAfterLoad();
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     // From the first moment: a signal during start-up ends the program once it has started.
@@ -103,11 +119,10 @@ int main(int argc, char** argv)
         window.close();
         window.Form_Unload();
     });
-    window.Form_Load();
-    if (window.isUnloaded()) {
+    hlv::Task<void> started = startUp(window);
+    if (started.done() && window.isUnloaded()) {
         return end(window.exitStatus());
     }
-    window.showAfterLoad();
 
     if (!context.screenshotPath.isEmpty()) {
         // A picture of the window once start-up is over and the window has settled, then
@@ -122,5 +137,7 @@ int main(int argc, char** argv)
         });
     }
     terminationSignals.start();
-    return end(QApplication::exec());
+    const int status = QApplication::exec();
+    // A report run that ended in the loop says how it went in the window's exit status.
+    return end(window.exitStatus() != 0 ? window.exitStatus() : status);
 }
