@@ -318,8 +318,10 @@ const SubmitDays::Reading& SubmitDays::readingOf(QByteArrayView utf8)
     const QByteArray key = QByteArray::fromRawData(m_key.data(), qsizetype(m_key.size()));
     auto found = m_readings.constFind(key);
     if (found == m_readings.cend()) {
-        // A year's log holds a few thousand texts; older ones are read again when they come back.
-        if (m_readings.size() >= 4096) {
+        // A log holds a few texts a day, mostly in the order of their days: the readings of
+        // the last few hundred are kept, older ones read again when they come back, so the
+        // memory does not grow with the log.
+        if (m_readings.size() >= 512) {
             m_readings.clear();
         }
         const QByteArray owned(m_key.data(), qsizetype(m_key.size()));

@@ -36,7 +36,7 @@ namespace joblog {
 // texts; what the other texts tell it comes down to a few marks for each separator and clock
 // (a field above 12 seen first or second), gathered as the rows go by. Each different text is
 // read once (the digits after the third run all taken as '9', which the rule reads alike),
-// and only the last few thousand readings are kept, so the memory does not grow with the log.
+// and only the last few hundred readings are kept, so the memory does not grow with the log.
 //
 // A text whose order the marks decide (both fields 12 or less, its form recorded by nobody)
 // has two possible days: dayOf() gives the one the rule gives were the log to end at that row,
