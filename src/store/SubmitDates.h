@@ -40,9 +40,10 @@ namespace joblog {
 //
 // A text whose order the marks decide (both fields 12 or less, its form recorded by nobody)
 // has two possible days: dayOf() gives the one the rule gives were the log to end at that row,
-// and settled() tells at the end of the pass whether every such guess held. A log whose marks
-// change their minds halfway (one separator and clock written both ways) needs another pass,
-// after settle(); a log written by one program in one locale never does.
+// and settled() tells at the end of the pass whether every such guess held. Only a log no
+// writer recorded can miss: one whose first rows read either way and whose form looks like
+// another locale's (a day-first "d/M/yyyy h:mm:ss AM" looks like English (US)), or that
+// mixes both orders in one form. It is read again after settle(), its orders then known.
 class SubmitDays
 {
 public:
