@@ -53,6 +53,7 @@
 #include <cups/cups.h>
 #include <unistd.h>
 
+#include "BenchLogFill.h"
 #include "console/reports/LogReports.h"
 #include "console/ui/ConsoleContext.h"
 #include "console/ui/FrmMain.h"
@@ -78,6 +79,8 @@
 #include "support/WaitFor.h"
 
 using namespace hlv;
+using hlv::bench::fillLog;
+using hlv::bench::Store;
 
 namespace {
 
@@ -101,55 +104,6 @@ http_t* connectTo(const QString& server)
     const int port = server.section(QLatin1Char(':'), 1, 1).toInt();
     return httpConnect2(host.constData(), port > 0 ? port : IPP_PORT, nullptr, AF_UNSPEC, HTTP_ENCRYPTION_IF_REQUESTED,
                         1, 30000, nullptr);
-}
-
-// The job log store over the log file at path: the file's folder is the log folder.
-struct Store
-{
-    explicit Store(const QString& logFile)
-    {
-        env.appDataPath = temp.filePath(QStringLiteral("appdata"));
-        env.tempPath = temp.filePath(QStringLiteral("temp"));
-        QDir().mkpath(env.appDataPath);
-        QDir().mkpath(env.tempPath);
-        host.logFolder = QFileInfo(logFile).absolutePath();
-        host.audit = false;
-        store = std::make_unique<JobLogStore>(env, clock, host);
-    }
-    QTemporaryDir temp;
-    test::FakeEnvironment env;
-    test::FakeClock clock;
-    test::FakeStoreHost host;
-    std::unique_ptr<JobLogStore> store;
-};
-
-int fillLog(const QString& path, int rows)
-{
-    QFile::remove(path);
-    Store s(path);
-    if (!s.store->OpenLogDatabase()) {
-        return 1;
-    }
-    s.store->CloseLogDatabase();
-    auto db = Database::open(path);
-    db->begin();
-    Query insert(*db, QStringLiteral("INSERT INTO HLV_Log (TransactionID, Server, Queue, Description, Computer, "
-                                     "User, Name, Priority, \"Time Submitted\", Pages, Size, \"Deleted Pages\", "
-                                     "\"Printed Pages\") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    const QDateTime start(QDate(2025, 1, 1), QTime(8, 0));
-    for (int i = 0; i < rows; ++i) {
-        const QString submitted = generalDateText(start.addSecs(qint64(i) * 317));
-        insert.reset();
-        insert.bindAll({QString::number(i) + QLatin1Char('-') + submitted, QStringLiteral("PRINT%1").arg(i % 4),
-                        QStringLiteral("Q%1").arg(i % 40), QStringLiteral("Report %1, draft").arg(i),
-                        QStringLiteral("WS%1").arg(i % 300), QStringLiteral("user%1").arg(i % 500),
-                        QStringLiteral("Q%1, %2").arg(i % 40).arg(i), 1, submitted, QString::number(i % 17 + 1),
-                        QStringLiteral("%1KB").arg(i % 900),
-                        i % 5 == 0 ? QVariant(QString::number(i % 17 + 1)) : QVariant(),
-                        i % 5 == 1 ? QVariant(QString::number(i % 17 + 1)) : QVariant()});
-        insert.exec();
-    }
-    return db->commit() ? 0 : 1;
 }
 
 int fullReport(const QString& logFile, const QString& outDir)

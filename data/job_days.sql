@@ -28,6 +28,8 @@
 --   one separator can leave a midnight row (the date alone, both fields above 9) to that
 --   last rule.
 -- A text that gives no valid date has no SubmitDay.
+-- The passes over the log (the CSV export, the statistics) read the rows by the same rule,
+-- written out in src/store/SubmitDates.cpp: a change here is made there too.
 -- Before all of this, a row whose writer recorded its day in HLV_SubmitDays has that day:
 -- the rule is for the rows written before the programs recorded days (or by one that did
 -- not), and a form written in both orders no longer costs those rows their days.

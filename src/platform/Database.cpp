@@ -257,8 +257,10 @@ QByteArrayView Query::rawText(int column, Kind* kind) const
     if (!m_stmt) {
         return {};
     }
-    // The type first: asking for the text converts the value.
-    switch (sqlite3_column_type(m_stmt, column)) {
+    // The value once, then its type and bytes straight from it: each sqlite3_column_*()
+    // call looks the column up again. The type first: asking for the text converts the value.
+    sqlite3_value* const value = sqlite3_column_value(m_stmt, column);
+    switch (sqlite3_value_type(value)) {
     case SQLITE_INTEGER:
         *kind = Kind::Integer;
         break;
@@ -275,8 +277,8 @@ QByteArrayView Query::rawText(int column, Kind* kind) const
     default:
         return {};
     }
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
-    return text ? QByteArrayView(text, sqlite3_column_bytes(m_stmt, column)) : QByteArrayView();
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+    return text ? QByteArrayView(text, sqlite3_value_bytes(value)) : QByteArrayView();
 }
 
 QByteArrayView Query::rawValue(int column, Kind* kind, qint64* integer) const
@@ -285,18 +287,19 @@ QByteArrayView Query::rawValue(int column, Kind* kind, qint64* integer) const
     if (!m_stmt) {
         return {};
     }
-    switch (sqlite3_column_type(m_stmt, column)) {
+    sqlite3_value* const value = sqlite3_column_value(m_stmt, column);
+    switch (sqlite3_value_type(value)) {
     case SQLITE_INTEGER:
         *kind = Kind::Integer;
-        *integer = sqlite3_column_int64(m_stmt, column);
+        *integer = sqlite3_value_int64(value);
         return {};
     case SQLITE_FLOAT:
         *kind = Kind::Float;
         return {};
     case SQLITE_TEXT: {
         *kind = Kind::Text;
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
-        return text ? QByteArrayView(text, sqlite3_column_bytes(m_stmt, column)) : QByteArrayView();
+        const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+        return text ? QByteArrayView(text, sqlite3_value_bytes(value)) : QByteArrayView();
     }
     case SQLITE_BLOB:
         *kind = Kind::Blob;

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <optional>
 #include <string>
 
 #include <QDebug>
@@ -43,8 +44,8 @@ bool JobLogStore::ExportLogToCsv(QString* writeError)
     // Whole numbers and ASCII text go from SQLite's bytes straight into the block; other
     // values take the QVariant route, so every cell reads as it always has.
     const QString path = csvFilePath();
-    AtomicFile file(path, ReplaceTarget::NameOnly);
-    bool writeOk = file.open();
+    std::optional<AtomicFile> file;
+    bool writeOk = false;
     // A plain byte buffer: a row is many small appends, each of which QByteArray would route
     // through its general insert.
     std::string out;
@@ -52,9 +53,18 @@ bool JobLogStore::ExportLogToCsv(QString* writeError)
     out.reserve(kBlock + kBlock / 4);
     const auto flush = [&](bool always) {
         if (always || out.size() >= kBlock) {
-            writeOk = writeOk && file.write(QByteArrayView(out.data(), qsizetype(out.size())));
+            writeOk = writeOk && file->write(QByteArrayView(out.data(), qsizetype(out.size())));
             out.clear(); // keeps its capacity
         }
+    };
+    static constexpr char kHeader[] =
+        "Server,Queue,Description,Computer,User,Pages,Priority,Size,Time Submitted,Year,Month,Day,ID,Deleted,"
+        "Resumed,Deleted Pages,Printed Pages,HLV Computer,HLV User,Comments\r\n";
+    const auto start = [&] {
+        file.reset();
+        file.emplace(path, ReplaceTarget::NameOnly);
+        writeOk = file->open();
+        out.assign(kHeader);
     };
     // A cell quoted, its quotes doubled, when it holds a comma, a quote or a line break.
     const auto appendQuoted = [&out](QByteArrayView cell) {
@@ -118,15 +128,13 @@ bool JobLogStore::ExportLogToCsv(QString* writeError)
             appendCell(fieldText(query.value(column)).toUtf8());
         }
     };
-    out += "Server,Queue,Description,Computer,User,Pages,Priority,Size,Time Submitted,Year,Month,Day,ID,Deleted,"
-           "Resumed,Deleted Pages,Printed Pages,HLV Computer,HLV User,Comments\r\n";
     bool readOk = false;
     if (OpenLogDatabase()) {
-        // Year, month and day are the day the views give the row. The days and the rows are
-        // read in one transaction, so both see the same log.
+        // Year, month and day are the day the views give the row, worked out as the rows are
+        // read: the log is read once, in one transaction.
         const bool inTransaction = m_db->begin();
         joblog::SubmitDays days;
-        const bool daysOk = days.load(*m_db);
+        const bool formsOk = days.load(*m_db);
         const auto recordedDay = joblog::submitDaySource(*m_db);
         Query query(*m_db, QStringLiteral("SELECT Server, Queue, Description, Computer, User, Pages, Priority, Size, "
                                           "\"Time Submitted\", Name, Deleted, Resumed, \"Deleted Pages\", "
@@ -139,63 +147,67 @@ bool JobLogStore::ExportLogToCsv(QString* writeError)
             monthNames.append(locale.standaloneMonthName(month, QLocale::LongFormat).toUtf8());
         }
         std::string description;
-        // Rows come mostly in the order they were logged: most share the previous row's day.
-        QDate cellsDate;
-        std::string dayCells = ",,,";
-        while (query.next()) {
-            appendColumn(query, 0);
-            appendColumn(query, 1);
-            // The description between single quotes, its commas taken out.
-            bool null = false;
-            if (const std::optional<QByteArrayView> raw = plainText(query, 2, &null)) {
-                description.assign(1, '\'');
-                const char* const end = raw->data() + raw->size();
-                for (const char* from = raw->data(); from < end;) {
-                    const char* comma = std::find(from, end, ',');
-                    description.append(from, comma);
-                    from = comma + (comma < end ? 1 : 0);
-                }
-                description.push_back('\'');
-                appendCell(QByteArrayView(description.data(), qsizetype(description.size())));
-            } else {
-                appendCell(
-                    (QLatin1Char('\'') + StripChars(fieldText(query.value(2)), QStringLiteral(",")) + QLatin1Char('\''))
-                        .toUtf8());
-            }
-            for (int column = 3; column < 9; ++column) {
-                appendColumn(query, column);
-            }
-            // The day its writer recorded, else the day the rule gives its text.
-            Query::Kind dayKind = Query::Kind::Null;
-            const QByteArrayView recorded = query.rawText(17, &dayKind);
-            const std::optional<QByteArrayView> submitted = plainText(query, 8, &null);
-            QDate date;
-            if (submitted) {
-                date = days.dayOf(recorded, null ? QByteArrayView() : *submitted);
-            } else {
-                date = days.dayOf(recorded, fieldText(query.value(8)).toUtf8());
-            }
-            if (date != cellsDate) {
-                cellsDate = date;
-                dayCells.clear();
-                if (date.isValid()) {
-                    const QByteArray& month = monthNames.at(date.month() - 1);
-                    dayCells.append(std::to_string(date.year())).append(1, ',');
-                    dayCells.append(month.constData(), std::size_t(month.size())).append(1, ',');
-                    dayCells.append(std::to_string(date.day())).append(1, ',');
+        const auto pass = [&] {
+            start();
+            // Rows come mostly in the order they were logged: most share the previous row's day.
+            QDate cellsDate;
+            std::string dayCells = ",,,";
+            while (query.next()) {
+                appendColumn(query, 0);
+                appendColumn(query, 1);
+                // The description between single quotes, its commas taken out.
+                bool null = false;
+                if (const std::optional<QByteArrayView> raw = plainText(query, 2, &null)) {
+                    description.assign(1, '\'');
+                    const char* const end = raw->data() + raw->size();
+                    for (const char* from = raw->data(); from < end;) {
+                        const char* comma = std::find(from, end, ',');
+                        description.append(from, comma);
+                        from = comma + (comma < end ? 1 : 0);
+                    }
+                    description.push_back('\'');
+                    appendCell(QByteArrayView(description.data(), qsizetype(description.size())));
                 } else {
-                    dayCells = ",,,";
+                    appendCell((QLatin1Char('\'') + StripChars(fieldText(query.value(2)), QStringLiteral(",")) +
+                                QLatin1Char('\''))
+                                   .toUtf8());
                 }
+                for (int column = 3; column < 9; ++column) {
+                    appendColumn(query, column);
+                }
+                // The day its writer recorded, else the day the rule gives its text.
+                Query::Kind dayKind = Query::Kind::Null;
+                const QDate date = days.dayOf(query.rawText(17, &dayKind), days.submitText(query, 8));
+                if (date != cellsDate) {
+                    cellsDate = date;
+                    dayCells.clear();
+                    if (date.isValid()) {
+                        const QByteArray& month = monthNames.at(date.month() - 1);
+                        dayCells.append(std::to_string(date.year())).append(1, ',');
+                        dayCells.append(month.constData(), std::size_t(month.size())).append(1, ',');
+                        dayCells.append(std::to_string(date.day())).append(1, ',');
+                    } else {
+                        dayCells = ",,,";
+                    }
+                }
+                out += dayCells;
+                for (int column = 9; column < 17; ++column) {
+                    appendColumn(query, column);
+                }
+                out.pop_back(); // the last cell's comma
+                out += "\r\n";
+                flush(false);
             }
-            out += dayCells;
-            for (int column = 9; column < 17; ++column) {
-                appendColumn(query, column);
-            }
-            out.pop_back(); // the last cell's comma
-            out += "\r\n";
-            flush(false);
+            return !query.failed();
+        };
+        readOk = formsOk && pass();
+        if (readOk && !days.settled()) {
+            // The log's later rows changed the order of a form its earlier rows were given:
+            // the file is written again, every order now known.
+            days.settle();
+            query.reset();
+            readOk = pass();
         }
-        readOk = daysOk && !query.failed();
         if (!readOk) {
             qWarning().noquote() << "hlv: job log: export read failed:" << m_db->lastError();
         }
@@ -205,13 +217,16 @@ bool JobLogStore::ExportLogToCsv(QString* writeError)
         }
         CloseLogDatabase();
     }
+    if (!file) {
+        start();
+    }
     out += "\r\n";
     flush(true);
 
-    if (!writeOk || !file.commit()) {
-        qWarning().noquote() << "hlv: job log: export:" << file.errorString();
+    if (!writeOk || !file->commit()) {
+        qWarning().noquote() << "hlv: job log: export:" << file->errorString();
         if (writeError) {
-            *writeError = file.errorString();
+            *writeError = file->errorString();
         }
         return false;
     }

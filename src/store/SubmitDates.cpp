@@ -1,15 +1,13 @@
 #include "store/SubmitDates.h"
 
 #include <algorithm>
+#include <cstring>
+#include <string>
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QSet>
 #include <sqlite3.h>
 
 #include "platform/Database.h"
 #include "platform/GeneralDate.h"
-#include "store/JobDaysSql.h"
 
 namespace hlv::joblog {
 
@@ -51,27 +49,39 @@ int digitValue(QChar c)
 
 // The text as the rule reads it, with every digit after the third run of digits (the time's,
 // or whatever follows a date) turned into '9'.
-void ruleKey(QByteArrayView utf8, QByteArray& key)
+void ruleKey(QByteArrayView utf8, std::string& key)
 {
-    // ASCII text (nearly every one) in one look at each byte; other text again, as text.
-    key.resize(utf8.size());
-    char* out = key.data();
-    int runs = 0;
-    bool inRun = false;
+    // ASCII text (nearly every one) in a few plain loops; other text again, as text.
+    const char* const from = utf8.data();
+    const std::size_t size = std::size_t(utf8.size());
     unsigned char high = 0;
-    for (const char c : utf8) {
-        high |= static_cast<unsigned char>(c);
-        const bool digit = c >= '0' && c <= '9';
-        runs += digit && !inRun ? 1 : 0;
-        inRun = digit;
-        *out++ = digit && runs > 3 ? '9' : c;
+    for (std::size_t i = 0; i < size; ++i) {
+        high |= static_cast<unsigned char>(from[i]);
     }
     if (high < 0x80) {
+        const auto digit = [](char c) {
+            return static_cast<unsigned char>(c - '0') < 10;
+        };
+        key.resize(size);
+        char* const out = key.data();
+        std::size_t i = 0;
+        for (int run = 0; run < 3; ++run) {
+            while (i < size && !digit(from[i])) {
+                ++i;
+            }
+            while (i < size && digit(from[i])) {
+                ++i;
+            }
+        }
+        std::memcpy(out, from, i);
+        for (; i < size; ++i) {
+            out[i] = digit(from[i]) ? '9' : from[i];
+        }
         return;
     }
     QString text = QString::fromUtf8(utf8);
-    runs = 0;
-    inRun = false;
+    int runs = 0;
+    bool inRun = false;
     for (QChar& c : text) {
         const bool digit = digitValue(c) >= 0;
         runs += digit && !inRun ? 1 : 0;
@@ -80,43 +90,24 @@ void ruleKey(QByteArrayView utf8, QByteArray& key)
             c = QLatin1Char('9');
         }
     }
-    key = text.toUtf8();
+    const QByteArray bytes = text.toUtf8();
+    key.assign(bytes.constData(), std::size_t(bytes.size()));
 }
 
-// A text the rule reads as it reads key: what follows the third run of digits only tells the
-// rule the clock (none when blanks, 12-hour when it holds a letter, else 24-hour), unless the
-// text's form was recorded (the form is then looked up whole). '\x01' is no writer's: a form
-// made of it is never a recorded one.
-QByteArray ruleText(const QByteArray& key, const QSet<QString>& recordedForms)
+// The value of a run of ASCII digits, held below a bound no date field reaches.
+int fieldValue(QStringView digits)
 {
-    if (!std::all_of(key.begin(), key.end(), [](char c) { return c > 0 && static_cast<unsigned char>(c) < 0x80; })) {
-        return key;
+    int value = 0;
+    for (const QChar c : digits) {
+        value = qMin(value * 10 + (c.unicode() - '0'), 100000);
     }
-    qsizetype end = 0;
-    for (int run = 0; run < 3; ++run) {
-        while (end < key.size() && (key[end] < '0' || key[end] > '9')) {
-            ++end;
-        }
-        if (end == key.size()) {
-            return key;
-        }
-        while (end < key.size() && key[end] >= '0' && key[end] <= '9') {
-            ++end;
-        }
-    }
-    const QByteArrayView tail = QByteArrayView(key).sliced(end);
-    if (std::all_of(tail.begin(), tail.end(), [](char c) { return c == ' '; }) ||
-        recordedForms.contains(dateForm(QString::fromLatin1(key)))) {
-        return key;
-    }
-    const bool letter =
-        std::any_of(tail.begin(), tail.end(), [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); });
-    QByteArray text = key.first(end);
-    text.append(" \x01");
-    if (letter) {
-        text.append('a');
-    }
-    return text;
+    return value;
+}
+
+// The day of the fields as the views check it: printed as yyyy-MM-dd, a day SQLite keeps.
+QDate fieldsDay(int year, int month, int day)
+{
+    return year >= 1 && year <= 9999 ? QDate(year, month, day) : QDate();
 }
 
 } // namespace
@@ -141,124 +132,281 @@ QDate isoDay(QByteArrayView iso)
 
 bool SubmitDays::load(Database& db)
 {
-    Query query(db, QStringLiteral("SELECT \"Time Submitted\" FROM HLV_Log"));
-    while (query.next()) {
-        add(query, 0);
+    // A log made before the programs recorded their date forms has no HLV_DateForms: it is
+    // read by the older rules alone, as its own views read it.
+    Query forms(db, withReadableSideTables(
+                        db, QStringLiteral("SELECT \"Form\", MIN(\"Order\") = MAX(\"Order\"), MIN(\"Order\") "
+                                           "FROM HLV_DateForms WHERE \"Order\" IN ('dmy', 'mdy') GROUP BY \"Form\"")));
+    while (forms.next()) {
+        const Order order = !forms.value(1).toBool()                            ? Undecided
+                            : forms.value(2).toString() == QLatin1String("dmy") ? Dmy
+                                                                                : Mdy;
+        m_forms.insert(forms.value(0).toString(), order);
     }
-    return !query.failed() && resolve(db);
+    return !forms.failed();
 }
 
-void SubmitDays::add(const Query& query, int column, int dayColumn)
+std::optional<QByteArrayView> SubmitDays::submitText(const Query& query, int column)
 {
     Query::Kind kind = Query::Kind::Null;
-    if (dayColumn >= 0) {
-        const QDate recorded = isoDay(query.rawText(dayColumn, &kind));
-        if (recorded.isValid()) {
-            m_firstRecorded = m_firstRecorded.isValid() ? qMin(m_firstRecorded, recorded) : recorded;
-            m_lastRecorded = m_lastRecorded.isValid() ? qMax(m_lastRecorded, recorded) : recorded;
-            return;
-        }
-    }
     const QByteArrayView raw = query.rawText(column, &kind);
-    if (kind == Query::Kind::Null) {
-        return;
+    switch (kind) {
+    case Query::Kind::Null:
+        return std::nullopt;
+    case Query::Kind::Float:
+    case Query::Kind::Blob:
+        m_text = query.value(column).toString().toUtf8();
+        return QByteArrayView(m_text);
+    default:
+        return raw;
     }
-    if (kind == Query::Kind::Float || kind == Query::Kind::Blob) {
-        ruleKey(query.value(column).toString().toUtf8(), m_key);
-    } else {
-        ruleKey(raw, m_key);
-    }
-    // Rows come mostly in the order they were logged: most share the previous key.
-    if (m_key != m_lastKey && !m_days.contains(m_key)) {
-        m_days.insert(m_key, QDate());
-        m_keys.append(m_key);
-    }
-    std::swap(m_key, m_lastKey);
 }
 
-bool SubmitDays::resolve(Database& db)
+int SubmitDays::marksOf(const QString& sep, Clock clock, bool anyClock)
 {
-    const QList<QByteArray> keys = std::move(m_keys);
-    m_keys.clear();
-    m_hasLast = false;
-    if (keys.isEmpty()) {
-        return true;
-    }
-    // The rule reads the texts handed to it in place of the log's rows. A log made before the
-    // programs recorded their date forms has no HLV_DateForms: it is read by the older rules
-    // alone, as its own views read it.
-    QString sql = QString::fromUtf8(kJobDaysSql);
-    const qsizetype source = sql.indexOf(QLatin1String("submitted AS ("));
-    const qsizetype sourceEnd = source < 0 ? -1 : sql.indexOf(QLatin1Char('\n'), source);
-    if (sourceEnd < 0) {
-        return false;
-    }
-    sql.replace(source, sourceEnd - source,
-                QStringLiteral("submitted AS (SELECT key AS RowNo, value AS Submitted FROM json_each(?1)),"));
-    sql = withReadableSideTables(db, sql);
-    sql += QStringLiteral(" SELECT RowNo, Iso FROM days WHERE date(Iso, '+0 days') = Iso");
-    // Texts the rule reads alike go to it once (see ruleText): a year's log then gives it one
-    // text a day instead of one for every length of hour and half of the day.
-    QSet<QString> recordedForms;
-    {
-        Query forms(db, withReadableSideTables(db, QStringLiteral("SELECT DISTINCT \"Form\" FROM HLV_DateForms "
-                                                                  "WHERE \"Order\" IN ('dmy', 'mdy')")));
-        while (forms.next()) {
-            recordedForms.insert(forms.value(0).toString());
+    for (qsizetype i = 0; i < m_marks.size(); ++i) {
+        const Marks& marks = m_marks.at(i);
+        if (marks.anyClock == anyClock && (anyClock || marks.clock == clock) && marks.sep == sep) {
+            return int(i);
         }
     }
-    QJsonArray texts;
-    QHash<QByteArray, qsizetype> textRows;
-    QList<qsizetype> keyRows; // each key's text
-    keyRows.reserve(keys.size());
-    for (const QByteArray& key : std::as_const(keys)) {
-        const QByteArray text = ruleText(key, recordedForms);
-        const auto found = textRows.constFind(text);
-        if (found != textRows.cend()) {
-            keyRows.append(*found);
-        } else {
-            keyRows.append(texts.size());
-            textRows.insert(text, texts.size());
-            texts.append(QString::fromUtf8(text));
-        }
-    }
-    QList<QDate> textDays(texts.size());
-    Query days(db, sql);
-    days.bind(1, QString::fromUtf8(QJsonDocument(texts).toJson(QJsonDocument::Compact)));
-    Query::Kind kind = Query::Kind::Null;
-    while (days.next()) {
-        const qint64 row = days.value(0).toLongLong();
-        if (row >= 0 && row < textDays.size()) {
-            textDays[row] = isoDay(days.rawText(1, &kind));
-        }
-    }
-    for (qsizetype i = 0; i < keys.size(); ++i) {
-        m_days.insert(keys.at(i), textDays.at(keyRows.at(i)));
-    }
-    return !days.failed();
+    Marks marks;
+    marks.sep = sep;
+    marks.clock = clock;
+    marks.anyClock = anyClock;
+    m_marks.append(marks);
+    return int(m_marks.size() - 1);
 }
 
-QDate SubmitDays::dayOf(QByteArrayView recordedDay, QByteArrayView utf8)
+// The rule of data/job_days.sql for one text (its digits after the third run made '9').
+SubmitDays::Reading SubmitDays::classify(const QByteArray& key)
 {
-    const QDate recorded = isoDay(recordedDay);
-    return recorded.isValid() ? recorded : dayOf(utf8);
+    Reading reading;
+    const QString original = QString::fromUtf8(key);
+    // Blanks around it taken off (as SQLite's trim() does), Arabic-Indic and Persian digits
+    // read as the digits they are.
+    qsizetype start = 0;
+    qsizetype end = original.size();
+    while (start < end && original.at(start) == QLatin1Char(' ')) {
+        ++start;
+    }
+    while (end > start && original.at(end - 1) == QLatin1Char(' ')) {
+        --end;
+    }
+    QString text = original.mid(start, end - start);
+    for (QChar& c : text) {
+        const int digit = digitValue(c);
+        if (digit >= 0) {
+            c = QChar(u'0' + digit);
+        }
+    }
+    const auto isDigit = [&text](qsizetype i) {
+        return text.at(i) >= QLatin1Char('0') && text.at(i) <= QLatin1Char('9');
+    };
+    // The first three runs of digits are the fields.
+    QStringView fields[3];
+    qsizetype at = 0;
+    for (QStringView& field : fields) {
+        while (at < text.size() && !isDigit(at)) {
+            ++at;
+        }
+        if (at == text.size()) {
+            return reading;
+        }
+        const qsizetype from = at;
+        while (at < text.size() && isDigit(at)) {
+            ++at;
+        }
+        field = QStringView(text).sliced(from, at - from);
+    }
+    const auto fieldEnd = [&text](QStringView field) {
+        return field.data() - text.constData() + field.size();
+    };
+    if (fields[0].size() == 4) {
+        reading.day = fieldsDay(fieldValue(fields[0]), fieldValue(fields[1]), fieldValue(fields[2]));
+        return reading;
+    }
+    if (fields[2].size() != 4 || fields[0].size() > 2 || fields[1].size() > 2) {
+        return reading;
+    }
+    // The year last: what the text proves of its form's order, and its two readings.
+    const qsizetype sepAt = fieldEnd(fields[0]);
+    const QString sep = text.mid(sepAt, text.at(sepAt).isHighSurrogate() ? 2 : 1);
+    const QStringView tail = QStringView(text).sliced(fieldEnd(fields[2]));
+    Clock clock = Clock::H24;
+    if (std::all_of(tail.begin(), tail.end(), [](QChar c) { return c == QLatin1Char(' '); })) {
+        clock = Clock::None;
+    } else if (std::any_of(tail.begin(), tail.end(), [](QChar c) {
+                   return (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) ||
+                          (c >= QLatin1Char('a') && c <= QLatin1Char('z'));
+               })) {
+        clock = Clock::H12;
+    }
+    const int first = fieldValue(fields[0]);
+    const int second = fieldValue(fields[1]);
+    const int year = fieldValue(fields[2]);
+    for (const int index : {marksOf(sep, clock, false), marksOf(sep, clock, true)}) {
+        Marks& marks = m_marks[index];
+        marks.dayFirst = marks.dayFirst || first > 12;
+        marks.monthFirst = marks.monthFirst || second > 12;
+        marks.has12 = marks.has12 || clock == Clock::H12;
+        marks.has24 = marks.has24 || clock == Clock::H24;
+    }
+    const QDate dmy = fieldsDay(year, second, first);
+    const QDate mdy = fieldsDay(year, first, second);
+    const auto form = m_forms.constFind(dateForm(original));
+    if (form != m_forms.cend()) {
+        reading.day = *form == Dmy ? dmy : *form == Mdy ? mdy : QDate();
+        if (*form != Undecided || (first <= 12 && second <= 12)) {
+            return reading;
+        }
+    }
+    if (first > 12 || second > 12 || dmy == mdy) {
+        reading.day = first > 12 ? dmy : mdy;
+        return reading;
+    }
+    // The other texts of the log decide.
+    Group group;
+    group.marks = marksOf(sep, clock, false);
+    group.sepMarks = marksOf(sep, clock, true);
+    group.noClock = clock == Clock::None;
+    group.lastResortMdy = sep == QLatin1String("/") && clock != Clock::H24 && !fields[0].startsWith(QLatin1Char('0')) &&
+                          !fields[1].startsWith(QLatin1Char('0'));
+    reading.dmy = dmy;
+    reading.mdy = mdy;
+    for (qsizetype i = 0; i < m_groups.size(); ++i) {
+        const Group& known = m_groups.at(i);
+        if (known.marks == group.marks && known.sepMarks == group.sepMarks &&
+            known.lastResortMdy == group.lastResortMdy) {
+            reading.group = int(i);
+            return reading;
+        }
+    }
+    m_groups.append(group);
+    reading.group = int(m_groups.size() - 1);
+    return reading;
 }
 
-QDate SubmitDays::dayOf(QByteArrayView utf8)
+SubmitDays::Order SubmitDays::orderOf(const Group& group) const
+{
+    if (group.settledOrder != Undecided) {
+        return group.settledOrder;
+    }
+    const Marks& marks = m_marks.at(group.marks);
+    if (marks.dayFirst != marks.monthFirst) {
+        return marks.dayFirst ? Dmy : Mdy;
+    }
+    if (group.noClock) {
+        const Marks& sep = m_marks.at(group.sepMarks);
+        if (sep.dayFirst != sep.monthFirst) {
+            return sep.dayFirst ? Dmy : Mdy;
+        }
+        if (sep.has12 != sep.has24) {
+            return sep.has24 ? Dmy : Mdy;
+        }
+    }
+    return group.lastResortMdy ? Mdy : Dmy;
+}
+
+const SubmitDays::Reading& SubmitDays::readingOf(QByteArrayView utf8)
 {
     ruleKey(utf8, m_key);
-    if (!m_hasLast || m_key != m_lastKey) {
-        m_lastDay = m_days.value(m_key);
-        std::swap(m_key, m_lastKey);
-        m_hasLast = true;
+    // Rows come mostly in the order they were logged: most share the previous row's text.
+    if (m_hasLast && m_key == m_lastKey) {
+        return m_last;
     }
-    return m_lastDay;
+    const QByteArray key = QByteArray::fromRawData(m_key.data(), qsizetype(m_key.size()));
+    auto found = m_readings.constFind(key);
+    if (found == m_readings.cend()) {
+        // A log holds a few texts a day, mostly in the order of their days: the readings of
+        // the last few hundred are kept, older ones read again when they come back, so the
+        // memory does not grow with the log.
+        if (m_readings.size() >= 512) {
+            m_readings.clear();
+        }
+        const QByteArray owned(m_key.data(), qsizetype(m_key.size()));
+        found = m_readings.insert(owned, classify(owned));
+    }
+    m_last = *found;
+    std::swap(m_key, m_lastKey);
+    m_hasLast = true;
+    return m_last;
+}
+
+QDate SubmitDays::dayOf(QByteArrayView recordedDay, std::optional<QByteArrayView> utf8)
+{
+    const QDate recorded = isoDay(recordedDay);
+    if (!utf8) {
+        return recorded;
+    }
+    const Reading& reading = readingOf(*utf8);
+    if (recorded.isValid()) {
+        return recorded;
+    }
+    if (reading.group < 0) {
+        return reading.day;
+    }
+    Group& group = m_groups[reading.group];
+    if (orderOf(group) == Dmy) {
+        ++group.givenDmy;
+        return reading.dmy;
+    }
+    ++group.givenMdy;
+    return reading.mdy;
+}
+
+void SubmitDays::widen(QDate day)
+{
+    if (day.isValid()) {
+        m_first = m_first.isValid() ? qMin(m_first, day) : day;
+        m_lastDay = m_lastDay.isValid() ? qMax(m_lastDay, day) : day;
+    }
+}
+
+void SubmitDays::add(QByteArrayView recordedDay, std::optional<QByteArrayView> utf8)
+{
+    const QDate recorded = isoDay(recordedDay);
+    if (!utf8) {
+        widen(recorded);
+        return;
+    }
+    const Reading& reading = readingOf(*utf8);
+    if (recorded.isValid() || reading.group < 0) {
+        widen(recorded.isValid() ? recorded : reading.day);
+        return;
+    }
+    Group& group = m_groups[reading.group];
+    const auto widenTo = [](QDate day, QDate& first, QDate& last) {
+        if (day.isValid()) {
+            first = first.isValid() ? qMin(first, day) : day;
+            last = last.isValid() ? qMax(last, day) : day;
+        }
+    };
+    widenTo(reading.dmy, group.firstDmy, group.lastDmy);
+    widenTo(reading.mdy, group.firstMdy, group.lastMdy);
+}
+
+bool SubmitDays::settled() const
+{
+    return std::all_of(m_groups.begin(), m_groups.end(), [this](const Group& group) {
+        return (orderOf(group) == Dmy ? group.givenMdy : group.givenDmy) == 0;
+    });
+}
+
+void SubmitDays::settle()
+{
+    for (Group& group : m_groups) {
+        group.settledOrder = orderOf(group);
+        group.givenDmy = 0;
+        group.givenMdy = 0;
+    }
 }
 
 QDate SubmitDays::earliest() const
 {
-    QDate first = m_firstRecorded;
-    for (const QDate& day : m_days) {
+    QDate first = m_first;
+    for (const Group& group : m_groups) {
+        const QDate day = orderOf(group) == Dmy ? group.firstDmy : group.firstMdy;
         first = day.isValid() && (!first.isValid() || day < first) ? day : first;
     }
     return first;
@@ -266,8 +414,9 @@ QDate SubmitDays::earliest() const
 
 QDate SubmitDays::latest() const
 {
-    QDate last = m_lastRecorded;
-    for (const QDate& day : m_days) {
+    QDate last = m_lastDay;
+    for (const Group& group : m_groups) {
+        const QDate day = orderOf(group) == Dmy ? group.lastDmy : group.lastMdy;
         last = day.isValid() && (!last.isValid() || day > last) ? day : last;
     }
     return last;

@@ -338,3 +338,31 @@ TEST_F(TemplateViewsTest, SideTablesMissingOrOtherColumns_DaysReadByTheTexts)
         }
     }
 }
+
+// In a log no writer recorded, the first rows' order may be shown only by a later row: the
+// passes still give those rows the days the views give them.
+TEST_F(TemplateViewsTest, FormShownDayFirstOnlyByALaterRow_EarlierRowsReadDayFirst)
+{
+    host.audit = false;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    const char* texts[] = {"5/3/2024 9:05:00 AM", "7/3/2024 9:05:00 AM", "15/3/2024 9:05:00 AM"};
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(store->LogJobField(QString::number(i + 1), QStringLiteral("Time Submitted"),
+                                       QString::fromLatin1(texts[i])));
+    }
+    {
+        auto db = peek();
+        ASSERT_TRUE(db && db->exec(QStringLiteral("DELETE FROM HLV_SubmitDays; DELETE FROM HLV_DateForms")));
+    }
+    EXPECT_EQ(joined(rows(QStringLiteral("SELECT Year, Month, Day, Jobs FROM LogDailyJobsReport WHERE Year IS NOT "
+                                         "NULL"))),
+              "2024|3|5|1; 2024|3|7|1; 2024|3|15|1");
+    ASSERT_TRUE(store->ExportLogToCsv());
+    const QList<QByteArray> lines = fileBytes(store->csvFilePath()).split('\n');
+    ASSERT_EQ(lines.size(), 6);
+    EXPECT_TRUE(lines[1].contains(",2024,March,5,")) << lines[1].toStdString();
+    EXPECT_TRUE(lines[2].contains(",2024,March,7,")) << lines[2].toStdString();
+    EXPECT_TRUE(lines[3].contains(",2024,March,15,")) << lines[3].toStdString();
+    ASSERT_TRUE(store->ComputeLogStats());
+    EXPECT_EQ(store->stats().LogStarted, QDateTime(QDate(2024, 3, 5), QTime(0, 0)));
+}
