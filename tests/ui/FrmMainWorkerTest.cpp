@@ -508,6 +508,68 @@ TEST_F(WorkerTest, JobActionWhileServerHangs_HandlerReturnsAtOnceWithoutRunningE
     }
 }
 
+TEST_F(WorkerTest, StepsWhileServerHangs_ReturnToTheLoopAndGoOnWhenItAnswers)
+{
+    // Each step that needs its server's answer returns to the window's own loop while the
+    // server is silent: no event runs inside it (a nested loop would run the timer below),
+    // and it ends once the server answers.
+    struct Case
+    {
+        const char* name;
+        std::function<Task<void>(FrmMain&)> step;
+    };
+    const auto search = [](FrmMain& w) -> Task<void> {
+        co_await w.FindPrintQueues_Click();
+    };
+    const Case cases[] = {{"search", search},
+                          {"queue chosen",
+                           [](FrmMain& w) {
+                               return w.CurrentPrintQueue_Click();
+                           }},
+                          {"pause all jobs",
+                           [](FrmMain& w) {
+                               return w.mnupausealljobs_Click();
+                           }},
+                          {"resume all jobs",
+                           [](FrmMain& w) {
+                               return w.mnuresumealljobs_Click();
+                           }},
+                          {"delete all jobs",
+                           [](FrmMain& w) {
+                               return w.PurgeAllJobs(true);
+                           }},
+                          {"pause printer",
+                           [](FrmMain& w) {
+                               return w.MenuPause_Click();
+                           }},
+                          {"server report",
+                           [](FrmMain& w) {
+                               return w.mnuServerReport_Click();
+                           }},
+                          {"test page", [](FrmMain& w) {
+                               return w.mnutestpage_Click();
+                           }}};
+    addJob(QStringLiteral("PS1"), QStringLiteral("Sales"), QStringLiteral("A"), QStringLiteral("ann"), 1, 10, true);
+    FrmMain& w = startOn();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(w.queueBoxText(), QStringLiteral("Sales"));
+        gate->hold(QStringLiteral("PS1"));
+        bool eventsRan = false;
+        QTimer::singleShot(0, [&eventsRan] { eventsRan = true; });
+        Task<void> step = c.step(w);
+        EXPECT_FALSE(eventsRan);
+        EXPECT_FALSE(step.done());
+        ASSERT_TRUE(waitFor([this] { return gate->waiting() > 0; }));
+        gate->release(QStringLiteral("PS1"));
+        settle(std::move(step));
+        settle(w);
+        if (w.queueBoxText().isEmpty()) {
+            settle(w.setQueueBoxText(QStringLiteral("Sales"))); // the search lists the queues only
+        }
+    }
+}
+
 TEST_F(WorkerTest, ReleaseOvertakenBySearch_AnswerDroppedNothingReleasedOrLogged)
 {
     const qint64 id =
