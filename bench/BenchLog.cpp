@@ -12,43 +12,11 @@
 
 #include "BenchLogFill.h"
 
-using namespace hlv;
-using hlv::bench::fillLog;
-using hlv::bench::Store;
-
-namespace {
-
-QString arg(int argc, char** argv, int index)
-{
-    return index < argc ? QString::fromLocal8Bit(argv[index]) : QString();
-}
-
-} // namespace
-
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const QString command = arg(argc, argv, 1);
-    if (command == QStringLiteral("noop")) {
-        // What the sqlite3 shell's baseline does too: the database library loaded and one
-        // statement run, so both baselines hold its code.
-        auto db = Database::open(QStringLiteral(":memory:"), Database::Mode::Create);
-        return db && db->scalar(QStringLiteral("SELECT 1")) ? 0 : 1;
-    }
-    if (command == QStringLiteral("fill-log")) {
-        return fillLog(arg(argc, argv, 2), arg(argc, argv, 3).toInt());
-    }
-    if (command == QStringLiteral("stats")) {
-        Store s(arg(argc, argv, 2));
-        return s.store->ComputeLogStats() ? 0 : 1;
-    }
-    if (command == QStringLiteral("csv")) {
-        Store s(arg(argc, argv, 2));
-        if (!s.store->ExportLogToCsv()) {
-            return 1;
-        }
-        const QString copy = arg(argc, argv, 3);
-        return copy.isEmpty() || (QFile::remove(copy), QFile::copy(s.store->csvFilePath(), copy)) ? 0 : 1;
-    }
-    return 2;
+    QStringList args = QCoreApplication::arguments().mid(1);
+    const QString command = args.isEmpty() ? QString() : args.takeFirst();
+    const int status = hlv::bench::logCommand(command, args);
+    return status >= 0 ? status : 2;
 }

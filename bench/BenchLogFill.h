@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include "platform/Database.h"
@@ -75,6 +76,37 @@ inline int fillLog(const QString& path, int rows)
         insert.exec();
     }
     return db->commit() ? 0 : 1;
+}
+
+// The commands of the job log's passes both bench programs take (see BenchLog.cpp); -1 for
+// any other command.
+inline int logCommand(const QString& command, const QStringList& args)
+{
+    const auto arg = [&args](int index) {
+        return index < args.size() ? args.at(index) : QString();
+    };
+    if (command == QStringLiteral("noop")) {
+        // What the sqlite3 shell's baseline does too: the database library loaded and one
+        // statement run, so both baselines hold its code.
+        auto db = Database::open(QStringLiteral(":memory:"), Database::Mode::Create);
+        return db && db->scalar(QStringLiteral("SELECT 1")) ? 0 : 1;
+    }
+    if (command == QStringLiteral("fill-log")) {
+        return fillLog(arg(0), arg(1).toInt());
+    }
+    if (command == QStringLiteral("stats")) {
+        Store s(arg(0));
+        return s.store->ComputeLogStats() ? 0 : 1;
+    }
+    if (command == QStringLiteral("csv")) {
+        Store s(arg(0));
+        if (!s.store->ExportLogToCsv()) {
+            return 1;
+        }
+        const QString copy = arg(1);
+        return copy.isEmpty() || (QFile::remove(copy), QFile::copy(s.store->csvFilePath(), copy)) ? 0 : 1;
+    }
+    return -1;
 }
 
 } // namespace hlv::bench

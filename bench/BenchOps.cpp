@@ -37,6 +37,7 @@
 #include <cstdio>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <random>
 
 #include <QApplication>
@@ -79,7 +80,6 @@
 #include "support/WaitFor.h"
 
 using namespace hlv;
-using hlv::bench::fillLog;
 using hlv::bench::Store;
 
 namespace {
@@ -471,7 +471,8 @@ struct Console
             context->monitorEnvironment = monitorEnv;
         }
         window = std::make_unique<FrmMain>(*context);
-        window->Form_Load();
+        Task<void> load = window->Form_Load();
+        waitFor([&load] { return load.done(); }, 600000);
         // The measured action alone: no polling tick reads the queue meanwhile.
         window->Timer2.stop();
     }
@@ -531,16 +532,16 @@ int deleteAll(int count, bool withMonitor)
 
     StallMeter stall;
     QElapsedTimer whole;
-    bool done = false;
+    std::optional<Task<void>> purge;
     double cpuBefore = 0;
     QTimer::singleShot(20, [&] {
         cpuBefore = cpuSeconds(QCoreApplication::applicationPid());
         whole.start();
-        window.PurgeAllJobs(true);
-        done = true;
+        purge.emplace(window.PurgeAllJobs(true));
     });
     stall.start();
-    const bool ended = waitQuietly([&] { return done && (!withMonitor || window.JobList->rowCount() == 0); }, 600000);
+    const bool ended = waitQuietly(
+        [&] { return purge && purge->done() && (!withMonitor || window.JobList->rowCount() == 0); }, 600000);
     const qint64 wall = whole.elapsed();
     const double cpu = cpuSeconds(QCoreApplication::applicationPid()) - cpuBefore;
     consoleFigures(stall.stop(), wall, cpu, count);
@@ -698,22 +699,8 @@ int main(int argc, char** argv)
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
-    if (command == QStringLiteral("noop")) {
-        // What the sqlite3 shell's baseline does too: the database library loaded and one
-        // statement run, so both baselines hold its code.
-        auto db = Database::open(QStringLiteral(":memory:"), Database::Mode::Create);
-        return db && db->scalar(QStringLiteral("SELECT 1")) ? 0 : 1;
-    }
-    if (command == QStringLiteral("fill-log")) {
-        return fillLog(arg(argc, argv, 2), arg(argc, argv, 3).toInt());
-    }
-    if (command == QStringLiteral("stats")) {
-        Store s(arg(argc, argv, 2));
-        return s.store->ComputeLogStats() ? 0 : 1;
-    }
-    if (command == QStringLiteral("csv")) {
-        Store s(arg(argc, argv, 2));
-        return s.store->ExportLogToCsv() ? 0 : 1;
+    if (const int status = bench::logCommand(command, QCoreApplication::arguments().mid(2)); status >= 0) {
+        return status;
     }
     if (command == QStringLiteral("report")) {
         return fullReport(arg(argc, argv, 2), arg(argc, argv, 3));
