@@ -184,6 +184,19 @@ public:
     PrintResult removeJob(const QString& queue, qint64 jobId) override;
     PrintResult setJobPriority(const QString& queue, qint64 jobId, qint64 priority) override;
     int printTestPage(const QString& printerName) override;
+    // What the window asks of a lane's server: no watch, lists read whole, no web page.
+    std::unique_ptr<JobWatch> watchJobs() override { return nullptr; }
+    PrintResult printer(const QString& name, PrinterInfo& out, bool& found) override
+    {
+        return printerFromList(*this, name, out, found);
+    }
+    bool keepsEndedJobs() const override { return false; }
+    PrintResult endedJobs(const QDateTime&, QList<PrintJobInfo>& out) override { return noEndedJobs(out); }
+    PrintResult job(qint64 jobId, PrintJobInfo& out, bool& found) override
+    {
+        return jobFromList(*this, jobId, out, found);
+    }
+    QString printerWebPage(const QString&) const override { return {}; }
 
 private:
     // answered: set when the lane answered (what the call filled in may then be read).
