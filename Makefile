@@ -38,12 +38,14 @@ asan: deps
 
 # The window's tests and the CUPS tests under ThreadSanitizer: a data race ends the program
 # that met it, so its test fails. Qt is not instrumented; scripts/tsan-suppressions.txt
-# says which of its own hand-offs are taken on trust, and why. Not part of CI.
+# says which of its own hand-offs are taken on trust, and why. Not part of CI. die_after_fork=0:
+# a test program that has threads starts child programs (a monitor program, CUPS tools), and
+# the child only runs exec.
 tsan: deps
 	@cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHLV_TSAN=ON $(if $(WERROR),-DHLV_WERROR=$(WERROR)) >/dev/null
 	@cmake --build build-tsan -j $(JOBS)
 	@cd build-tsan && QT_QPA_PLATFORM=offscreen \
-		TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/scripts/tsan-suppressions.txt \
+		TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:die_after_fork=0:suppressions=$(CURDIR)/scripts/tsan-suppressions.txt \
 		ctest --output-on-failure -j $(JOBS) --timeout 900 -L 'gui|cups'
 
 clean:

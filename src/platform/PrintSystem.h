@@ -175,7 +175,7 @@ public:
     // watch is then of no further use.
     virtual PrintResult changes(JobChanges& out) = 0;
     // The server is taken as lost: end without telling it (whatever it keeps for the watch
-    // runs out on its own).
+    // runs out on its own). A watch that keeps nothing at the server has nothing to leave.
     virtual void abandon() {}
 };
 
@@ -183,6 +183,9 @@ public:
 // thread alone (the console's print lanes, a watch's or monitor's own thread); its calls may
 // block for as long as the server takes to answer, so the window's thread never makes them.
 // Out-parameters are written by the calling thread during the call only.
+// No call has a default: each server says what it does for every one, and one that stands
+// in front of another passes each call on itself (a call it forgot would otherwise be
+// answered by another server's idea of it).
 class PrintServer
 {
 public:
@@ -202,55 +205,25 @@ public:
 
     // A watch on the server's jobs, or null when the server offers none or refuses it;
     // whoever wants changes then compares whole job lists.
-    virtual std::unique_ptr<JobWatch> watchJobs() { return nullptr; }
+    virtual std::unique_ptr<JobWatch> watchJobs() = 0;
     // One printer with its state, as printers() reads it; found is false when the server has
-    // no such printer.
-    virtual PrintResult printer(const QString& name, PrinterInfo& out, bool& found)
-    {
-        found = false;
-        QList<PrinterInfo> all;
-        const PrintResult r = printers(all);
-        for (const PrinterInfo& p : std::as_const(all)) {
-            if (p.Name == name || p.ShareName == name) {
-                out = p;
-                found = true;
-                break;
-            }
-        }
-        return r;
-    }
+    // no such printer. A server without a lookup of its own answers with printerFromList().
+    virtual PrintResult printer(const QString& name, PrinterInfo& out, bool& found) = 0;
     // Whether job() may still find a job that has ended (the server keeps a history of them).
-    virtual bool keepsEndedJobs() const { return false; }
+    virtual bool keepsEndedJobs() const = 0;
     // The jobs that ended at `since` or later by the server's clock, each as job() reads it,
-    // as far as the server keeps a history of them (none where it keeps none).
-    virtual PrintResult endedJobs(const QDateTime& since, QList<PrintJobInfo>& out)
-    {
-        Q_UNUSED(since);
-        out.clear();
-        return PrintResult::success();
-    }
+    // as far as the server keeps a history of them (none where it keeps none: noEndedJobs()).
+    virtual PrintResult endedJobs(const QDateTime& since, QList<PrintJobInfo>& out) = 0;
     // One job read as jobs() reads it; found is false when the server no longer lists it.
-    // A job that has ended but is still in the server's history comes with ended set.
-    virtual PrintResult job(qint64 jobId, PrintJobInfo& out, bool& found)
-    {
-        found = false;
-        QList<PrintJobInfo> all;
-        const PrintResult r = jobs(all);
-        for (const PrintJobInfo& j : std::as_const(all)) {
-            if (j.JobId == jobId) {
-                out = j;
-                found = true;
-                break;
-            }
-        }
-        return r;
-    }
+    // A job that has ended but is still in the server's history comes with ended set. A
+    // server without a lookup of its own answers with jobFromList().
+    virtual PrintResult job(qint64 jobId, PrintJobInfo& out, bool& found) = 0;
 
     virtual PrintResult pauseQueue(const QString& queue) = 0;
     virtual PrintResult resumeQueue(const QString& queue) = 0;
     // AutoQueue's hold of a queue: no further job starts printing, and the job printing now
     // prints to its end. Where a paused queue lets its current job finish, that is a pause.
-    virtual PrintResult holdQueue(const QString& queue) { return pauseQueue(queue); }
+    virtual PrintResult holdQueue(const QString& queue) = 0;
     // Removes every job of the queue.
     virtual PrintResult purgeQueue(const QString& queue) = 0;
 
@@ -264,12 +237,49 @@ public:
 
     // The address of the print system's own web page of a printer, or an empty text when
     // the print system has none (the caller then shows the properties itself).
-    virtual QString printerWebPage(const QString& printerName) const
-    {
-        Q_UNUSED(printerName);
-        return {};
-    }
+    virtual QString printerWebPage(const QString& printerName) const = 0;
 };
+
+// One printer picked out of the server's whole printer list, by name or share name: the
+// answer of printer() for a server that cannot read one printer alone.
+inline PrintResult printerFromList(PrintServer& server, const QString& name, PrinterInfo& out, bool& found)
+{
+    found = false;
+    QList<PrinterInfo> all;
+    const PrintResult r = server.printers(all);
+    for (const PrinterInfo& p : std::as_const(all)) {
+        if (p.Name == name || p.ShareName == name) {
+            out = p;
+            found = true;
+            break;
+        }
+    }
+    return r;
+}
+
+// One job picked out of the server's whole job list: the answer of job() for a server that
+// cannot read one job alone. Such a server keeps no history, so the job is never ended.
+inline PrintResult jobFromList(PrintServer& server, qint64 jobId, PrintJobInfo& out, bool& found)
+{
+    found = false;
+    QList<PrintJobInfo> all;
+    const PrintResult r = server.jobs(all);
+    for (const PrintJobInfo& j : std::as_const(all)) {
+        if (j.JobId == jobId) {
+            out = j;
+            found = true;
+            break;
+        }
+    }
+    return r;
+}
+
+// The answer of endedJobs() for a server that keeps no history of ended jobs.
+inline PrintResult noEndedJobs(QList<PrintJobInfo>& out)
+{
+    out.clear();
+    return PrintResult::success();
+}
 
 // Threads: connect() may be called from any thread, several at once (each lane and each
 // report or host lookup connects on its own thread); the password prompt is then called on

@@ -35,8 +35,20 @@ public:
     PrintResult jobs(QList<PrintJobInfo>& out) override { return m_inner->jobs(out); }
     PrintResult queueJobs(const QString& q, QList<PrintJobInfo>& out) override { return m_inner->queueJobs(q, out); }
     PrintResult computerName(QString& out) override { return m_inner->computerName(out); }
+    std::unique_ptr<JobWatch> watchJobs() override { return m_inner->watchJobs(); }
+    PrintResult printer(const QString& name, PrinterInfo& out, bool& found) override
+    {
+        return m_inner->printer(name, out, found);
+    }
+    bool keepsEndedJobs() const override { return m_inner->keepsEndedJobs(); }
+    PrintResult endedJobs(const QDateTime& since, QList<PrintJobInfo>& out) override
+    {
+        return m_inner->endedJobs(since, out);
+    }
+    PrintResult job(qint64 jobId, PrintJobInfo& out, bool& found) override { return m_inner->job(jobId, out, found); }
     PrintResult pauseQueue(const QString& q) override { return m_inner->pauseQueue(q); }
     PrintResult resumeQueue(const QString& q) override { return m_inner->resumeQueue(q); }
+    PrintResult holdQueue(const QString& q) override { return m_inner->holdQueue(q); }
     PrintResult purgeQueue(const QString& q) override { return m_inner->purgeQueue(q); }
     PrintResult pauseJob(const QString& q, qint64 id) override { return m_inner->pauseJob(q, id); }
     PrintResult resumeJob(const QString& q, qint64 id) override { return m_inner->resumeJob(q, id); }

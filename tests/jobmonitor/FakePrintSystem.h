@@ -77,7 +77,7 @@ private:
         PrintResult printer(const QString& name, PrinterInfo& out, bool& found) override
         {
             ++m_state->printerReadings;
-            return PrintServer::printer(name, out, found);
+            return printerFromList(*this, name, out, found);
         }
         PrintResult jobs(QList<PrintJobInfo>& out) override
         {
@@ -143,12 +143,14 @@ private:
         }
         PrintResult pauseQueue(const QString&) override { return PrintResult::success(); }
         PrintResult resumeQueue(const QString&) override { return PrintResult::success(); }
+        PrintResult holdQueue(const QString&) override { return PrintResult::success(); }
         PrintResult purgeQueue(const QString&) override { return PrintResult::success(); }
         PrintResult pauseJob(const QString&, qint64) override { return PrintResult::success(); }
         PrintResult resumeJob(const QString&, qint64) override { return PrintResult::success(); }
         PrintResult removeJob(const QString&, qint64) override { return PrintResult::success(); }
         PrintResult setJobPriority(const QString&, qint64, qint64) override { return PrintResult::success(); }
         int printTestPage(const QString&) override { return TestPageResult::Success; }
+        QString printerWebPage(const QString&) const override { return {}; }
 
     private:
         QString m_name;

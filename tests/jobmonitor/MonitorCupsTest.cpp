@@ -220,8 +220,14 @@ private:
         }
         PrintResult computerName(QString& out) override { return m_real->computerName(out); }
         std::unique_ptr<JobWatch> watchJobs() override { return m_real->watchJobs(); }
+        bool keepsEndedJobs() const override { return m_real->keepsEndedJobs(); }
+        PrintResult endedJobs(const QDateTime& since, QList<PrintJobInfo>& out) override
+        {
+            return m_real->endedJobs(since, out);
+        }
         PrintResult pauseQueue(const QString& q) override { return m_real->pauseQueue(q); }
         PrintResult resumeQueue(const QString& q) override { return m_real->resumeQueue(q); }
+        PrintResult holdQueue(const QString& q) override { return m_real->holdQueue(q); }
         PrintResult purgeQueue(const QString& q) override { return m_real->purgeQueue(q); }
         PrintResult pauseJob(const QString& q, qint64 id) override { return m_real->pauseJob(q, id); }
         PrintResult resumeJob(const QString& q, qint64 id) override { return m_real->resumeJob(q, id); }
@@ -231,6 +237,10 @@ private:
             return m_real->setJobPriority(q, id, p);
         }
         int printTestPage(const QString& printerName) override { return m_real->printTestPage(printerName); }
+        QString printerWebPage(const QString& printerName) const override
+        {
+            return m_real->printerWebPage(printerName);
+        }
 
     private:
         std::unique_ptr<PrintServer> m_real;

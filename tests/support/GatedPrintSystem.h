@@ -137,6 +137,30 @@ private:
         {
             return gated([&] { return m_inner->computerName(out); });
         }
+        std::unique_ptr<JobWatch> watchJobs() override
+        {
+            if (!m_system.pass(m_name)) {
+                return nullptr;
+            }
+            auto inner = m_inner->watchJobs();
+            return inner ? std::make_unique<Watch>(*this, std::move(inner)) : nullptr;
+        }
+        PrintResult printer(const QString& name, PrinterInfo& out, bool& found) override
+        {
+            found = false;
+            return gated([&] { return m_inner->printer(name, out, found); });
+        }
+        // What the server is, not a call to it: never held.
+        bool keepsEndedJobs() const override { return m_inner->keepsEndedJobs(); }
+        PrintResult endedJobs(const QDateTime& since, QList<PrintJobInfo>& out) override
+        {
+            return gated([&] { return m_inner->endedJobs(since, out); });
+        }
+        PrintResult job(qint64 jobId, PrintJobInfo& out, bool& found) override
+        {
+            found = false;
+            return gated([&] { return m_inner->job(jobId, out, found); });
+        }
         PrintResult pauseQueue(const QString& q) override
         {
             return gated([&] { return m_inner->pauseQueue(q); });
@@ -144,6 +168,10 @@ private:
         PrintResult resumeQueue(const QString& q) override
         {
             return gated([&] { return m_inner->resumeQueue(q); });
+        }
+        PrintResult holdQueue(const QString& q) override
+        {
+            return gated([&] { return m_inner->holdQueue(q); });
         }
         PrintResult purgeQueue(const QString& q) override
         {
@@ -169,8 +197,31 @@ private:
         {
             return m_system.pass(m_name) ? m_inner->printTestPage(printerName) : TestPageResult::Failed;
         }
+        QString printerWebPage(const QString& printerName) const override
+        {
+            return m_inner->printerWebPage(printerName);
+        }
 
     private:
+        // A watch whose look at the changes is held with its server's other calls.
+        class Watch final : public JobWatch
+        {
+        public:
+            Watch(Server& server, std::unique_ptr<JobWatch> inner)
+                : m_server(server)
+                , m_inner(std::move(inner))
+            {}
+            PrintResult changes(JobChanges& out) override
+            {
+                return m_server.gated([&] { return m_inner->changes(out); });
+            }
+            void abandon() override { m_inner->abandon(); }
+
+        private:
+            Server& m_server;
+            std::unique_ptr<JobWatch> m_inner;
+        };
+
         template <class F> PrintResult gated(F f)
         {
             if (!m_system.pass(m_name)) {

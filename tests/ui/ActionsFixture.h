@@ -43,9 +43,24 @@ public:
         return r;
     }
     PrintResult computerName(QString& out) override { return m_inner->computerName(out); }
+    std::unique_ptr<JobWatch> watchJobs() override { return m_inner->watchJobs(); }
+    PrintResult printer(const QString& name, PrinterInfo& out, bool& found) override
+    {
+        return m_inner->printer(name, out, found);
+    }
+    bool keepsEndedJobs() const override { return m_inner->keepsEndedJobs(); }
+    PrintResult endedJobs(const QDateTime& since, QList<PrintJobInfo>& out) override
+    {
+        return m_inner->endedJobs(since, out);
+    }
+    PrintResult job(qint64 jobId, PrintJobInfo& out, bool& found) override { return m_inner->job(jobId, out, found); }
     PrintResult pauseQueue(const QString& q) override
     {
         return record(QStringLiteral("pauseQueue ") + q, [&] { return m_inner->pauseQueue(q); });
+    }
+    PrintResult holdQueue(const QString& q) override
+    {
+        return record(QStringLiteral("holdQueue ") + q, [&] { return m_inner->holdQueue(q); });
     }
     PrintResult resumeQueue(const QString& q) override
     {

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QToolButton>
 
@@ -65,7 +66,7 @@ TEST_F(PollingTest, AutoQueueOff_TickUsesPollNormAndLampGreen)
     EXPECT_EQ(w.Timer2.interval(), 2500);
     EXPECT_TRUE(w.Timer2.isActive());
     EXPECT_EQ(w.activeUpdateColour(), VbColours::Green);
-    EXPECT_TRUE(printLog.calls.filter(QStringLiteral("pauseQueue")).isEmpty());
+    EXPECT_TRUE(printLog.calls.filter(QRegularExpression(QStringLiteral("^(pause|hold)Queue "))).isEmpty());
 }
 
 TEST_F(PollingTest, AutoQueueOnNothingReleased_TickHoldsQueueAtPollAQ)
@@ -176,7 +177,7 @@ TEST_F(PollingTest, ResumeAllOverStaleRows_QueueOpenedOnlyForTheReleasedJob)
     EXPECT_TRUE(w.ResumeAllPending);
     EXPECT_EQ(printLog.calls.filter(QStringLiteral("resumeQueue")).size(), 0);
     EXPECT_EQ(printLog.calls.filter(QStringLiteral("resumeJob")).size(), 0);
-    EXPECT_EQ(printLog.calls.filter(QStringLiteral("pauseQueue")).size(), 6); // one hold per tick
+    EXPECT_EQ(printLog.calls.filter(QStringLiteral("holdQueue")).size(), 6); // one hold per tick
     EXPECT_EQ(intervals, QList<int>(6, 700));
     EXPECT_EQ(audit().mid(auditBefore.size()).filter(QStringLiteral("Job|Resume Job")).size(), 1);
     EXPECT_EQ(counter("PrintedCounter"), QStringLiteral("2"));

@@ -80,14 +80,27 @@ public:
         out = QStringLiteral("PS1");
         return PrintResult::success();
     }
+    std::unique_ptr<JobWatch> watchJobs() override { return nullptr; }
+    PrintResult printer(const QString& name, PrinterInfo& out, bool& found) override
+    {
+        return printerFromList(*this, name, out, found);
+    }
+    bool keepsEndedJobs() const override { return false; }
+    PrintResult endedJobs(const QDateTime&, QList<PrintJobInfo>& out) override { return noEndedJobs(out); }
+    PrintResult job(qint64 jobId, PrintJobInfo& out, bool& found) override
+    {
+        return jobFromList(*this, jobId, out, found);
+    }
     PrintResult pauseQueue(const QString&) override { return PrintResult::success(); }
     PrintResult resumeQueue(const QString&) override { return PrintResult::success(); }
+    PrintResult holdQueue(const QString&) override { return PrintResult::success(); }
     PrintResult purgeQueue(const QString&) override { return PrintResult::success(); }
     PrintResult pauseJob(const QString&, qint64) override { return PrintResult::success(); }
     PrintResult resumeJob(const QString&, qint64) override { return PrintResult::success(); }
     PrintResult removeJob(const QString&, qint64) override { return PrintResult::success(); }
     PrintResult setJobPriority(const QString&, qint64, qint64) override { return PrintResult::success(); }
     int printTestPage(const QString&) override { return 0; }
+    QString printerWebPage(const QString&) const override { return {}; }
 };
 
 PrintJobInfo job(qint64 id, const QString& queue, quint32 status, std::optional<qint64> pages, qint64 size)

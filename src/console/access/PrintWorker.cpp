@@ -8,6 +8,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include "platform/TsanAnnotations.h"
+
 #if defined(__SANITIZE_THREAD__)
 extern "C" void __tsan_acquire(void* addr);
 extern "C" void __tsan_release(void* addr);
@@ -95,7 +97,13 @@ public:
     {
         ++g_runningLanes;
     }
-    ~PrintLane() override { --g_runningLanes; }
+    ~PrintLane() override
+    {
+        // The connection of done() goes with this object, on the lane's thread; the window's
+        // thread read it for every answer it took (see answered()).
+        tsan::acquire(this);
+        --g_runningLanes;
+    }
 
     // On the lane's thread.
     void run(quint64 id, const PrintWorker::Call& call, bool attended, bool closeAfter, const HandOffToken& token)
@@ -201,8 +209,7 @@ void PrintWorker::retire(Lane& lane)
 {
     if (lane.worker) {
         PrintLane* worker = lane.worker;
-        QMetaObject::invokeMethod(
-            worker, [worker] { worker->finish(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(worker, tsan::handedOver([worker] { worker->finish(); }), Qt::QueuedConnection);
     }
     lane = Lane{};
 }
@@ -233,12 +240,11 @@ quint64 PrintWorker::postOn(Lane& lane, Call call, std::function<void()> deliver
     PrintLane* worker = lane.worker;
     attended = attended && !m_unattended;
     handOff(token);
-    QMetaObject::invokeMethod(
-        worker,
-        [worker, id, call = std::move(call), attended, closeAfter, token] {
-            worker->run(id, call, attended, closeAfter, token);
-        },
-        Qt::QueuedConnection);
+    QMetaObject::invokeMethod(worker,
+                              tsan::handedOver([worker, id, call = std::move(call), attended, closeAfter, token] {
+                                  worker->run(id, call, attended, closeAfter, token);
+                              }),
+                              Qt::QueuedConnection);
     return id;
 }
 
@@ -262,8 +268,8 @@ quint64 PrintWorker::postTo(const QString& server, Call call, std::function<void
 void PrintWorker::forgetConnection()
 {
     if (PrintLane* worker = m_current.worker) {
-        QMetaObject::invokeMethod(
-            worker, [worker] { worker->forgetConnection(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(worker, tsan::handedOver([worker] { worker->forgetConnection(); }),
+                                  Qt::QueuedConnection);
     }
 }
 
@@ -299,6 +305,7 @@ void PrintWorker::resumeDropped()
 
 void PrintWorker::answered(quint64 id)
 {
+    tsan::release(sender());
     const auto it = m_pending.find(id);
     if (it == m_pending.end()) {
         return; // dropped: superseded, or given up

@@ -6,6 +6,7 @@
 
 #include "console/access/PrintWorker.h"
 #include "platform/Dialogs.h"
+#include "platform/TsanAnnotations.h"
 
 namespace hlv {
 
@@ -27,8 +28,9 @@ PrintSystem::PasswordPrompt consolePasswordPrompt(Dialogs& dialogs, QObject* win
         // A lane of the print worker: the box opens on the window's thread while the lane
         // waits for the answer.
         std::optional<QString> answer;
-        QMetaObject::invokeMethod(
-            context.data(), [&] { answer = dialogs.passwordBox(prompt, title); }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(context.data(),
+                                  tsan::handedOver([&] { answer = dialogs.passwordBox(prompt, title); }),
+                                  Qt::BlockingQueuedConnection);
         return answer;
     };
 }

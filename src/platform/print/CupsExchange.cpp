@@ -13,6 +13,8 @@
 #include <QElapsedTimer>
 #include <sys/socket.h>
 
+#include "platform/TsanAnnotations.h"
+
 namespace hlv {
 
 namespace {
@@ -128,6 +130,10 @@ public:
         {
             std::lock_guard lock(m_mutex);
             m_watched[exchange] = Entry{fd, deadline, false};
+            // The lock orders this with the watchdog's look, but ThreadSanitizer loses the locks
+            // of a thread that has started child programs (Qt starts them with clone(CLONE_VM |
+            // CLONE_VFORK), which it does not follow); told to it again on the map.
+            tsan::release(&m_watched);
         }
         m_wake.notify_all();
     }
@@ -171,6 +177,7 @@ private:
     {
         std::unique_lock lock(m_mutex);
         while (!m_stop) {
+            tsan::acquire(&m_watched);
             auto next = std::chrono::steady_clock::time_point::max();
             const auto now = std::chrono::steady_clock::now();
             for (auto& [exchange, entry] : m_watched) {

@@ -48,6 +48,17 @@ public:
     PrintResult printers(QList<PrinterInfo>& out) override { return m_store->printers(out, m_name); }
     PrintResult jobs(QList<PrintJobInfo>& out) override { return m_store->jobs(out); }
     std::unique_ptr<JobWatch> watchJobs() override { return std::make_unique<SimJobWatch>(*m_store); }
+    PrintResult printer(const QString& name, PrinterInfo& out, bool& found) override
+    {
+        return printerFromList(*this, name, out, found);
+    }
+    // An ended job leaves the store at once.
+    bool keepsEndedJobs() const override { return false; }
+    PrintResult endedJobs(const QDateTime&, QList<PrintJobInfo>& out) override { return noEndedJobs(out); }
+    PrintResult job(qint64 jobId, PrintJobInfo& out, bool& found) override
+    {
+        return jobFromList(*this, jobId, out, found);
+    }
     PrintResult queueJobs(const QString& queue, QList<PrintJobInfo>& out) override
     {
         if (queue.isEmpty()) {
@@ -63,6 +74,8 @@ public:
     }
     PrintResult pauseQueue(const QString& queue) override { return m_store->pauseQueue(queue); }
     PrintResult resumeQueue(const QString& queue) override { return m_store->resumeQueue(queue); }
+    // Nothing prints in the simulation: holding a queue is pausing it.
+    PrintResult holdQueue(const QString& queue) override { return m_store->pauseQueue(queue); }
     PrintResult purgeQueue(const QString& queue) override { return m_store->purgeQueue(queue); }
     PrintResult pauseJob(const QString& queue, qint64 jobId) override { return m_store->pauseJob(queue, jobId); }
     PrintResult resumeJob(const QString& queue, qint64 jobId) override { return m_store->resumeJob(queue, jobId); }
@@ -75,6 +88,8 @@ public:
     {
         return m_store->printTestPage(printerName, localUserName(), QSysInfo::machineHostName());
     }
+    // The simulation has no web pages.
+    QString printerWebPage(const QString&) const override { return {}; }
 
 private:
     QString m_name;
