@@ -225,7 +225,7 @@ Task<void> FrmMain::CurrentPrintQueue_Click()
     }
     CurrentQueue = answered ? reading->queue : std::nullopt;
     rememberQueue(queue, CurrentQueue);
-    if (reading->released) {
+    if (answered && reading->released) { // a dropped reading's lane may still write it
         m_releasedJobs = *reading->released;
     }
 

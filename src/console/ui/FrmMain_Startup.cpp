@@ -87,6 +87,9 @@ FrmMain::FrmMain(ConsoleContext& context, QWidget* parent)
 
 FrmMain::~FrmMain()
 {
+    // The steps still waiting for a server come to their end in close(): as after a close,
+    // none of them goes on with its work.
+    m_unloaded = true;
     m_printWorker->close();
     Timer1.stop();
     Timer2.stop();
