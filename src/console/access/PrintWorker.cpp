@@ -68,7 +68,8 @@ public:
             if (!thread->wait(deadline)) {
                 return false;
             }
-            delete thread; // its lane object went with the thread's end
+            tsan::acquire(&g_runningLanes); // see PrintLane::finish()
+            delete thread;                  // its lane object went with the thread's end
             return true;
         });
     }
@@ -136,6 +137,9 @@ public:
     void finish()
     {
         m_connection.reset();
+        // The lane's last use of the print system: the window's thread, which learns of the
+        // thread's end through Qt, may free it after that.
+        tsan::release(&g_runningLanes);
         QThread::currentThread()->quit();
     }
 
@@ -189,6 +193,7 @@ PrintWorker::Lane PrintWorker::startLane(const QString& server)
     // The thread object is the window's: close() may have deleted it before this runs.
     QPointer<QThread> thread = lane.thread;
     connect(lane.thread, &QThread::finished, this, [this, thread] {
+        tsan::acquire(&g_runningLanes); // see PrintLane::finish()
         if (thread.isNull()) {
             return;
         }
@@ -367,7 +372,8 @@ void PrintWorker::close(int graceMs)
         // The lane object goes with its thread; what it still answers finds nothing pending.
         disconnect(lane.thread, nullptr, this, nullptr);
         if (lane.thread->wait(grace)) {
-            delete lane.thread; // its lane object went with the thread's end
+            tsan::acquire(&g_runningLanes); // see PrintLane::finish()
+            delete lane.thread;             // its lane object went with the thread's end
         } else {
             m_abandoned = true; // left running, freed once it has ended
             abandonedLanes().add(lane.thread);
