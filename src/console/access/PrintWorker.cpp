@@ -107,7 +107,9 @@ public:
     }
 
     // On the lane's thread.
-    void run(quint64 id, const PrintWorker::Call& call, bool attended, bool closeAfter, const HandOffToken& token)
+    // call is left empty: what it holds (the state its request shares with the window) is let
+    // go here, before the answer is handed back, so that the window's thread holds it last.
+    void run(quint64 id, PrintWorker::Call& call, bool attended, bool closeAfter, const HandOffToken& token)
     {
         takeOver(token);
         t_onLane = true;
@@ -122,6 +124,7 @@ public:
         }
         t_connectionLost = false;
         call(m_connection.get(), m_server.isEmpty() ? QStringLiteral("No print server is named.") : m_connectError);
+        call = nullptr;
         t_attended = true;
         if (t_connectionLost) {
             m_connection.reset();
@@ -245,11 +248,11 @@ quint64 PrintWorker::postOn(Lane& lane, Call call, std::function<void()> deliver
     PrintLane* worker = lane.worker;
     attended = attended && !m_unattended;
     handOff(token);
-    QMetaObject::invokeMethod(worker,
-                              tsan::handedOver([worker, id, call = std::move(call), attended, closeAfter, token] {
-                                  worker->run(id, call, attended, closeAfter, token);
-                              }),
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        worker, tsan::handedOver([worker, id, call = std::move(call), attended, closeAfter, token]() mutable {
+            worker->run(id, call, attended, closeAfter, token);
+        }),
+        Qt::QueuedConnection);
     return id;
 }
 
