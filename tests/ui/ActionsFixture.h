@@ -8,6 +8,7 @@
 #include "console/ui/JobListWidget.h"
 #include "store/IniFile.h"
 #include "store/JobLogStore.h"
+#include "support/ForwardingPrintServer.h"
 #include "support/Settle.h"
 
 namespace hlv::test {
@@ -20,19 +21,16 @@ struct PrintLog
     qint64 duplicateJobId = 0;
 };
 
-class RecordingPrintServer final : public PrintServer
+class RecordingPrintServer final : public ForwardingPrintServer
 {
 public:
     RecordingPrintServer(std::unique_ptr<PrintServer> inner, PrintLog& log)
-        : m_inner(std::move(inner))
+        : ForwardingPrintServer(std::move(inner))
         , m_log(log)
     {}
-    QString serverName() const override { return m_inner->serverName(); }
-    PrintResult printers(QList<PrinterInfo>& out) override { return m_inner->printers(out); }
-    PrintResult jobs(QList<PrintJobInfo>& out) override { return m_inner->jobs(out); }
     PrintResult queueJobs(const QString& queue, QList<PrintJobInfo>& out) override
     {
-        const PrintResult r = m_inner->queueJobs(queue, out);
+        const PrintResult r = inner().queueJobs(queue, out);
         if (m_log.duplicateJobId != 0) {
             for (qsizetype i = out.size() - 1; i >= 0; --i) {
                 if (out[i].JobId == m_log.duplicateJobId) {
@@ -42,57 +40,44 @@ public:
         }
         return r;
     }
-    PrintResult computerName(QString& out) override { return m_inner->computerName(out); }
-    std::unique_ptr<JobWatch> watchJobs() override { return m_inner->watchJobs(); }
-    PrintResult printer(const QString& name, PrinterInfo& out, bool& found) override
-    {
-        return m_inner->printer(name, out, found);
-    }
-    bool keepsEndedJobs() const override { return m_inner->keepsEndedJobs(); }
-    PrintResult endedJobs(const QDateTime& since, QList<PrintJobInfo>& out) override
-    {
-        return m_inner->endedJobs(since, out);
-    }
-    PrintResult job(qint64 jobId, PrintJobInfo& out, bool& found) override { return m_inner->job(jobId, out, found); }
     PrintResult pauseQueue(const QString& q) override
     {
-        return record(QStringLiteral("pauseQueue ") + q, [&] { return m_inner->pauseQueue(q); });
+        return record(QStringLiteral("pauseQueue ") + q, [&] { return inner().pauseQueue(q); });
     }
     PrintResult holdQueue(const QString& q) override
     {
-        return record(QStringLiteral("holdQueue ") + q, [&] { return m_inner->holdQueue(q); });
+        return record(QStringLiteral("holdQueue ") + q, [&] { return inner().holdQueue(q); });
     }
     PrintResult resumeQueue(const QString& q) override
     {
-        return record(QStringLiteral("resumeQueue ") + q, [&] { return m_inner->resumeQueue(q); });
+        return record(QStringLiteral("resumeQueue ") + q, [&] { return inner().resumeQueue(q); });
     }
     PrintResult purgeQueue(const QString& q) override
     {
-        return record(QStringLiteral("purgeQueue ") + q, [&] { return m_inner->purgeQueue(q); });
+        return record(QStringLiteral("purgeQueue ") + q, [&] { return inner().purgeQueue(q); });
     }
     PrintResult pauseJob(const QString& q, qint64 id) override
     {
-        return record(jobCall(QStringLiteral("pauseJob"), q, id), [&] { return m_inner->pauseJob(q, id); });
+        return record(jobCall(QStringLiteral("pauseJob"), q, id), [&] { return inner().pauseJob(q, id); });
     }
     PrintResult resumeJob(const QString& q, qint64 id) override
     {
-        return record(jobCall(QStringLiteral("resumeJob"), q, id), [&] { return m_inner->resumeJob(q, id); });
+        return record(jobCall(QStringLiteral("resumeJob"), q, id), [&] { return inner().resumeJob(q, id); });
     }
     PrintResult removeJob(const QString& q, qint64 id) override
     {
-        return record(jobCall(QStringLiteral("removeJob"), q, id), [&] { return m_inner->removeJob(q, id); });
+        return record(jobCall(QStringLiteral("removeJob"), q, id), [&] { return inner().removeJob(q, id); });
     }
     PrintResult setJobPriority(const QString& q, qint64 id, qint64 priority) override
     {
         return record(jobCall(QStringLiteral("setJobPriority"), q, id) + QLatin1Char(' ') + QString::number(priority),
-                      [&] { return m_inner->setJobPriority(q, id, priority); });
+                      [&] { return inner().setJobPriority(q, id, priority); });
     }
     int printTestPage(const QString& printerName) override
     {
         m_log.calls << QStringLiteral("printTestPage ") + printerName;
-        return m_inner->printTestPage(printerName);
+        return inner().printTestPage(printerName);
     }
-    QString printerWebPage(const QString& printerName) const override { return m_inner->printerWebPage(printerName); }
 
 private:
     static QString jobCall(const QString& op, const QString& q, qint64 id)
@@ -105,7 +90,6 @@ private:
         return f();
     }
 
-    std::unique_ptr<PrintServer> m_inner;
     PrintLog& m_log;
 };
 
