@@ -118,6 +118,9 @@ void setPollInterval(FrmMain& w, const QString& setting)
 
 void restartPollTimer(FrmMain& w, const QString& setting)
 {
+    if (w.isUnloaded()) {
+        return; // a step that went on after the close arms nothing
+    }
     w.Timer2.stop();
     setPollInterval(w, setting);
     w.Timer2.start();

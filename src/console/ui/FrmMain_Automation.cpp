@@ -42,6 +42,9 @@ Task<void> FrmMain::chkAutoQueue_Click()
         actions::showStatus(*this, ActionText::DisableAutoQueue);
         writeAudit(QStringLiteral("AutoQueue"), QStringLiteral("Disable AutoQueue - ") + queueBoxText());
         CurrentQueue = co_await GetPrintQueue();
+        if (m_unloaded) {
+            co_return; // closed meanwhile: nothing is armed again
+        }
         MenuPause->setEnabled(true);
         MenuResume->setEnabled(true);
         actions::restartPollTimer(*this, m_settings.PollNorm);
@@ -57,6 +60,9 @@ Task<void> FrmMain::chkAutoQueue_Click()
     actions::showStatus(*this, ActionText::EnableAutoQueue);
     writeAudit(QStringLiteral("AutoQueue"), QStringLiteral("Enable AutoQueue - ") + queueBoxText());
     CurrentQueue = co_await GetPrintQueue();
+    if (m_unloaded) {
+        co_return;
+    }
     const QString queue = actions::queueName(*this);
     // The queue and then every job of it are held in one call on the print worker, made
     // while the window's events run.
@@ -68,6 +74,9 @@ Task<void> FrmMain::chkAutoQueue_Click()
             }
         };
         co_await m_printWorker->ask(std::move(call));
+        if (m_unloaded) {
+            co_return;
+        }
     }
     MenuPause->setEnabled(false);
     MenuResume->setEnabled(false);

@@ -171,6 +171,9 @@ Task<bool> FrmMain::releaseJobRow(JobRowValues row, ActionScope scope)
     const QString queue = scope.queueName();
     bool released = false;
     const QList<PrintJobInfo> jobs = co_await scopeJobs(scope);
+    if (m_unloaded) {
+        co_return false;
+    }
     for (const PrintJobInfo& job : jobs) {
         if (job.queueJobName() != row.ID) {
             continue;

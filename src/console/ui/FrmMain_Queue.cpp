@@ -277,6 +277,9 @@ Task<void> FrmMain::CurrentPrintQueue_Click()
 
     // The AutoQueue pass over the queue's jobs ran with the reading above.
 
+    if (m_unloaded) {
+        co_return; // closed while a box was up: nothing is armed again
+    }
     Timer2.start();
     setWindowTitle(ActiveQueue + QStringLiteral(" on ") + serverBoxText() + QStringLiteral(" - Halvern"));
     setActiveUpdateColour(VbColours::Green);

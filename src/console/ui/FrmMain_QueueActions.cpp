@@ -423,7 +423,9 @@ Task<void> FrmMain::mnutestpage_Click()
     }
     setActiveUpdateColour(VbColours::Green);
     co_await CurrentPrintQueue_Click();
-    Timer2.start();
+    if (!m_unloaded) {
+        Timer2.start();
+    }
 }
 
 Task<void> FrmMain::imgPlay_Click()
