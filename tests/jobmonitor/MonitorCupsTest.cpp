@@ -37,6 +37,7 @@
 #include "platform/print/CupsPrintSystem.h"
 #include "platform/print/CupsSubscription.h"
 #include "platform/print/LocalUser.h"
+#include "support/ForwardingPrintServer.h"
 #include "support/LoopbackIppServer.h"
 #include "support/WaitFor.h"
 
@@ -184,66 +185,41 @@ public:
     void setPasswordPrompt(PasswordPrompt prompt) override { m_real.setPasswordPrompt(std::move(prompt)); }
 
 private:
-    class Server final : public PrintServer
+    class Server final : public test::ForwardingPrintServer
     {
     public:
         Server(std::unique_ptr<PrintServer> real, CountingPrintSystem& counts)
-            : m_real(std::move(real))
+            : test::ForwardingPrintServer(std::move(real))
             , m_counts(counts)
         {}
-        QString serverName() const override { return m_real->serverName(); }
         PrintResult printers(QList<PrinterInfo>& out) override
         {
             ++m_counts.printers;
-            return m_real->printers(out);
+            return inner().printers(out);
         }
         PrintResult printer(const QString& name, PrinterInfo& out, bool& found) override
         {
             ++m_counts.printers;
-            return m_real->printer(name, out, found);
+            return inner().printer(name, out, found);
         }
         PrintResult jobs(QList<PrintJobInfo>& out) override
         {
             ++m_counts.wholeLists;
-            return m_real->jobs(out);
+            return inner().jobs(out);
         }
         PrintResult queueJobs(const QString& queue, QList<PrintJobInfo>& out) override
         {
             ++m_counts.wholeLists;
-            return m_real->queueJobs(queue, out);
+            return inner().queueJobs(queue, out);
         }
         PrintResult job(qint64 jobId, PrintJobInfo& out, bool& found) override
         {
             ++m_counts.singleJobs;
             m_counts.jobsRead.append(jobId);
-            return m_real->job(jobId, out, found);
-        }
-        PrintResult computerName(QString& out) override { return m_real->computerName(out); }
-        std::unique_ptr<JobWatch> watchJobs() override { return m_real->watchJobs(); }
-        bool keepsEndedJobs() const override { return m_real->keepsEndedJobs(); }
-        PrintResult endedJobs(const QDateTime& since, QList<PrintJobInfo>& out) override
-        {
-            return m_real->endedJobs(since, out);
-        }
-        PrintResult pauseQueue(const QString& q) override { return m_real->pauseQueue(q); }
-        PrintResult resumeQueue(const QString& q) override { return m_real->resumeQueue(q); }
-        PrintResult holdQueue(const QString& q) override { return m_real->holdQueue(q); }
-        PrintResult purgeQueue(const QString& q) override { return m_real->purgeQueue(q); }
-        PrintResult pauseJob(const QString& q, qint64 id) override { return m_real->pauseJob(q, id); }
-        PrintResult resumeJob(const QString& q, qint64 id) override { return m_real->resumeJob(q, id); }
-        PrintResult removeJob(const QString& q, qint64 id) override { return m_real->removeJob(q, id); }
-        PrintResult setJobPriority(const QString& q, qint64 id, qint64 p) override
-        {
-            return m_real->setJobPriority(q, id, p);
-        }
-        int printTestPage(const QString& printerName) override { return m_real->printTestPage(printerName); }
-        QString printerWebPage(const QString& printerName) const override
-        {
-            return m_real->printerWebPage(printerName);
+            return inner().job(jobId, out, found);
         }
 
     private:
-        std::unique_ptr<PrintServer> m_real;
         CountingPrintSystem& m_counts;
     };
 

@@ -10,11 +10,6 @@
 
 #include "platform/TsanAnnotations.h"
 
-#if defined(__SANITIZE_THREAD__)
-extern "C" void __tsan_acquire(void* addr);
-extern "C" void __tsan_release(void* addr);
-#endif
-
 namespace hlv {
 
 namespace {
@@ -28,20 +23,12 @@ using HandOffToken = std::shared_ptr<char>;
 
 void handOff(const HandOffToken& token)
 {
-#if defined(__SANITIZE_THREAD__)
-    __tsan_release(token.get());
-#else
-    Q_UNUSED(token);
-#endif
+    tsan::release(token.get());
 }
 
 void takeOver(const HandOffToken& token)
 {
-#if defined(__SANITIZE_THREAD__)
-    __tsan_acquire(token.get());
-#else
-    Q_UNUSED(token);
-#endif
+    tsan::acquire(token.get());
 }
 
 thread_local bool t_onLane = false;
